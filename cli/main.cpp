@@ -1,0 +1,8 @@
+#include "Cli.h"
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    return qvn::cli::run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+}

@@ -1,0 +1,34 @@
+// Conversions between code page 932 byte strings, the system's text, and UTF-8, the text of Qt,
+// the terminal and the file system. All conversions go through glibc iconv with the table
+// "CP932" (Microsoft's code page 932); glibc's "SJIS" and "SHIFT_JIS" are a different table.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qvn {
+
+// Exact conversions: nullopt when the input holds a byte sequence, or a character, that has no
+// counterpart on the other side.
+std::optional<std::string> Cp932ToUtf8Exact(std::string_view cp932);
+std::optional<std::string> Utf8ToCp932Exact(std::string_view utf8);
+
+// Conversions that never fail, for display and for typed text.
+// Cp932ToUtf8: each invalid or unassigned sequence becomes U+FFFD and the rest stays readable.
+std::string Cp932ToUtf8(std::string_view cp932);
+// Utf8ToCp932: each character code page 932 lacks (or each malformed UTF-8 byte) becomes "?",
+// as the platform's own conversion of typed text does.
+std::string Utf8ToCp932(std::string_view utf8);
+
+// True for the bytes that open a double-byte character in code page 932.
+constexpr bool IsCp932LeadByte(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// The error-box rule: a message that is not empty gets a full stop "." appended when the first
+// byte of its last character (walking code page 932 characters from the start) is above 0x2E,
+// so nothing is added after ".", ")", a space or a control character.
+std::string WithFullStop(std::string_view cp932Message);
+
+} // namespace qvn

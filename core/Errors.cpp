@@ -1,0 +1,53 @@
+// The system's failure messages. They are written here in UTF-8 and become code page 932 bytes,
+// the system's text, when the exception is made.
+#include "Errors.h"
+
+#include "Codec.h"
+
+namespace qvn {
+namespace {
+
+// "ファイル %s は開けません" / "ファイル %s を作成できません", cut around the file name.
+constexpr std::string_view kFilePrefix = "ファイル ";
+constexpr std::string_view kOpenSuffix = " は開けません";
+constexpr std::string_view kCreateSuffix = " を作成できません";
+constexpr std::string_view kWrite = "ストリームへの書き込みエラー";
+constexpr std::string_view kListIndex = "リストのインデックスが範囲を超えています (";
+constexpr std::string_view kNoLinkData = "リンクデータが読み込まれていません";
+
+std::string_view Suffix(FileError::Kind kind) {
+    return kind == FileError::Kind::Open ? kOpenSuffix : kCreateSuffix;
+}
+
+std::string FileMessage(FileError::Kind kind, const FilePath& path) {
+    return Utf8ToCp932(kFilePrefix) + path.Cp932() + Utf8ToCp932(Suffix(kind));
+}
+
+} // namespace
+
+FileError::FileError(Kind kind, FilePath path)
+    : Error(FileMessage(kind, path)), kind_(kind), path_(std::move(path)) {}
+
+WriteError::WriteError() : Error(Utf8ToCp932(kWrite)) {}
+
+ListIndexError::ListIndexError(long long index)
+    : Error(Utf8ToCp932(kListIndex) + std::to_string(index) + ")") {}
+
+NoLinkDataError::NoLinkDataError() : Error(Utf8ToCp932(kNoLinkData)) {}
+
+std::string ErrorBoxText(const Error& e) { return WithFullStop(e.what()); }
+
+std::string ErrorBoxTextUtf8(const Error& e) {
+    const std::string boxed = ErrorBoxText(e);
+    if (const auto* fe = dynamic_cast<const FileError*>(&e)) {
+        // The file name may hold characters that code page 932 lacks: put the name in as it was
+        // given and convert only the wording around it. The rule above already decided the stop,
+        // which follows the message's fixed ending.
+        const std::string_view tail = std::string_view(boxed).substr(
+            Utf8ToCp932(kFilePrefix).size() + fe->Path().Cp932().size());
+        return std::string(kFilePrefix) + fe->Path().Display() + Cp932ToUtf8(tail);
+    }
+    return Cp932ToUtf8(boxed);
+}
+
+} // namespace qvn

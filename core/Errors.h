@@ -1,0 +1,58 @@
+// The core's failures. Every failure is an exception carrying its message as code page 932 bytes,
+// worded as the user sees it; front ends show it (error box, standard error) but never reword it.
+#pragma once
+
+#include "FilePath.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace qvn {
+
+class Error : public std::runtime_error {
+public:
+    explicit Error(const std::string& cp932Message) : std::runtime_error(cp932Message) {}
+    // The message bytes, code page 932, without the full stop of the error box.
+    std::string Message() const { return what(); }
+};
+
+// A file that cannot be opened for reading or created for writing. Keeps the name so that
+// qvn-build can name the file exactly as it was typed.
+class FileError : public Error {
+public:
+    enum class Kind { Open, Create };
+    FileError(Kind kind, FilePath path);
+
+    Kind GetKind() const { return kind_; }
+    const FilePath& Path() const { return path_; }
+
+private:
+    Kind kind_;
+    FilePath path_;
+};
+
+// Writing failed part way ("ストリームへの書き込みエラー").
+class WriteError : public Error {
+public:
+    WriteError();
+};
+
+// A list index outside 0 to Count − 1 ("リストのインデックスが範囲を超えています (%d)").
+class ListIndexError : public Error {
+public:
+    explicit ListIndexError(long long index);
+};
+
+// Building a page before any link data was loaded in this run.
+class NoLinkDataError : public Error {
+public:
+    NoLinkDataError();
+};
+
+// The message as the error box shows it (full stop rule applied), code page 932.
+std::string ErrorBoxText(const Error& e);
+// The same text as UTF-8 for a terminal; a FileError names its file as it was given
+// (FilePath::Display), so a name typed in UTF-8 comes back byte for byte.
+std::string ErrorBoxTextUtf8(const Error& e);
+
+} // namespace qvn

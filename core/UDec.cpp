@@ -1,0 +1,7 @@
+#include "UDec.h"
+
+namespace qvn {
+
+TSetting Setting;
+
+} // namespace qvn

@@ -1,0 +1,26 @@
+// The shared declarations: the one settings record through which the windows hand the page
+// builder everything it needs.
+#pragma once
+
+#include "StringList.h"
+
+#include <memory>
+#include <string>
+
+namespace qvn {
+
+struct TSetting {
+    std::string Title;        // token replaced by a record's site name
+    std::string URL;          // token replaced by a record's URL
+    std::string Author;       // token replaced by a record's administrator
+    std::string Explain;      // token replaced by a record's site description
+    std::string TemplatePath; // template file, code page 932 bytes as typed, chosen or dropped
+    // Flat field list of the last successful load, four items a record. Absent (null), which is
+    // not the same as empty, until link data has been loaded once in this run.
+    std::unique_ptr<TStringList> LinkList;
+};
+
+// Every string field starts empty and LinkList absent; the main window sets the default tokens.
+extern TSetting Setting;
+
+} // namespace qvn

@@ -1,0 +1,26 @@
+// main() for the window tests: builds the application and its four windows as qvn1 does, then
+// runs the tests against them.
+#include "GuiTestSupport.h"
+#include "UMain1.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+namespace qvn::test {
+namespace {
+ui::Forms forms;
+}
+
+const ui::Forms& AppForms() { return forms; }
+
+} // namespace qvn::test
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    qvn::ui::InitApplication(app);
+    qvn::test::forms = qvn::ui::CreateForms();
+    const int status = RUN_ALL_TESTS();
+    delete qvn::test::forms.frmMain;
+    return status;
+}

@@ -1,0 +1,38 @@
+// Open and save dialogs, always Qt's own (the same behaviour on every desktop), with a test hook
+// that answers the next dialog without showing it.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace qvn::ui {
+
+struct FileDialogOptions {
+    QString filter;          // e.g. "HTML 形式 (*.html *.htm)"
+    bool mustExist = false;  // the chosen file must exist (open dialogs)
+    bool save = false;       // a save dialog: no overwrite prompt, no added extension
+};
+
+// One dialog with the memory of its last confirmed name: it opens with that name in its file-name
+// box and no folder of its own, so it starts in the current directory; a confirmed choice makes
+// the chosen file's folder the current directory.
+class FileDialog {
+public:
+    explicit FileDialog(FileDialogOptions options) : options_(std::move(options)) {}
+
+    // The full path chosen, or nullopt when the user cancels.
+    std::optional<QString> Execute(QWidget* parent);
+    const QString& LastName() const { return lastName_; }
+
+    // Test hook: the next Execute of any dialog returns this (an empty string means "cancel")
+    // without showing a dialog, and still updates the last name and the current directory.
+    static void SetNextFileName(const QString& path);
+
+private:
+    FileDialogOptions options_;
+    QString lastName_;
+};
+
+} // namespace qvn::ui

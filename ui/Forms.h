@@ -1,0 +1,27 @@
+// The program's four windows, created once at start-up and living until the main window closes.
+#pragma once
+
+class TfrmMain;
+class TfrmTable;
+class TfrmVer;
+class TfrmSetting;
+class QApplication;
+
+namespace qvn::ui {
+
+// Application-wide set-up before any window exists: the application icon and the mapping of the
+// windows' Japanese font names to fonts this system has.
+void InitApplication(QApplication& app);
+
+struct Forms {
+    TfrmMain* frmMain = nullptr;
+    TfrmTable* frmTable = nullptr;
+    TfrmVer* frmVer = nullptr;
+    TfrmSetting* frmSetting = nullptr;
+};
+
+// Creates the windows in the order main window, link list window, About box, settings dialog,
+// each running its creation handler as it is made. The main window owns the other three.
+Forms CreateForms();
+
+} // namespace qvn::ui

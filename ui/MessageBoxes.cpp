@@ -1,0 +1,58 @@
+#include "MessageBoxes.h"
+
+#include "AppInfo.h"
+#include "Codec.h"
+#include "Text.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+namespace qvn::ui {
+namespace {
+
+// Qt places a box by its provisional size before the layout settles; this puts it in the middle
+// of the screen once it is shown at its real size.
+class CentreOnShow : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            auto* box = static_cast<QWidget*>(watched);
+            QScreen* screen = box->screen() ? box->screen() : QGuiApplication::primaryScreen();
+            if (screen) {
+                QRect frame = box->frameGeometry();
+                frame.moveCenter(screen->availableGeometry().center());
+                box->move(frame.topLeft());
+            }
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void ShowErrorBox(QWidget* parent, std::string_view cp932Message) {
+    QMessageBox box(QMessageBox::Critical, AppTitle(), FromCp932(WithFullStop(cp932Message)),
+                    QMessageBox::Ok, parent);
+    box.setObjectName(QStringLiteral("errorBox"));
+    box.exec();
+}
+
+void ShowPlainMessage(QWidget* parent, std::string_view cp932Message) {
+    QMessageBox box(QMessageBox::NoIcon, AppTitle(), FromCp932(cp932Message), QMessageBox::NoButton,
+                    parent);
+    box.setObjectName(QStringLiteral("plainMessage"));
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok); // Enter
+    box.setEscapeButton(ok);  // Esc
+    CentreOnShow centre;
+    box.installEventFilter(&centre);
+    box.exec();
+}
+
+} // namespace qvn::ui
