@@ -1,0 +1,93 @@
+// ReadCSV: how lines split into four fields.
+#include "Codec.h"
+#include "Errors.h"
+#include "TestFiles.h"
+#include "UInCSV.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using namespace qvn;
+using qvn::test::TempDir;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+namespace {
+
+struct Read {
+    int records;
+    std::vector<std::string> items;
+};
+
+Read ReadBytes(const std::string& bytes) {
+    TempDir dir;
+    TStringList list;
+    const int n = ReadCSV(list, dir.Write("d.csv", bytes), 4);
+    Read r{n, {}};
+    for (int i = 0; i < list.Count(); ++i)
+        r.items.emplace_back(list.Get(i));
+    return r;
+}
+
+std::vector<std::string> Fields(const std::string& line) { return ReadBytes(line + "\n").items; }
+
+} // namespace
+
+TEST(ReadCSV, SplitsAtTheFirstThreeCommas) {
+    EXPECT_THAT(Fields("a,b,c,d"), ElementsAre("a", "b", "c", "d"));
+    EXPECT_THAT(Fields("a,b,c,d,e"), ElementsAre("a", "b", "c", "d,e"));
+    EXPECT_THAT(Fields(",,,"), ElementsAre("", "", "", ""));
+    EXPECT_THAT(Fields("a,,c,d"), ElementsAre("a", "", "c", "d"));
+}
+
+TEST(ReadCSV, ShortLinesPutTheirRestInTheLastField) {
+    EXPECT_THAT(Fields("a,b"), ElementsAre("a", "", "", "b"));
+    EXPECT_THAT(Fields("a"), ElementsAre("", "", "", "a"));
+    EXPECT_THAT(Fields(""), ElementsAre("", "", "", ""));
+    EXPECT_THAT(Fields("a,b,c"), ElementsAre("a", "b", "", "c"));
+}
+
+TEST(ReadCSV, NoQuotingNoTrimmingNoCharacterSet) {
+    EXPECT_THAT(Fields("\"x\",y,z,w"), ElementsAre("\"x\"", "y", "z", "w"));
+    EXPECT_THAT(Fields(" a , b,c ,d "), ElementsAre(" a ", " b", "c ", "d "));
+    // 0x83 0x2C would be no character; a comma byte always separates, even after a lead byte.
+    EXPECT_THAT(Fields("\x83\x54\x83\x43\x83\x67,\x83,b,c"),
+                ElementsAre("\x83\x54\x83\x43\x83\x67", "\x83", "b", "c"));
+}
+
+TEST(ReadCSV, ReturnsOneRecordPerLine) {
+    const Read three = ReadBytes("a,b,c,d\r\ne,f,g,h\r\ni,j,k,l\r\n");
+    EXPECT_EQ(three.records, 3);
+    EXPECT_THAT(three.items, ElementsAreArray({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j",
+                                               "k", "l"}));
+    const Read extra = ReadBytes("a,b,c,d\ne,f,g,h\ni,j,k,l\n\n");
+    EXPECT_EQ(extra.records, 4);
+    EXPECT_EQ(extra.items.size(), 16u);
+    const Read empty = ReadBytes("");
+    EXPECT_EQ(empty.records, 0);
+    EXPECT_THAT(empty.items, IsEmpty());
+}
+
+TEST(ReadCSV, OtherFieldCounts) {
+    TempDir dir;
+    TStringList one;
+    EXPECT_EQ(ReadCSV(one, dir.Write("a.csv", "x,y\n"), 1), 1);
+    EXPECT_THAT(std::vector<std::string_view>{one.Get(0)}, ElementsAre("x,y"));
+    TStringList none;
+    EXPECT_EQ(ReadCSV(none, dir.Write("e.csv", ""), 1), 0); // an empty file has no records
+    EXPECT_THROW(ReadCSV(none, dir.Path("e.csv"), 0), std::invalid_argument);
+}
+
+TEST(ReadCSV, MissingFileAppendsNothing) {
+    TempDir dir;
+    TStringList list;
+    const std::string path = dir.Path("none.csv");
+    try {
+        ReadCSV(list, path, 4);
+        FAIL() << "read a missing file";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.Message(), Utf8ToCp932("ファイル ") + path + Utf8ToCp932(" は開けません"));
+    }
+    EXPECT_EQ(list.Count(), 0);
+}

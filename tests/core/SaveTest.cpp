@@ -1,0 +1,129 @@
+// Saving replaces the page atomically: whatever fails, the previous page is left exactly as it was.
+#include "Codec.h"
+#include "Errors.h"
+#include "StringList.h"
+#include "TestFiles.h"
+
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace qvn;
+using qvn::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+TStringList Page(std::size_t lines) {
+    TStringList page;
+    for (std::size_t i = 0; i < lines; ++i)
+        page.Add("<li><a href=\"https://example.com/" + std::to_string(i) + "\">site</a></li>");
+    return page;
+}
+
+std::string CreateMessage(const std::string& path) {
+    return Utf8ToCp932("ファイル ") + path + Utf8ToCp932(" を作成できません");
+}
+
+// Makes writes past `bytes` fail as on a full disk: with SIGXFSZ ignored, write() returns EFBIG.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+void ExpectCreateFailure(const TStringList& page, const std::string& path) {
+    try {
+        page.SaveToFile(path);
+        ADD_FAILURE() << "saved " << path;
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.GetKind(), FileError::Kind::Create);
+        EXPECT_EQ(e.Message(), CreateMessage(path));
+    }
+}
+
+} // namespace
+
+TEST(AtomicSave, WriteFailingMidwayKeepsTheOldPageAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    const std::string old = "<p>the good page</p>\r\n";
+    const std::string path = dir.Write("links.html", old);
+    const TStringList big = Page(200000); // about 12 MB, far past the limit
+    {
+        FileSizeLimit limit(1 << 20);
+        try {
+            big.SaveToFile(path);
+            FAIL() << "a write past the size limit was reported as saved";
+        } catch (const WriteError& e) {
+            EXPECT_EQ(e.Message(), Utf8ToCp932("ストリームへの書き込みエラー"));
+        }
+    }
+    EXPECT_EQ(dir.Read("links.html"), old);
+    EXPECT_EQ(dir.EntryCount(), 1);
+    // The same page saves once the disk has room again.
+    big.SaveToFile(path);
+    EXPECT_EQ(fs::file_size(path), big.ByteSize() + 2u * static_cast<unsigned>(big.Count()));
+}
+
+TEST(AtomicSave, TargetsThatCannotBeWrittenChangeNothing) {
+    TempDir dir;
+    const TStringList page = Page(3);
+    ExpectCreateFailure(page, dir.Path("no/such/folder/page.html"));
+    ExpectCreateFailure(page, dir.Dir());
+    ExpectCreateFailure(page, "");
+
+    const std::string readOnly = dir.Write("ro.html", "keep\r\n");
+    fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read);
+    ExpectCreateFailure(page, readOnly); // refused by its mode bits, even when run as root
+    EXPECT_EQ(dir.Read("ro.html"), "keep\r\n");
+    EXPECT_EQ(dir.EntryCount(), 1);
+}
+
+TEST(AtomicSave, KeepsPermissionsAndWritesThroughLinks) {
+    TempDir dir;
+    const std::string target = dir.Write("real.html", "old\r\n");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+    fs::create_symlink("real.html", dir.Path("link.html"));
+
+    TStringList page;
+    page.Add("new");
+    page.SaveToFile(dir.Path("link.html"));
+
+    EXPECT_TRUE(fs::is_symlink(dir.Path("link.html")));
+    EXPECT_EQ(dir.Read("real.html"), "new\r\n");
+    EXPECT_EQ(fs::status(target).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+    EXPECT_EQ(dir.EntryCount(), 2);
+}
+
+TEST(AtomicSave, NewFilesFollowTheUmaskAndNamesAreCodePage932) {
+    TempDir dir;
+    const mode_t old = umask(027);
+    TStringList page;
+    page.Add("x");
+    page.SaveToFile(dir.Dir() + Utf8ToCp932("/リンク集.html"));
+    umask(old);
+    const std::string path = dir.Path("リンク集.html");
+    EXPECT_EQ(dir.Read("リンク集.html"), "x\r\n");
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    // A name with bytes that are no code page 932 text is refused, not written somewhere else.
+    ExpectCreateFailure(page, dir.Dir() + "/\xA0.html");
+}
