@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs everything Quorvane needs to build, run and test on Debian (12 or later).
+# Runs apt-get as root, or through sudo for anyone else.
+set -euo pipefail
+
+packages=(
+    # build
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libjpeg-dev
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev time
+    # the windows: Japanese and condensed fonts, the help viewer, a virtual display for tests
+    fonts-ipafont-gothic fonts-dejavu-core fonts-dejavu-extra xdg-utils
+    xvfb xauth xdotool
+)
+
+if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
+fi
