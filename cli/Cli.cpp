@@ -94,14 +94,14 @@ int Build(const Options& o, std::ostream& out) {
 
     TStringList links;
     ReadCSV(links, FilePath::FromNative(o.values.at("data")), 4);
-    const auto page = MakePage(FilePath::FromNative(o.values.at("template")), links, tokens);
-    links.Clear();
-
+    // The page goes out as it is built, never held whole: a million sites need no more memory
+    // than their data file.
+    const FilePath templ = FilePath::FromNative(o.values.at("template"));
     const std::string& output = o.values.at("output");
     if (output == "-")
-        page->WriteTo(out);
+        MakePageToStream(templ, links, tokens, out);
     else
-        page->SaveToFile(FilePath::FromNative(output));
+        MakePageToFile(templ, links, tokens, FilePath::FromNative(output));
     return 0;
 }
 

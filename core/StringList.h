@@ -49,9 +49,33 @@ public:
     // Pre-sizes for a known number of items and bytes, to build large lists without regrowth.
     void Reserve(std::size_t items, std::size_t bytes);
 
+    // Replaces the contents by pieces of bytes without copying them elsewhere: split(bytes, keep)
+    // calls keep(begin, end) for each item in order, with ranges that increase and do not
+    // overlap, and never looks behind the last range it kept. Each piece is moved down over the
+    // bytes left out before it, in place.
+    template <typename Split>
+    void AdoptPieces(std::string bytes, Split&& split);
+
 private:
     std::string data_;              // all items back to back
     std::vector<std::size_t> ends_; // ends_[i]: offset one past item i
 };
+
+template <typename Split>
+void TStringList::AdoptPieces(std::string bytes, Split&& split) {
+    std::vector<std::size_t> ends;
+    ends.reserve(bytes.size() / 16);
+    std::size_t write = 0;
+    char* const data = bytes.data();
+    split(std::string_view(bytes), [&](std::size_t begin, std::size_t end) {
+        if (write != begin)
+            std::char_traits<char>::move(data + write, data + begin, end - begin);
+        write += end - begin;
+        ends.push_back(write);
+    });
+    bytes.resize(write);
+    data_ = std::move(bytes);
+    ends_ = std::move(ends);
+}
 
 } // namespace qvn

@@ -1,10 +1,12 @@
 #include "UProccess.h"
 
 #include "Errors.h"
+#include "FileIO.h"
+#include "Lines.h"
 #include "UDec.h"
 
 #include <array>
-#include <vector>
+#include <ostream>
 
 namespace qvn {
 namespace {
@@ -12,38 +14,6 @@ namespace {
 constexpr std::string_view kHead = "_HEAD_";
 constexpr std::string_view kFrame = "_FRAME_";
 constexpr std::string_view kFoot = "_FOOT_";
-
-// Where the three sections of a template lie: the head is [headBegin, frameMarker), the frame
-// [frameBegin, footMarker), the foot (footMarker, end).
-struct Sections {
-    int headBegin;
-    int frameMarker;
-    int footMarker;
-};
-
-// Scans with Get, so that a scan running past the last line fails with the list-index message
-// naming the template's line count. The line after each marker always joins the next section
-// before the end condition is looked at, so every section has at least one line.
-Sections FindSections(const TStringList& t) {
-    int i = -1;
-    do
-        ++i;
-    while (t.Get(i) != kHead);
-    Sections s{};
-    s.headBegin = ++i;
-    t.Get(i);
-    do
-        ++i;
-    while (t.Get(i) != kFrame);
-    s.frameMarker = i;
-    t.Get(++i);
-    do
-        ++i;
-    while (t.Get(i) != kFoot);
-    s.footMarker = i;
-    t.Get(i + 1);
-    return s;
-}
 
 Tokens TokensOf(const TSetting& setting) {
     return {setting.Title, setting.URL, setting.Author, setting.Explain};
@@ -57,6 +27,80 @@ std::string ReplaceAt(std::string line, std::size_t position, std::string_view t
     return line;
 }
 
+PageTemplate::PageTemplate(const FilePath& path) {
+    lines_.LoadFromFile(path);
+    // Every scan reads with Get, so one that runs past the last line fails with the list-index
+    // message naming the template's line count.
+    const TStringList& t = lines_;
+    int i = -1;
+    do
+        ++i;
+    while (t.Get(i) != kHead);
+    headBegin_ = ++i;
+    t.Get(i);
+    do
+        ++i;
+    while (t.Get(i) != kFrame);
+    frameMarker_ = i;
+    t.Get(++i);
+    do
+        ++i;
+    while (t.Get(i) != kFoot);
+    footMarker_ = i;
+    t.Get(i + 1);
+}
+
+void PageTemplate::Build(const TStringList& linkList, const Tokens& tokens,
+                         const std::function<void(std::string_view)>& emit) const {
+    for (int i = headBegin_; i < frameMarker_; ++i)
+        emit(lines_.Get(i));
+
+    const std::array<std::string_view, 4> token = {tokens.Title, tokens.URL, tokens.Author,
+                                                   tokens.Explain};
+    const int records = linkList.Count() / 4;
+    std::string line; // reused: once grown, the body allocates nothing per line
+    for (int r = 0; r < records; ++r) {
+        const TLinkRecord rec{linkList.Get(r * 4), linkList.Get(r * 4 + 1),
+                              linkList.Get(r * 4 + 2), linkList.Get(r * 4 + 3)};
+        const std::array<std::string_view, 4> value = {rec.SiteName, rec.URL, rec.Administrator,
+                                                       rec.Description};
+        for (int f = frameMarker_ + 1; f < footMarker_; ++f) {
+            line.assign(lines_.Get(f));
+            // In token order, on the line as changed so far, so a later token is also found
+            // inside a value inserted for an earlier one. Byte-wise: no double-byte awareness.
+            // First occurrence only.
+            for (std::size_t k = 0; k < token.size(); ++k) {
+                if (token[k].empty())
+                    continue; // an empty token never matches
+                const std::size_t p = line.find(token[k]);
+                if (p != std::string::npos)
+                    line = ReplaceAt(std::move(line), p + 1, token[k], value[k]);
+            }
+            emit(line);
+        }
+    }
+
+    for (int i = footMarker_ + 1; i < lines_.Count(); ++i)
+        emit(lines_.Get(i));
+}
+
+std::size_t PageTemplate::MaxLines(const TStringList& linkList) const {
+    const auto records = static_cast<std::size_t>(linkList.Count() / 4);
+    const auto fixed = static_cast<std::size_t>(frameMarker_ - headBegin_ + lines_.Count() -
+                                                footMarker_ - 1);
+    return fixed + records * static_cast<std::size_t>(footMarker_ - frameMarker_ - 1);
+}
+
+std::size_t PageTemplate::MaxBytes(const TStringList& linkList) const {
+    // Each frame line gains at most one copy of each of a record's fields.
+    std::size_t frameBytes = 0;
+    for (int f = frameMarker_ + 1; f < footMarker_; ++f)
+        frameBytes += lines_.Get(f).size();
+    const auto records = static_cast<std::size_t>(linkList.Count() / 4);
+    const auto frameLines = static_cast<std::size_t>(footMarker_ - frameMarker_ - 1);
+    return lines_.ByteSize() + records * frameBytes + frameLines * linkList.ByteSize();
+}
+
 std::unique_ptr<TStringList> MakePage() {
     if (!Setting.LinkList)
         throw NoLinkDataError();
@@ -66,57 +110,35 @@ std::unique_ptr<TStringList> MakePage() {
 
 std::unique_ptr<TStringList> MakePage(const FilePath& templatePath, const TStringList& linkList,
                                       const Tokens& tokens) {
-    const int records = linkList.Count() / 4; // items past the last whole record are ignored
-
-    TStringList t;
-    t.LoadFromFile(templatePath);
-    const Sections s = FindSections(t);
-
-    std::vector<std::string_view> frame;
-    std::size_t frameBytes = 0;
-    for (int i = s.frameMarker + 1; i < s.footMarker; ++i) {
-        frame.push_back(t.Get(i));
-        frameBytes += frame.back().size();
-    }
-
-    // Size the page once: every record adds the frame, and each frame line gains at most one
-    // copy of each of the record's fields.
-    const int footBegin = s.footMarker + 1;
-    const auto fixedLines = static_cast<std::size_t>(s.frameMarker - s.headBegin + t.Count() - footBegin);
+    const PageTemplate t(templatePath);
     auto page = std::make_unique<TStringList>();
-    page->Reserve(fixedLines + static_cast<std::size_t>(records) * frame.size(),
-                  t.ByteSize() + static_cast<std::size_t>(records) * frameBytes +
-                      frame.size() * linkList.ByteSize());
-
-    for (int i = s.headBegin; i < s.frameMarker; ++i)
-        page->Add(t.Get(i));
-
-    const std::array<std::string_view, 4> token = {tokens.Title, tokens.URL, tokens.Author,
-                                                   tokens.Explain};
-    std::string line; // reused, so the body allocates nothing per line once it has grown
-    for (int r = 0; r < records; ++r) {
-        const TLinkRecord rec{linkList.Get(r * 4), linkList.Get(r * 4 + 1),
-                              linkList.Get(r * 4 + 2), linkList.Get(r * 4 + 3)};
-        const std::array<std::string_view, 4> value = {rec.SiteName, rec.URL, rec.Administrator,
-                                                       rec.Description};
-        for (std::string_view frameLine : frame) {
-            line.assign(frameLine);
-            // In token order, on the line as changed so far: a later token is found inside a
-            // value inserted for an earlier one. Byte-wise, first occurrence only.
-            for (std::size_t k = 0; k < token.size(); ++k) {
-                if (token[k].empty())
-                    continue; // an empty token never matches
-                const std::size_t p = line.find(token[k]);
-                if (p != std::string::npos)
-                    line = ReplaceAt(std::move(line), p + 1, token[k], value[k]);
-            }
-            page->Add(line);
-        }
-    }
-
-    for (int i = footBegin; i < t.Count(); ++i)
-        page->Add(t.Get(i));
+    page->Reserve(t.MaxLines(linkList), t.MaxBytes(linkList));
+    t.Build(linkList, tokens, [&page](std::string_view line) { page->Add(line); });
     return page;
+}
+
+void MakePageToFile(const FilePath& templatePath, const TStringList& linkList,
+                    const Tokens& tokens, const FilePath& output) {
+    const PageTemplate t(templatePath);
+    ReplaceFile(output, [&](const ByteSink& sink) {
+        CrLfWriter writer(sink);
+        t.Build(linkList, tokens, [&writer](std::string_view line) { writer.Line(line); });
+        writer.Flush();
+    });
+}
+
+void MakePageToStream(const FilePath& templatePath, const TStringList& linkList,
+                      const Tokens& tokens, std::ostream& out) {
+    const PageTemplate t(templatePath);
+    auto sink = [&out](std::string_view bytes) {
+        if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+            throw WriteError();
+    };
+    CrLfWriter writer(sink);
+    t.Build(linkList, tokens, [&writer](std::string_view line) { writer.Line(line); });
+    writer.Flush();
+    if (!out.flush())
+        throw WriteError();
 }
 
 } // namespace qvn

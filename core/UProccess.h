@@ -6,7 +6,10 @@
 #include "StringList.h"
 
 #include <cstddef>
+#include <functional>
+#include <iosfwd>
 #include <memory>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -33,15 +36,49 @@ struct Tokens {
 std::string ReplaceAt(std::string line, std::size_t position, std::string_view token,
                       std::string_view value);
 
+// A template cut at its markers, ready to build pages from. Every section has at least one line:
+// the line after each marker is taken into the section it opens before the end of the section is
+// looked for, even when that line is itself a marker.
+class PageTemplate {
+public:
+    // Loads and cuts the template. FileError (Open) when it cannot be read; ListIndexError with
+    // the template's line count when a scan runs past its last line (a marker or the foot
+    // missing).
+    explicit PageTemplate(const FilePath& path);
+
+    // Calls line for every line of the page in order: the head, the frame once per whole record
+    // of linkList (four items a record; items past the last whole record are ignored) with the
+    // tokens replaced, then the foot.
+    void Build(const TStringList& linkList, const Tokens& tokens,
+               const std::function<void(std::string_view)>& line) const;
+
+    // Upper bounds of the page's lines and bytes for linkList, to size a buffer once.
+    std::size_t MaxLines(const TStringList& linkList) const;
+    std::size_t MaxBytes(const TStringList& linkList) const;
+
+private:
+    TStringList lines_;
+    int headBegin_ = 0;   // the head is [headBegin_, frameMarker_)
+    int frameMarker_ = 0; // the frame is (frameMarker_, footMarker_)
+    int footMarker_ = 0;  // the foot is (footMarker_, end)
+};
+
 // Builds the page from Setting: the template at Setting.TemplatePath, the records of
 // Setting.LinkList and the four tokens. Changes nothing in Setting. Throws NoLinkDataError while
-// LinkList is absent, FileError (Open) when the template cannot be read, and ListIndexError with
-// the template's line count when a marker or the foot is missing.
+// LinkList is absent, and what PageTemplate throws.
 std::unique_ptr<TStringList> MakePage();
 
-// The same build from explicit inputs (qvn-build, and the windows for a path with no exact file
-// system form).
+// The same build from explicit inputs (the windows use it for a path with no exact file system
+// form).
 std::unique_ptr<TStringList> MakePage(const FilePath& templatePath, const TStringList& linkList,
                                       const Tokens& tokens);
+
+// Builds the page and saves it to output (atomically, as TStringList::SaveToFile does) or writes
+// it to out, line by line, without holding the whole page in memory. The template is read and
+// cut before the output is touched, so a broken template leaves the output as it was.
+void MakePageToFile(const FilePath& templatePath, const TStringList& linkList,
+                    const Tokens& tokens, const FilePath& output);
+void MakePageToStream(const FilePath& templatePath, const TStringList& linkList,
+                      const Tokens& tokens, std::ostream& out);
 
 } // namespace qvn

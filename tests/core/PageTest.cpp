@@ -7,6 +7,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sstream>
 
 using namespace qvn;
 using qvn::test::TempDir;
@@ -168,4 +169,23 @@ TEST_F(SettingPageTest, ReadsTemplatePathLinksAndTokensFromTheSettings) {
         EXPECT_EQ(e.Message(), Utf8ToCp932("ファイル ") + Setting.TemplatePath +
                                    Utf8ToCp932(" は開けません"));
     }
+}
+
+TEST_F(PageTest, StreamedPageMatchesTheListAndBrokenTemplateLeavesOutputAlone) {
+    const std::string templ = dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n<_TITLE_|_URL_>\n_FOOT_\nf\n");
+    const std::string expected = MakePage(FilePath::FromCp932(templ), kTwoSites, {})->Text();
+    EXPECT_EQ(expected, "h\r\n<s1|u1>\r\n<s2|u2>\r\nf\r\n");
+
+    std::ostringstream out;
+    MakePageToStream(FilePath::FromCp932(templ), kTwoSites, {}, out);
+    EXPECT_EQ(out.str(), expected);
+    const std::string page = dir.Write("page.html", "old page\r\n");
+    MakePageToFile(FilePath::FromCp932(templ), kTwoSites, {}, FilePath::FromCp932(page));
+    EXPECT_EQ(dir.Read("page.html"), expected);
+
+    dir.Write("t.html", "_HEAD_\nh\n_FRAME_\nx\n_FOOT_\n");
+    EXPECT_THROW(MakePageToFile(FilePath::FromCp932(templ), kTwoSites, {}, FilePath::FromCp932(page)),
+                 ListIndexError);
+    EXPECT_EQ(dir.Read("page.html"), expected);
+    EXPECT_EQ(dir.EntryCount(), 2);
 }
