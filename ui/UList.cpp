@@ -1,9 +1,133 @@
 #include "UList.h"
 
+#include "FileDrop.h"
+#include "Guard.h"
+#include "LinkGridModel.h"
+#include "Text.h"
+#include "UDec.h"
+#include "UInCSV.h"
+#include "USetStrGrid.h"
 #include "ui_UList.h"
 
-TfrmTable::TfrmTable(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TfrmTable>()) {
+#include <QHeaderView>
+#include <QKeyEvent>
+
+using qvn::ui::ConnectGuarded;
+
+namespace {
+
+constexpr int kFields = 4;         // fields a link record
+constexpr int kInitialRows = 51;   // the header row and 50 record rows
+constexpr int kRowHeight = 18;
+constexpr int kNumberWidth = 30;
+constexpr int kFieldWidth = 100;
+
+QFont PixelFont(const QString& family, int pixels) {
+    QFont font(family);
+    font.setPixelSize(pixels);
+    return font;
+}
+
+} // namespace
+
+TfrmTable::TfrmTable(QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TfrmTable>()),
+      odDataFile({QStringLiteral("CSV 形式 (*.csv)"), /*mustExist=*/true, /*save=*/false}) {
     ui->setupUi(this);
+    move(199, 112);
+
+    setFont(PixelFont(QStringLiteral("ＭＳ Ｐゴシック"), 12));
+    ui->lbFile->setFont(PixelFont(QStringLiteral("ＭＳ Ｐゴシック"), 13));
+    ui->sgLinkList->setFont(PixelFont(QStringLiteral("ＭＳ ゴシック"), 12));
+
+    // The window in button-face colour; the grid's cells on the tooltip colour, its fixed cells
+    // (the headers) in button-face colour.
+    QPalette windowPalette = palette();
+    windowPalette.setColor(QPalette::Window, windowPalette.color(QPalette::Button));
+    setPalette(windowPalette);
+    QPalette gridPalette = ui->sgLinkList->palette();
+    gridPalette.setColor(QPalette::Base, gridPalette.color(QPalette::ToolTipBase));
+    gridPalette.setColor(QPalette::Text, gridPalette.color(QPalette::ToolTipText));
+    ui->sgLinkList->setPalette(gridPalette);
+    for (QHeaderView* header : {ui->sgLinkList->horizontalHeader(), ui->sgLinkList->verticalHeader()})
+        header->setPalette(windowPalette);
+
+    model_ = new qvn::ui::LinkGridModel(this);
+    ui->sgLinkList->setModel(model_);
+    ui->sgLinkList->setItemDelegate(new qvn::ui::LinkCellDelegate(ui->sgLinkList));
+
+    ConnectGuarded(ui->btnRefer, &QPushButton::clicked, this, &TfrmTable::btnReferClick);
+    ConnectGuarded(ui->btnLoad, &QPushButton::clicked, this, &TfrmTable::btnLoadClick);
+    ConnectGuarded(ui->btnClose, &QPushButton::clicked, this, &TfrmTable::btnCloseClick);
+
+    AppInit();
+    ui->sgLinkList->setFocus();
 }
 
 TfrmTable::~TfrmTable() = default;
+
+void TfrmTable::AppInit() {
+    new qvn::ui::FileDropTarget(this, ui->edPath);
+
+    QTableView& grid = *ui->sgLinkList;
+    QHeaderView* rows = grid.verticalHeader();
+    QHeaderView* columns = grid.horizontalHeader();
+    // No resizing or moving of rows and columns, and a click on a fixed cell selects nothing.
+    for (QHeaderView* header : {rows, columns}) {
+        header->setSectionResizeMode(QHeaderView::Fixed);
+        header->setSectionsMovable(false);
+        header->setSectionsClickable(false);
+        header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    // One row height for every row through the default section size: Qt clamps the default to
+    // a font-dependent minimum unless that is lowered first. Heights are never set row by row,
+    // which Qt does in time quadratic in the rows.
+    rows->setMinimumSectionSize(0);
+    rows->setDefaultSectionSize(kRowHeight);
+    columns->setMinimumSectionSize(0);
+    columns->setFixedHeight(kRowHeight);
+
+    qvn::ui::SetRowCount(grid, kInitialRows); // the row numbers come with the rows
+    qvn::ui::SetColWidth(grid, 0, kNumberWidth);
+    for (int col = 1; col < qvn::ui::LinkGridModel::kGridColumns; ++col)
+        qvn::ui::SetColWidth(grid, col, kFieldWidth);
+    model_->SetHeaderText(1, QStringLiteral("サイト名"));
+    model_->SetHeaderText(2, QStringLiteral("URL"));
+    model_->SetHeaderText(3, QStringLiteral("管理者"));
+    model_->SetHeaderText(4, QStringLiteral("サイト説明"));
+}
+
+void TfrmTable::btnReferClick() {
+    if (const auto path = odDataFile.Execute(this))
+        ui->edPath->setText(*path);
+}
+
+void TfrmTable::btnLoadClick() {
+    qvn::TStringList loaded;
+    const int records = qvn::ReadCSV(loaded, qvn::ui::PathFromText(ui->edPath->text()), kFields);
+    // The settings' copy is made before the grid changes, so running out of memory here still
+    // leaves the grid and Setting as they were.
+    auto linkList = std::make_unique<qvn::TStringList>(loaded);
+
+    QTableView& grid = *ui->sgLinkList;
+    // More records than the 50 rows of the start give one row each; fewer leave the rows that
+    // an earlier, longer load made.
+    if (records > kInitialRows - 1)
+        qvn::ui::SetRowCount(grid, records + 1);
+    qvn::ui::SetStrGrid(grid, std::move(loaded), kFields);
+    qvn::Setting.LinkList = std::move(linkList);
+}
+
+void TfrmTable::btnCloseClick() { done(QDialog::Accepted); }
+
+void TfrmTable::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}

@@ -1,0 +1,317 @@
+// The link list window driven as the user drives it: loading data files into the numbered grid,
+// the row and width rules of the grid, failures, drops, the open dialog, closing and showing
+// again, and a page built from the main window out of what was loaded here.
+#include "Codec.h"
+#include "FileDialog.h"
+#include "GuiTestSupport.h"
+#include "LinkGridModel.h"
+#include "UDec.h"
+#include "UList.h"
+#include "UMain1.h"
+#include "USetStrGrid.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTableView>
+#include <QUrl>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+// Readable QStrings in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace qvn::test {
+namespace {
+
+using ::testing::ElementsAreArray;
+
+std::string Sjis(const char* utf8) { return Utf8ToCp932(utf8); }
+
+// n lines "site<i>,http://s<i>.example/,admin<i>,about <i>" ended by CR LF.
+std::string Lines(int n, const std::string& tag = "site") {
+    std::string text;
+    for (int i = 1; i <= n; ++i) {
+        const std::string s = std::to_string(i);
+        text += tag + s + ",http://s" + s + ".example/,admin" + s + ",about " + s + "\r\n";
+    }
+    return text;
+}
+
+std::vector<std::string> Items(const TStringList& list) {
+    std::vector<std::string> items;
+    for (int i = 0; i < list.Count(); ++i)
+        items.emplace_back(list.Get(i));
+    return items;
+}
+
+// The control named name on window w itself (the main window also holds the link list window,
+// whose controls share names with its own).
+template <typename T>
+T& Control(QWidget* w, const char* name) {
+    for (T* c : w->findChildren<T*>(QString::fromLatin1(name))) {
+        if (c->window() == w)
+            return *c;
+    }
+    throw std::logic_error(std::string("no control ") + name);
+}
+
+class LinkListTest : public ::testing::Test {
+protected:
+    TfrmTable& Table() { return *AppForms().frmTable; }
+    QTableView& Grid() { return Control<QTableView>(&Table(), "sgLinkList"); }
+    ui::LinkGridModel& Model() { return ui::GridModel(Grid()); }
+    QLineEdit& Path() { return Control<QLineEdit>(&Table(), "edPath"); }
+    QPushButton& Button(const char* name) { return Control<QPushButton>(&Table(), name); }
+
+    QString Cell(int col, int row) { return Model().CellText(col, row); }
+    std::vector<QString> Row(int row) {
+        return {Cell(1, row), Cell(2, row), Cell(3, row), Cell(4, row)};
+    }
+
+    // Writes bytes as a data file and presses "読み込み" on it.
+    void Load(const std::string& bytes, const std::string& name = "data.csv") {
+        dir_.Write(name, bytes);
+        LoadPath(QString::fromStdString(dir_.Path(name)));
+    }
+    void LoadPath(const QString& path) {
+        Path().setText(path);
+        Button("btnLoad").click();
+    }
+    // Presses "読み込み" expecting the error box; returns its text.
+    QString LoadFails(const QString& path) {
+        QString shown = QStringLiteral("(no error box)");
+        WhenModal([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            shown = box->text();
+            box->accept();
+        });
+        LoadPath(path);
+        WaitNoModal();
+        return shown;
+    }
+
+    TempDir dir_;
+};
+
+TEST_F(LinkListTest, StartsWithFiftyNumberedRowsAndWidensColumnsOnlyForLongerFields) {
+    // The fresh window, as start-up made it.
+    EXPECT_EQ(ui::RowCount(Grid()), 51);
+    EXPECT_EQ(Cell(0, 0), QString());
+    EXPECT_EQ(Cell(0, 1), QStringLiteral("1"));
+    EXPECT_EQ(Cell(0, 50), QStringLiteral("50"));
+    EXPECT_EQ(Model().headerData(49, Qt::Vertical, Qt::DisplayRole).toString(),
+              QStringLiteral("50"));
+    EXPECT_EQ(Row(0), (std::vector<QString>{QStringLiteral("サイト名"), QStringLiteral("URL"),
+                                            QStringLiteral("管理者"), QStringLiteral("サイト説明")}));
+    EXPECT_EQ(ui::ColWidth(Grid(), 0), 30);
+    for (int col = 1; col <= 4; ++col)
+        EXPECT_EQ(ui::ColWidth(Grid(), col), 100) << col;
+    EXPECT_EQ(Grid().verticalHeader()->sectionSize(0), 18);
+    EXPECT_EQ(Grid().verticalHeader()->sectionSize(49), 18);
+    EXPECT_FALSE(Model().flags(Model().index(0, 0)) & Qt::ItemIsEditable);
+    EXPECT_EQ(Setting.LinkList, nullptr);
+
+    // Three records, the first site name 10 bytes: it fits in 100 pixels.
+    Load("abcdefghij,u1,a1,d1\r\nname2,u2,a2,d2\r\nname3,u3,a3,d3\r\n");
+    EXPECT_EQ(ui::RowCount(Grid()), 51);
+    EXPECT_EQ(Row(1), (std::vector<QString>{"abcdefghij", "u1", "a1", "d1"}));
+    EXPECT_EQ(Row(3), (std::vector<QString>{"name3", "u3", "a3", "d3"}));
+    EXPECT_EQ(Row(4), (std::vector<QString>{"", "", "", ""}));
+    EXPECT_EQ(Row(50), (std::vector<QString>{"", "", "", ""}));
+    EXPECT_EQ(ui::ColWidth(Grid(), 1), 100);
+    ASSERT_NE(Setting.LinkList, nullptr);
+    EXPECT_THAT(Items(*Setting.LinkList),
+                ElementsAreArray({"abcdefghij", "u1", "a1", "d1", "name2", "u2", "a2", "d2",
+                                  "name3", "u3", "a3", "d3"}));
+
+    // A 20-byte site name widens column 1 to 7 pixels a byte; shorter data never narrows it.
+    Load("abcdefghijklmnopqrst,u,a,d\r\n");
+    EXPECT_EQ(ui::ColWidth(Grid(), 1), 140);
+    EXPECT_EQ(ui::ColWidth(Grid(), 2), 100);
+    Load("x,u,a,d\r\n");
+    EXPECT_EQ(ui::ColWidth(Grid(), 1), 140);
+    // Counted in bytes: 16 double-byte characters are 32 bytes.
+    Load(",," + Sjis("管理者管理者管理者管理者管理者管") + ",d\r\n");
+    EXPECT_EQ(ui::ColWidth(Grid(), 3), 224);
+}
+
+TEST_F(LinkListTest, RowsFollowLoadsOfMoreThanFiftyRecordsAndOldCellsAreCleared) {
+    Load(Lines(120));
+    EXPECT_EQ(ui::RowCount(Grid()), 121);
+    EXPECT_EQ(Cell(0, 120), QStringLiteral("120"));
+    EXPECT_EQ(Row(120), (std::vector<QString>{"site120", "http://s120.example/", "admin120",
+                                              "about 120"}));
+    EXPECT_EQ(Grid().verticalHeader()->sectionSize(119), 18);
+
+    Load(Lines(60, "b"));
+    EXPECT_EQ(ui::RowCount(Grid()), 61);
+    EXPECT_EQ(Row(60)[0], QStringLiteral("b60"));
+
+    // Ten records leave the rows of the longer load, emptied.
+    Load(Lines(10, "c"));
+    EXPECT_EQ(ui::RowCount(Grid()), 61);
+    EXPECT_EQ(Row(10)[3], QStringLiteral("about 10"));
+    for (int row = 11; row <= 60; ++row)
+        ASSERT_EQ(Row(row), (std::vector<QString>{"", "", "", ""})) << row;
+    EXPECT_EQ(Setting.LinkList->Count(), 40);
+}
+
+TEST_F(LinkListTest, ShortAndLongLinesFillTheColumnsAsTheReaderSplitsThem) {
+    Load("a,b\r\nx,y,z,w,v\r\n\r\n\"q\",r,s,t");
+    EXPECT_EQ(Row(1), (std::vector<QString>{"a", "", "", "b"}));
+    EXPECT_EQ(Row(2), (std::vector<QString>{"x", "y", "z", "w,v"}));
+    EXPECT_EQ(Row(3), (std::vector<QString>{"", "", "", ""}));
+    EXPECT_EQ(Row(4), (std::vector<QString>{"\"q\"", "r", "s", "t"}));
+    EXPECT_EQ(Setting.LinkList->Count(), 16);
+}
+
+TEST_F(LinkListTest, FailedLoadKeepsGridAndSettingAndShowsTheOpenMessage) {
+    Load(Lines(70));
+    const TStringList* before = Setting.LinkList.get();
+    const int rows = ui::RowCount(Grid());
+
+    const QString missing = QString::fromStdString(dir_.Path("missing.csv"));
+    EXPECT_EQ(LoadFails(missing), QStringLiteral("ファイル %1 は開けません.").arg(missing));
+    EXPECT_EQ(Setting.LinkList.get(), before);
+    EXPECT_EQ(Setting.LinkList->Count(), 280);
+    EXPECT_EQ(ui::RowCount(Grid()), rows);
+    EXPECT_EQ(Row(70)[0], QStringLiteral("site70"));
+
+    // The untouched prompt is taken as a path, and named in the message; a folder fails alike.
+    const QString prompt = QStringLiteral("データファイルへのパスを入力してください。");
+    EXPECT_EQ(LoadFails(prompt), QStringLiteral("ファイル %1 は開けません.").arg(prompt));
+    const QString folder = QString::fromStdString(dir_.Path(""));
+    EXPECT_EQ(LoadFails(folder), QStringLiteral("ファイル %1 は開けません.").arg(folder));
+    EXPECT_EQ(Setting.LinkList.get(), before);
+    EXPECT_EQ(Row(1)[0], QStringLiteral("site1"));
+}
+
+TEST_F(LinkListTest, EmptyFileClearsTheCellsAndLeavesAnEmptyLinkList) {
+    Load(Lines(5));
+    const int rows = ui::RowCount(Grid());
+    Load("");
+    EXPECT_EQ(ui::RowCount(Grid()), rows);
+    for (int row = 1; row < rows; ++row)
+        ASSERT_EQ(Row(row), (std::vector<QString>{"", "", "", ""})) << row;
+    ASSERT_NE(Setting.LinkList, nullptr);
+    EXPECT_EQ(Setting.LinkList->Count(), 0);
+}
+
+TEST_F(LinkListTest, CellsShowCodePage932AndBadBytesAsReplacementCharacters) {
+    // "ソ" and "表" end in the byte 0x5C, "ダ" in 0x5F; the bytes 0xFF and a lone lead byte are
+    // invalid, 0x85 0x40 is unassigned.
+    const std::string site = Sjis("ソフト表ダ");
+    const std::string bad = "a\xFF" "b";
+    const std::string unassigned = "x\x85\x40y";
+    const std::string lone = "z\x81";
+    Load(site + "," + bad + "," + unassigned + "," + lone + "\r\n");
+    EXPECT_EQ(Row(1), (std::vector<QString>{QStringLiteral("ソフト表ダ"), QStringLiteral("a\uFFFDb"),
+                                            QStringLiteral("x\uFFFDy"), QStringLiteral("z\uFFFD")}));
+    // The bytes stay as they were read, in the grid and for the page builder.
+    EXPECT_EQ(Model().CellBytes(2, 1), bad);
+    EXPECT_THAT(Items(*Setting.LinkList), ElementsAreArray({site, bad, unassigned, lone}));
+}
+
+TEST_F(LinkListTest, DropsAndTheOpenDialogFillThisWindowsPath) {
+    TfrmMain* main = AppForms().frmMain;
+    QLineEdit& mainPath = Control<QLineEdit>(main, "edPath");
+    const QString mainBefore = mainPath.text();
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/first.csv")),
+                  QUrl::fromLocalFile(QStringLiteral("/tmp/second.csv"))});
+    // Dragged over the grid, a control of the window: the window takes the drop.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Grid().viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Grid().viewport(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(Path().text(), QStringLiteral("/tmp/first.csv"));
+    EXPECT_EQ(mainPath.text(), mainBefore);
+
+    dir_.Write("chosen.csv", Lines(2));
+    ui::FileDialog::SetNextFileName(QString::fromStdString(dir_.Path("chosen.csv")));
+    Button("btnRefer").click();
+    EXPECT_EQ(Path().text(), QString::fromStdString(dir_.Path("chosen.csv")));
+    ui::FileDialog::SetNextFileName(QString()); // cancel
+    Button("btnRefer").click();
+    EXPECT_EQ(Path().text(), QString::fromStdString(dir_.Path("chosen.csv")));
+}
+
+TEST_F(LinkListTest, ClosingHidesTheWindowWithEverythingAsTheUserLeftIt) {
+    Load(Lines(55));
+    const int rows = ui::RowCount(Grid());
+    const QString path = Path().text();
+
+    // Esc and Enter do nothing; "閉じる" ends the modal showing with OK.
+    WhenModal([&](QWidget* modal) {
+        EXPECT_EQ(modal, &Table());
+        for (int key : {Qt::Key_Escape, Qt::Key_Return}) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(&Table(), &press);
+        }
+        QApplication::processEvents();
+        EXPECT_TRUE(Table().isVisible());
+        Button("btnClose").click();
+    });
+    EXPECT_EQ(Table().exec(), QDialog::Accepted);
+    EXPECT_FALSE(Table().isVisible());
+
+    // The close box: the window is hidden, not destroyed, and shows the same again.
+    WhenModal([&](QWidget*) { Table().close(); });
+    Table().exec();
+    EXPECT_FALSE(Table().isVisible());
+    EXPECT_EQ(ui::RowCount(Grid()), rows);
+    EXPECT_EQ(Row(55)[0], QStringLiteral("site55"));
+    EXPECT_EQ(Path().text(), path);
+}
+
+TEST_F(LinkListTest, PageBuiltFromTheMainWindowUsesWhatWasLoadedHere) {
+    TfrmMain* main = AppForms().frmMain;
+    dir_.Write("links.csv", Sjis("猫の手帖,http://neko.example/,たま,猫の写真\r\nLab,http://lab.example/,,a,b\r\n"));
+    dir_.Write("template.html", "top\r\n_HEAD_\r\n<ul>\r\n_FRAME_\r\n"
+                                "<li><a href=\"_URL_\">_TITLE_</a> _AUTHOR_: _EXPLAIN_</li>\r\n"
+                                "_FOOT_\r\n</ul>\r\n");
+
+    // "入力データ読込" opens this window modally; load, then close.
+    WhenModal([&](QWidget* modal) {
+        EXPECT_EQ(modal, &Table());
+        LoadPath(QString::fromStdString(dir_.Path("links.csv")));
+        Button("btnClose").click();
+    });
+    Control<QPushButton>(main, "Button1").click();
+    WaitNoModal();
+
+    auto build = [&](const std::string& out) {
+        Control<QLineEdit>(main, "edPath").setText(QString::fromStdString(dir_.Path("template.html")));
+        ui::FileDialog::SetNextFileName(QString::fromStdString(dir_.Path(out)));
+        QString message;
+        WhenModal([&](QWidget* modal) {
+            message = qobject_cast<QMessageBox*>(modal)->text();
+            modal->close();
+        });
+        Control<QPushButton>(main, "Button2").click();
+        WaitNoModal();
+        EXPECT_EQ(message, QStringLiteral("正常に保存されました"));
+        return dir_.Read(out);
+    };
+    EXPECT_EQ(build("page.html"),
+              "<ul>\r\n" +
+                  Sjis("<li><a href=\"http://neko.example/\">猫の手帖</a> たま: 猫の写真</li>\r\n") +
+                  "<li><a href=\"http://lab.example/\">Lab</a> : a,b</li>\r\n</ul>\r\n");
+
+    // After an empty data file the page is the head and the foot.
+    Load("");
+    EXPECT_EQ(build("empty.html"), "<ul>\r\n</ul>\r\n");
+}
+
+} // namespace
+} // namespace qvn::test

@@ -1,0 +1,81 @@
+// The link list grid's contents: the flat field list of the last load, shown one record a row.
+//
+// The grid the user sees has a fixed header row (row 0) and a fixed number column (column 0);
+// on a QTableView they are the horizontal and the vertical header. The model's own rows and
+// columns are the grid's non-fixed cells: model row r is grid row r + 1, model column c is grid
+// column c + 1. Cells are never stored one by one: the model keeps the flat field list whole and
+// decodes a cell's code page 932 bytes only when the view asks for it, so a million records cost
+// their bytes and the list's index, and nothing per cell.
+#pragma once
+
+#include "StringList.h"
+
+#include <QAbstractItemDelegate>
+#include <QAbstractTableModel>
+#include <QString>
+#include <array>
+#include <string_view>
+
+namespace qvn::ui {
+
+class LinkGridModel final : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    static constexpr int kGridColumns = 5; // the number column and the four fields
+    static constexpr int kRecordSize = 4;  // items a record in the flat field list
+
+    explicit LinkGridModel(QObject* parent = nullptr);
+
+    // Grid rows, the header row included (at least 1).
+    int RowCount() const { return rows_ + 1; }
+    // Adds or removes record rows at the end; the cells of remaining rows stay as they are.
+    void SetRowCount(int count);
+
+    // Replaces every non-fixed cell: the cells are emptied, then record r (from 0) of list fills
+    // grid row r + 1 with its first `fields` items (1 to 4) in columns 1 to fields. Records past
+    // the last row are kept but not shown. The view updates without a reset, so the selection
+    // and the scroll position stay.
+    void SetCells(TStringList list, int fields);
+    const TStringList& Cells() const { return cells_; }
+
+    // The header text of grid column col (1 to 4) in row 0.
+    void SetHeaderText(int col, const QString& text);
+
+    // A cell as the user sees it, in grid coordinates: row 0 the headers, column 0 the row
+    // numbers, the corner empty.
+    QString CellText(int col, int row) const;
+    // The bytes of a non-fixed cell (col 1 to 4, row 1 to RowCount() − 1); empty when the row
+    // holds no record.
+    std::string_view CellBytes(int col, int row) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    std::string_view Field(int record, int field) const;
+
+    TStringList cells_;
+    int fields_ = 0;  // fields shown a record
+    int records_ = 0; // whole records in cells_
+    int rows_ = 0;    // record rows: grid rows without the header row
+    std::array<QString, kGridColumns> headers_;
+};
+
+// Draws a grid cell as the string grid does: the text 2 pixels in from the cell's left and top
+// edges, on one line, clipped at the cell's edge (no eliding), the selection in the highlight
+// colours and the current cell with a focus frame. Cells cannot be edited.
+class LinkCellDelegate final : public QAbstractItemDelegate {
+public:
+    using QAbstractItemDelegate::QAbstractItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    // Never asked for the cell's text: the rows have the grid's fixed height.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+} // namespace qvn::ui

@@ -1,0 +1,86 @@
+#include "USetStrGrid.h"
+
+#include "LinkGridModel.h"
+
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QTableView>
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+namespace qvn::ui {
+namespace {
+
+constexpr int kPixelsPerByte = 7;
+// Room around a row number: the text stands 2 pixels in from the left, as in every cell.
+constexpr int kNumberPadding = 6;
+
+} // namespace
+
+LinkGridModel& GridModel(const QTableView& grid) {
+    auto* model = qobject_cast<LinkGridModel*>(grid.model());
+    if (!model)
+        throw std::logic_error("the link list grid has no LinkGridModel");
+    return *model;
+}
+
+int RowCount(const QTableView& grid) { return GridModel(grid).RowCount(); }
+
+void SetRowCount(QTableView& grid, int count) {
+    GridModel(grid).SetRowCount(count);
+    QHeaderView* numbers = grid.verticalHeader();
+    const int widest = QFontMetrics(numbers->font()).horizontalAdvance(QString::number(count - 1));
+    if (ColWidth(grid, 0) < widest + kNumberPadding)
+        SetColWidth(grid, 0, widest + kNumberPadding);
+}
+
+int ColWidth(const QTableView& grid, int col) {
+    if (col == 0)
+        return grid.verticalHeader()->minimumWidth();
+    return grid.horizontalHeader()->sectionSize(col - 1);
+}
+
+void SetColWidth(QTableView& grid, int col, long long width) {
+    if (col < 0 || col >= LinkGridModel::kGridColumns)
+        throw std::out_of_range("SetColWidth: no such column");
+    if (col == 0) {
+        // The number column is the vertical header: its width is fixed, never taken from the
+        // numbers (which would mean measuring a million of them).
+        grid.verticalHeader()->setFixedWidth(static_cast<int>(std::clamp(width, 0LL, 100000LL)));
+        return;
+    }
+    QHeaderView* header = grid.horizontalHeader();
+    // The header ignores a size beyond its maximum outright; the widest it allows is better.
+    const long long limit = header->maximumSectionSize();
+    header->resizeSection(col - 1, static_cast<int>(std::clamp(width, 0LL, limit)));
+}
+
+void SetStrGrid(QTableView& grid, TStringList list, int fields) {
+    LinkGridModel& model = GridModel(grid);
+    if (fields < 1 || fields > LinkGridModel::kRecordSize)
+        throw std::invalid_argument("SetStrGrid: 1 to 4 fields a record");
+
+    // One pass for the widest field of each column; widening to the maximum is the same as
+    // widening cell by cell, since widths only grow.
+    std::array<std::size_t, LinkGridModel::kRecordSize> longest{};
+    const int records = list.Count() / fields;
+    for (int r = 0; r < records; ++r) {
+        for (int k = 0; k < fields; ++k) {
+            const long long item = static_cast<long long>(r) * LinkGridModel::kRecordSize + k;
+            if (item >= list.Count())
+                break;
+            const std::size_t length = list.Get(static_cast<int>(item)).size();
+            longest[static_cast<std::size_t>(k)] = std::max(longest[static_cast<std::size_t>(k)], length);
+        }
+    }
+    for (int k = 0; k < fields; ++k) {
+        const long long width =
+            static_cast<long long>(longest[static_cast<std::size_t>(k)]) * kPixelsPerByte;
+        if (ColWidth(grid, k + 1) < width)
+            SetColWidth(grid, k + 1, width);
+    }
+    model.SetCells(std::move(list), fields);
+}
+
+} // namespace qvn::ui

@@ -1,0 +1,34 @@
+// The link list grid's operations as a string grid has them: row count, column widths and the
+// filling of its cells from a flat field list. The grid is a QTableView over a LinkGridModel;
+// column 0 is its vertical header (the row numbers), columns 1 to 4 its model's columns.
+#pragma once
+
+#include "StringList.h"
+
+class QTableView;
+
+namespace qvn::ui {
+
+class LinkGridModel;
+
+// The grid's model; std::logic_error when the view shows anything else.
+LinkGridModel& GridModel(const QTableView& grid);
+
+// Grid rows, the header row included.
+int RowCount(const QTableView& grid);
+// Sets the grid rows (at least 1). Every row has the grid's one row height. The number column
+// widens when the largest row number would not fit in it, so no number is ever shown cut off.
+void SetRowCount(QTableView& grid, int count);
+
+// The width in pixels of grid column col (0 to 4).
+int ColWidth(const QTableView& grid, int col);
+// Sets it, limited to what the header can hold (about a million pixels).
+void SetColWidth(QTableView& grid, int col, long long width);
+
+// Fills the grid from list: every non-fixed cell is cleared, then record r (from 1) goes into
+// row r, its first `fields` items in columns 1 to fields (the stride in the list is always the
+// four items of a record). A column narrower than 7 pixels a byte of its longest field widens to
+// that; columns never narrow. The grid keeps the list (no copy is made).
+void SetStrGrid(QTableView& grid, TStringList list, int fields);
+
+} // namespace qvn::ui
