@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
+#include <ostream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -177,6 +178,15 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
     Fd dir(::open(DirName(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0)
         ::fsync(dir.get());
+}
+
+void WriteStream(std::ostream& out, const std::function<void(const ByteSink&)>& produce) {
+    produce([&out](std::string_view bytes) {
+        if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+            throw WriteError();
+    });
+    if (!out.flush())
+        throw WriteError();
 }
 
 } // namespace qvn

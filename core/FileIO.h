@@ -5,6 +5,7 @@
 #include "FilePath.h"
 
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -22,5 +23,8 @@ std::string ReadWholeFile(const FilePath& path);
 // file is left.
 using ByteSink = std::function<void(std::string_view)>;
 void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)>& produce);
+
+// The same for a stream (qvn-build's standard output): WriteError when the stream fails.
+void WriteStream(std::ostream& out, const std::function<void(const ByteSink&)>& produce);
 
 } // namespace qvn

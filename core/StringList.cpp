@@ -4,7 +4,6 @@
 #include "FileIO.h"
 #include "Lines.h"
 
-#include <ostream>
 
 namespace qvn {
 namespace {
@@ -57,13 +56,7 @@ void TStringList::SaveToFile(const FilePath& path) const {
 }
 
 void TStringList::WriteTo(std::ostream& out) const {
-    auto sink = [&out](std::string_view bytes) {
-        if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
-            throw WriteError();
-    };
-    EmitLines(*this, sink);
-    if (!out.flush())
-        throw WriteError();
+    WriteStream(out, [this](const ByteSink& sink) { EmitLines(*this, sink); });
 }
 
 std::string TStringList::Text() const {

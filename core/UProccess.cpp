@@ -6,7 +6,6 @@
 #include "UDec.h"
 
 #include <array>
-#include <ostream>
 
 namespace qvn {
 namespace {
@@ -117,28 +116,28 @@ std::unique_ptr<TStringList> MakePage(const FilePath& templatePath, const TStrin
     return page;
 }
 
+namespace {
+
+// The page of t, line by line, into sink.
+void EmitPage(const PageTemplate& t, const TStringList& linkList, const Tokens& tokens,
+              const ByteSink& sink) {
+    CrLfWriter writer(sink);
+    t.Build(linkList, tokens, [&writer](std::string_view line) { writer.Line(line); });
+    writer.Flush();
+}
+
+} // namespace
+
 void MakePageToFile(const FilePath& templatePath, const TStringList& linkList,
                     const Tokens& tokens, const FilePath& output) {
     const PageTemplate t(templatePath);
-    ReplaceFile(output, [&](const ByteSink& sink) {
-        CrLfWriter writer(sink);
-        t.Build(linkList, tokens, [&writer](std::string_view line) { writer.Line(line); });
-        writer.Flush();
-    });
+    ReplaceFile(output, [&](const ByteSink& sink) { EmitPage(t, linkList, tokens, sink); });
 }
 
 void MakePageToStream(const FilePath& templatePath, const TStringList& linkList,
                       const Tokens& tokens, std::ostream& out) {
     const PageTemplate t(templatePath);
-    auto sink = [&out](std::string_view bytes) {
-        if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
-            throw WriteError();
-    };
-    CrLfWriter writer(sink);
-    t.Build(linkList, tokens, [&writer](std::string_view line) { writer.Line(line); });
-    writer.Flush();
-    if (!out.flush())
-        throw WriteError();
+    WriteStream(out, [&](const ByteSink& sink) { EmitPage(t, linkList, tokens, sink); });
 }
 
 } // namespace qvn
