@@ -17,6 +17,10 @@ const ui::Forms& AppForms() { return forms; }
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // CTest sets the platform for the runs, but not for listing the cases at build time
+    // (gtest_discover_tests), which needs the application too and must not need a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     qvn::ui::InitApplication(app);
     qvn::test::forms = qvn::ui::CreateForms();
