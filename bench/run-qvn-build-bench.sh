@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Times qvn-build on large generated link data beside the I/O floor of the same job, and prints a
+# table. Usage:
+#
+#   bench/run-qvn-build-bench.sh [-b BUILD_DIR] [-w WORK_DIR] [-n REPETITIONS] [RECORDS...]
+#
+# Defaults: BUILD_DIR build-bench in the repository (configured and built here, Release, without
+# the windows), WORK_DIR ${TMPDIR:-/tmp}/qvn-bench (about 0.7 GB for a million records),
+# 5 repetitions, RECORDS 10000 100000 1000000.
+#
+# For every size, each repetition runs three jobs, one after another, each with its output file
+# removed and the disk synced beforehand and the inputs in the page cache (warm cache):
+#   qvn-build     qvn-build --data DATA --template TEMPLATE --output PAGE (its save is durable:
+#                 the page is fsynced before it replaces the old one)
+#   floor         cat DATA TEMPLATE > /dev/null, then write as many zero bytes as the page holds
+#   floor+fsync   the same, the written file fsynced (dd conv=fsync)
+# Wall times are medians over the repetitions; peak memory is qvn-build's largest resident set
+# (GNU time's %M). Goals at a million records: wall time within 2 x the floor, peak memory below
+# 2.5 x (data file + page).
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=$repo/build-bench
+work=${TMPDIR:-/tmp}/qvn-bench
+reps=5
+while getopts "b:w:n:h" opt; do
+    case $opt in
+    b) build=$OPTARG ;;
+    w) work=$OPTARG ;;
+    n) reps=$OPTARG ;;
+    *) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    esac
+done
+shift $((OPTIND - 1))
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(10000 100000 1000000)
+
+[ -x /usr/bin/time ] || { echo "needs GNU time (apt-get install time)" >&2; exit 1; }
+
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQVN_BUILD_BENCH=ON \
+    -DQVN_BUILD_GUI=OFF -DQVN_BUILD_TESTS=OFF > /dev/null
+cmake --build "$build" --target qvn-build qvn-bench-data > /dev/null
+qvn=$build/cli/qvn-build
+gen=$build/bench/qvn-bench-data
+mkdir -p "$work"
+
+# Runs a command under GNU time; sets wall (seconds, from the shell's microsecond clock) and
+# peak (KiB).
+measure() {
+    local out=$work/time.out start end
+    start=$EPOCHREALTIME
+    /usr/bin/time -f '%M' -o "$out" "$@"
+    end=$EPOCHREALTIME
+    wall=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }')
+    peak=$(tail -n 1 "$out")
+}
+
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+fresh() { rm -f "$1"; sync; }
+
+echo "qvn-build $("$qvn" --version | cut -d' ' -f2), $(nproc) CPU, kernel $(uname -r), $reps repetitions, work folder $work"
+printf '%9s %9s %9s | %9s %9s %9s | %7s %7s | %8s %8s %6s\n' records "data MB" "page MB" \
+    "qvn s" "floor s" "+fsync s" "x floor" "x fsync" "peak MB" "goal MB" "x in"
+for n in "${sizes[@]}"; do
+    data=$work/links-$n.csv template=$work/template.html page=$work/page-$n.html floor=$work/floor.bin
+    [ -s "$data" ] || "$gen" "$n" "$data" "$template"
+    [ -s "$template" ] || "$gen" 0 "$work/empty.csv" "$template"
+
+    cat "$data" "$template" > /dev/null # warm the cache, and the binary
+    "$qvn" --data "$data" --template "$template" --output "$page"
+    size=$(stat -c %s "$page")
+
+    q=() f=() s=() peaks=()
+    for ((r = 0; r < reps; r++)); do
+        fresh "$page"
+        measure "$qvn" --data "$data" --template "$template" --output "$page"
+        q+=("$wall") peaks+=("$peak")
+        [ "$(stat -c %s "$page")" = "$size" ] || { echo "page size changed" >&2; exit 1; }
+
+        fresh "$floor"
+        measure sh -c 'cat "$1" "$2" > /dev/null && dd if=/dev/zero of="$3" bs=1M count="$4" iflag=count_bytes status=none' \
+            sh "$data" "$template" "$floor" "$size"
+        f+=("$wall")
+
+        fresh "$floor"
+        measure sh -c 'cat "$1" "$2" > /dev/null && dd if=/dev/zero of="$3" bs=1M count="$4" iflag=count_bytes conv=fsync status=none' \
+            sh "$data" "$template" "$floor" "$size"
+        s+=("$wall")
+    done
+    rm -f "$floor"
+
+    awk -v n="$n" -v d="$(stat -c %s "$data")" -v p="$size" -v q="$(median "${q[@]}")" \
+        -v f="$(median "${f[@]}")" -v s="$(median "${s[@]}")" -v m="$(median "${peaks[@]}")" '
+        BEGIN {
+            mb = 1000000; peak = m * 1024 / mb; inout = (d + p) / mb
+            printf "%9d %9.1f %9.1f | %9.3f %9.3f %9.3f | %7.2f %7.2f | %8.1f %8.1f %6.2f\n",
+                n, d / mb, p / mb, q, f, s, q / f, q / s, peak, 2.5 * inout, peak / inout
+        }'
+done
+echo "x floor, x fsync: qvn-build's time over the floor's; x in: peak memory over data + page."

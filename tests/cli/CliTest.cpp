@@ -1,0 +1,454 @@
+// qvn-build: exit statuses, the exact text on standard error, the page bytes, token options and
+// file names, first through run() in-process, then through the real binary.
+#include "Cli.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <vector>
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "qvn-cli-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        dir_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(Path(name), std::ios::binary) << bytes;
+        return Path(name);
+    }
+    std::string Read(const std::string& name) const {
+        std::ifstream in(Path(name), std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    bool Exists(const std::string& name) const {
+        return std::filesystem::exists(std::filesystem::symlink_status(Path(name)));
+    }
+    int EntryCount() const {
+        int n = 0;
+        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir_))
+            ++n;
+        return n;
+    }
+
+private:
+    std::string dir_;
+};
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Result QvnBuild(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int status = qvn::cli::run(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+constexpr const char* kUsageLine =
+    "usage: qvn-build --data DATA --template TEMPLATE --output PAGE\n";
+
+// The seven-line example: a dropped first line, a one-line head, frame and foot.
+constexpr const char* kTemplate =
+    "top\n_HEAD_\nstart\n_FRAME_\n[_TITLE_](_URL_) by _AUTHOR_: _EXPLAIN_\n_FOOT_\nend\n";
+constexpr const char* kLinks = "s1,u1,a1,d1\r\ns2,u2,a2,d2\r\n";
+constexpr const char* kPage = "start\r\n[s1](u1) by a1: d1\r\n[s2](u2) by a2: d2\r\nend\r\n";
+
+class CliTest : public ::testing::Test {
+protected:
+    CliTest() : data(dir.Write("links.csv", kLinks)), templ(dir.Write("t.html", kTemplate)) {}
+
+    // Builds to standard output with the given extra options.
+    Result ToStdout(std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {"--data", data, "--template", templ, "--output", "-"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return QvnBuild(args);
+    }
+
+    TempDir dir;
+    std::string data;
+    std::string templ;
+};
+
+// --- Wrong usage: status 2, the reason and the usage text on standard error, nothing built. ---
+
+TEST_F(CliTest, WrongUsageExitsTwoWithReasonAndUsage) {
+    const std::string page = dir.Path("page.html");
+    const struct {
+        std::vector<std::string> args;
+        std::string reason;
+    } cases[] = {
+        {{}, "qvn-build: missing --data\n"},
+        {{"--template", templ, "--output", page}, "qvn-build: missing --data\n"},
+        {{"--data", data, "--output", page}, "qvn-build: missing --template\n"},
+        {{"--data", data, "--template", templ}, "qvn-build: missing --output\n"},
+        {{"--data", data, "--template", templ, "--output"},
+         "qvn-build: option '--output' needs a value\n"},
+        {{"--data", data, "--template", templ, "--output", page, "--colour", "red"},
+         "qvn-build: unknown option '--colour'\n"},
+        {{"--data", data, "--template", templ, "--output", page, "extra.csv"},
+         "qvn-build: unexpected argument 'extra.csv'\n"},
+        {{"-d", data, "--template", templ, "--output", page}, "qvn-build: unexpected argument '-d'\n"},
+        {{"--data", data, "--data", data, "--template", templ, "--output", page},
+         "qvn-build: option '--data' given twice\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        const Result r = QvnBuild(c.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_THAT(r.err, StartsWith(c.reason + kUsageLine));
+        EXPECT_THAT(r.err, HasSubstr("--help"));
+    }
+    EXPECT_FALSE(dir.Exists("page.html"));
+}
+
+TEST_F(CliTest, HelpAndVersionGoToStandardOutput) {
+    const Result help = QvnBuild({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, StartsWith(kUsageLine));
+    for (const char* option : {"--title", "--url", "--author", "--explain", "\"-\""})
+        EXPECT_THAT(help.out, HasSubstr(option));
+    EXPECT_EQ(help.err, "");
+
+    const Result version = QvnBuild({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_THAT(version.out, testing::MatchesRegex("qvn-build [0-9]+\\.[0-9]+\n"));
+    EXPECT_EQ(version.err, "");
+
+    // Help wins over an otherwise incomplete command line, and builds nothing.
+    EXPECT_EQ(QvnBuild({"--data", data, "--help"}).status, 0);
+}
+
+// --- Failures of the build: status 1, "qvn-build: " and the message with its full stop. ---
+
+TEST_F(CliTest, UnreadableInputsAreNamedAsGiven) {
+    const std::string page = dir.Path("page.html");
+    const std::string missing = dir.Path("none/links.csv");
+
+    Result r = QvnBuild({"--data", missing, "--template", templ, "--output", page});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + missing + " は開けません.\n");
+
+    r = QvnBuild({"--data", data, "--template", dir.Path("none.html"), "--output", page});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("none.html") + " は開けません.\n");
+
+    // A relative name is not expanded; an empty one leaves nothing between the two spaces; a
+    // folder is not a file.
+    r = QvnBuild({"--data", "no-such-folder/links.csv", "--template", templ, "--output", page});
+    EXPECT_EQ(r.err, "qvn-build: ファイル no-such-folder/links.csv は開けません.\n");
+    r = QvnBuild({"--data=", "--template", templ, "--output", page});
+    EXPECT_EQ(r.err, "qvn-build: ファイル  は開けません.\n");
+    r = QvnBuild({"--data", data, "--template", dir.Path(""), "--output", page});
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("") + " は開けません.\n");
+
+    EXPECT_FALSE(dir.Exists("page.html"));
+}
+
+TEST_F(CliTest, OutputThatCannotBeCreatedIsNamedAsGiven) {
+    const std::string page = dir.Path("missing-folder/page.html");
+    Result r = QvnBuild({"--data", data, "--template", templ, "--output", page});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + page + " を作成できません.\n");
+
+    std::filesystem::create_directory(dir.Path("folder"));
+    r = QvnBuild({"--data", data, "--template", templ, "--output", dir.Path("folder")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("folder") + " を作成できません.\n");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path("folder")));
+}
+
+TEST_F(CliTest, BrokenTemplateGivesListIndexMessageWithoutStopAndKeepsOldPage) {
+    const std::string page = dir.Write("page.html", "the previous page\r\n");
+    // The "_FOOT_" line is the template's last: there is no foot. Four lines.
+    dir.Write("broken.html", "_HEAD_\r\nh\r\n_FRAME_\r\nf\r\n_FOOT_\r\n");
+    const Result r = QvnBuild({"--data", data, "--template", dir.Path("broken.html"), "--output", page});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: リストのインデックスが範囲を超えています (5)\n");
+    EXPECT_EQ(dir.Read("page.html"), "the previous page\r\n");
+    EXPECT_EQ(dir.EntryCount(), 4); // links.csv, t.html, broken.html, page.html: no leftovers
+}
+
+TEST_F(CliTest, FailedBuildToStandardOutputWritesNothing) {
+    const Result r = QvnBuild({"--data", dir.Path("none.csv"), "--template", templ, "--output", "-"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(CliTest, StandardOutputThatRejectsWritesIsAWriteFailure) {
+    std::ostringstream sink;
+    sink.setstate(std::ios::badbit);
+    std::ostringstream err;
+    const int status =
+        qvn::cli::run({"--data", data, "--template", templ, "--output", "-"}, sink, err);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(err.str(), "qvn-build: ストリームへの書き込みエラー.\n");
+}
+
+// --- Successful builds: status 0, nothing printed but the page. ---
+
+TEST_F(CliTest, PageGoesToFileOrStandardOutputByteForByte) {
+    Result r = ToStdout();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, kPage);
+    EXPECT_EQ(r.err, "");
+
+    const std::string page = dir.Write("page.html", "an older, longer page\r\n\r\n\r\n\r\n");
+    r = QvnBuild({"--data", data, "--template", templ, "--output", page});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(dir.Read("page.html"), kPage);
+
+    // "--name=value" is the same as "--name value".
+    r = QvnBuild({"--data=" + data, "--template=" + templ, "--output=-"});
+    EXPECT_EQ(r.out, kPage);
+}
+
+TEST_F(CliTest, CodePage932BytesPassThroughUnchanged) {
+    // 猫 and ソ (trail byte 0x5C) and 表, in code page 932; a comma after the third stays in
+    // the description.
+    const std::string neko = "\x94\x4C", so = "\x83\x5C", hyo = "\x95\x5C";
+    data = dir.Write("sjis.csv", neko + "," + "https://neko.example/," + so + "," + hyo + ",x\r\n");
+    const Result r = ToStdout();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "start\r\n[" + neko + "](https://neko.example/) by " + so + ": " + hyo +
+                         ",x\r\nend\r\n");
+}
+
+TEST_F(CliTest, TokenOptionsAreUsedByteForByte) {
+    templ = dir.Write("tokens.html", "_HEAD_\nh\n_FRAME_\n"
+                                     "{n} {u} {a} {d} | _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_\n"
+                                     "_FOOT_\nf\n");
+    Result r = ToStdout({"--title", "{n}", "--url", "{u}", "--author", "{a}", "--explain", "{d}"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "h\r\ns1 u1 a1 d1 | _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_\r\n"
+                     "s2 u2 a2 d2 | _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_\r\nf\r\n");
+
+    // An option replaces only its own default; spaces and case count: the URL token " _AUTHOR_"
+    // takes the space with it, which leaves nothing for the administrator's "_AUTHOR_".
+    r = ToStdout({"--url", " _AUTHOR_", "--title", "_title_"});
+    EXPECT_EQ(r.out, "h\r\n{n} {u} {a} {d} | _TITLE_ _URL_u1 d1\r\n"
+                     "{n} {u} {a} {d} | _TITLE_ _URL_u2 d2\r\nf\r\n");
+
+    // Code page 932 bytes as a token: タイトル, which is not UTF-8, in a code page 932 frame.
+    const std::string title = "\x83\x5E\x83\x43\x83\x67\x83\x8B";
+    templ = dir.Write("sjis.html", "_HEAD_\nh\n_FRAME_\n<" + title + ">\n_FOOT_\nf\n");
+    r = ToStdout({"--title", title});
+    EXPECT_EQ(r.out, "h\r\n<s1>\r\n<s2>\r\nf\r\n");
+}
+
+TEST_F(CliTest, EmptyTokenNeverMatches) {
+    // With an empty title token the site names are never inserted; the others still work.
+    for (const std::vector<std::string>& extra :
+         {std::vector<std::string>{"--title", ""}, std::vector<std::string>{"--title="}}) {
+        const Result r = ToStdout(extra);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, "start\r\n[_TITLE_](u1) by a1: d1\r\n[_TITLE_](u2) by a2: d2\r\nend\r\n");
+    }
+    const Result r = ToStdout({"--title", "", "--url", "", "--author", "", "--explain", ""});
+    EXPECT_EQ(r.out, "start\r\n[_TITLE_](_URL_) by _AUTHOR_: _EXPLAIN_\r\n"
+                     "[_TITLE_](_URL_) by _AUTHOR_: _EXPLAIN_\r\nend\r\n");
+}
+
+// --- File names the system accepts but code page 932 cannot write. ---
+
+TEST_F(CliTest, NamesOutsideCodePage932OpenAndAreNamedByteForByte) {
+    // "€" and "✓" have no code page 932 form.
+    data = dir.Write("データ€✓.csv", kLinks);
+    templ = dir.Write("テンプレート€.html", kTemplate);
+    const std::string page = dir.Path("出力✓.html");
+    Result r = QvnBuild({"--data", data, "--template", templ, "--output", page});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(dir.Read("出力✓.html"), kPage);
+
+    r = QvnBuild({"--data", dir.Path("なし€✓.csv"), "--template", templ, "--output", page});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("なし€✓.csv") + " は開けません.\n");
+
+    const std::string noFolder = dir.Path("無い€/出力✓.html");
+    r = QvnBuild({"--data", data, "--template", templ, "--output", noFolder});
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + noFolder + " を作成できません.\n");
+}
+
+TEST_F(CliTest, NamesThatAreNotUtf8OpenAndAreNamedByteForByte) {
+    // データ.csv with its name in code page 932 bytes, as an older file copied over might be.
+    const std::string sjisName = "\x83\x66\x81\x5B\x83\x5E.csv";
+    data = dir.Write(sjisName, kLinks);
+    Result r = ToStdout();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, kPage);
+
+    r = QvnBuild({"--data", dir.Path("\x83\x66.csv"), "--template", templ, "--output", "-"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("\x83\x66.csv") + " は開けません.\n");
+}
+
+// --- The real binary. ---
+
+// The environment variable, or the build's own default.
+std::string Setting(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+class BinaryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        exe = Setting("QVN_BUILD_EXE", QVN_BUILD_EXE);
+        examples = Setting("QVN_EXAMPLES", QVN_EXAMPLES);
+        ASSERT_TRUE(std::filesystem::exists(exe)) << exe;
+        ASSERT_TRUE(std::filesystem::exists(examples + "/links-utf8.csv")) << examples;
+    }
+
+    // Runs the binary through the shell with args (quoted here) and a redirection suffix
+    // (not quoted); standard output and error are collected in files.
+    Result Exec(const std::vector<std::string>& args, const std::string& redirect = "") {
+        std::string command = "LC_ALL=C " + Quote(exe);
+        for (const auto& a : args)
+            command += " " + Quote(a);
+        command += " >" + Quote(dir.Path("stdout")) + " 2>" + Quote(dir.Path("stderr"));
+        command += redirect;
+        const int raw = std::system(command.c_str());
+        const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        return {status, dir.Read("stdout"), dir.Read("stderr")};
+    }
+
+    std::string Example(const std::string& name) const { return examples + "/" + name; }
+
+    TempDir dir;
+    std::string exe;
+    std::string examples;
+};
+
+// The UTF-8 example's page, line by line.
+const char* const kExamplePage[] = {
+    "<!DOCTYPE html>",
+    "<html lang=\"ja\">",
+    "<head>",
+    "<meta charset=\"UTF-8\">",
+    "<title>リンク集</title>",
+    "</head>",
+    "<body>",
+    "<h1>リンク集</h1>",
+    "<p>お世話になっているサイトの一覧です。</p>",
+    "<dl>",
+    "<dt><a href=\"https://neko-techo.example/\">猫の手帖</a> (管理者: 三毛野たま)</dt>",
+    "<dd>猫と暮らす毎日の記録と、季節ごとの写真館。</dd>",
+    "<dt><a href=\"https://www.example.com/yamaaruki/\">山歩きノート</a> (管理者: 峰岸 登)</dt>",
+    "<dd>関東近郊の低山ハイキング記録。地図, 装備, 所要時間つき。</dd>",
+    "<dt><a href=\"https://kotonoha.example/\">ことのは工房</a> (管理者: 言葉 紡)</dt>",
+    "<dd>短歌と俳句の投稿広場。毎月のお題で作品を募集しています。</dd>",
+    "<dt><a href=\"https://retropc.example.org/\">Retro PC Museum</a> (管理者: Kazu)</dt>",
+    "<dd>懐かしのパソコンとソフトウェアの資料室。マニュアルの目録もあります。</dd>",
+    "<dt><a href=\"https://www.example.net/pan/\">週末パン日和</a> (管理者: 小麦 ふわり)</dt>",
+    "<dd>自家製酵母で焼く週末のパン作り日記。失敗談も包み隠さず。</dd>",
+    "<dt><a href=\"https://hoshimi.example/\">星見台だより</a> (管理者: 天野 昴)</dt>",
+    "<dd>天体観測の記録と、今月見える星座の案内。</dd>",
+    "</dl>",
+    "<p><a href=\"index.html\">トップへ戻る</a></p>",
+    "</body>",
+    "</html>",
+};
+
+std::string ExamplePage(const std::string& charset) {
+    std::string page;
+    for (std::string line : kExamplePage) {
+        if (line == "<meta charset=\"UTF-8\">")
+            line = "<meta charset=\"" + charset + "\">";
+        page += line + "\r\n";
+    }
+    return page;
+}
+
+TEST_F(BinaryTest, ExamplesBuildTheirPages) {
+    Result r = Exec({"--data", Example("links-utf8.csv"), "--template",
+                     Example("template-utf8.html"), "--output", dir.Path("utf8.html")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out + r.err, "");
+    EXPECT_EQ(dir.Read("utf8.html"), ExamplePage("UTF-8"));
+
+    // The code page 932 pair gives the same page in code page 932: check it with the system's
+    // own converter, independently of the program's.
+    r = Exec({"--data", Example("links-sjis.csv"), "--template", Example("template-sjis.html"),
+              "--output", "-"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    dir.Write("sjis.html", r.out);
+    dir.Write("expected-utf8.html", ExamplePage("Shift_JIS"));
+    const std::string convert = "iconv -f UTF-8 -t CP932 " + Quote(dir.Path("expected-utf8.html")) +
+                                " >" + Quote(dir.Path("expected-sjis.html"));
+    ASSERT_EQ(std::system(convert.c_str()), 0);
+    EXPECT_EQ(r.out, dir.Read("expected-sjis.html"));
+    EXPECT_NE(r.out.find("\x83\x5C"), std::string::npos); // ソ of ソフトウェア came through
+}
+
+TEST_F(BinaryTest, ExitStatusAndMessagesOfTheProgram) {
+    const std::string links = Example("links-utf8.csv");
+    const std::string templ = Example("template-utf8.html");
+
+    Result r = Exec({"--data", links, "--template", templ});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_THAT(r.err, StartsWith(std::string("qvn-build: missing --output\n") + kUsageLine));
+
+    // The messages are UTF-8 whatever the locale (the shell runs it with LC_ALL=C), and name a
+    // file outside code page 932 as typed.
+    const std::string missing = dir.Path("データ€✓.csv");
+    r = Exec({"--data", missing, "--template", templ, "--output", "-"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + missing + " は開けません.\n");
+
+    EXPECT_EQ(Exec({"--help"}).status, 0);
+}
+
+TEST_F(BinaryTest, FullOrClosedStandardOutputIsAWriteFailure) {
+    const std::vector<std::string> args = {"--data", Example("links-utf8.csv"), "--template",
+                                           Example("template-utf8.html"), "--output", "-"};
+    // The redirection after ours wins: standard output goes to the full device.
+    Result r = Exec(args, " >/dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ストリームへの書き込みエラー.\n");
+
+    r = Exec(args, " >&-");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ストリームへの書き込みエラー.\n");
+}
+
+} // namespace
