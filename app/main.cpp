@@ -4,11 +4,16 @@
 #include "UMain1.h"
 
 #include <QApplication>
+#include <QDir>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     qvn::ui::InitApplication(app);
     const qvn::ui::Forms forms = qvn::ui::CreateForms();
+    // The help page lies at a fixed place relative to the program, in the build tree as after
+    // installation, so it is found wherever the program was installed.
+    forms.frmMain->SetHelpFile(QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                               QStringLiteral("/" QVN_HELP_FROM_BINDIR)));
     forms.frmMain->show();
     const int status = app.exec();
     delete forms.frmMain; // and with it the other three windows

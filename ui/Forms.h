@@ -9,8 +9,8 @@ class QApplication;
 
 namespace qvn::ui {
 
-// Application-wide set-up before any window exists: the application icon and the mapping of the
-// windows' Japanese font names to fonts this system has.
+// Application-wide set-up before any window exists: the application icon, the desktop file name
+// and the mapping of the windows' Japanese font names to fonts this system has.
 void InitApplication(QApplication& app);
 
 struct Forms {
@@ -21,7 +21,8 @@ struct Forms {
 };
 
 // Creates the windows in the order main window, link list window, About box, settings dialog,
-// each running its creation handler as it is made. The main window owns the other three.
+// each running its creation handler as it is made. The main window owns the other three and
+// shows them modally.
 Forms CreateForms();
 
 } // namespace qvn::ui

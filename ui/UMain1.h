@@ -1,11 +1,20 @@
+// The main window: the template path, the two main commands ("入力データ読込", "編集/出力") and
+// the menu that opens the settings dialog, the help page and the About box.
 #pragma once
 
+#include "FileDialog.h"
+
 #include <QMainWindow>
+#include <QString>
 #include <memory>
 
 namespace Ui {
 class TfrmMain;
 }
+
+class TfrmTable;
+class TfrmVer;
+class TfrmSetting;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -14,6 +23,28 @@ public:
     explicit TfrmMain(QWidget* parent = nullptr);
     ~TfrmMain() override;
 
+    // The three windows this one shows modally. They are children of this window and die with it.
+    void SetWindows(TfrmTable* frmTable, TfrmVer* frmVer, TfrmSetting* frmSetting);
+
+    // The help page that "QVN のヘルプ" opens.
+    void SetHelpFile(const QString& path) { helpFile_ = path; }
+    const QString& HelpFile() const { return helpFile_; }
+
 private:
+    void AppInit();
+    void btnReferClick();
+    void Button1Click();
+    void Button2Click();
+    void File1Click();
+    void Help2Click();
+    void About1Click();
+    void Exit1Click();
+
     std::unique_ptr<Ui::TfrmMain> ui;
+    qvn::ui::FileDialog odFile;
+    qvn::ui::FileDialog sdFile;
+    TfrmTable* frmTable_ = nullptr;
+    TfrmVer* frmVer_ = nullptr;
+    TfrmSetting* frmSetting_ = nullptr;
+    QString helpFile_;
 };
