@@ -13,21 +13,23 @@ convert -size 32x32 xc:none +antialias \
   -stroke '#ffff00' -strokewidth 3 -draw 'line 18,18 25,26' \
   -colors 16 PNG8:MAINICON.png
 
-# A photograph-like scene: evening sky, a sun, layered hills with noise texture,
-# a lake that mirrors the sky, and the program's name across the middle.
-# The bottom-left pixel is the colour painted transparent by the About box, so the
-# picture keeps a flat dark-green border strip along its bottom edge.
-convert -size 130x260 gradient:'#1d3f8f'-'#f0a060' \
-  \( -size 130x260 plasma:fractal -blur 0x2 -colorspace Gray -auto-level \) \
+# A photograph-like scene: evening sky, a sun, layered hills with noise texture, a lake that
+# mirrors the sky, and the program's name across the middle.
+# The About box paints the pixels of exactly the bottom-left pixel's colour transparent. The
+# picture therefore ends in a flat strip (rows 240 to 259) of a colour found nowhere else. The
+# strip starts on an 8-pixel block boundary and chroma is not subsampled (1x1), so every pixel
+# of the strip decodes to one and the same colour and no pixel of the scene does.
+convert -seed 2026 -size 130x240 gradient:'#1d3f8f'-'#f0a060' \
+  \( -size 130x240 plasma:fractal -blur 0x2 -colorspace Gray -auto-level \) \
   -compose SoftLight -composite \
-  -fill '#fff2b0' -draw 'circle 92,112 92,98' \
-  -fill '#2f5d2a' -draw 'path "M 0,140 Q 30,110 60,128 T 130,120 L 130,190 L 0,190 Z"' \
-  -fill '#1e4020' -draw 'path "M 0,165 Q 40,140 80,158 T 130,150 L 130,190 L 0,190 Z"' \
-  \( -size 130x70 gradient:'#f0a060'-'#1d3f8f' \) -geometry +0+190 -compose Over -composite \
-  \( -size 130x260 xc:gray50 +noise Gaussian -colorspace Gray -blur 0x0.6 \) \
+  -fill '#fff2b0' -draw 'circle 98,116 98,104' \
+  -fill '#2f5d2a' -draw 'path "M 0,132 Q 30,102 60,120 T 130,112 L 130,176 L 0,176 Z"' \
+  -fill '#1e4020' -draw 'path "M 0,156 Q 40,132 80,150 T 130,142 L 130,176 L 0,176 Z"' \
+  \( -size 130x64 gradient:'#e89a5c'-'#20408a' \) -geometry +0+176 -compose Over -composite \
+  \( -size 130x240 xc:gray50 +noise Gaussian -colorspace Gray -blur 0x0.6 \) \
   -compose Overlay -define compose:args=20 -composite \
-  -font DejaVu-Sans-Bold-Oblique -pointsize 24 -gravity center \
-  -fill '#00000080' -annotate +2-28 'Quorvane' \
-  -fill '#ffffff' -annotate +0-30 'Quorvane' \
-  -gravity northwest -fill '#103010' -draw 'rectangle 0,252 129,259' \
-  -strip -interlace none -sampling-factor 2x2 -quality 88 JPEG:VER.jpg
+  -font DejaVu-Sans-Bold-Oblique -pointsize 21 -gravity center \
+  -fill '#00000080' -annotate +2-30 'Quorvane' \
+  -fill '#ffffff' -annotate +0-32 'Quorvane' \
+  -gravity northwest -compose Over -background '#ff00ff' -extent 130x260 \
+  -strip -interlace none -sampling-factor 1x1 -quality 90 JPEG:VER.jpg

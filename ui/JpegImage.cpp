@@ -22,7 +22,9 @@ struct ErrorManager {
     std::longjmp(err->jump, 1);
 }
 
-// Warnings (e.g. corrupt data the library can step over) are not printed to stderr.
+// Messages are not printed to stderr. Warnings are still counted (num_warnings): they mean
+// corrupt or truncated data that the library papered over with grey, and such a picture is
+// refused rather than shown half drawn.
 void OnMessage(j_common_ptr) {}
 
 // The two decoding phases each set their own jump point and hold no C++ object, so a jump
@@ -74,7 +76,8 @@ QImage DecodeJpeg(const QByteArray& bytes) {
         image = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
                        QImage::Format_RGBA8888);
         // A null image here means the size was too large to allocate.
-        if (image.isNull() || !ReadPixels(cinfo, err, image.bits(), image.bytesPerLine()))
+        if (image.isNull() || !ReadPixels(cinfo, err, image.bits(), image.bytesPerLine()) ||
+            err.pub.num_warnings != 0)
             image = QImage();
     }
     jpeg_destroy_decompress(&cinfo); // safe also when creation failed: cinfo starts zeroed

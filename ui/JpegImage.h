@@ -8,8 +8,8 @@
 namespace qvn::ui {
 
 // Decodes a JPEG held in memory to a QImage in Format_RGBA8888 (opaque). Returns a null image
-// for empty, truncated or corrupt data or an unsupported colour model; never ends the program
-// (libjpeg's default error handler calls exit()).
+// for empty, truncated or corrupt data (anything the library warns about) or a colour model other
+// than grey or colour; never ends the program (libjpeg's default error handler calls exit()).
 QImage DecodeJpeg(const QByteArray& bytes);
 // Reads a resource (e.g. ":/qvn/VER.jpg") or file and decodes it; a null image when it is
 // missing or does not decode.

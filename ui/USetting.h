@@ -1,3 +1,5 @@
+// The settings dialog: the four placeholder tokens that the page builder replaces in the
+// template's frame lines. What OK confirms lasts until the program ends.
 #pragma once
 
 #include <QDialog>
@@ -15,5 +17,7 @@ public:
     ~TfrmSetting() override;
 
 private:
+    void btnOKClick();
+
     std::unique_ptr<Ui::TfrmSetting> ui;
 };

@@ -1,9 +1,113 @@
 #include "UVersion.h"
 
+#include "JpegImage.h"
 #include "ui_UVersion.h"
 
+#include <QFont>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QPixmap>
+#include <QShowEvent>
+#include <QStyle>
+
+namespace {
+
+// The picture built into the program (resources/VER.jpg).
+const QString kPictureResource = QStringLiteral(":/qvn/VER.jpg");
+
+// The name labels use Impact, which Linux systems lack; a condensed sans in bold italic keeps
+// their narrow, heavy look.
+void UseImpactFace(QLabel* label, int pixels) {
+    QFont face(QStringLiteral("Impact"));
+    face.setPixelSize(pixels);
+    face.setBold(true);
+    face.setItalic(true);
+    face.setStretch(QFont::Condensed);
+    label->setFont(face);
+}
+
+} // namespace
+
 TfrmVer::TfrmVer(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TfrmVer>()) {
+    QFont::insertSubstitutions(QStringLiteral("Impact"),
+                               {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
     ui->setupUi(this);
+
+    // The font is 12 pixels high whatever the screen's resolution; the form file can only hold
+    // a point size.
+    QFont face = font();
+    face.setPixelSize(12);
+    setFont(face);
+    UseImpactFace(ui->Label1, 19);
+    UseImpactFace(ui->Label2, 29);
+    UseImpactFace(ui->Label3, 29);
+
+    // A fixed dialog with the close box only.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    move(628, 119);
+    setFixedSize(399, 272);
+
+    // The memo reads as part of the window: the window's colour, no frame, no scroll bars.
+    QPalette memoColours = ui->Memo1->palette();
+    memoColours.setColor(QPalette::Base, palette().color(QPalette::Window));
+    ui->Memo1->setPalette(memoColours);
+    ui->Memo1->document()->setDocumentMargin(2);
+
+    // The memo takes Enter and Esc (keyPressEvent keeps them from closing the box); OK is
+    // pressed by a click, or by Enter or Space while it has the focus.
+    ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+    ui->BitBtn1->setAutoDefault(true);
+    ui->Memo1->setFocus();
+    connect(ui->BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+
+    FormCreate();
 }
 
 TfrmVer::~TfrmVer() = default;
+
+void TfrmVer::FormCreate() { DrawPicture(qvn::ui::LoadJpeg(kPictureResource)); }
+
+void TfrmVer::DrawPicture(const QImage& picture) {
+    if (picture.isNull()) {
+        ui->imgVer->clear(); // the box shows without its picture
+        return;
+    }
+    // The canvas has the control's size; a smaller picture leaves white around it, as a fresh
+    // bitmap would.
+    QImage canvas(ui->imgVer->size(), QImage::Format_ARGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    painter.drawImage(0, 0, picture);
+    painter.end();
+
+    const QRgb key = canvas.pixel(0, canvas.height() - 1);
+    for (int y = 0; y < canvas.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(canvas.scanLine(y));
+        for (int x = 0; x < canvas.width(); ++x)
+            if (line[x] == key)
+                line[x] = 0; // fully transparent: the window background shows through
+    }
+    ui->imgVer->setPixmap(QPixmap::fromImage(canvas));
+}
+
+// Every showing starts in the memo, so Enter pressed at once does not close the box unseen.
+void TfrmVer::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    ui->Memo1->setFocus();
+}
+
+// A dialog closes on Esc and presses its default button on Enter; this box does neither. Keys
+// the focused control does not take end here.
+void TfrmVer::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}

@@ -1,0 +1,394 @@
+// The settings dialog and the About box of the real application: what OK, Cancel, Esc and the
+// close box do to the tokens and to the built page, typed text as code page 932, keyboard focus,
+// and the About picture decoded by libjpeg, including corrupt data.
+#include "GuiTestSupport.h"
+#include "JpegImage.h"
+#include "UDec.h"
+#include "UProccess.h"
+#include "USetting.h"
+#include "UVersion.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFontInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qvn::test {
+namespace {
+
+template <typename T>
+T* Child(QWidget* window, const char* name) {
+    T* w = window->findChild<T*>(QString::fromLatin1(name));
+    if (!w)
+        ADD_FAILURE() << "no control " << name;
+    return w;
+}
+
+QDialog* SettingDialog() { return AppForms().frmSetting; }
+QDialog* AboutBox() { return AppForms().frmVer; }
+QLineEdit* Edit(const char* name) { return Child<QLineEdit>(SettingDialog(), name); }
+
+struct TokenTexts {
+    std::string Title, URL, Author, Explain;
+};
+TokenTexts CurrentTokens() { return {Setting.Title, Setting.URL, Setting.Author, Setting.Explain}; }
+void ExpectTokens(const TokenTexts& t) {
+    EXPECT_EQ(Setting.Title, t.Title);
+    EXPECT_EQ(Setting.URL, t.URL);
+    EXPECT_EQ(Setting.Author, t.Author);
+    EXPECT_EQ(Setting.Explain, t.Explain);
+}
+
+void TypeTokens(const QString& title, const QString& url, const QString& author, const QString& explain) {
+    Edit("ledTitle")->setText(title);
+    Edit("ledURL")->setText(url);
+    Edit("ledBURL")->setText(author);
+    Edit("ledExplain")->setText(explain);
+}
+
+// Shows the settings dialog with exec(), as the main window does, and lets answer close it.
+int RunSettings(std::function<void(QWidget*)> answer) {
+    WhenModal(std::move(answer));
+    return SettingDialog()->exec();
+}
+
+void Click(QWidget* dialog, const char* button) { QTest::mouseClick(Child<QPushButton>(dialog, button), Qt::LeftButton); }
+
+int RunAbout(std::function<void(QWidget*)> answer) {
+    WhenModal(std::move(answer));
+    return AboutBox()->exec();
+}
+
+// Builds a page from a template and link list written to a temporary folder, with the tokens
+// in Setting.
+std::string BuildPage(const std::string& templateText, const std::vector<std::string>& fields) {
+    TempDir dir;
+    dir.Write("t.html", templateText);
+    Setting.TemplatePath = dir.Path("t.html");
+    Setting.LinkList = std::make_unique<TStringList>();
+    for (const auto& f : fields)
+        Setting.LinkList->Add(f);
+    return MakePage()->Text();
+}
+
+const std::vector<std::string> kTwoSites = {"s1", "u1", "a1", "d1", "s2", "u2", "a2", "d2"};
+
+// ---- settings dialog ------------------------------------------------------------------------
+
+// Runs first in a shared run: the edits start at the tokens the main window put in force.
+TEST(SettingsDialog, StartsWithTheDefaultTokensAndOkKeepsThem) {
+    EXPECT_EQ(Edit("ledTitle")->text(), "_TITLE_");
+    EXPECT_EQ(Edit("ledURL")->text(), "_URL_");
+    EXPECT_EQ(Edit("ledBURL")->text(), "_AUTHOR_");
+    EXPECT_EQ(Edit("ledExplain")->text(), "_EXPLAIN_");
+    ExpectTokens({"_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_"});
+
+    QWidget* focused = nullptr;
+    const int result = RunSettings([&](QWidget* modal) {
+        focused = modal->focusWidget();
+        Click(modal, "btnOK");
+    });
+    EXPECT_EQ(result, QDialog::Accepted);
+    EXPECT_EQ(focused, Child<QPushButton>(SettingDialog(), "btnOK")) << "OK has the focus first";
+    ExpectTokens({"_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_"});
+    EXPECT_EQ(BuildPage("_HEAD_\r\nh\r\n_FRAME_\r\n[_TITLE_](_URL_) _AUTHOR_: _EXPLAIN_\r\n_FOOT_\r\nf\r\n", kTwoSites),
+              "h\r\n[s1](u1) a1: d1\r\n[s2](u2) a2: d2\r\nf\r\n");
+}
+
+TEST(SettingsDialog, ConfirmedTokensReachTheBuiltPage) {
+    TypeTokens("%name%", "%url%", "%who%", "%what%");
+    RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
+    ExpectTokens({"%name%", "%url%", "%who%", "%what%"});
+    EXPECT_EQ(BuildPage("_HEAD_\nh\n_FRAME_\n%name% %url% %who% %what% _TITLE_\n_FOOT_\nf\n", kTwoSites),
+              "h\r\ns1 u1 a1 d1 _TITLE_\r\ns2 u2 a2 d2 _TITLE_\r\nf\r\n");
+
+    // An emptied title token never matches: no site names, the other three still work.
+    TypeTokens("", "_URL_", "_AUTHOR_", "_EXPLAIN_");
+    RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
+    EXPECT_EQ(Setting.Title, "");
+    EXPECT_EQ(BuildPage("_HEAD_\nh\n_FRAME_\n[](_URL_) _AUTHOR_ _EXPLAIN_\n_FOOT_\nf\n", kTwoSites),
+              "h\r\n[](u1) a1 d1\r\n[](u2) a2 d2\r\nf\r\n");
+}
+
+TEST(SettingsDialog, EqualTokensReplaceInTheirOrder) {
+    TypeTokens("@", "@", "_AUTHOR_", "@");
+    RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
+    // Title takes the first "@", URL the next one left, Explain the third; the fourth stays.
+    EXPECT_EQ(BuildPage("_HEAD_\nh\n_FRAME_\n@ @ _AUTHOR_ @ @\n_FOOT_\nf\n", {"s", "u", "a", "d"}),
+              "h\r\ns u a d @\r\nf\r\n");
+}
+
+TEST(SettingsDialog, TextsAreStoredUntrimmed) {
+    TypeTokens(" T ", "U\t", "  ", "E");
+    RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
+    ExpectTokens({" T ", "U\t", "  ", "E"});
+}
+
+TEST(SettingsDialog, CancelEscAndCloseBoxChangeNothingButEditsKeepTheirText) {
+    TypeTokens("_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_");
+    RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
+    const TokenTexts before = CurrentTokens();
+
+    TypeTokens("t1", "u1", "a1", "e1");
+    EXPECT_EQ(RunSettings([](QWidget* modal) { Click(modal, "btnCancel"); }), QDialog::Rejected);
+    ExpectTokens(before);
+
+    EXPECT_EQ(RunSettings([](QWidget* modal) {
+                  QTest::keyClick(Child<QLineEdit>(modal, "ledURL"), Qt::Key_Escape);
+              }),
+              QDialog::Rejected);
+    ExpectTokens(before);
+
+    EXPECT_EQ(RunSettings([](QWidget* modal) { modal->close(); }), QDialog::Rejected);
+    ExpectTokens(before);
+
+    // The next showing still holds what was typed, and its OK stores it.
+    EXPECT_EQ(Edit("ledTitle")->text(), "t1");
+    EXPECT_EQ(Edit("ledExplain")->text(), "e1");
+    RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
+    ExpectTokens({"t1", "u1", "a1", "e1"});
+}
+
+TEST(SettingsDialog, EnterInAnEditConfirms) {
+    TypeTokens("x", "y", "z", "w");
+    const int result = RunSettings([](QWidget* modal) {
+        QLineEdit* edit = Child<QLineEdit>(modal, "ledBURL");
+        edit->setFocus();
+        QTest::keyClicks(edit, "!");
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+    EXPECT_EQ(result, QDialog::Accepted);
+    ExpectTokens({"x", "y", "z!", "w"});
+}
+
+TEST(SettingsDialog, TabGoesOkCancelThenTheFourEdits) {
+    QWidget* dialog = SettingDialog();
+    std::vector<QString> order;
+    for (QWidget* w = Child<QWidget>(dialog, "btnOK"); order.size() < 7; w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus)
+            order.push_back(w->objectName());
+    EXPECT_EQ(order, (std::vector<QString>{"btnOK", "btnCancel", "ledTitle", "ledURL", "ledBURL",
+                                           "ledExplain", "btnOK"}));
+}
+
+TEST(SettingsDialog, JapaneseTokensBecomeCodePage932AndMatchTheTemplate) {
+    TypeTokens(QStringLiteral("＠名前"), QStringLiteral("_URL_"), QStringLiteral("_AUTHOR_"),
+               QStringLiteral("説明〜"));
+    RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
+    const std::string name = "\x81\x97\x96\xBC\x91\x4F"; // ＠名前
+    const std::string explain = "\x90\xE0\x96\xBE\x81\x60"; // 説明〜 (wave dash 0x81 0x60)
+    EXPECT_EQ(Setting.Title, name);
+    EXPECT_EQ(Setting.Explain, explain);
+    EXPECT_EQ(BuildPage("_HEAD_\nh\n_FRAME_\n<" + name + "> " + explain + "\n_FOOT_\nf\n", {"s", "u", "a", "d"}),
+              "h\r\n<s> d\r\nf\r\n");
+}
+
+TEST(SettingsDialog, TextWithoutCodePage932FormIsRefusedAndChangesNothing) {
+    TypeTokens("_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_");
+    RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
+
+    // "?" would stand for the emoji and match every question mark in the frame.
+    TypeTokens("t", "u", QStringLiteral("a\U0001F600"), "e");
+    QString message;
+    bool stillOpenAfterError = false;
+    QWidget* focusAfterError = nullptr;
+    const int result = RunSettings([&](QWidget* dialog) {
+        WhenModal([&](QWidget* box) {
+            if (auto* mb = qobject_cast<QMessageBox*>(box))
+                message = mb->text();
+            box->close();
+            QTimer::singleShot(0, dialog, [&, dialog] {
+                stillOpenAfterError = dialog->isVisible();
+                focusAfterError = dialog->focusWidget();
+                Click(dialog, "btnCancel");
+            });
+        });
+        Click(dialog, "btnOK");
+    });
+    EXPECT_EQ(result, QDialog::Rejected);
+    EXPECT_TRUE(stillOpenAfterError);
+    EXPECT_EQ(message, QStringLiteral("「管理者」にコードページ 932 で表せない文字があります."));
+    ExpectTokens({"_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_"});
+    EXPECT_EQ(focusAfterError, Edit("ledBURL")) << "the refused text is where the user goes on";
+}
+
+TEST(SettingsDialog, IsAFixedDialogWithoutMinimiseOrMaximise) {
+    QDialog* dialog = SettingDialog();
+    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+    EXPECT_FALSE(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("設定"));
+    // Each label sits 3 pixels above its edit and is not cut off by its own font.
+    int labelled = 0;
+    for (auto* label : dialog->findChildren<QLabel*>()) {
+        const QWidget* edit = label->buddy();
+        ASSERT_NE(edit, nullptr) << label->objectName().toStdString();
+        EXPECT_EQ(label->x(), edit->x());
+        EXPECT_EQ(label->geometry().bottom() + 1 + 3, edit->y()) << label->text().toStdString();
+        EXPECT_GE(label->height(), label->fontMetrics().height()) << label->text().toStdString();
+        ++labelled;
+    }
+    EXPECT_EQ(labelled, 4);
+}
+
+// ---- About box ------------------------------------------------------------------------------
+
+QByteArray PictureBytes() {
+    QFile file(QStringLiteral(":/qvn/VER.jpg"));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << "the picture is built into the program";
+    return file.readAll();
+}
+
+TEST(AboutPicture, IsABaselineJfifColourPictureOf130By260) {
+    const QByteArray bytes = PictureBytes();
+    EXPECT_TRUE(bytes.startsWith(QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00", 11)));
+    EXPECT_TRUE(bytes.contains(QByteArray("\xFF\xC0", 2))) << "baseline frame";
+    EXPECT_FALSE(bytes.contains(QByteArray("\xFF\xC2", 2))) << "no progressive frame";
+
+    const QImage picture = ui::DecodeJpeg(bytes);
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.size(), QSize(130, 260));
+    EXPECT_FALSE(picture.allGray());
+}
+
+TEST(AboutPicture, PixelsOfTheBottomLeftColourAreTransparent) {
+    const QImage picture = ui::LoadJpeg(QStringLiteral(":/qvn/VER.jpg"));
+    ASSERT_FALSE(picture.isNull());
+    auto* imgVer = Child<QLabel>(AboutBox(), "imgVer");
+    const QImage shown = imgVer->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(shown.size(), QSize(130, 260));
+
+    const QRgb key = picture.pixel(0, 259);
+    int transparent = 0;
+    for (int y = 0; y < 260; ++y)
+        for (int x = 0; x < 130; ++x) {
+            const QRgb p = picture.pixel(x, y);
+            const QRgb s = shown.pixel(x, y);
+            if (p == key) {
+                ASSERT_EQ(qAlpha(s), 0) << x << "," << y;
+                ++transparent;
+            } else {
+                ASSERT_EQ(s, p | 0xFF000000u) << x << "," << y;
+            }
+        }
+    EXPECT_GT(transparent, 0);
+    // The picture's flat bottom strip decodes to the one key colour, and no pixel of the scene
+    // above it shares that colour: no holes in the scene, no fringe left in the strip.
+    EXPECT_EQ(transparent, 130 * 20);
+}
+
+TEST(AboutPicture, CorruptDataGivesANullImageAndNoExit) {
+    const QByteArray good = PictureBytes();
+    EXPECT_TRUE(ui::DecodeJpeg({}).isNull());
+    EXPECT_TRUE(ui::DecodeJpeg("not a picture at all").isNull());
+    EXPECT_TRUE(ui::DecodeJpeg(good.left(2)).isNull()) << "start marker only";
+    EXPECT_TRUE(ui::DecodeJpeg(good.left(good.size() / 2)).isNull()) << "cut in the middle of the scan";
+    QByteArray scrambled = good;
+    for (qsizetype i = 0x30; i < 0x80; ++i)
+        scrambled[i] = static_cast<char>(0xA5); // the quantisation and Huffman tables
+    EXPECT_TRUE(ui::DecodeJpeg(scrambled).isNull());
+    QByteArray zeroSize = good;
+    const qsizetype sof = zeroSize.indexOf(QByteArray("\xFF\xC0", 2));
+    ASSERT_GT(sof, 0);
+    zeroSize[sof + 5] = 0; // height 0
+    zeroSize[sof + 6] = 0;
+    EXPECT_TRUE(ui::DecodeJpeg(zeroSize).isNull());
+    EXPECT_TRUE(ui::LoadJpeg(QStringLiteral(":/qvn/missing.jpg")).isNull());
+    // The process is still here, and the good picture still decodes after the failures.
+    EXPECT_FALSE(ui::DecodeJpeg(good).isNull());
+}
+
+TEST(AboutBox, ShowsWithoutItsPictureWhenThereIsNone) {
+    auto* box = AppForms().frmVer;
+    box->DrawPicture(QImage());
+    EXPECT_TRUE(Child<QLabel>(box, "imgVer")->pixmap().isNull());
+    EXPECT_EQ(RunAbout([](QWidget* modal) { Click(modal, "BitBtn1"); }), QDialog::Accepted);
+    box->DrawPicture(ui::LoadJpeg(QStringLiteral(":/qvn/VER.jpg")));
+    EXPECT_FALSE(Child<QLabel>(box, "imgVer")->pixmap().isNull());
+}
+
+// The memo has the focus at every showing, also after OK was pressed the last time.
+TEST(AboutBox, MemoHasTheFocusAndEnterAndEscDoNotClose) {
+    RunAbout([](QWidget* modal) { Click(modal, "BitBtn1"); });
+    QWidget* focused = nullptr;
+    bool openAfterKeys = false;
+    const int result = RunAbout([&](QWidget* modal) {
+        focused = modal->focusWidget();
+        auto* memo = Child<QPlainTextEdit>(modal, "Memo1");
+        QTest::keyClick(memo, Qt::Key_Escape);
+        QTest::keyClick(memo, Qt::Key_Return);
+        QTest::keyClick(memo, Qt::Key_Enter);
+        QTest::keyClick(memo, Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClick(memo, Qt::Key_Escape);
+        openAfterKeys = modal->isVisible();
+        Click(modal, "BitBtn1");
+    });
+    EXPECT_EQ(focused, Child<QWidget>(AboutBox(), "Memo1"));
+    EXPECT_TRUE(openAfterKeys);
+    EXPECT_EQ(result, QDialog::Accepted);
+}
+
+TEST(AboutBox, OkClosesByEnterOrSpaceOnceItHasTheFocus) {
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Space}) {
+        bool memoStillReadOnly = false;
+        const int result = RunAbout([&](QWidget* modal) {
+            auto* memo = Child<QPlainTextEdit>(modal, "Memo1");
+            memo->setFocus();
+            QTest::keyClick(memo, Qt::Key_A); // a read-only memo takes no typing
+            memoStillReadOnly = memo->toPlainText().startsWith(QStringLiteral("Version 0.50"));
+            auto* ok = Child<QPushButton>(modal, "BitBtn1");
+            ok->setFocus();
+            QTest::keyClick(ok, key);
+        });
+        EXPECT_TRUE(memoStillReadOnly);
+        EXPECT_EQ(result, QDialog::Accepted) << key;
+        WaitNoModal();
+        EXPECT_FALSE(AboutBox()->isVisible());
+    }
+}
+
+TEST(AboutBox, MemoHoldsTheVersionAndTheMakersLinesUnderExampleDomains) {
+    auto* memo = Child<QPlainTextEdit>(AboutBox(), "Memo1");
+    EXPECT_TRUE(memo->isReadOnly());
+    const QStringList lines = memo->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 8);
+    EXPECT_EQ(lines[0], QStringLiteral("Version 0.50"));
+    EXPECT_EQ(lines[3], QString());
+    EXPECT_EQ(lines[4], QStringLiteral("配布元："));
+    // Web addresses only under domains reserved for examples, never a real third party's.
+    const QRegularExpression address(QStringLiteral("^https?://([^/]+)/"));
+    const QRegularExpression reserved(QStringLiteral("(^|\\.)example\\.(com|org|net)$"));
+    int addresses = 0;
+    for (const QString& line : lines) {
+        const auto m = address.match(line);
+        if (!m.hasMatch())
+            continue;
+        ++addresses;
+        EXPECT_TRUE(reserved.match(m.captured(1)).hasMatch()) << line.toStdString();
+    }
+    EXPECT_EQ(addresses, 2);
+}
+
+TEST(AboutBox, NameLabelsUseACondensedBoldItalicFace) {
+    for (const char* name : {"Label1", "Label2", "Label3"}) {
+        const QFontInfo face(Child<QLabel>(AboutBox(), name)->font());
+        EXPECT_TRUE(face.italic()) << name;
+        EXPECT_GE(face.weight(), QFont::Bold) << name;
+        EXPECT_TRUE(face.family().startsWith(QStringLiteral("DejaVu Sans"))) << face.family().toStdString();
+    }
+}
+
+} // namespace
+} // namespace qvn::test
