@@ -1,0 +1,69 @@
+#!/bin/sh
+# Starts qvn1 on a virtual X server with the xcb platform, finds its main window by title with
+# xdotool, quits it through its menu (Alt+Q, "終了") and expects a clean exit with status 0.
+# Usage: qvn1-xvfb.sh /path/to/qvn1 [screenshot.png]
+# Needs xvfb-run (xvfb), xauth and xdotool; ImageMagick's import only for the screenshot.
+set -eu
+
+if [ "${1:-}" != "--inside" ]; then
+    for tool in xvfb-run xauth xdotool; do
+        command -v "$tool" >/dev/null 2>&1 || { echo "qvn1-xvfb: $tool is not installed" >&2; exit 1; }
+    done
+    # xvfb-run's choice of a free display races with other X servers starting at the same
+    # moment; status 3 below means the display was not usable, so try another one.
+    for attempt in 1 2 3; do
+        status=0
+        xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" "$0" --inside "$@" ||
+            status=$?
+        [ "$status" -eq 3 ] || exit "$status"
+        echo "qvn1-xvfb: the virtual display was not usable (attempt $attempt)" >&2
+        sleep 1
+    done
+    exit 1
+fi
+shift
+qvn1=$1
+shot=${2:-}
+
+xdotool getmouselocation >/dev/null 2>&1 || exit 3
+
+QT_QPA_PLATFORM=xcb LANG=C.UTF-8 "$qvn1" &
+pid=$!
+
+fail() {
+    echo "qvn1-xvfb: $1" >&2
+    kill "$pid" 2>/dev/null || true
+    exit 1
+}
+
+# The main window, found by its exact title once it is mapped.
+wid=""
+for _ in $(seq 100); do
+    wid=$(xdotool search --onlyvisible --name '^Quorvane \[QVN\]$' 2>/dev/null | head -n 1) || true
+    [ -n "$wid" ] && break
+    kill -0 "$pid" 2>/dev/null || fail "qvn1 ended before showing its window"
+    sleep 0.1
+done
+[ -n "$wid" ] || fail "no window titled 'Quorvane [QVN]' appeared"
+echo "qvn1-xvfb: found window $wid: $(xdotool getwindowname "$wid")"
+
+if [ -n "$shot" ]; then
+    sleep 0.5 # let the first paint finish
+    import -window "$wid" "$shot"
+fi
+
+# Quit as a user would: focus the window and press Alt+Q for "終了(&Q)".
+xdotool windowfocus --sync "$wid"
+xdotool key --clearmodifiers alt+q
+
+for _ in $(seq 100); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+        status=0
+        wait "$pid" || status=$?
+        [ "$status" -eq 0 ] || fail "qvn1 exited with status $status"
+        echo "qvn1-xvfb: qvn1 quit cleanly"
+        exit 0
+    fi
+    sleep 0.1
+done
+fail "qvn1 did not quit after Alt+Q"
