@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Times the link list window's "読み込み" on large generated link data, in the real application on
+# Qt's offscreen platform, and prints a table. Usage:
+#
+#   bench/run-gui-load-bench.sh [-b BUILD_DIR] [-w WORK_DIR] [-n REPETITIONS] [RECORDS...]
+#
+# Defaults: BUILD_DIR build-gui-bench in the repository (configured and built here, Release, with
+# the windows, without the tests), WORK_DIR ${TMPDIR:-/tmp}/qvn-gui-bench (about 150 MB for a
+# million records), 5 repetitions, RECORDS 10000 100000 1000000.
+#
+# Every repetition is a fresh process (qvn-gui-load-bench) that builds the application, shows the
+# link list window and clicks "読み込み" once on the data file; times are medians over the
+# repetitions, peak memory is the largest resident set of the process (its own getrusage).
+#   load       click to grid laid out and painted
+#   last/first scrolling to the last row, then back to the first, each painted
+#   reload     a second click on the same file while the first load's lists are still held
+# Goals at a million records: load under 1 s; peak memory under 3 x the data file + 150 MB
+# (one load in a fresh process); the last row as quick to reach as the first.
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=$repo/build-gui-bench
+work=${TMPDIR:-/tmp}/qvn-gui-bench
+reps=5
+while getopts "b:w:n:h" opt; do
+    case $opt in
+    b) build=$OPTARG ;;
+    w) work=$OPTARG ;;
+    n) reps=$OPTARG ;;
+    *) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    esac
+done
+shift $((OPTIND - 1))
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(10000 100000 1000000)
+
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQVN_BUILD_BENCH=ON \
+    -DQVN_BUILD_GUI=ON -DQVN_BUILD_TESTS=OFF > /dev/null
+cmake --build "$build" --target qvn-gui-load-bench qvn-bench-data > /dev/null
+bench=$build/bench/qvn-gui-load-bench
+gen=$build/bench/qvn-bench-data
+mkdir -p "$work"
+export QT_QPA_PLATFORM=offscreen
+
+# The value of key in a line of key=value pairs.
+field() { printf '%s\n' "$1" | tr ' ' '\n' | sed -n "s/^$2=//p"; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+echo "$(nproc) CPU, kernel $(uname -r), Qt $(qtpaths6 --qt-version 2>/dev/null || echo 6), $reps repetitions, work folder $work"
+printf '%9s %8s | %8s %8s %8s | %8s %8s %6s | %9s %9s\n' records "data MB" \
+    "load ms" "last ms" "first ms" "peak MB" "goal MB" "x data" "reload ms" "peak MB"
+for n in "${sizes[@]}"; do
+    data=$work/links-$n.csv
+    [ -s "$data" ] || "$gen" "$n" "$data" "$work/template.html"
+    cat "$data" > /dev/null # warm the cache
+    load=() last=() first=() peak=()
+    for ((r = 0; r < reps; r++)); do
+        out=$("$bench" "$data" 2>/dev/null)
+        [ "$(field "$out" rows)" = $((n + 1)) ] || { echo "wrong row count: $out" >&2; exit 1; }
+        load+=("$(field "$out" load_ms)") last+=("$(field "$out" last_row_ms)")
+        first+=("$(field "$out" first_row_ms)") peak+=("$(field "$out" peak_kib)")
+    done
+    twice=$("$bench" --twice "$data" 2>/dev/null)
+    awk -v n="$n" -v d="$(stat -c %s "$data")" -v l="$(median "${load[@]}")" \
+        -v a="$(median "${last[@]}")" -v f="$(median "${first[@]}")" -v p="$(median "${peak[@]}")" \
+        -v rl="$(field "$twice" reload_ms)" -v rp="$(field "$twice" peak_kib)" '
+        BEGIN {
+            mb = 1000000
+            printf "%9d %8.1f | %8.1f %8.2f %8.2f | %8.1f %8.1f %6.2f | %9.1f %9.1f\n",
+                n, d / mb, l, a, f, p * 1024 / mb, 3 * d / mb + 150, p * 1024 / d, rl, rp * 1024 / mb
+        }'
+done
+echo "x data: peak memory over the data file's size; reload: one run, second click on the same file."
