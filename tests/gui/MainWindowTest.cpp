@@ -51,10 +51,13 @@ struct SeenModal {
 
 // Watches for modal windows while a command runs and answers each one: a message box with the
 // given key (it must close on that key; otherwise it is closed by force and not marked closed by
-// key), any other dialog by cancelling it. Every window seen is recorded in order.
+// key), a file dialog through onFileDialog when given, any other dialog by cancelling it. Every
+// window seen is recorded in order.
 class ModalLog {
 public:
-    explicit ModalLog(Qt::Key answer = Qt::Key_Return) : answer_(answer) {
+    explicit ModalLog(Qt::Key answer = Qt::Key_Return,
+                      std::function<void(QFileDialog*)> onFileDialog = {})
+        : answer_(answer), onFileDialog_(std::move(onFileDialog)) {
         QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
         timer_.start(10);
     }
@@ -89,7 +92,10 @@ private:
             QTest::keyClick(box, answer_);
         } else {
             seen_.push_back(s);
-            if (auto* dialog = qobject_cast<QDialog*>(modal))
+            auto* files = qobject_cast<QFileDialog*>(modal);
+            if (files && onFileDialog_)
+                onFileDialog_(files);
+            else if (auto* dialog = qobject_cast<QDialog*>(modal))
                 dialog->reject();
             else
                 modal->close();
@@ -97,6 +103,7 @@ private:
     }
 
     Qt::Key answer_;
+    std::function<void(QFileDialog*)> onFileDialog_;
     QTimer timer_;
     std::vector<SeenModal> seen_;
 };
@@ -327,6 +334,86 @@ TEST_F(MainWindow, CancelInSaveDialogWritesAndShowsNothing) {
     EXPECT_TRUE(log.Seen().empty()) << log.Seen()[0].className.toStdString();
     EXPECT_EQ(dir.Read("page.html"), "kept");
     EXPECT_EQ(QDir(QString::fromStdString(dir.Path(""))).entryList(QDir::Files).size(), 2);
+}
+
+// What a file dialog offered when it opened.
+struct SeenFileDialog {
+    bool qtOwn = false;
+    bool promptsOverwrite = true;
+    QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+    QStringList filters;
+    QString defaultSuffix;
+    QString nameBox;
+    QString folder;
+};
+
+// Records the dialog, then confirms name (or cancels when name is empty).
+std::function<void(QFileDialog*)> Answer(SeenFileDialog& seen, const QString& name) {
+    return [&seen, name](QFileDialog* d) {
+        seen.qtOwn = d->testOption(QFileDialog::DontUseNativeDialog);
+        seen.promptsOverwrite = !d->testOption(QFileDialog::DontConfirmOverwrite);
+        seen.mode = d->acceptMode();
+        seen.filters = d->nameFilters();
+        seen.defaultSuffix = d->defaultSuffix();
+        auto* box = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(box, nullptr);
+        seen.nameBox = box->text();
+        seen.folder = d->directory().absolutePath();
+        if (name.isEmpty()) {
+            d->reject();
+        } else {
+            box->setText(name); // as typed into the file-name box
+            static_cast<QDialog*>(d)->accept(); // QFileDialog::accept, which checks the name
+        }
+    };
+}
+
+TEST_F(MainWindow, FileDialogsAreQtsOwnAndRememberTheLastName) {
+    TempDir dir;
+    QDir().mkdir(QString::fromStdString(dir.Path("site")));
+    dir.Write("site/links.html", kTemplate);
+    dir.Write("site/page.html", "old");
+    LoadTwoRecords();
+    QDir::setCurrent(QString::fromStdString(dir.Path("")));
+    const QString site = QDir(QString::fromStdString(dir.Path("site"))).canonicalPath();
+    const QStringList html{QStringLiteral("HTML 形式 (*.html *.htm)")};
+
+    {
+        SCOPED_TRACE("参照 confirmed");
+        SeenFileDialog seen;
+        ModalLog log(Qt::Key_Return, Answer(seen, site + QStringLiteral("/links.html")));
+        Find<QPushButton>("btnRefer")->click();
+        EXPECT_TRUE(seen.qtOwn);
+        EXPECT_EQ(seen.mode, QFileDialog::AcceptOpen);
+        EXPECT_EQ(seen.filters, html);
+        EXPECT_EQ(seen.nameBox, QString()) << "empty the first time";
+        EXPECT_EQ(Edit()->text(), site + QStringLiteral("/links.html"));
+        EXPECT_EQ(QDir::current().canonicalPath(), site) << "the current folder follows the choice";
+    }
+    {
+        SCOPED_TRACE("参照 cancelled");
+        Edit()->setText(QStringLiteral("links.html"));
+        SeenFileDialog seen;
+        ModalLog log(Qt::Key_Return, Answer(seen, QString()));
+        Find<QPushButton>("btnRefer")->click();
+        EXPECT_EQ(seen.nameBox, QStringLiteral("links.html")) << "the last confirmed name";
+        EXPECT_EQ(Edit()->text(), QStringLiteral("links.html"));
+    }
+    {
+        SCOPED_TRACE("save dialog");
+        SeenFileDialog seen;
+        ModalLog log(Qt::Key_Return, Answer(seen, site + QStringLiteral("/page.html")));
+        ClickBuild();
+        EXPECT_TRUE(seen.qtOwn);
+        EXPECT_EQ(seen.mode, QFileDialog::AcceptSave);
+        EXPECT_EQ(seen.filters, html);
+        EXPECT_FALSE(seen.promptsOverwrite);
+        EXPECT_EQ(seen.defaultSuffix, QString());
+        EXPECT_EQ(seen.folder, site);
+        EXPECT_EQ(dir.Read("site/page.html"), kPage);
+        ASSERT_EQ(log.Seen().size(), 2u);
+        EXPECT_EQ(log.Seen()[1].text, QStringLiteral("正常に保存されました"));
+    }
 }
 
 TEST_F(MainWindow, TypedTextBecomesCodePage932) {
