@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QGroupBox>
 #include <QStyle>
 
 #include <string>
@@ -40,6 +41,14 @@ std::string TokenBytes(QLineEdit* edit, const QLabel* label) {
     throw Error(ToCp932(QStringLiteral("「%1」にコードページ 932 で表せない文字があります").arg(label->text())));
 }
 
+// The dividing line starts below the group box's title: styles that draw the title above the
+// frame (rather than across its top line) start the frame lower than the form assumes.
+void KeepBelowTitle(QFrame* line, const QGroupBox* box) {
+    const int top = box->contentsRect().top() + 2;
+    if (line->y() < top)
+        line->setGeometry(line->x(), top, line->width(), line->y() + line->height() - top);
+}
+
 } // namespace
 
 TfrmSetting::TfrmSetting(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TfrmSetting>()) {
@@ -61,6 +70,7 @@ TfrmSetting::TfrmSetting(QWidget* parent) : QDialog(parent), ui(std::make_unique
     move(61, 132);
     setFixedSize(306, 174);
 
+    KeepBelowTitle(ui->Bevel1, ui->gbExStr);
     PlaceLabelAbove(ui->ledTitleLabel, ui->ledTitle);
     PlaceLabelAbove(ui->ledURLLabel, ui->ledURL);
     PlaceLabelAbove(ui->ledBURLLabel, ui->ledBURL);

@@ -4,6 +4,7 @@
 #include "ui_UVersion.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
@@ -17,13 +18,21 @@ namespace {
 const QString kPictureResource = QStringLiteral(":/qvn/VER.jpg");
 
 // The name labels use Impact, which Linux systems lack; a condensed sans in bold italic keeps
-// their narrow, heavy look.
+// their heavy look, and is narrowed further where the text would not fit its fixed-size label
+// (Impact is narrower than any common substitute).
 void UseImpactFace(QLabel* label, int pixels) {
     QFont face(QStringLiteral("Impact"));
     face.setPixelSize(pixels);
     face.setBold(true);
     face.setItalic(true);
-    face.setStretch(QFont::Condensed);
+    const int room = label->width() - pixels / 6; // the slant overhangs the last letter's advance
+    int stretch = QFont::Condensed;
+    for (; stretch > QFont::UltraCondensed; stretch -= 5) {
+        face.setStretch(stretch);
+        if (QFontMetrics(face).horizontalAdvance(label->text()) <= room)
+            break;
+    }
+    face.setStretch(stretch);
     label->setFont(face);
 }
 
