@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -140,6 +141,9 @@ TEST_F(LinkListTest, StartsWithFiftyNumberedRowsAndWidensColumnsOnlyForLongerFie
     // Counted in bytes: 16 double-byte characters are 32 bytes.
     Load(",," + Sjis("管理者管理者管理者管理者管理者管") + ",d\r\n");
     EXPECT_EQ(ui::ColWidth(Grid(), 3), 224);
+    // A field too wide for the header gets the widest column the header allows, not none.
+    Load(std::string(200000, 'w') + ",u,a,d\r\n");
+    EXPECT_EQ(ui::ColWidth(Grid(), 1), Grid().horizontalHeader()->maximumSectionSize());
 }
 
 TEST_F(LinkListTest, RowsFollowLoadsOfMoreThanFiftyRecordsAndOldCellsAreCleared) {
@@ -161,6 +165,18 @@ TEST_F(LinkListTest, RowsFollowLoadsOfMoreThanFiftyRecordsAndOldCellsAreCleared)
     for (int row = 11; row <= 60; ++row)
         ASSERT_EQ(Row(row), (std::vector<QString>{"", "", "", ""})) << row;
     EXPECT_EQ(Setting.LinkList->Count(), 40);
+
+    // Row numbers past four digits widen the number column so that none is cut off; it stays
+    // wide after a shorter load.
+    EXPECT_EQ(ui::ColWidth(Grid(), 0), 30);
+    Load(Lines(20000));
+    EXPECT_EQ(Cell(0, 20000), QStringLiteral("20000"));
+    const int numbers = ui::ColWidth(Grid(), 0);
+    EXPECT_GT(numbers, 30);
+    EXPECT_GE(numbers, QFontMetrics(Grid().verticalHeader()->font())
+                           .horizontalAdvance(QStringLiteral("20000")) + 2);
+    Load(Lines(60));
+    EXPECT_EQ(ui::ColWidth(Grid(), 0), numbers);
 }
 
 TEST_F(LinkListTest, ShortAndLongLinesFillTheColumnsAsTheReaderSplitsThem) {
