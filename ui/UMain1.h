@@ -26,9 +26,8 @@ public:
     // The three windows this one shows modally. They are children of this window and die with it.
     void SetWindows(TfrmTable* frmTable, TfrmVer* frmVer, TfrmSetting* frmSetting);
 
-    // The help page that "QVN のヘルプ" opens.
+    // The help page that "QVN のヘルプ" opens; start-up sets it.
     void SetHelpFile(const QString& path) { helpFile_ = path; }
-    const QString& HelpFile() const { return helpFile_; }
 
 private:
     void AppInit();

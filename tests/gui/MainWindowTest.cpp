@@ -191,6 +191,11 @@ TEST_F(MainWindow, StartsWithTitleDefaultTokensAndJapaneseFonts) {
     EXPECT_EQ(Setting.Author, "_AUTHOR_");
     EXPECT_EQ(Setting.Explain, "_EXPLAIN_");
     EXPECT_EQ(Edit()->text(), QString::fromUtf8(kInitialPath));
+    // The icon is built into the program (a resource lost in linking leaves it empty).
+    EXPECT_EQ(QApplication::windowIcon().actualSize(QSize(32, 32)), QSize(32, 32));
+    Main()->activateWindow();
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>("btnRefer"));
 
     // The window's font name is not on this system: the substitute must draw Japanese.
     const QFontMetrics metrics(Edit()->font());
