@@ -11,7 +11,8 @@ convert -size 32x32 xc:none +antialias \
   -fill '#0000ff' -draw 'roundrectangle 3,3 28,28 4,4' \
   -stroke '#ffffff' -strokewidth 3 -fill none -draw 'circle 15,14 15,6' \
   -stroke '#ffff00' -strokewidth 3 -draw 'line 18,18 25,26' \
-  -colors 16 PNG8:MAINICON.png
+  -colors 16 -define png:bit-depth=4 -define png:color-type=3 \
+  -define png:exclude-chunk=date,time PNG8:MAINICON.png
 
 # A photograph-like scene: evening sky, a sun, layered hills with noise texture, a lake that
 # mirrors the sky, and the program's name across the middle.

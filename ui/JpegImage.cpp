@@ -1,7 +1,6 @@
 #include "JpegImage.h"
 
 #include <QFile>
-
 #include <csetjmp>
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared first.
@@ -47,7 +46,8 @@ bool ReadHeader(jpeg_decompress_struct& cinfo, ErrorManager& err, const QByteArr
 }
 
 // Decodes every scanline into `bits`, rows `stride` bytes apart.
-bool ReadPixels(jpeg_decompress_struct& cinfo, ErrorManager& err, unsigned char* bits, qsizetype stride) {
+bool ReadPixels(jpeg_decompress_struct& cinfo, ErrorManager& err, unsigned char* bits,
+                qsizetype stride) {
     if (setjmp(err.jump))
         return false;
     jpeg_start_decompress(&cinfo);

@@ -7,12 +7,11 @@
 #include "UDec.h"
 #include "ui_USetting.h"
 
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
-#include <QGroupBox>
 #include <QStyle>
-
 #include <string>
 #include <string_view>
 #include <utility>
@@ -34,11 +33,13 @@ void PlaceLabelAbove(QLabel* label, const QLineEdit* edit) {
 // one), so such a text is refused, naming the edit by its label; the edit gets the focus.
 std::string TokenBytes(QLineEdit* edit, const QLabel* label) {
     const QByteArray utf8 = edit->text().toUtf8();
-    if (auto bytes = Utf8ToCp932Exact(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()))))
+    if (auto bytes = Utf8ToCp932Exact(
+            std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()))))
         return *std::move(bytes);
     edit->setFocus();
     edit->selectAll();
-    throw Error(ToCp932(QStringLiteral("「%1」にコードページ 932 で表せない文字があります").arg(label->text())));
+    throw Error(ToCp932(
+        QStringLiteral("「%1」にコードページ 932 で表せない文字があります").arg(label->text())));
 }
 
 // The dividing line starts below the group box's title: styles that draw the title above the
@@ -51,7 +52,8 @@ void KeepBelowTitle(QFrame* line, const QGroupBox* box) {
 
 } // namespace
 
-TfrmSetting::TfrmSetting(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TfrmSetting>()) {
+TfrmSetting::TfrmSetting(QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TfrmSetting>()) {
     ui->setupUi(this);
 
     // The font is 12 pixels high whatever the screen's resolution; the form file can only hold

@@ -39,8 +39,8 @@ void UseImpactFace(QLabel* label, int pixels) {
 } // namespace
 
 TfrmVer::TfrmVer(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TfrmVer>()) {
-    QFont::insertSubstitutions(QStringLiteral("Impact"),
-                               {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
+    QFont::insertSubstitutions(QStringLiteral("Impact"), {QStringLiteral("DejaVu Sans Condensed"),
+                                                          QStringLiteral("DejaVu Sans")});
     ui->setupUi(this);
 
     // The font is 12 pixels high whatever the screen's resolution; the form file can only hold
@@ -76,7 +76,9 @@ TfrmVer::TfrmVer(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Tfr
 
 TfrmVer::~TfrmVer() = default;
 
-void TfrmVer::FormCreate() { DrawPicture(qvn::ui::LoadJpeg(kPictureResource)); }
+void TfrmVer::FormCreate() {
+    DrawPicture(qvn::ui::LoadJpeg(kPictureResource));
+}
 
 void TfrmVer::DrawPicture(const QImage& picture) {
     if (picture.isNull()) {

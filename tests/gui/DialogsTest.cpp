@@ -20,8 +20,8 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,22 +29,29 @@
 namespace qvn::test {
 namespace {
 
-template <typename T>
-T* Child(QWidget* window, const char* name) {
+template <typename T> T* Child(QWidget* window, const char* name) {
     T* w = window->findChild<T*>(QString::fromLatin1(name));
     if (!w)
         ADD_FAILURE() << "no control " << name;
     return w;
 }
 
-QDialog* SettingDialog() { return AppForms().frmSetting; }
-QDialog* AboutBox() { return AppForms().frmVer; }
-QLineEdit* Edit(const char* name) { return Child<QLineEdit>(SettingDialog(), name); }
+QDialog* SettingDialog() {
+    return AppForms().frmSetting;
+}
+QDialog* AboutBox() {
+    return AppForms().frmVer;
+}
+QLineEdit* Edit(const char* name) {
+    return Child<QLineEdit>(SettingDialog(), name);
+}
 
 struct TokenTexts {
     std::string Title, URL, Author, Explain;
 };
-TokenTexts CurrentTokens() { return {Setting.Title, Setting.URL, Setting.Author, Setting.Explain}; }
+TokenTexts CurrentTokens() {
+    return {Setting.Title, Setting.URL, Setting.Author, Setting.Explain};
+}
 void ExpectTokens(const TokenTexts& t) {
     EXPECT_EQ(Setting.Title, t.Title);
     EXPECT_EQ(Setting.URL, t.URL);
@@ -52,7 +59,8 @@ void ExpectTokens(const TokenTexts& t) {
     EXPECT_EQ(Setting.Explain, t.Explain);
 }
 
-void TypeTokens(const QString& title, const QString& url, const QString& author, const QString& explain) {
+void TypeTokens(const QString& title, const QString& url, const QString& author,
+                const QString& explain) {
     Edit("ledTitle")->setText(title);
     Edit("ledURL")->setText(url);
     Edit("ledBURL")->setText(author);
@@ -65,7 +73,9 @@ int RunSettings(std::function<void(QWidget*)> answer) {
     return SettingDialog()->exec();
 }
 
-void Click(QWidget* dialog, const char* button) { QTest::mouseClick(Child<QPushButton>(dialog, button), Qt::LeftButton); }
+void Click(QWidget* dialog, const char* button) {
+    QTest::mouseClick(Child<QPushButton>(dialog, button), Qt::LeftButton);
+}
 
 int RunAbout(std::function<void(QWidget*)> answer) {
     WhenModal(std::move(answer));
@@ -104,16 +114,20 @@ TEST(SettingsDialog, StartsWithTheDefaultTokensAndOkKeepsThem) {
     EXPECT_EQ(result, QDialog::Accepted);
     EXPECT_EQ(focused, Child<QPushButton>(SettingDialog(), "btnOK")) << "OK has the focus first";
     ExpectTokens({"_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_"});
-    EXPECT_EQ(BuildPage("_HEAD_\r\nh\r\n_FRAME_\r\n[_TITLE_](_URL_) _AUTHOR_: _EXPLAIN_\r\n_FOOT_\r\nf\r\n", kTwoSites),
-              "h\r\n[s1](u1) a1: d1\r\n[s2](u2) a2: d2\r\nf\r\n");
+    EXPECT_EQ(
+        BuildPage(
+            "_HEAD_\r\nh\r\n_FRAME_\r\n[_TITLE_](_URL_) _AUTHOR_: _EXPLAIN_\r\n_FOOT_\r\nf\r\n",
+            kTwoSites),
+        "h\r\n[s1](u1) a1: d1\r\n[s2](u2) a2: d2\r\nf\r\n");
 }
 
 TEST(SettingsDialog, ConfirmedTokensReachTheBuiltPage) {
     TypeTokens("%name%", "%url%", "%who%", "%what%");
     RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
     ExpectTokens({"%name%", "%url%", "%who%", "%what%"});
-    EXPECT_EQ(BuildPage("_HEAD_\nh\n_FRAME_\n%name% %url% %who% %what% _TITLE_\n_FOOT_\nf\n", kTwoSites),
-              "h\r\ns1 u1 a1 d1 _TITLE_\r\ns2 u2 a2 d2 _TITLE_\r\nf\r\n");
+    EXPECT_EQ(
+        BuildPage("_HEAD_\nh\n_FRAME_\n%name% %url% %who% %what% _TITLE_\n_FOOT_\nf\n", kTwoSites),
+        "h\r\ns1 u1 a1 d1 _TITLE_\r\ns2 u2 a2 d2 _TITLE_\r\nf\r\n");
 
     // An emptied title token never matches: no site names, the other three still work.
     TypeTokens("", "_URL_", "_AUTHOR_", "_EXPLAIN_");
@@ -188,11 +202,12 @@ TEST(SettingsDialog, JapaneseTokensBecomeCodePage932AndMatchTheTemplate) {
     TypeTokens(QStringLiteral("＠名前"), QStringLiteral("_URL_"), QStringLiteral("_AUTHOR_"),
                QStringLiteral("説明〜"));
     RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
-    const std::string name = "\x81\x97\x96\xBC\x91\x4F"; // ＠名前
+    const std::string name = "\x81\x97\x96\xBC\x91\x4F";    // ＠名前
     const std::string explain = "\x90\xE0\x96\xBE\x81\x60"; // 説明〜 (wave dash 0x81 0x60)
     EXPECT_EQ(Setting.Title, name);
     EXPECT_EQ(Setting.Explain, explain);
-    EXPECT_EQ(BuildPage("_HEAD_\nh\n_FRAME_\n<" + name + "> " + explain + "\n_FOOT_\nf\n", {"s", "u", "a", "d"}),
+    EXPECT_EQ(BuildPage("_HEAD_\nh\n_FRAME_\n<" + name + "> " + explain + "\n_FOOT_\nf\n",
+                        {"s", "u", "a", "d"}),
               "h\r\n<s> d\r\nf\r\n");
 }
 
@@ -228,7 +243,8 @@ TEST(SettingsDialog, TextWithoutCodePage932FormIsRefusedAndChangesNothing) {
 TEST(SettingsDialog, IsAFixedDialogWithoutMinimiseOrMaximise) {
     QDialog* dialog = SettingDialog();
     EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
-    EXPECT_FALSE(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(dialog->windowFlags() &
+                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("設定"));
     // Each label sits 3 pixels above its edit and is not cut off by its own font.
     int labelled = 0;
@@ -263,6 +279,14 @@ TEST(AboutPicture, IsABaselineJfifColourPictureOf130By260) {
     EXPECT_FALSE(picture.allGray());
 }
 
+TEST(AboutPicture, TheProgramIconIs32By32In16Colours) {
+    const QImage icon(QStringLiteral(":/qvn/MAINICON.png"));
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.size(), QSize(32, 32));
+    EXPECT_EQ(icon.format(), QImage::Format_Indexed8);
+    EXPECT_LE(icon.colorCount(), 16);
+}
+
 TEST(AboutPicture, PixelsOfTheBottomLeftColourAreTransparent) {
     const QImage picture = ui::LoadJpeg(QStringLiteral(":/qvn/VER.jpg"));
     ASSERT_FALSE(picture.isNull());
@@ -294,7 +318,8 @@ TEST(AboutPicture, CorruptDataGivesANullImageAndNoExit) {
     EXPECT_TRUE(ui::DecodeJpeg({}).isNull());
     EXPECT_TRUE(ui::DecodeJpeg("not a picture at all").isNull());
     EXPECT_TRUE(ui::DecodeJpeg(good.left(2)).isNull()) << "start marker only";
-    EXPECT_TRUE(ui::DecodeJpeg(good.left(good.size() / 2)).isNull()) << "cut in the middle of the scan";
+    EXPECT_TRUE(ui::DecodeJpeg(good.left(good.size() / 2)).isNull())
+        << "cut in the middle of the scan";
     QByteArray scrambled = good;
     for (qsizetype i = 0x30; i < 0x80; ++i)
         scrambled[i] = static_cast<char>(0xA5); // the quantisation and Huffman tables
@@ -386,7 +411,8 @@ TEST(AboutBox, NameLabelsUseACondensedBoldItalicFace) {
         const QFontInfo face(Child<QLabel>(AboutBox(), name)->font());
         EXPECT_TRUE(face.italic()) << name;
         EXPECT_GE(face.weight(), QFont::Bold) << name;
-        EXPECT_TRUE(face.family().startsWith(QStringLiteral("DejaVu Sans"))) << face.family().toStdString();
+        EXPECT_TRUE(face.family().startsWith(QStringLiteral("DejaVu Sans")))
+            << face.family().toStdString();
     }
 }
 
