@@ -20,7 +20,8 @@ void InitApplication(QApplication& app) {
                                 QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic"),
                                 QStringLiteral("TakaoPGothic"), QStringLiteral("IPAGothic")});
     QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"),
-                               {QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP"),
+                               {QStringLiteral("IPAGothic"),
+                                QStringLiteral("Noto Sans Mono CJK JP"),
                                 QStringLiteral("VL Gothic"), QStringLiteral("TakaoGothic"),
                                 QStringLiteral("IPAexGothic"), QStringLiteral("IPAPGothic")});
 

@@ -130,4 +130,6 @@ void TfrmMain::About1Click() {
         frmVer_->exec();
 }
 
-void TfrmMain::Exit1Click() { close(); }
+void TfrmMain::Exit1Click() {
+    close();
+}

@@ -200,8 +200,8 @@ TEST_F(MainWindow, StartsWithTitleDefaultTokensAndJapaneseFonts) {
     // The window's font name is not on this system: the substitute must draw Japanese.
     const QFontMetrics metrics(Edit()->font());
     for (char32_t c : {U'参', U'テ', U'ゴ'})
-        EXPECT_TRUE(metrics.inFontUcs4(c)) << "no glyph for U+" << std::hex << unsigned(c)
-                                           << " in " << QFontInfo(Edit()->font()).family().toStdString();
+        EXPECT_TRUE(metrics.inFontUcs4(c)) << "no glyph for U+" << std::hex << unsigned(c) << " in "
+                                           << QFontInfo(Edit()->font()).family().toStdString();
 
     // Panel1 carries the controls and follows the window's size.
     auto* panel = Find<QWidget>("Panel1");
@@ -319,8 +319,9 @@ TEST_F(MainWindow, UntouchedInitialPathFailsNamingIt) {
     QDir::setCurrent(QString::fromStdString(dir.Path("")));
     ModalLog log;
     ClickBuild();
-    ExpectErrorBox(log.Seen(),
-                   QStringLiteral("ファイル %1 は開けません.").arg(QString::fromUtf8(kInitialPath)));
+    ExpectErrorBox(
+        log.Seen(),
+        QStringLiteral("ファイル %1 は開けません.").arg(QString::fromUtf8(kInitialPath)));
 }
 
 TEST_F(MainWindow, CancelInSaveDialogWritesAndShowsNothing) {
@@ -367,7 +368,7 @@ std::function<void(QFileDialog*)> Answer(SeenFileDialog& seen, const QString& na
         if (name.isEmpty()) {
             d->reject();
         } else {
-            box->setText(name); // as typed into the file-name box
+            box->setText(name);                 // as typed into the file-name box
             static_cast<QDialog*>(d)->accept(); // QFileDialog::accept, which checks the name
         }
     };
@@ -529,7 +530,8 @@ TEST_F(MainWindow, HelpOpensPageOrNamesMissingFile) {
     {
         ModalLog log;
         Find<QAction>("Help2")->trigger();
-        ExpectErrorBox(log.Seen(), QStringLiteral("ヘルプファイル %1 が見つかりません.").arg(missing));
+        ExpectErrorBox(log.Seen(),
+                       QStringLiteral("ヘルプファイル %1 が見つかりません.").arg(missing));
     }
 
     dir.Write("qvn-help.html", "<html></html>");
