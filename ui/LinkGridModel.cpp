@@ -31,6 +31,8 @@ void LinkGridModel::SetRowCount(int count) {
 void LinkGridModel::SetCells(TStringList list, int fields) {
     if (fields < 1 || fields > kRecordSize)
         throw std::invalid_argument("LinkGridModel: 1 to 4 fields a record");
+    // Moved out rather than assigned over: assigning an empty list would keep the old buffer.
+    const TStringList old = std::move(cells_);
     cells_ = std::move(list);
     fields_ = fields;
     records_ = cells_.Count() / fields;

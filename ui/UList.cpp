@@ -105,9 +105,19 @@ void TfrmTable::btnReferClick() {
 void TfrmTable::btnLoadClick() {
     qvn::TStringList loaded;
     const int records = qvn::ReadCSV(loaded, qvn::ui::PathFromText(ui->edPath->text()), kFields);
-    // The settings' copy is made before the grid changes, so running out of memory here still
-    // leaves the grid and Setting as they were.
-    auto linkList = std::make_unique<qvn::TStringList>(loaded);
+    // The grid shows the same fields as Setting.LinkList. Its own list is let go before the
+    // settings' copy is made, so a reload holds three lists at most, not four. Should the copy
+    // fail, the grid takes its fields back from Setting, and neither has changed.
+    model_->SetCells({}, kFields);
+    std::unique_ptr<qvn::TStringList> linkList;
+    try {
+        linkList = std::make_unique<qvn::TStringList>(loaded);
+    } catch (...) {
+        { const qvn::TStringList release = std::move(loaded); } // its memory first
+        model_->SetCells(qvn::Setting.LinkList ? *qvn::Setting.LinkList : qvn::TStringList(),
+                         kFields);
+        throw;
+    }
 
     QTableView& grid = *ui->sgLinkList;
     // More records than the 50 rows of the start give one row each; fewer leave the rows that
