@@ -6,6 +6,7 @@
 #include "GuiTestSupport.h"
 #include "LinkGridModel.h"
 #include "UDec.h"
+#include "UInCSV.h"
 #include "UList.h"
 #include "UMain1.h"
 #include "USetStrGrid.h"
@@ -21,8 +22,25 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QUrl>
+#include <cstdlib>
 #include <gmock/gmock.h>
+#include <new>
 #include <gtest/gtest.h>
+
+// Allocation failure on demand: the next allocation of exactly this many bytes throws.
+static std::size_t failAllocationOf = 0;
+
+void* operator new(std::size_t size) {
+    if (size != 0 && size == failAllocationOf) {
+        failAllocationOf = 0;
+        throw std::bad_alloc();
+    }
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -207,6 +225,30 @@ TEST_F(LinkListTest, FailedLoadKeepsGridAndSettingAndShowsTheOpenMessage) {
     EXPECT_EQ(LoadFails(folder), QStringLiteral("ファイル %1 は開けません.").arg(folder));
     EXPECT_EQ(Setting.LinkList.get(), before);
     EXPECT_EQ(Row(1)[0], QStringLiteral("site1"));
+}
+
+TEST_F(LinkListTest, LoadThatRunsOutOfMemoryKeepsGridAndSetting) {
+    Load(Lines(60));
+    const TStringList* before = Setting.LinkList.get();
+
+    // The settings' copy of the new fields is the allocation of their bytes (and its NUL).
+    const std::string next = Lines(80, "n");
+    TStringList fields;
+    dir_.Write("next.csv", next);
+    ReadCSV(fields, dir_.Path("next.csv"), 4);
+    // No other allocation of the load has that size: the lists' indexes are multiples of 8
+    // bytes, the file's buffer is larger by the commas and line breaks.
+    ASSERT_NE((fields.ByteSize() + 1) % 8, 0u);
+    failAllocationOf = fields.ByteSize() + 1;
+    EXPECT_EQ(LoadFails(QString::fromStdString(dir_.Path("next.csv"))),
+              QStringLiteral("Out of memory."));
+    EXPECT_EQ(failAllocationOf, 0u) << "the copy was not made as expected";
+
+    EXPECT_EQ(Setting.LinkList.get(), before);
+    EXPECT_EQ(ui::RowCount(Grid()), 61);
+    EXPECT_EQ(Row(60), (std::vector<QString>{"site60", "http://s60.example/", "admin60",
+                                             "about 60"}));
+    EXPECT_EQ(Model().Cells().Count(), 240);
 }
 
 TEST_F(LinkListTest, EmptyFileClearsTheCellsAndLeavesAnEmptyLinkList) {
