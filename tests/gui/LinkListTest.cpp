@@ -309,9 +309,11 @@ TEST_F(LinkListTest, ClosingHidesTheWindowWithEverythingAsTheUserLeftIt) {
     const int rows = ui::RowCount(Grid());
     const QString path = Path().text();
 
-    // Esc and Enter do nothing; "閉じる" ends the modal showing with OK.
+    // The grid has the focus at the first showing; Esc and Enter do nothing; "閉じる" ends the
+    // modal showing with OK.
     WhenModal([&](QWidget* modal) {
         EXPECT_EQ(modal, &Table());
+        EXPECT_EQ(Table().focusWidget(), &Grid());
         for (int key : {Qt::Key_Escape, Qt::Key_Return}) {
             QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
             QApplication::sendEvent(&Table(), &press);
