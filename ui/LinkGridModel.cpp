@@ -116,7 +116,8 @@ void LinkCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         painter->save();
         painter->setClipRect(option.rect);
         painter->setFont(option.font);
-        painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->setPen(
+            option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
         const QRect textRect = option.rect.adjusted(2, 2, 0, 0);
         painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
         painter->restore();
@@ -125,7 +126,8 @@ void LinkCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         QStyleOptionFocusRect focus;
         focus.QStyleOption::operator=(option);
         focus.rect = option.rect.adjusted(1, 1, -1, -1);
-        focus.backgroundColor = option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
+        focus.backgroundColor =
+            option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
         QStyle* style = option.widget ? option.widget->style() : QApplication::style();
         style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, option.widget);
     }

@@ -16,8 +16,8 @@ using qvn::ui::ConnectGuarded;
 
 namespace {
 
-constexpr int kFields = 4;         // fields a link record
-constexpr int kInitialRows = 51;   // the header row and 50 record rows
+constexpr int kFields = 4;       // fields a link record
+constexpr int kInitialRows = 51; // the header row and 50 record rows
 constexpr int kRowHeight = 18;
 constexpr int kNumberWidth = 30;
 constexpr int kFieldWidth = 100;
@@ -49,7 +49,8 @@ TfrmTable::TfrmTable(QWidget* parent)
     gridPalette.setColor(QPalette::Base, gridPalette.color(QPalette::ToolTipBase));
     gridPalette.setColor(QPalette::Text, gridPalette.color(QPalette::ToolTipText));
     ui->sgLinkList->setPalette(gridPalette);
-    for (QHeaderView* header : {ui->sgLinkList->horizontalHeader(), ui->sgLinkList->verticalHeader()})
+    for (QHeaderView* header :
+         {ui->sgLinkList->horizontalHeader(), ui->sgLinkList->verticalHeader()})
         header->setPalette(windowPalette);
 
     model_ = new qvn::ui::LinkGridModel(this);
@@ -128,7 +129,9 @@ void TfrmTable::btnLoadClick() {
     qvn::Setting.LinkList = std::move(linkList);
 }
 
-void TfrmTable::btnCloseClick() { done(QDialog::Accepted); }
+void TfrmTable::btnCloseClick() {
+    done(QDialog::Accepted);
+}
 
 void TfrmTable::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {

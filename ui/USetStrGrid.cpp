@@ -25,7 +25,9 @@ LinkGridModel& GridModel(const QTableView& grid) {
     return *model;
 }
 
-int RowCount(const QTableView& grid) { return GridModel(grid).RowCount(); }
+int RowCount(const QTableView& grid) {
+    return GridModel(grid).RowCount();
+}
 
 void SetRowCount(QTableView& grid, int count) {
     GridModel(grid).SetRowCount(count);
@@ -71,7 +73,8 @@ void SetStrGrid(QTableView& grid, TStringList list, int fields) {
             if (item >= list.Count())
                 break;
             const std::size_t length = list.Get(static_cast<int>(item)).size();
-            longest[static_cast<std::size_t>(k)] = std::max(longest[static_cast<std::size_t>(k)], length);
+            longest[static_cast<std::size_t>(k)] =
+                std::max(longest[static_cast<std::size_t>(k)], length);
         }
     }
     for (int k = 0; k < fields; ++k) {

@@ -24,8 +24,8 @@
 #include <QUrl>
 #include <cstdlib>
 #include <gmock/gmock.h>
-#include <new>
 #include <gtest/gtest.h>
+#include <new>
 
 // Allocation failure on demand: the next allocation of exactly this many bytes throws.
 static std::size_t failAllocationOf = 0;
@@ -39,18 +39,26 @@ void* operator new(std::size_t size) {
         return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 // Readable QStrings in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace qvn::test {
 namespace {
 
 using ::testing::ElementsAreArray;
 
-std::string Sjis(const char* utf8) { return Utf8ToCp932(utf8); }
+std::string Sjis(const char* utf8) {
+    return Utf8ToCp932(utf8);
+}
 
 // n lines "site<i>,http://s<i>.example/,admin<i>,about <i>" ended by CR LF.
 std::string Lines(int n, const std::string& tag = "site") {
@@ -71,8 +79,7 @@ std::vector<std::string> Items(const TStringList& list) {
 
 // The control named name on window w itself (the main window also holds the link list window,
 // whose controls share names with its own).
-template <typename T>
-T& Control(QWidget* w, const char* name) {
+template <typename T> T& Control(QWidget* w, const char* name) {
     for (T* c : w->findChildren<T*>(QString::fromLatin1(name))) {
         if (c->window() == w)
             return *c;
@@ -127,8 +134,9 @@ TEST_F(LinkListTest, StartsWithFiftyNumberedRowsAndWidensColumnsOnlyForLongerFie
     EXPECT_EQ(Cell(0, 50), QStringLiteral("50"));
     EXPECT_EQ(Model().headerData(49, Qt::Vertical, Qt::DisplayRole).toString(),
               QStringLiteral("50"));
-    EXPECT_EQ(Row(0), (std::vector<QString>{QStringLiteral("サイト名"), QStringLiteral("URL"),
-                                            QStringLiteral("管理者"), QStringLiteral("サイト説明")}));
+    EXPECT_EQ(Row(0),
+              (std::vector<QString>{QStringLiteral("サイト名"), QStringLiteral("URL"),
+                                    QStringLiteral("管理者"), QStringLiteral("サイト説明")}));
     EXPECT_EQ(ui::ColWidth(Grid(), 0), 30);
     for (int col = 1; col <= 4; ++col)
         EXPECT_EQ(ui::ColWidth(Grid(), col), 100) << col;
@@ -168,8 +176,8 @@ TEST_F(LinkListTest, RowsFollowLoadsOfMoreThanFiftyRecordsAndOldCellsAreCleared)
     Load(Lines(120));
     EXPECT_EQ(ui::RowCount(Grid()), 121);
     EXPECT_EQ(Cell(0, 120), QStringLiteral("120"));
-    EXPECT_EQ(Row(120), (std::vector<QString>{"site120", "http://s120.example/", "admin120",
-                                              "about 120"}));
+    EXPECT_EQ(Row(120),
+              (std::vector<QString>{"site120", "http://s120.example/", "admin120", "about 120"}));
     EXPECT_EQ(Grid().verticalHeader()->sectionSize(119), 18);
 
     Load(Lines(60, "b"));
@@ -191,8 +199,10 @@ TEST_F(LinkListTest, RowsFollowLoadsOfMoreThanFiftyRecordsAndOldCellsAreCleared)
     EXPECT_EQ(Cell(0, 20000), QStringLiteral("20000"));
     const int numbers = ui::ColWidth(Grid(), 0);
     EXPECT_GT(numbers, 30);
-    EXPECT_GE(numbers, QFontMetrics(Grid().verticalHeader()->font())
-                           .horizontalAdvance(QStringLiteral("20000")) + 2);
+    EXPECT_GE(
+        numbers,
+        QFontMetrics(Grid().verticalHeader()->font()).horizontalAdvance(QStringLiteral("20000")) +
+            2);
     Load(Lines(60));
     EXPECT_EQ(ui::ColWidth(Grid(), 0), numbers);
 }
@@ -246,8 +256,8 @@ TEST_F(LinkListTest, LoadThatRunsOutOfMemoryKeepsGridAndSetting) {
 
     EXPECT_EQ(Setting.LinkList.get(), before);
     EXPECT_EQ(ui::RowCount(Grid()), 61);
-    EXPECT_EQ(Row(60), (std::vector<QString>{"site60", "http://s60.example/", "admin60",
-                                             "about 60"}));
+    EXPECT_EQ(Row(60),
+              (std::vector<QString>{"site60", "http://s60.example/", "admin60", "about 60"}));
     EXPECT_EQ(Model().Cells().Count(), 240);
 }
 
@@ -266,12 +276,14 @@ TEST_F(LinkListTest, CellsShowCodePage932AndBadBytesAsReplacementCharacters) {
     // "ソ" and "表" end in the byte 0x5C, "ダ" in 0x5F; the bytes 0xFF and a lone lead byte are
     // invalid, 0x85 0x40 is unassigned.
     const std::string site = Sjis("ソフト表ダ");
-    const std::string bad = "a\xFF" "b";
+    const std::string bad = "a\xFF"
+                            "b";
     const std::string unassigned = "x\x85\x40y";
     const std::string lone = "z\x81";
     Load(site + "," + bad + "," + unassigned + "," + lone + "\r\n");
-    EXPECT_EQ(Row(1), (std::vector<QString>{QStringLiteral("ソフト表ダ"), QStringLiteral("a\uFFFDb"),
-                                            QStringLiteral("x\uFFFDy"), QStringLiteral("z\uFFFD")}));
+    EXPECT_EQ(Row(1),
+              (std::vector<QString>{QStringLiteral("ソフト表ダ"), QStringLiteral("a\uFFFDb"),
+                                    QStringLiteral("x\uFFFDy"), QStringLiteral("z\uFFFD")}));
     // The bytes stay as they were read, in the grid and for the page builder.
     EXPECT_EQ(Model().CellBytes(2, 1), bad);
     EXPECT_THAT(Items(*Setting.LinkList), ElementsAreArray({site, bad, unassigned, lone}));
@@ -336,7 +348,9 @@ TEST_F(LinkListTest, ClosingHidesTheWindowWithEverythingAsTheUserLeftIt) {
 
 TEST_F(LinkListTest, PageBuiltFromTheMainWindowUsesWhatWasLoadedHere) {
     TfrmMain* main = AppForms().frmMain;
-    dir_.Write("links.csv", Sjis("猫の手帖,http://neko.example/,たま,猫の写真\r\nLab,http://lab.example/,,a,b\r\n"));
+    dir_.Write(
+        "links.csv",
+        Sjis("猫の手帖,http://neko.example/,たま,猫の写真\r\nLab,http://lab.example/,,a,b\r\n"));
     dir_.Write("template.html", "top\r\n_HEAD_\r\n<ul>\r\n_FRAME_\r\n"
                                 "<li><a href=\"_URL_\">_TITLE_</a> _AUTHOR_: _EXPLAIN_</li>\r\n"
                                 "_FOOT_\r\n</ul>\r\n");
@@ -351,7 +365,8 @@ TEST_F(LinkListTest, PageBuiltFromTheMainWindowUsesWhatWasLoadedHere) {
     WaitNoModal();
 
     auto build = [&](const std::string& out) {
-        Control<QLineEdit>(main, "edPath").setText(QString::fromStdString(dir_.Path("template.html")));
+        Control<QLineEdit>(main, "edPath")
+            .setText(QString::fromStdString(dir_.Path("template.html")));
         ui::FileDialog::SetNextFileName(QString::fromStdString(dir_.Path(out)));
         QString message;
         WhenModal([&](QWidget* modal) {
@@ -363,10 +378,11 @@ TEST_F(LinkListTest, PageBuiltFromTheMainWindowUsesWhatWasLoadedHere) {
         EXPECT_EQ(message, QStringLiteral("正常に保存されました"));
         return dir_.Read(out);
     };
-    EXPECT_EQ(build("page.html"),
-              "<ul>\r\n" +
-                  Sjis("<li><a href=\"http://neko.example/\">猫の手帖</a> たま: 猫の写真</li>\r\n") +
-                  "<li><a href=\"http://lab.example/\">Lab</a> : a,b</li>\r\n</ul>\r\n");
+    EXPECT_EQ(
+        build("page.html"),
+        "<ul>\r\n" +
+            Sjis("<li><a href=\"http://neko.example/\">猫の手帖</a> たま: 猫の写真</li>\r\n") +
+            "<li><a href=\"http://lab.example/\">Lab</a> : a,b</li>\r\n</ul>\r\n");
 
     // After an empty data file the page is the head and the foot.
     Load("");
