@@ -10,6 +10,24 @@
 #include <stdexcept>
 
 namespace qvn::ui {
+namespace {
+
+// A cell's text for display. Decoding runs inside Qt's painting, where no exception may pass:
+// should the converter itself fail, ASCII bytes still show and every other byte shows as U+FFFD.
+QString DisplayText(std::string_view bytes) noexcept {
+    try {
+        return FromCp932(bytes);
+    } catch (...) {
+        QString text;
+        for (const char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            text += byte < 0x80 ? QChar(byte) : QChar(QChar::ReplacementCharacter);
+        }
+        return text;
+    }
+}
+
+} // namespace
 
 LinkGridModel::LinkGridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -70,7 +88,7 @@ QString LinkGridModel::CellText(int col, int row) const {
         return headers_[static_cast<std::size_t>(col)];
     if (col == 0)
         return QString::number(row);
-    return FromCp932(CellBytes(col, row));
+    return DisplayText(CellBytes(col, row));
 }
 
 int LinkGridModel::rowCount(const QModelIndex& parent) const {
@@ -87,7 +105,7 @@ QVariant LinkGridModel::data(const QModelIndex& index, int role) const {
     const std::string_view bytes = Field(index.row(), index.column());
     if (bytes.empty())
         return QString();
-    return FromCp932(bytes); // decoded here, for the few cells on screen
+    return DisplayText(bytes); // decoded here, for the few cells on screen
 }
 
 QVariant LinkGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
