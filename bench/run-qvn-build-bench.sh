@@ -59,7 +59,7 @@ median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 
 
 fresh() { rm -f "$1"; sync; }
 
-echo "qvn-build $("$qvn" --version | cut -d' ' -f2), $(nproc) CPU, kernel $(uname -r), $reps repetitions, work folder $work"
+echo "qvn-build $("$qvn" --version | cut -d' ' -f2), $(nproc) CPU, kernel $(uname -r), $reps repetitions, load $(cut -d' ' -f1-3 /proc/loadavg), work folder $work"
 printf '%9s %9s %9s | %9s %9s %9s | %7s %7s | %8s %8s %6s\n' records "data MB" "page MB" \
     "qvn s" "floor s" "+fsync s" "x floor" "x fsync" "peak MB" "goal MB" "x in"
 for n in "${sizes[@]}"; do
