@@ -26,43 +26,59 @@ using Pool = std::vector<std::string>;
 
 // Word pools, written in UTF-8 and turned into code page 932 once at start.
 const char* const kJaNameWords[] = {
-    "猫", "の", "手帖", "山歩き", "ノート", "工房", "日和", "だより", "写真館", "喫茶",
-    "図書室", "鉄道", "旅", "日記", "雑記帳", "庭", "花", "星見台", "月", "風", "海辺",
-    "釣り", "台所", "音楽室", "模型", "盆栽", "和菓子", "書道", "将棋", "自転車", "散歩",
-    "古本", "文具", "手芸", "陶芸", "カメラ", "ラジオ", "ゲーム", "ソフト", "表計算", "ダイアリー",
-    "のんびり", "ひだまり", "こもれび", "小さな", "週末", "趣味の", "研究所", "倶楽部", "横丁"};
-const char* const kEnNameWords[] = {"Retro", "Studio", "Lab", "Notes", "Garden", "Daily",
-                                    "Pixel", "Blue", "Sky", "Cafe", "Works", "Room",
-                                    "Archive", "Station", "Little", "Green", "Moon", "Trail"};
-const char* const kSlugs[] = {"neko", "yama", "hoshi", "sora", "umi", "kaze", "hana", "tabi",
-                              "retro", "pixel", "garden", "notes", "cafe", "works", "mori",
-                              "kawa", "tsuki", "yuki", "kumo", "ame", "niwa", "hon", "oto"};
-const char* const kHosts[] = {".example", ".example", ".example", ".example.com",
-                              ".example.org", ".example.net"};
+    "猫",         "の",       "手帖",     "山歩き",   "ノート", "工房",   "日和",   "だより",
+    "写真館",     "喫茶",     "図書室",   "鉄道",     "旅",     "日記",   "雑記帳", "庭",
+    "花",         "星見台",   "月",       "風",       "海辺",   "釣り",   "台所",   "音楽室",
+    "模型",       "盆栽",     "和菓子",   "書道",     "将棋",   "自転車", "散歩",   "古本",
+    "文具",       "手芸",     "陶芸",     "カメラ",   "ラジオ", "ゲーム", "ソフト", "表計算",
+    "ダイアリー", "のんびり", "ひだまり", "こもれび", "小さな", "週末",   "趣味の", "研究所",
+    "倶楽部",     "横丁"};
+const char* const kEnNameWords[] = {"Retro",   "Studio",  "Lab",    "Notes", "Garden", "Daily",
+                                    "Pixel",   "Blue",    "Sky",    "Cafe",  "Works",  "Room",
+                                    "Archive", "Station", "Little", "Green", "Moon",   "Trail"};
+const char* const kSlugs[] = {"neko",  "yama",  "hoshi",  "sora",  "umi",  "kaze",  "hana", "tabi",
+                              "retro", "pixel", "garden", "notes", "cafe", "works", "mori", "kawa",
+                              "tsuki", "yuki",  "kumo",   "ame",   "niwa", "hon",   "oto"};
+const char* const kHosts[] = {".example",     ".example",     ".example",
+                              ".example.com", ".example.org", ".example.net"};
 const char* const kSurnames[] = {"山田", "佐藤", "鈴木", "高橋", "田中", "伊藤", "渡辺",
                                  "中村", "小林", "加藤", "吉田", "山本", "松本", "井上"};
-const char* const kGivenNames[] = {"太郎", "花子", "翔", "さくら", "健", "あおい", "誠",
-                                   "ゆい", "大輔", "美咲", "蓮", "ひなた"};
-const char* const kHandles[] = {"kazu", "tomo", "neko_san", "Yuki", "taro2", "hana", "webmaster",
-                                "mori", "aki"};
-const char* const kJaPhrases[] = {
-    "毎日の記録です。", "写真と日記のサイト。", "初心者向けの解説があります。",
-    "リンクはご自由にどうぞ。", "季節ごとに更新しています。", "地図と装備の一覧つき。",
-    "のんびり更新中。", "作品の展示と、制作の裏話。", "ソフトウェアの使い方を紹介。",
-    "表とグラフで振り返る一年。", "ダウンロードできる資料もあります。", "掲示板は閉鎖しました。",
-    "お問い合わせはメールで。", "古い記事も残しています。", "関東近郊の情報が中心です。",
-    "、", "。", "猫", "犬", "旅", "本"};
-const char* const kEnPhrases[] = {"Notes on small projects. ", "Photos and a diary. ",
-                                  "Updated weekly. ", "Links welcome. ", "Since 1999. ",
-                                  "Reviews of old games. ", "Maps and gear lists. "};
+const char* const kGivenNames[] = {"太郎", "花子", "翔",   "さくら", "健", "あおい",
+                                   "誠",   "ゆい", "大輔", "美咲",   "蓮", "ひなた"};
+const char* const kHandles[] = {"kazu", "tomo",      "neko_san", "Yuki", "taro2",
+                                "hana", "webmaster", "mori",     "aki"};
+const char* const kJaPhrases[] = {"毎日の記録です。",
+                                  "写真と日記のサイト。",
+                                  "初心者向けの解説があります。",
+                                  "リンクはご自由にどうぞ。",
+                                  "季節ごとに更新しています。",
+                                  "地図と装備の一覧つき。",
+                                  "のんびり更新中。",
+                                  "作品の展示と、制作の裏話。",
+                                  "ソフトウェアの使い方を紹介。",
+                                  "表とグラフで振り返る一年。",
+                                  "ダウンロードできる資料もあります。",
+                                  "掲示板は閉鎖しました。",
+                                  "お問い合わせはメールで。",
+                                  "古い記事も残しています。",
+                                  "関東近郊の情報が中心です。",
+                                  "、",
+                                  "。",
+                                  "猫",
+                                  "犬",
+                                  "旅",
+                                  "本"};
+const char* const kEnPhrases[] = {
+    "Notes on small projects. ", "Photos and a diary. ", "Updated weekly. ",
+    "Links welcome. ",           "Since 1999. ",         "Reviews of old games. ",
+    "Maps and gear lists. "};
 const char* const kCommaPhrases[] = {"地図, 装備, 所要時間", ", ", "写真, 日記", "A, B, C",
                                      "春, 夏, 秋, 冬"};
-const char* const kKana[] = {"あ", "い", "う", "か", "き", "さ", "た", "な",
-                             "ま", "ら", "ソ", "ダ", "ー", "・"};
+const char* const kKana[] = {"あ", "い", "う", "か", "き", "さ", "た",
+                             "な", "ま", "ら", "ソ", "ダ", "ー", "・"};
 const char kFill[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 
-template <std::size_t N>
-Pool ToCp932(const char* const (&words)[N]) {
+template <std::size_t N> Pool ToCp932(const char* const (&words)[N]) {
     Pool pool;
     for (const char* w : words) {
         const auto cp932 = qvn::Utf8ToCp932Exact(w);
@@ -79,10 +95,10 @@ class Generator {
 public:
     Generator()
         : jaName_(ToCp932(kJaNameWords)), enName_(ToCp932(kEnNameWords)), slugs_(ToCp932(kSlugs)),
-          hosts_(ToCp932(kHosts)), surnames_(ToCp932(kSurnames)),
-          givenNames_(ToCp932(kGivenNames)), handles_(ToCp932(kHandles)),
-          jaPhrases_(ToCp932(kJaPhrases)), enPhrases_(ToCp932(kEnPhrases)),
-          commaPhrases_(ToCp932(kCommaPhrases)), kana_(ToCp932(kKana)) {}
+          hosts_(ToCp932(kHosts)), surnames_(ToCp932(kSurnames)), givenNames_(ToCp932(kGivenNames)),
+          handles_(ToCp932(kHandles)), jaPhrases_(ToCp932(kJaPhrases)),
+          enPhrases_(ToCp932(kEnPhrases)), commaPhrases_(ToCp932(kCommaPhrases)),
+          kana_(ToCp932(kKana)) {}
 
     // Appends one record line, CR LF included.
     void Record(std::string& out) {
@@ -173,8 +189,8 @@ private:
     }
 
     std::mt19937_64 rng_{20260101};
-    Pool jaName_, enName_, slugs_, hosts_, surnames_, givenNames_, handles_, jaPhrases_,
-        enPhrases_, commaPhrases_, kana_;
+    Pool jaName_, enName_, slugs_, hosts_, surnames_, givenNames_, handles_, jaPhrases_, enPhrases_,
+        commaPhrases_, kana_;
 };
 
 // A page template: head, a three-line frame with all four tokens, foot. Code page 932.

@@ -38,8 +38,8 @@ struct Options {
 
 // Parses "--name value" and "--name=value". Returns nullopt (after saying why) on wrong usage.
 std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream& err) {
-    static const char* const known[] = {"data",   "template", "output", "title",
-                                        "url",    "author",   "explain"};
+    static const char* const known[] = {"data", "template", "output", "title",
+                                        "url",  "author",   "explain"};
     Options o;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];

@@ -2,12 +2,11 @@
 // file names, first through run() in-process, then through the real binary.
 #include "Cli.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -114,7 +113,8 @@ TEST_F(CliTest, WrongUsageExitsTwoWithReasonAndUsage) {
          "qvn-build: unknown option '--colour'\n"},
         {{"--data", data, "--template", templ, "--output", page, "extra.csv"},
          "qvn-build: unexpected argument 'extra.csv'\n"},
-        {{"-d", data, "--template", templ, "--output", page}, "qvn-build: unexpected argument '-d'\n"},
+        {{"-d", data, "--template", templ, "--output", page},
+         "qvn-build: unexpected argument '-d'\n"},
         {{"--data", data, "--data", data, "--template", templ, "--output", page},
          "qvn-build: option '--data' given twice\n"},
     };
@@ -190,7 +190,8 @@ TEST_F(CliTest, BrokenTemplateGivesListIndexMessageWithoutStopAndKeepsOldPage) {
     const std::string page = dir.Write("page.html", "the previous page\r\n");
     // The "_FOOT_" line is the template's last: there is no foot. Four lines.
     dir.Write("broken.html", "_HEAD_\r\nh\r\n_FRAME_\r\nf\r\n_FOOT_\r\n");
-    const Result r = QvnBuild({"--data", data, "--template", dir.Path("broken.html"), "--output", page});
+    const Result r =
+        QvnBuild({"--data", data, "--template", dir.Path("broken.html"), "--output", page});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "qvn-build: リストのインデックスが範囲を超えています (5)\n");
     EXPECT_EQ(dir.Read("page.html"), "the previous page\r\n");
@@ -198,7 +199,8 @@ TEST_F(CliTest, BrokenTemplateGivesListIndexMessageWithoutStopAndKeepsOldPage) {
 }
 
 TEST_F(CliTest, FailedBuildToStandardOutputWritesNothing) {
-    const Result r = QvnBuild({"--data", dir.Path("none.csv"), "--template", templ, "--output", "-"});
+    const Result r =
+        QvnBuild({"--data", dir.Path("none.csv"), "--template", templ, "--output", "-"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
 }
@@ -439,8 +441,9 @@ TEST_F(BinaryTest, ExitStatusAndMessagesOfTheProgram) {
 }
 
 TEST_F(BinaryTest, FullOrClosedStandardOutputIsAWriteFailure) {
-    const std::vector<std::string> args = {"--data", Example("links-utf8.csv"), "--template",
-                                           Example("template-utf8.html"), "--output", "-"};
+    const std::vector<std::string> args = {"--data",     Example("links-utf8.csv"),
+                                           "--template", Example("template-utf8.html"),
+                                           "--output",   "-"};
     // The redirection after ours wins: standard output goes to the full device.
     Result r = Exec(args, " >/dev/full");
     EXPECT_EQ(r.status, 1);
