@@ -199,10 +199,16 @@ TEST_F(CliTest, BrokenTemplateGivesListIndexMessageWithoutStopAndKeepsOldPage) {
 }
 
 TEST_F(CliTest, FailedBuildToStandardOutputWritesNothing) {
-    const Result r =
-        QvnBuild({"--data", dir.Path("none.csv"), "--template", templ, "--output", "-"});
+    Result r = QvnBuild({"--data", dir.Path("none.csv"), "--template", templ, "--output", "-"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
+
+    // The template is cut before the first byte goes out, so not even the head is written.
+    templ = dir.Write("no-foot.html", "_HEAD_\nhead\n_FRAME_\nframe\n");
+    r = ToStdout();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "qvn-build: リストのインデックスが範囲を超えています (4)\n");
 }
 
 TEST_F(CliTest, StandardOutputThatRejectsWritesIsAWriteFailure) {
