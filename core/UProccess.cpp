@@ -59,8 +59,8 @@ void PageTemplate::Build(const TStringList& linkList, const Tokens& tokens,
     const int records = linkList.Count() / 4;
     std::string line; // reused: once grown, the body allocates nothing per line
     for (int r = 0; r < records; ++r) {
-        const TLinkRecord rec{linkList.Get(r * 4), linkList.Get(r * 4 + 1),
-                              linkList.Get(r * 4 + 2), linkList.Get(r * 4 + 3)};
+        const TLinkRecord rec{linkList.Get(r * 4), linkList.Get(r * 4 + 1), linkList.Get(r * 4 + 2),
+                              linkList.Get(r * 4 + 3)};
         const std::array<std::string_view, 4> value = {rec.SiteName, rec.URL, rec.Administrator,
                                                        rec.Description};
         for (int f = frameMarker_ + 1; f < footMarker_; ++f) {
@@ -85,8 +85,8 @@ void PageTemplate::Build(const TStringList& linkList, const Tokens& tokens,
 
 std::size_t PageTemplate::MaxLines(const TStringList& linkList) const {
     const auto records = static_cast<std::size_t>(linkList.Count() / 4);
-    const auto fixed = static_cast<std::size_t>(frameMarker_ - headBegin_ + lines_.Count() -
-                                                footMarker_ - 1);
+    const auto fixed =
+        static_cast<std::size_t>(frameMarker_ - headBegin_ + lines_.Count() - footMarker_ - 1);
     return fixed + records * static_cast<std::size_t>(footMarker_ - frameMarker_ - 1);
 }
 
@@ -101,10 +101,13 @@ std::size_t PageTemplate::MaxBytes(const TStringList& linkList) const {
 }
 
 std::unique_ptr<TStringList> MakePage() {
+    return MakePage(FilePath::FromCp932(Setting.TemplatePath));
+}
+
+std::unique_ptr<TStringList> MakePage(const FilePath& templatePath) {
     if (!Setting.LinkList)
         throw NoLinkDataError();
-    return MakePage(FilePath::FromCp932(Setting.TemplatePath), *Setting.LinkList,
-                    TokensOf(Setting));
+    return MakePage(templatePath, *Setting.LinkList, TokensOf(Setting));
 }
 
 std::unique_ptr<TStringList> MakePage(const FilePath& templatePath, const TStringList& linkList,
@@ -128,8 +131,8 @@ void EmitPage(const PageTemplate& t, const TStringList& linkList, const Tokens& 
 
 } // namespace
 
-void MakePageToFile(const FilePath& templatePath, const TStringList& linkList,
-                    const Tokens& tokens, const FilePath& output) {
+void MakePageToFile(const FilePath& templatePath, const TStringList& linkList, const Tokens& tokens,
+                    const FilePath& output) {
     const PageTemplate t(templatePath);
     ReplaceFile(output, [&](const ByteSink& sink) { EmitPage(t, linkList, tokens, sink); });
 }

@@ -9,9 +9,9 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
-#include <vector>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qvn {
 
@@ -68,16 +68,19 @@ private:
 // LinkList is absent, and what PageTemplate throws.
 std::unique_ptr<TStringList> MakePage();
 
-// The same build from explicit inputs (the windows use it for a path with no exact file system
-// form).
+// The same build with the template named by a FilePath: the windows hand over a path that has no
+// exact code page 932 form this way, so that it fails to open rather than reach another file.
+std::unique_ptr<TStringList> MakePage(const FilePath& templatePath);
+
+// The same build from explicit inputs (qvn-build).
 std::unique_ptr<TStringList> MakePage(const FilePath& templatePath, const TStringList& linkList,
                                       const Tokens& tokens);
 
 // Builds the page and saves it to output (atomically, as TStringList::SaveToFile does) or writes
 // it to out, line by line, without holding the whole page in memory. The template is read and
 // cut before the output is touched, so a broken template leaves the output as it was.
-void MakePageToFile(const FilePath& templatePath, const TStringList& linkList,
-                    const Tokens& tokens, const FilePath& output);
+void MakePageToFile(const FilePath& templatePath, const TStringList& linkList, const Tokens& tokens,
+                    const FilePath& output);
 void MakePageToStream(const FilePath& templatePath, const TStringList& linkList,
                       const Tokens& tokens, std::ostream& out);
 

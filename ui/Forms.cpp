@@ -24,6 +24,9 @@ void InitApplication(QApplication& app) {
                                 QStringLiteral("Noto Sans Mono CJK JP"),
                                 QStringLiteral("VL Gothic"), QStringLiteral("TakaoGothic"),
                                 QStringLiteral("IPAexGothic"), QStringLiteral("IPAPGothic")});
+    // The About box's name labels ask for Impact; a condensed sans keeps their heavy look.
+    QFont::insertSubstitutions(QStringLiteral("Impact"), {QStringLiteral("DejaVu Sans Condensed"),
+                                                          QStringLiteral("DejaVu Sans")});
 
     app.setWindowIcon(QIcon(QStringLiteral(":/qvn/MAINICON.png")));
     // Lets the desktop match the windows to the installed quorvane.desktop and its icon.

@@ -1,5 +1,6 @@
 #include "UList.h"
 
+#include "DialogKeys.h"
 #include "FileDrop.h"
 #include "Guard.h"
 #include "LinkGridModel.h"
@@ -10,7 +11,6 @@
 #include "ui_UList.h"
 
 #include <QHeaderView>
-#include <QKeyEvent>
 
 using qvn::ui::ConnectGuarded;
 
@@ -134,13 +134,6 @@ void TfrmTable::btnCloseClick() {
 }
 
 void TfrmTable::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Enter:
-    case Qt::Key_Return:
-        event->accept();
-        return;
-    default:
+    if (!qvn::ui::SwallowEnterAndEsc(event))
         QDialog::keyPressEvent(event);
-    }
 }

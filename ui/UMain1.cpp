@@ -24,18 +24,6 @@ namespace {
 
 const QString kHtmlFilter = QStringLiteral("HTML 形式 (*.html *.htm)");
 
-// Builds the page from Setting. A path whose text has no exact code page 932 form is handed over
-// as the unresolvable name PathFromText made of it: the open message then names the bytes that
-// Setting.TemplatePath holds, and the build never reaches a file whose name merely converts to the
-// same bytes.
-std::unique_ptr<TStringList> BuildPage(const QString& pathText) {
-    const FilePath path = PathFromText(pathText);
-    if (path.Native() || !Setting.LinkList)
-        return MakePage(); // NoLinkDataError while no link data has been loaded
-    return MakePage(path, *Setting.LinkList,
-                    Tokens{Setting.Title, Setting.URL, Setting.Author, Setting.Explain});
-}
-
 // A failure of the help command, worded like the core's file messages.
 Error HelpError(const QString& path, const QString& ending) {
     return Error(ToCp932(QStringLiteral("ヘルプファイル ") + path + ending));
@@ -104,7 +92,9 @@ void TfrmMain::Button1Click() {
 void TfrmMain::Button2Click() {
     const QString pathText = ui->edPath->text();
     Setting.TemplatePath = ToCp932(pathText); // as typed: no trimming, no check
-    const std::unique_ptr<TStringList> page = BuildPage(pathText);
+    // Built through PathFromText: a text with no exact code page 932 form names no file, so it
+    // fails with the open message naming the bytes Setting.TemplatePath holds.
+    const std::unique_ptr<TStringList> page = MakePage(PathFromText(pathText));
 
     const auto chosen = sdFile.Execute(this);
     if (!chosen)

@@ -1,11 +1,11 @@
 #include "UVersion.h"
 
+#include "DialogKeys.h"
 #include "JpegImage.h"
 #include "ui_UVersion.h"
 
 #include <QFont>
 #include <QFontMetrics>
-#include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
@@ -39,8 +39,6 @@ void UseImpactFace(QLabel* label, int pixels) {
 } // namespace
 
 TfrmVer::TfrmVer(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TfrmVer>()) {
-    QFont::insertSubstitutions(QStringLiteral("Impact"), {QStringLiteral("DejaVu Sans Condensed"),
-                                                          QStringLiteral("DejaVu Sans")});
     ui->setupUi(this);
 
     // The font is 12 pixels high whatever the screen's resolution; the form file can only hold
@@ -112,13 +110,6 @@ void TfrmVer::showEvent(QShowEvent* event) {
 // A dialog closes on Esc and presses its default button on Enter; this box does neither. Keys
 // the focused control does not take end here.
 void TfrmVer::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->accept();
-        return;
-    default:
+    if (!qvn::ui::SwallowEnterAndEsc(event))
         QDialog::keyPressEvent(event);
-    }
 }
