@@ -1,6 +1,7 @@
 // qvn-build: exit statuses, the exact text on standard error, the page bytes, token options and
 // file names, first through run() in-process, then through the real binary.
 #include "Cli.h"
+#include "TempDir.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,45 +19,7 @@ using ::testing::StartsWith;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qvn-cli-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        dir_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(Path(name), std::ios::binary) << bytes;
-        return Path(name);
-    }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(Path(name), std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    bool Exists(const std::string& name) const {
-        return std::filesystem::exists(std::filesystem::symlink_status(Path(name)));
-    }
-    int EntryCount() const {
-        int n = 0;
-        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir_))
-            ++n;
-        return n;
-    }
-
-private:
-    std::string dir_;
-};
+using qvn::test::TempDir;
 
 struct Result {
     int status;

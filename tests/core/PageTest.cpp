@@ -1,7 +1,7 @@
 // The page builder: sections, token replacement and its failures.
 #include "Codec.h"
 #include "Errors.h"
-#include "TestFiles.h"
+#include "TempDir.h"
 #include "UDec.h"
 #include "UProccess.h"
 

@@ -1,7 +1,7 @@
 // ReadCSV: how lines split into four fields.
 #include "Codec.h"
 #include "Errors.h"
-#include "TestFiles.h"
+#include "TempDir.h"
 #include "UInCSV.h"
 
 #include <gmock/gmock.h>

@@ -2,7 +2,7 @@
 #include "Codec.h"
 #include "Errors.h"
 #include "StringList.h"
-#include "TestFiles.h"
+#include "TempDir.h"
 
 #include <csignal>
 #include <filesystem>

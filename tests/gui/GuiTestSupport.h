@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Forms.h"
+#include "TempDir.h"
 
 #include <QString>
 #include <QWidget>
@@ -21,20 +22,5 @@ void WhenModal(std::function<void(QWidget* modal)> action, int timeoutMs = 5000)
 // Processes events until no modal window is open (or timeoutMs runs out).
 void WaitNoModal(int timeoutMs = 5000);
 
-// A fresh temporary folder for one test, removed with this object.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string Path(const std::string& name) const; // UTF-8 path of name in the folder
-    void Write(const std::string& name, const std::string& bytes) const;
-    std::string Read(const std::string& name) const;
-    bool Exists(const std::string& name) const;
-
-private:
-    std::string dir_;
-};
 
 } // namespace qvn::test

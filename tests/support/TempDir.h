@@ -1,4 +1,4 @@
-// Temporary files for the core tests.
+// A temporary folder for one test, with its files written and read as raw bytes.
 #pragma once
 
 #include <filesystem>
@@ -13,7 +13,7 @@ namespace qvn::test {
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qvn-core-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "qvn-test-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
             throw std::runtime_error("mkdtemp failed");
         dir_ = pattern;
@@ -38,6 +38,9 @@ public:
         std::ostringstream s;
         s << in.rdbuf();
         return s.str();
+    }
+    bool Exists(const std::string& name) const {
+        return std::filesystem::exists(std::filesystem::symlink_status(Path(name)));
     }
     // Names in the folder, for checking that nothing was left behind.
     int EntryCount() const {
