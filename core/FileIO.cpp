@@ -14,6 +14,8 @@
 namespace qvn {
 namespace {
 
+constexpr off_t kWritebackStep = off_t{8} << 20;
+
 // Closes a descriptor on every path out of a scope.
 class Fd {
 public:
@@ -154,7 +156,18 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
         throw FileError(FileError::Kind::Create, path);
 
     try {
-        produce([&](std::string_view bytes) { WriteAll(fd.get(), bytes); });
+        // Writeback to disk starts every few MiB while the page is still being made, so the
+        // fsync below has little left to wait for.
+        off_t written = 0;
+        off_t started = 0;
+        produce([&](std::string_view bytes) {
+            WriteAll(fd.get(), bytes);
+            written += static_cast<off_t>(bytes.size());
+            if (written - started >= kWritebackStep) {
+                ::sync_file_range(fd.get(), started, written - started, SYNC_FILE_RANGE_WRITE);
+                started = written;
+            }
+        });
 
         const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~CurrentUmask());
         if (::fchmod(fd.get(), mode) != 0)

@@ -6,6 +6,7 @@
 #include "UDec.h"
 
 #include <array>
+#include <vector>
 
 namespace qvn {
 namespace {
@@ -13,6 +14,7 @@ namespace {
 constexpr std::string_view kHead = "_HEAD_";
 constexpr std::string_view kFrame = "_FRAME_";
 constexpr std::string_view kFoot = "_FOOT_";
+constexpr std::size_t kNoToken = 4;
 
 Tokens TokensOf(const TSetting& setting) {
     return {setting.Title, setting.URL, setting.Author, setting.Explain};
@@ -56,6 +58,26 @@ void PageTemplate::Build(const TStringList& linkList, const Tokens& tokens,
 
     const std::array<std::string_view, 4> token = {tokens.Title, tokens.URL, tokens.Author,
                                                    tokens.Explain};
+    // Tokens are replaced in order on the line as changed so far, so a later token is also
+    // found inside a value inserted for an earlier one. Until the first replacement the line is
+    // the frame line itself: where its first token stands is found once, not once a record.
+    struct FrameLine {
+        std::string_view text;
+        std::size_t first = kNoToken; // the first token found in text, if any
+        std::size_t position = 0;     // and where
+    };
+    std::vector<FrameLine> frame;
+    for (int f = frameMarker_ + 1; f < footMarker_; ++f) {
+        FrameLine line{lines_.Get(f)};
+        for (std::size_t k = 0; k < token.size() && line.first == kNoToken; ++k) {
+            const std::size_t p = token[k].empty() ? std::string_view::npos // never matches
+                                                   : line.text.find(token[k]);
+            if (p != std::string_view::npos)
+                line = {line.text, k, p};
+        }
+        frame.push_back(line);
+    }
+
     const int records = linkList.Count() / 4;
     std::string line; // reused: once grown, the body allocates nothing per line
     for (int r = 0; r < records; ++r) {
@@ -63,14 +85,17 @@ void PageTemplate::Build(const TStringList& linkList, const Tokens& tokens,
                               linkList.Get(r * 4 + 3)};
         const std::array<std::string_view, 4> value = {rec.SiteName, rec.URL, rec.Administrator,
                                                        rec.Description};
-        for (int f = frameMarker_ + 1; f < footMarker_; ++f) {
-            line.assign(lines_.Get(f));
-            // In token order, on the line as changed so far, so a later token is also found
-            // inside a value inserted for an earlier one. Byte-wise: no double-byte awareness.
-            // First occurrence only.
-            for (std::size_t k = 0; k < token.size(); ++k) {
+        for (const FrameLine& f : frame) {
+            if (f.first == kNoToken) {
+                emit(f.text); // no token in it
+                continue;
+            }
+            line.assign(f.text);
+            line = ReplaceAt(std::move(line), f.position + 1, token[f.first], value[f.first]);
+            // Byte-wise, with no double-byte awareness; first occurrence only.
+            for (std::size_t k = f.first + 1; k < token.size(); ++k) {
                 if (token[k].empty())
-                    continue; // an empty token never matches
+                    continue;
                 const std::size_t p = line.find(token[k]);
                 if (p != std::string::npos)
                     line = ReplaceAt(std::move(line), p + 1, token[k], value[k]);
