@@ -188,16 +188,6 @@ TEST(SettingsDialog, EnterInAnEditConfirms) {
     ExpectTokens({"x", "y", "z!", "w"});
 }
 
-TEST(SettingsDialog, TabGoesOkCancelThenTheFourEdits) {
-    QWidget* dialog = SettingDialog();
-    std::vector<QString> order;
-    for (QWidget* w = Child<QWidget>(dialog, "btnOK"); order.size() < 7; w = w->nextInFocusChain())
-        if (w->focusPolicy() & Qt::TabFocus)
-            order.push_back(w->objectName());
-    EXPECT_EQ(order, (std::vector<QString>{"btnOK", "btnCancel", "ledTitle", "ledURL", "ledBURL",
-                                           "ledExplain", "btnOK"}));
-}
-
 TEST(SettingsDialog, JapaneseTokensBecomeCodePage932AndMatchTheTemplate) {
     TypeTokens(QStringLiteral("＠名前"), QStringLiteral("_URL_"), QStringLiteral("_AUTHOR_"),
                QStringLiteral("説明〜"));
@@ -240,25 +230,6 @@ TEST(SettingsDialog, TextWithoutCodePage932FormIsRefusedAndChangesNothing) {
     EXPECT_EQ(focusAfterError, Edit("ledBURL")) << "the refused text is where the user goes on";
 }
 
-TEST(SettingsDialog, IsAFixedDialogWithoutMinimiseOrMaximise) {
-    QDialog* dialog = SettingDialog();
-    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
-    EXPECT_FALSE(dialog->windowFlags() &
-                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("設定"));
-    // Each label sits 3 pixels above its edit and is not cut off by its own font.
-    int labelled = 0;
-    for (auto* label : dialog->findChildren<QLabel*>()) {
-        const QWidget* edit = label->buddy();
-        ASSERT_NE(edit, nullptr) << label->objectName().toStdString();
-        EXPECT_EQ(label->x(), edit->x());
-        EXPECT_EQ(label->geometry().bottom() + 1 + 3, edit->y()) << label->text().toStdString();
-        EXPECT_GE(label->height(), label->fontMetrics().height()) << label->text().toStdString();
-        ++labelled;
-    }
-    EXPECT_EQ(labelled, 4);
-}
-
 // ---- About box ------------------------------------------------------------------------------
 
 QByteArray PictureBytes() {
@@ -277,14 +248,6 @@ TEST(AboutPicture, IsABaselineJfifColourPictureOf130By260) {
     ASSERT_FALSE(picture.isNull());
     EXPECT_EQ(picture.size(), QSize(130, 260));
     EXPECT_FALSE(picture.allGray());
-}
-
-TEST(AboutPicture, TheProgramIconIs32By32In16Colours) {
-    const QImage icon(QStringLiteral(":/qvn/MAINICON.png"));
-    ASSERT_FALSE(icon.isNull());
-    EXPECT_EQ(icon.size(), QSize(32, 32));
-    EXPECT_EQ(icon.format(), QImage::Format_Indexed8);
-    EXPECT_LE(icon.colorCount(), 16);
 }
 
 TEST(AboutPicture, PixelsOfTheBottomLeftColourAreTransparent) {
@@ -404,16 +367,6 @@ TEST(AboutBox, MemoHoldsTheVersionAndTheMakersLinesUnderExampleDomains) {
         EXPECT_TRUE(reserved.match(m.captured(1)).hasMatch()) << line.toStdString();
     }
     EXPECT_EQ(addresses, 2);
-}
-
-TEST(AboutBox, NameLabelsUseACondensedBoldItalicFace) {
-    for (const char* name : {"Label1", "Label2", "Label3"}) {
-        const QFontInfo face(Child<QLabel>(AboutBox(), name)->font());
-        EXPECT_TRUE(face.italic()) << name;
-        EXPECT_GE(face.weight(), QFont::Bold) << name;
-        EXPECT_TRUE(face.family().startsWith(QStringLiteral("DejaVu Sans")))
-            << face.family().toStdString();
-    }
 }
 
 } // namespace
