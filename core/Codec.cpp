@@ -64,7 +64,9 @@ std::size_t Utf8SequenceLength(unsigned char b) {
     return 1;
 }
 
-bool IsCp932TrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
+bool IsCp932TrailByte(unsigned char b) {
+    return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
 
 } // namespace
 

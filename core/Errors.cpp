@@ -35,7 +35,9 @@ ListIndexError::ListIndexError(long long index)
 
 NoLinkDataError::NoLinkDataError() : Error(Utf8ToCp932(kNoLinkData)) {}
 
-std::string ErrorBoxText(const Error& e) { return WithFullStop(e.what()); }
+std::string ErrorBoxText(const Error& e) {
+    return WithFullStop(e.what());
+}
 
 std::string ErrorBoxTextUtf8(const Error& e) {
     const std::string boxed = ErrorBoxText(e);

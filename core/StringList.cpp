@@ -4,13 +4,11 @@
 #include "FileIO.h"
 #include "Lines.h"
 
-
 namespace qvn {
 namespace {
 
 // Feeds every item through a CrLfWriter into sink.
-template <typename Sink>
-void EmitLines(const TStringList& list, Sink&& sink) {
+template <typename Sink> void EmitLines(const TStringList& list, Sink&& sink) {
     CrLfWriter writer(sink);
     for (int i = 0; i < list.Count(); ++i)
         writer.Line(list.Get(i));
@@ -46,9 +44,8 @@ void TStringList::Reserve(std::size_t items, std::size_t bytes) {
 
 void TStringList::LoadFromFile(const FilePath& path) {
     std::string bytes = ReadWholeFile(path); // throws before anything changes
-    AdoptPieces(std::move(bytes), [](std::string_view text, auto&& keep) {
-        ForEachLine(text, keep);
-    });
+    AdoptPieces(std::move(bytes),
+                [](std::string_view text, auto&& keep) { ForEachLine(text, keep); });
 }
 
 void TStringList::SaveToFile(const FilePath& path) const {

@@ -32,12 +32,16 @@ public:
     // character set conversion, a byte-order mark stays in the first line). Throws FileError
     // (Open) and leaves the list unchanged when the file cannot be read.
     void LoadFromFile(const FilePath& path);
-    void LoadFromFile(const std::string& cp932Path) { LoadFromFile(FilePath::FromCp932(cp932Path)); }
+    void LoadFromFile(const std::string& cp932Path) {
+        LoadFromFile(FilePath::FromCp932(cp932Path));
+    }
 
     // Writes every item followed by CR LF as the file's whole contents. The file is replaced
     // atomically: on any failure (FileError Create, WriteError) the previous file is untouched.
     void SaveToFile(const FilePath& path) const;
-    void SaveToFile(const std::string& cp932Path) const { SaveToFile(FilePath::FromCp932(cp932Path)); }
+    void SaveToFile(const std::string& cp932Path) const {
+        SaveToFile(FilePath::FromCp932(cp932Path));
+    }
 
     // Writes the same bytes as SaveToFile to a stream; WriteError when the stream fails.
     void WriteTo(std::ostream& out) const;
@@ -53,16 +57,14 @@ public:
     // calls keep(begin, end) for each item in order, with ranges that increase and do not
     // overlap, and never looks behind the last range it kept. Each piece is moved down over the
     // bytes left out before it, in place.
-    template <typename Split>
-    void AdoptPieces(std::string bytes, Split&& split);
+    template <typename Split> void AdoptPieces(std::string bytes, Split&& split);
 
 private:
     std::string data_;              // all items back to back
     std::vector<std::size_t> ends_; // ends_[i]: offset one past item i
 };
 
-template <typename Split>
-void TStringList::AdoptPieces(std::string bytes, Split&& split) {
+template <typename Split> void TStringList::AdoptPieces(std::string bytes, Split&& split) {
     std::vector<std::size_t> ends;
     ends.reserve(bytes.size() / 16);
     std::size_t write = 0;

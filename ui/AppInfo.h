@@ -6,6 +6,8 @@
 namespace qvn::ui {
 
 // The application title: the caption of the main window, of every message box and error box.
-inline QString AppTitle() { return QStringLiteral("Quorvane [QVN]"); }
+inline QString AppTitle() {
+    return QStringLiteral("Quorvane [QVN]");
+}
 
 } // namespace qvn::ui

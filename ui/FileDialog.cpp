@@ -11,7 +11,9 @@ std::optional<QString> nextAnswer;
 
 } // namespace
 
-void FileDialog::SetNextFileName(const QString& path) { nextAnswer = path; }
+void FileDialog::SetNextFileName(const QString& path) {
+    nextAnswer = path;
+}
 
 std::optional<QString> FileDialog::Execute(QWidget* parent) {
     QString chosen;

@@ -10,9 +10,9 @@ class QWidget;
 namespace qvn::ui {
 
 struct FileDialogOptions {
-    QString filter;          // e.g. "HTML 形式 (*.html *.htm)"
-    bool mustExist = false;  // the chosen file must exist (open dialogs)
-    bool save = false;       // a save dialog: no overwrite prompt, no added extension
+    QString filter;         // e.g. "HTML 形式 (*.html *.htm)"
+    bool mustExist = false; // the chosen file must exist (open dialogs)
+    bool save = false;      // a save dialog: no overwrite prompt, no added extension
 };
 
 // One dialog with the memory of its last confirmed name: it opens with that name in its file-name

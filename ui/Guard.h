@@ -3,6 +3,7 @@
 // command at that point, the error box shows it, and the window and the program go on.
 #pragma once
 
+#include "Codec.h"
 #include "Errors.h"
 #include "MessageBoxes.h"
 
@@ -14,14 +15,13 @@
 
 namespace qvn::ui {
 
-template <typename Handler>
-void Guarded(QWidget* owner, Handler&& handler) noexcept {
+template <typename Handler> void Guarded(QWidget* owner, Handler&& handler) noexcept {
     try {
         std::forward<Handler>(handler)();
     } catch (const Error& e) {
         ShowErrorBox(owner, e.Message());
     } catch (const std::bad_alloc&) {
-        ShowErrorBox(owner, "Out of memory");
+        ShowErrorBox(owner, Utf8ToCp932("メモリが足りません"));
     } catch (const std::exception& e) {
         ShowErrorBox(owner, e.what());
     }

@@ -1,6 +1,7 @@
 // qvn-build: exit statuses, the exact text on standard error, the page bytes, token options and
 // file names, first through run() in-process, then through the real binary.
 #include "Cli.h"
+
 #include "TempDir.h"
 
 #include <cstdlib>

@@ -1,5 +1,6 @@
 // Code page 932 conversions and the error-box full-stop rule.
 #include "Codec.h"
+
 #include "Errors.h"
 
 #include <gtest/gtest.h>
@@ -10,26 +11,26 @@ TEST(Codec, ConvertsBothWaysWithTheMicrosoftTable) {
     EXPECT_EQ(Utf8ToCp932("ダ"), "\x83\x5F");
     EXPECT_EQ(Cp932ToUtf8("\x83\x5F"), "ダ");
     // Characters where code page 932 and plain Shift_JIS tables differ.
-    EXPECT_EQ(Utf8ToCp932("～"), "\x81\x60");   // U+FF5E
-    EXPECT_EQ(Utf8ToCp932("①"), "\x87\x40");   // NEC extension
-    EXPECT_EQ(Utf8ToCp932("＼"), "\x81\x5F");   // U+FF3C
-    EXPECT_EQ(Cp932ToUtf8("\x5C"), "\\");      // the ASCII half stays ASCII
+    EXPECT_EQ(Utf8ToCp932("～"), "\x81\x60"); // U+FF5E
+    EXPECT_EQ(Utf8ToCp932("①"), "\x87\x40");  // NEC extension
+    EXPECT_EQ(Utf8ToCp932("＼"), "\x81\x5F"); // U+FF3C
+    EXPECT_EQ(Cp932ToUtf8("\x5C"), "\\");     // the ASCII half stays ASCII
 }
 
 TEST(Codec, TypedTextReplacesWhatCodePage932Lacks) {
-    EXPECT_EQ(Utf8ToCp932("a😀b"), "a?b");      // one "?" for the whole 4-byte character
+    EXPECT_EQ(Utf8ToCp932("a😀b"), "a?b");       // one "?" for the whole 4-byte character
     EXPECT_EQ(Utf8ToCp932("Ω한"), "\x83\xB6?"); // Greek is there, Hangul is not
-    EXPECT_EQ(Utf8ToCp932("x\xFFy"), "x?y");     // malformed UTF-8
-    EXPECT_EQ(Utf8ToCp932("\xE3\x81"), "??");    // truncated sequence at the end
+    EXPECT_EQ(Utf8ToCp932("x\xFFy"), "x?y");    // malformed UTF-8
+    EXPECT_EQ(Utf8ToCp932("\xE3\x81"), "??");   // truncated sequence at the end
     EXPECT_FALSE(Utf8ToCp932Exact("a😀b").has_value());
     EXPECT_EQ(Utf8ToCp932Exact("サイト"), std::optional<std::string>("\x83\x54\x83\x43\x83\x67"));
 }
 
 TEST(Codec, DisplayNeverFailsAndKeepsTheRestReadable) {
-    EXPECT_EQ(Cp932ToUtf8("a\xA0z"), "a\xEF\xBF\xBDz");       // not a character
+    EXPECT_EQ(Cp932ToUtf8("a\xA0z"), "a\xEF\xBF\xBDz");     // not a character
     EXPECT_EQ(Cp932ToUtf8("a\x81 z"), "a\xEF\xBF\xBD z");   // lead byte with a bad trail
-    EXPECT_EQ(Cp932ToUtf8("a\x85\x40z"), "a\xEF\xBF\xBDz");   // unassigned pair: one mark
-    EXPECT_EQ(Cp932ToUtf8("end\x83"), "end\xEF\xBF\xBD");     // lead byte at the very end
+    EXPECT_EQ(Cp932ToUtf8("a\x85\x40z"), "a\xEF\xBF\xBDz"); // unassigned pair: one mark
+    EXPECT_EQ(Cp932ToUtf8("end\x83"), "end\xEF\xBF\xBD");   // lead byte at the very end
     EXPECT_FALSE(Cp932ToUtf8Exact("a\xA0z").has_value());
 }
 
@@ -42,7 +43,7 @@ TEST(FullStop, FollowsTheLastCharacterNotTheLastByte) {
     EXPECT_EQ(WithFullStop("x "), "x ");
     EXPECT_EQ(WithFullStop("x\n"), "x\n");
     EXPECT_EQ(WithFullStop("x-"), "x-");  // 0x2D
-    EXPECT_EQ(WithFullStop("x/"), "x/.");  // 0x2F is above the limit
+    EXPECT_EQ(WithFullStop("x/"), "x/."); // 0x2F is above the limit
     // "ボ" is 0x83 0x7B and "ー" 0x81 0x5B: double-byte, so a stop follows.
     EXPECT_EQ(WithFullStop("\x83\x7B"), "\x83\x7B.");
     // A trail byte may look like "." or a space; it is not a character of its own.

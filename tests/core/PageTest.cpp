@@ -64,8 +64,9 @@ TEST_F(PageTest, SevenLineExample) {
 
 TEST_F(PageTest, FrameRepeatsRecordByRecordAndTokensStayOutsideIt) {
     const TStringList three = Links({"A", "", "", "", "B", "", "", "", "C", "", "", "", "junk"});
-    EXPECT_THAT(Build("_HEAD_\nh _TITLE_\n_FRAME_\n1 _TITLE_\n2 _TITLE_\n_FOOT_\nf _TITLE_\n", three),
-                ElementsAre("h _TITLE_", "1 A", "2 A", "1 B", "2 B", "1 C", "2 C", "f _TITLE_"));
+    EXPECT_THAT(
+        Build("_HEAD_\nh _TITLE_\n_FRAME_\n1 _TITLE_\n2 _TITLE_\n_FOOT_\nf _TITLE_\n", three),
+        ElementsAre("h _TITLE_", "1 A", "2 A", "1 B", "2 B", "1 C", "2 C", "f _TITLE_"));
 }
 
 TEST_F(PageTest, NoRecordsGiveHeadAndFoot) {
@@ -101,9 +102,9 @@ TEST_F(PageTest, SearchIsByteWise) {
                 ElementsAre("-", "\x83S", "-"));
     // UTF-8 text is untouched around UTF-8 tokens.
     Tokens utf8{"＿名前＿", "", "", ""};
-    EXPECT_THAT(Build("_HEAD_\n-\n_FRAME_\n「＿名前＿」\n_FOOT_\n-\n", Links({"サイト", "", "", ""}),
-                      utf8),
-                ElementsAre("-", "「サイト」", "-"));
+    EXPECT_THAT(
+        Build("_HEAD_\n-\n_FRAME_\n「＿名前＿」\n_FOOT_\n-\n", Links({"サイト", "", "", ""}), utf8),
+        ElementsAre("-", "「サイト」", "-"));
 }
 
 TEST_F(PageTest, EverySectionTakesTheLineAfterItsMarker) {
@@ -116,11 +117,11 @@ TEST_F(PageTest, EverySectionTakesTheLineAfterItsMarker) {
 
 TEST_F(PageTest, BrokenTemplatesNameTheirLineCount) {
     EXPECT_EQ(IndexFailure(""), IndexMessage(0));
-    EXPECT_EQ(IndexFailure("a\nb\n"), IndexMessage(2));                     // no head marker
-    EXPECT_EQ(IndexFailure("_HEAD_\n"), IndexMessage(1));                   // nothing after it
-    EXPECT_EQ(IndexFailure("_HEAD_\n_FRAME_\n"), IndexMessage(2));          // frame too soon
-    EXPECT_EQ(IndexFailure("_HEAD_\nh\n_FRAME_\n"), IndexMessage(3));       // no frame line
-    EXPECT_EQ(IndexFailure("_HEAD_\nh\n_FRAME_\nx\n"), IndexMessage(4));    // no foot marker
+    EXPECT_EQ(IndexFailure("a\nb\n"), IndexMessage(2));                          // no head marker
+    EXPECT_EQ(IndexFailure("_HEAD_\n"), IndexMessage(1));                        // nothing after it
+    EXPECT_EQ(IndexFailure("_HEAD_\n_FRAME_\n"), IndexMessage(2));               // frame too soon
+    EXPECT_EQ(IndexFailure("_HEAD_\nh\n_FRAME_\n"), IndexMessage(3));            // no frame line
+    EXPECT_EQ(IndexFailure("_HEAD_\nh\n_FRAME_\nx\n"), IndexMessage(4));         // no foot marker
     EXPECT_EQ(IndexFailure("_HEAD_\nh\n_FRAME_\nx\n_FOOT_\n"), IndexMessage(5)); // foot last
     EXPECT_EQ(IndexFailure("_HEAD_ \nh\n_FRAME_\nx\n_FOOT_\ny\n"), IndexMessage(6));
     EXPECT_EQ(IndexFailure("_head_\nh\n_FRAME_\nx\n_FOOT_\ny\n"), IndexMessage(6));
@@ -166,13 +167,14 @@ TEST_F(SettingPageTest, ReadsTemplatePathLinksAndTokensFromTheSettings) {
         MakePage();
         FAIL() << "opened the prompt text";
     } catch (const FileError& e) {
-        EXPECT_EQ(e.Message(), Utf8ToCp932("ファイル ") + Setting.TemplatePath +
-                                   Utf8ToCp932(" は開けません"));
+        EXPECT_EQ(e.Message(),
+                  Utf8ToCp932("ファイル ") + Setting.TemplatePath + Utf8ToCp932(" は開けません"));
     }
 }
 
 TEST_F(PageTest, StreamedPageMatchesTheListAndBrokenTemplateLeavesOutputAlone) {
-    const std::string templ = dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n<_TITLE_|_URL_>\n_FOOT_\nf\n");
+    const std::string templ =
+        dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n<_TITLE_|_URL_>\n_FOOT_\nf\n");
     const std::string expected = MakePage(FilePath::FromCp932(templ), kTwoSites, {})->Text();
     EXPECT_EQ(expected, "h\r\n<s1|u1>\r\n<s2|u2>\r\nf\r\n");
 
@@ -184,8 +186,9 @@ TEST_F(PageTest, StreamedPageMatchesTheListAndBrokenTemplateLeavesOutputAlone) {
     EXPECT_EQ(dir.Read("page.html"), expected);
 
     dir.Write("t.html", "_HEAD_\nh\n_FRAME_\nx\n_FOOT_\n");
-    EXPECT_THROW(MakePageToFile(FilePath::FromCp932(templ), kTwoSites, {}, FilePath::FromCp932(page)),
-                 ListIndexError);
+    EXPECT_THROW(
+        MakePageToFile(FilePath::FromCp932(templ), kTwoSites, {}, FilePath::FromCp932(page)),
+        ListIndexError);
     EXPECT_EQ(dir.Read("page.html"), expected);
     EXPECT_EQ(dir.EntryCount(), 2);
 }

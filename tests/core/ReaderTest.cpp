@@ -30,7 +30,9 @@ Read ReadBytes(const std::string& bytes) {
     return r;
 }
 
-std::vector<std::string> Fields(const std::string& line) { return ReadBytes(line + "\n").items; }
+std::vector<std::string> Fields(const std::string& line) {
+    return ReadBytes(line + "\n").items;
+}
 
 } // namespace
 
@@ -59,8 +61,8 @@ TEST(ReadCSV, NoQuotingNoTrimmingNoCharacterSet) {
 TEST(ReadCSV, ReturnsOneRecordPerLine) {
     const Read three = ReadBytes("a,b,c,d\r\ne,f,g,h\r\ni,j,k,l\r\n");
     EXPECT_EQ(three.records, 3);
-    EXPECT_THAT(three.items, ElementsAreArray({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j",
-                                               "k", "l"}));
+    EXPECT_THAT(three.items,
+                ElementsAreArray({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"}));
     const Read extra = ReadBytes("a,b,c,d\ne,f,g,h\ni,j,k,l\n\n");
     EXPECT_EQ(extra.records, 4);
     EXPECT_EQ(extra.items.size(), 16u);

@@ -98,7 +98,8 @@ TEST(AtomicSave, TargetsThatCannotBeWrittenChangeNothing) {
 TEST(AtomicSave, KeepsPermissionsAndWritesThroughLinks) {
     TempDir dir;
     const std::string target = dir.Write("real.html", "old\r\n");
-    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+    fs::permissions(target,
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
     fs::create_symlink("real.html", dir.Path("link.html"));
 
     TStringList page;

@@ -1,7 +1,8 @@
 // TStringList: list operations and the byte rules of loading and saving.
+#include "StringList.h"
+
 #include "Codec.h"
 #include "Errors.h"
-#include "StringList.h"
 #include "TempDir.h"
 
 #include <gmock/gmock.h>
@@ -64,7 +65,7 @@ TEST(StringList, LineBreaksOfEveryKind) {
     EXPECT_THAT(LoadBytes("a\r\n\r\nb"), ElementsAre("a", "", "b"));
     EXPECT_THAT(LoadBytes("a\n\rb"), ElementsAre("a", "", "b"));
     EXPECT_THAT(LoadBytes("a\rb"), ElementsAre("a", "b"));
-    EXPECT_THAT(LoadBytes("a\nb\n"), ElementsAre("a", "b"));     // no empty last line
+    EXPECT_THAT(LoadBytes("a\nb\n"), ElementsAre("a", "b")); // no empty last line
     EXPECT_THAT(LoadBytes("a\r\nb\r\n\r\n"), ElementsAre("a", "b", ""));
     EXPECT_THAT(LoadBytes("a\r\r\nb"), ElementsAre("a", "", "b"));
     EXPECT_THAT(LoadBytes("\n"), ElementsAre(""));

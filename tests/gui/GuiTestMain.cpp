@@ -11,7 +11,9 @@ namespace {
 ui::Forms forms;
 }
 
-const ui::Forms& AppForms() { return forms; }
+const ui::Forms& AppForms() {
+    return forms;
+}
 
 } // namespace qvn::test
 

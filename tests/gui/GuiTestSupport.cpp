@@ -12,20 +12,21 @@ void WhenModal(std::function<void(QWidget*)> action, int timeoutMs) {
     auto* clock = new QElapsedTimer;
     clock->start();
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, clock, action = std::move(action), timeoutMs] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal->isVisible()) {
-            timer->stop();
-            action(modal);
-        } else if (clock->elapsed() > timeoutMs) {
-            timer->stop();
-            ADD_FAILURE() << "no modal window appeared";
-        } else {
-            return;
-        }
-        timer->deleteLater();
-        delete clock;
-    });
+    QObject::connect(timer, &QTimer::timeout,
+                     [timer, clock, action = std::move(action), timeoutMs] {
+                         QWidget* modal = QApplication::activeModalWidget();
+                         if (modal && modal->isVisible()) {
+                             timer->stop();
+                             action(modal);
+                         } else if (clock->elapsed() > timeoutMs) {
+                             timer->stop();
+                             ADD_FAILURE() << "no modal window appeared";
+                         } else {
+                             return;
+                         }
+                         timer->deleteLater();
+                         delete clock;
+                     });
     timer->start();
 }
 

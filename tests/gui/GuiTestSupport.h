@@ -22,5 +22,4 @@ void WhenModal(std::function<void(QWidget* modal)> action, int timeoutMs = 5000)
 // Processes events until no modal window is open (or timeoutMs runs out).
 void WaitNoModal(int timeoutMs = 5000);
 
-
 } // namespace qvn::test
