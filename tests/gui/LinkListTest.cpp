@@ -251,7 +251,7 @@ TEST_F(LinkListTest, LoadThatRunsOutOfMemoryKeepsGridAndSetting) {
     ASSERT_NE((fields.ByteSize() + 1) % 8, 0u);
     failAllocationOf = fields.ByteSize() + 1;
     EXPECT_EQ(LoadFails(QString::fromStdString(dir_.Path("next.csv"))),
-              QStringLiteral("Out of memory."));
+              QStringLiteral("メモリが足りません."));
     EXPECT_EQ(failAllocationOf, 0u) << "the copy was not made as expected";
 
     EXPECT_EQ(Setting.LinkList.get(), before);
