@@ -18,9 +18,9 @@ std::string ReadWholeFile(const FilePath& path);
 // The bytes go to a new temporary file in the target's folder, which is flushed to disk and then
 // renamed over the target; a symbolic link is followed, so the link stays a link, and an existing
 // file keeps its permission bits. FileError (Create) when the target cannot be created or may not
-// be written (a folder, a missing folder, a read-only file: judged by its mode bits even for
-// root), WriteError when a write fails. On any failure the target is untouched and no temporary
-// file is left.
+// be written (a folder, a missing folder, a file without write permission, which root is refused
+// too), WriteError when a write fails. A file root saves for another user stays that user's. On any
+// failure the target is untouched and no temporary file is left.
 using ByteSink = std::function<void(std::string_view)>;
 void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)>& produce);
 

@@ -128,3 +128,21 @@ TEST(AtomicSave, NewFilesFollowTheUmaskAndNamesAreCodePage932) {
     // A name with bytes that are no code page 932 text is refused, not written somewhere else.
     ExpectCreateFailure(page, dir.Dir() + "/\xA0.html");
 }
+
+TEST(AtomicSave, RootSavingAnotherUsersPageLeavesItTheirs) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    TempDir dir;
+    const std::string path = dir.Write("theirs.html", "old\r\n");
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    TStringList page;
+    page.Add("new");
+    page.SaveToFile(path); // writable for its owner: root may replace it
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(dir.Read("theirs.html"), "new\r\n");
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
