@@ -21,6 +21,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -38,7 +39,7 @@ namespace {
 
 // What the user saw of one modal window, and how it went away.
 struct SeenModal {
-    QWidget* widget = nullptr;
+    QPointer<QWidget> widget; // null once the window is gone, so a new one at its address is new
     QString className;
     QString title;
     QString text;
@@ -69,7 +70,7 @@ private:
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible())
             return;
-        if (!seen_.empty() && seen_.back().widget == modal) {
+        if (!seen_.empty() && seen_.back().widget.data() == modal) {
             seen_.back().closedByKey = false; // still open after the key: force it shut
             if (auto* dialog = qobject_cast<QDialog*>(modal))
                 dialog->done(0);
