@@ -9,6 +9,13 @@
 #include <vector>
 
 namespace qvn {
+
+std::string ReplaceAt(std::string line, std::size_t position, std::string_view token,
+                      std::string_view value) {
+    line.replace(position - 1, token.size(), value);
+    return line;
+}
+
 namespace {
 
 constexpr std::string_view kHead = "_HEAD_";
@@ -16,16 +23,31 @@ constexpr std::string_view kFrame = "_FRAME_";
 constexpr std::string_view kFoot = "_FOOT_";
 constexpr std::size_t kNoToken = 4;
 
+// A template cut at its markers, ready to build pages from.
+class PageTemplate {
+public:
+    // Loads and cuts the template (see MakePage for what it throws).
+    explicit PageTemplate(const FilePath& path);
+
+    // Hands emit every line of the page in order: the head, the frame once per whole record of
+    // linkList (four items a record; items past the last whole record are ignored) with the
+    // tokens replaced, then the foot.
+    template <typename Emit>
+    void Build(const TStringList& linkList, const Tokens& tokens, Emit&& emit) const;
+
+    // Upper bounds of the page's lines and bytes for linkList, to size a buffer once.
+    std::size_t MaxLines(const TStringList& linkList) const;
+    std::size_t MaxBytes(const TStringList& linkList) const;
+
+private:
+    TStringList lines_;
+    int headBegin_ = 0;   // the head is [headBegin_, frameMarker_)
+    int frameMarker_ = 0; // the frame is (frameMarker_, footMarker_)
+    int footMarker_ = 0;  // the foot is (footMarker_, end)
+};
+
 Tokens TokensOf(const TSetting& setting) {
     return {setting.Title, setting.URL, setting.Author, setting.Explain};
-}
-
-} // namespace
-
-std::string ReplaceAt(std::string line, std::size_t position, std::string_view token,
-                      std::string_view value) {
-    line.replace(position - 1, token.size(), value);
-    return line;
 }
 
 PageTemplate::PageTemplate(const FilePath& path) {
@@ -51,8 +73,8 @@ PageTemplate::PageTemplate(const FilePath& path) {
     t.Get(i + 1);
 }
 
-void PageTemplate::Build(const TStringList& linkList, const Tokens& tokens,
-                         const std::function<void(std::string_view)>& emit) const {
+template <typename Emit>
+void PageTemplate::Build(const TStringList& linkList, const Tokens& tokens, Emit&& emit) const {
     for (int i = headBegin_; i < frameMarker_; ++i)
         emit(lines_.Get(i));
 
@@ -125,6 +147,16 @@ std::size_t PageTemplate::MaxBytes(const TStringList& linkList) const {
     return lines_.ByteSize() + records * frameBytes + frameLines * linkList.ByteSize();
 }
 
+// The page of t, line by line, into sink.
+void EmitPage(const PageTemplate& t, const TStringList& linkList, const Tokens& tokens,
+              const ByteSink& sink) {
+    CrLfWriter writer(sink);
+    t.Build(linkList, tokens, [&writer](std::string_view line) { writer.Line(line); });
+    writer.Flush();
+}
+
+} // namespace
+
 std::unique_ptr<TStringList> MakePage() {
     return MakePage(FilePath::FromCp932(Setting.TemplatePath));
 }
@@ -143,18 +175,6 @@ std::unique_ptr<TStringList> MakePage(const FilePath& templatePath, const TStrin
     t.Build(linkList, tokens, [&page](std::string_view line) { page->Add(line); });
     return page;
 }
-
-namespace {
-
-// The page of t, line by line, into sink.
-void EmitPage(const PageTemplate& t, const TStringList& linkList, const Tokens& tokens,
-              const ByteSink& sink) {
-    CrLfWriter writer(sink);
-    t.Build(linkList, tokens, [&writer](std::string_view line) { writer.Line(line); });
-    writer.Flush();
-}
-
-} // namespace
 
 void MakePageToFile(const FilePath& templatePath, const TStringList& linkList, const Tokens& tokens,
                     const FilePath& output) {

@@ -6,12 +6,10 @@
 #include "StringList.h"
 
 #include <cstddef>
-#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace qvn {
 
@@ -36,36 +34,13 @@ struct Tokens {
 std::string ReplaceAt(std::string line, std::size_t position, std::string_view token,
                       std::string_view value);
 
-// A template cut at its markers, ready to build pages from. Every section has at least one line:
-// the line after each marker is taken into the section it opens before the end of the section is
-// looked for, even when that line is itself a marker.
-class PageTemplate {
-public:
-    // Loads and cuts the template. FileError (Open) when it cannot be read; ListIndexError with
-    // the template's line count when a scan runs past its last line (a marker or the foot
-    // missing).
-    explicit PageTemplate(const FilePath& path);
-
-    // Calls line for every line of the page in order: the head, the frame once per whole record
-    // of linkList (four items a record; items past the last whole record are ignored) with the
-    // tokens replaced, then the foot.
-    void Build(const TStringList& linkList, const Tokens& tokens,
-               const std::function<void(std::string_view)>& line) const;
-
-    // Upper bounds of the page's lines and bytes for linkList, to size a buffer once.
-    std::size_t MaxLines(const TStringList& linkList) const;
-    std::size_t MaxBytes(const TStringList& linkList) const;
-
-private:
-    TStringList lines_;
-    int headBegin_ = 0;   // the head is [headBegin_, frameMarker_)
-    int frameMarker_ = 0; // the frame is (frameMarker_, footMarker_)
-    int footMarker_ = 0;  // the foot is (footMarker_, end)
-};
-
 // Builds the page from Setting: the template at Setting.TemplatePath, the records of
 // Setting.LinkList and the four tokens. Changes nothing in Setting. Throws NoLinkDataError while
-// LinkList is absent, and what PageTemplate throws.
+// LinkList is absent, FileError (Open) when the template cannot be read, and ListIndexError with
+// the template's line count when a scan for a marker, or for the foot's first line, runs past the
+// template's last line. Every section has at least one line: the line after each marker is taken
+// into the section it opens before the end of the section is looked for, even when that line is
+// itself a marker.
 std::unique_ptr<TStringList> MakePage();
 
 // The same build with the template named by a FilePath: the windows hand over a path that has no
