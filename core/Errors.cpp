@@ -40,7 +40,7 @@ std::string ErrorBoxText(const Error& e) {
 }
 
 std::string ErrorBoxTextUtf8(const Error& e) {
-    const std::string boxed = ErrorBoxText(e);
+    const std::string boxed = WithFullStop(e.what());
     if (const auto* fe = dynamic_cast<const FileError*>(&e)) {
         // The file name may hold characters that code page 932 lacks: put the name in as it was
         // given and convert only the wording around it. The rule above already decided the stop,

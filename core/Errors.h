@@ -49,10 +49,8 @@ public:
     NoLinkDataError();
 };
 
-// The message as the error box shows it (full stop rule applied), code page 932.
-std::string ErrorBoxText(const Error& e);
-// The same text as UTF-8 for a terminal; a FileError names its file as it was given
-// (FilePath::Display), so a name typed in UTF-8 comes back byte for byte.
+// The message as the error box shows it (WithFullStop), as UTF-8 for a terminal; a FileError names
+// its file as it was given (FilePath::Display), so a name typed in UTF-8 comes back byte for byte.
 std::string ErrorBoxTextUtf8(const Error& e);
 
 } // namespace qvn

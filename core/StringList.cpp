@@ -5,18 +5,6 @@
 #include "Lines.h"
 
 namespace qvn {
-namespace {
-
-// Feeds every item through a CrLfWriter into sink.
-template <typename Sink> void EmitLines(const TStringList& list, Sink&& sink) {
-    CrLfWriter writer(sink);
-    for (int i = 0; i < list.Count(); ++i)
-        writer.Line(list.Get(i));
-    writer.Flush();
-}
-
-} // namespace
-
 int TStringList::Add(std::string_view s) {
     const int index = Count();
     data_.append(s);
@@ -49,18 +37,12 @@ void TStringList::LoadFromFile(const FilePath& path) {
 }
 
 void TStringList::SaveToFile(const FilePath& path) const {
-    ReplaceFile(path, [this](const ByteSink& sink) { EmitLines(*this, sink); });
-}
-
-void TStringList::WriteTo(std::ostream& out) const {
-    WriteStream(out, [this](const ByteSink& sink) { EmitLines(*this, sink); });
-}
-
-std::string TStringList::Text() const {
-    std::string text;
-    text.reserve(data_.size() + ends_.size() * 2);
-    EmitLines(*this, [&text](std::string_view bytes) { text.append(bytes); });
-    return text;
+    ReplaceFile(path, [this](const ByteSink& sink) {
+        CrLfWriter writer(sink);
+        for (int i = 0; i < Count(); ++i)
+            writer.Line(Get(i));
+        writer.Flush();
+    });
 }
 
 } // namespace qvn

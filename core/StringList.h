@@ -9,7 +9,6 @@
 #include "FilePath.h"
 
 #include <cstddef>
-#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,7 +22,6 @@ public:
     // The item at index; ListIndexError outside 0 to Count() − 1. The view stays valid until the
     // list is next changed.
     std::string_view Get(int index) const;
-    std::string_view operator[](int index) const { return Get(index); }
     int Count() const { return static_cast<int>(ends_.size()); }
     void Clear();
 
@@ -43,11 +41,6 @@ public:
         SaveToFile(FilePath::FromCp932(cp932Path));
     }
 
-    // Writes the same bytes as SaveToFile to a stream; WriteError when the stream fails.
-    void WriteTo(std::ostream& out) const;
-
-    // The file's exact bytes as SaveToFile writes them, in one string.
-    std::string Text() const;
     // Total bytes of all items, line breaks not counted.
     std::size_t ByteSize() const { return data_.size(); }
     // Pre-sizes for a known number of items and bytes, to build large lists without regrowth.

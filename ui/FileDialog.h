@@ -24,7 +24,6 @@ public:
 
     // The full path chosen, or nullopt when the user cancels.
     std::optional<QString> Execute(QWidget* parent);
-    const QString& LastName() const { return lastName_; }
 
     // Test hook: the next Execute of any dialog returns this (an empty string means "cancel")
     // without showing a dialog, and still updates the last name and the current directory.

@@ -10,6 +10,7 @@
 #include <sstream>
 
 using namespace qvn;
+using qvn::test::SavedBytes;
 using qvn::test::TempDir;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -149,7 +150,7 @@ TEST_F(SettingPageTest, StartsEmptyAndRefusesWithoutLinkData) {
         EXPECT_EQ(e.Message(), Utf8ToCp932("リンクデータが読み込まれていません"));
     }
     Setting.LinkList = std::make_unique<TStringList>(); // loaded, but empty: head and foot
-    EXPECT_EQ(MakePage()->Text(), "-\r\n-\r\n");
+    EXPECT_EQ(SavedBytes(*MakePage()), "-\r\n-\r\n");
 }
 
 TEST_F(SettingPageTest, ReadsTemplatePathLinksAndTokensFromTheSettings) {
@@ -157,10 +158,10 @@ TEST_F(SettingPageTest, ReadsTemplatePathLinksAndTokensFromTheSettings) {
     Setting.URL = "_U_";
     Setting.LinkList = std::make_unique<TStringList>(Links({"s", "u", "a", "d"}));
     Setting.TemplatePath = dir.Write("t.html", "_HEAD_\n-\n_FRAME_\n_T_ _U_ _TITLE_\n_FOOT_\n-\n");
-    EXPECT_EQ(MakePage()->Text(), "-\r\ns u _TITLE_\r\n-\r\n");
+    EXPECT_EQ(SavedBytes(*MakePage()), "-\r\ns u _TITLE_\r\n-\r\n");
     // The template is read afresh at every build.
     dir.Write("t.html", "_HEAD_\n+\n_FRAME_\n_T_\n_FOOT_\n+\n");
-    EXPECT_EQ(MakePage()->Text(), "+\r\ns\r\n+\r\n");
+    EXPECT_EQ(SavedBytes(*MakePage()), "+\r\ns\r\n+\r\n");
 
     Setting.TemplatePath = Utf8ToCp932("ここにテンプレートファイルへのパスを入力してください。");
     try {
@@ -175,7 +176,7 @@ TEST_F(SettingPageTest, ReadsTemplatePathLinksAndTokensFromTheSettings) {
 TEST_F(PageTest, StreamedPageMatchesTheListAndBrokenTemplateLeavesOutputAlone) {
     const std::string templ =
         dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n<_TITLE_|_URL_>\n_FOOT_\nf\n");
-    const std::string expected = MakePage(FilePath::FromCp932(templ), kTwoSites, {})->Text();
+    const std::string expected = SavedBytes(*MakePage(FilePath::FromCp932(templ), kTwoSites, {}));
     EXPECT_EQ(expected, "h\r\n<s1|u1>\r\n<s2|u2>\r\nf\r\n");
 
     std::ostringstream out;

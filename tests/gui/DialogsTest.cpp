@@ -91,7 +91,7 @@ std::string BuildPage(const std::string& templateText, const std::vector<std::st
     Setting.LinkList = std::make_unique<TStringList>();
     for (const auto& f : fields)
         Setting.LinkList->Add(f);
-    return MakePage()->Text();
+    return SavedBytes(*MakePage());
 }
 
 const std::vector<std::string> kTwoSites = {"s1", "u1", "a1", "d1", "s2", "u2", "a2", "d2"};

@@ -1,6 +1,8 @@
 // A temporary folder for one test, with its files written and read as raw bytes.
 #pragma once
 
+#include "StringList.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -53,5 +55,12 @@ public:
 private:
     std::string dir_;
 };
+
+// The bytes TStringList::SaveToFile writes for list.
+inline std::string SavedBytes(const TStringList& list) {
+    TempDir dir;
+    list.SaveToFile(dir.Path("saved"));
+    return dir.Read("saved");
+}
 
 } // namespace qvn::test
