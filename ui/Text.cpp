@@ -3,10 +3,20 @@
 #include "Codec.h"
 
 namespace qvn::ui {
+namespace {
+
+std::string_view View(const QByteArray& bytes) {
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+} // namespace
 
 std::string ToCp932(const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
-    return Utf8ToCp932(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    return Utf8ToCp932(View(text.toUtf8()));
+}
+
+std::optional<std::string> ToCp932Exact(const QString& text) {
+    return Utf8ToCp932Exact(View(text.toUtf8()));
 }
 
 QString FromCp932(std::string_view bytes) {
@@ -15,12 +25,11 @@ QString FromCp932(std::string_view bytes) {
 }
 
 FilePath PathFromText(const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
-    const std::string_view view(utf8.constData(), static_cast<std::size_t>(utf8.size()));
     // Exact means the name comes back unchanged: code page 932 folds some characters together
     // (U+301C and U+FF5E both become 0x81 0x60), and a folded name would open another file.
-    const auto bytes = Utf8ToCp932Exact(view);
-    if (bytes && Cp932ToUtf8Exact(*bytes) == view)
+    const QByteArray utf8 = text.toUtf8();
+    const auto bytes = Utf8ToCp932Exact(View(utf8));
+    if (bytes && Cp932ToUtf8Exact(*bytes) == View(utf8))
         return FilePath::FromCp932(*bytes);
     return FilePath::Unresolvable(ToCp932(text));
 }

@@ -1,6 +1,5 @@
 #include "USetting.h"
 
-#include "Codec.h"
 #include "Errors.h"
 #include "Guard.h"
 #include "Text.h"
@@ -32,9 +31,7 @@ void PlaceLabelAbove(QLabel* label, const QLineEdit* edit) {
 // and a token "?" would replace the first question mark of every frame line (a URL's query, for
 // one), so such a text is refused, naming the edit by its label; the edit gets the focus.
 std::string TokenBytes(QLineEdit* edit, const QLabel* label) {
-    const QByteArray utf8 = edit->text().toUtf8();
-    if (auto bytes = Utf8ToCp932Exact(
-            std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()))))
+    if (auto bytes = ToCp932Exact(edit->text()))
         return *std::move(bytes);
     edit->setFocus();
     edit->selectAll();
