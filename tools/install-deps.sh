@@ -8,7 +8,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libjpeg-dev
     # tests and benchmarks
-    libgtest-dev libgmock-dev libbenchmark-dev time
+    libgtest-dev libgmock-dev time
     # the windows: Japanese and condensed fonts, the help viewer, a virtual display for tests
     fonts-ipafont-gothic fonts-dejavu-core fonts-dejavu-extra xdg-utils
     xvfb xauth xdotool
