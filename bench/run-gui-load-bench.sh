@@ -18,25 +18,11 @@
 # (one load in a fresh process); the last row as quick to reach as the first.
 set -euo pipefail
 
-repo=$(cd "$(dirname "$0")/.." && pwd)
-build=$repo/build-gui-bench
+build=$(cd "$(dirname "$0")/.." && pwd)/build-gui-bench
 work=${TMPDIR:-/tmp}/qvn-gui-bench
-reps=5
-while getopts "b:w:n:h" opt; do
-    case $opt in
-    b) build=$OPTARG ;;
-    w) work=$OPTARG ;;
-    n) reps=$OPTARG ;;
-    *) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
-    esac
-done
-shift $((OPTIND - 1))
-sizes=("$@")
-[ ${#sizes[@]} -gt 0 ] || sizes=(10000 100000 1000000)
+. "$(dirname "$0")/common.sh" "$@"
 
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQVN_BUILD_BENCH=ON \
-    -DQVN_BUILD_GUI=ON -DQVN_BUILD_TESTS=OFF > /dev/null
-cmake --build "$build" --target qvn-gui-load-bench qvn-bench-data > /dev/null
+build_bench ON qvn-gui-load-bench qvn-bench-data
 bench=$build/bench/qvn-gui-load-bench
 gen=$build/bench/qvn-bench-data
 mkdir -p "$work"
@@ -44,7 +30,6 @@ export QT_QPA_PLATFORM=offscreen
 
 # The value of key in a line of key=value pairs.
 field() { printf '%s\n' "$1" | tr ' ' '\n' | sed -n "s/^$2=//p"; }
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 echo "$(nproc) CPU, kernel $(uname -r), Qt $(qtpaths6 --qt-version 2>/dev/null || echo 6), $reps repetitions, work folder $work"
 printf '%9s %8s | %8s %8s %8s | %8s %8s %6s | %9s %9s\n' records "data MB" \

@@ -19,27 +19,13 @@
 # 2.5 x (data file + page).
 set -euo pipefail
 
-repo=$(cd "$(dirname "$0")/.." && pwd)
-build=$repo/build-bench
+build=$(cd "$(dirname "$0")/.." && pwd)/build-bench
 work=${TMPDIR:-/tmp}/qvn-bench
-reps=5
-while getopts "b:w:n:h" opt; do
-    case $opt in
-    b) build=$OPTARG ;;
-    w) work=$OPTARG ;;
-    n) reps=$OPTARG ;;
-    *) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
-    esac
-done
-shift $((OPTIND - 1))
-sizes=("$@")
-[ ${#sizes[@]} -gt 0 ] || sizes=(10000 100000 1000000)
+. "$(dirname "$0")/common.sh" "$@"
 
 [ -x /usr/bin/time ] || { echo "needs GNU time (apt-get install time)" >&2; exit 1; }
 
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQVN_BUILD_BENCH=ON \
-    -DQVN_BUILD_GUI=OFF -DQVN_BUILD_TESTS=OFF > /dev/null
-cmake --build "$build" --target qvn-build qvn-bench-data > /dev/null
+build_bench OFF qvn-build qvn-bench-data
 qvn=$build/cli/qvn-build
 gen=$build/bench/qvn-bench-data
 mkdir -p "$work"
@@ -55,7 +41,6 @@ measure() {
     peak=$(tail -n 1 "$out")
 }
 
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 fresh() { rm -f "$1"; sync; }
 
