@@ -1,10 +1,12 @@
 #include "Cli.h"
 
 #include "Errors.h"
-#include "StringList.h"
+#include "Links.h"
 #include "UInCSV.h"
 #include "UProccess.h"
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -32,20 +34,41 @@ constexpr const char* kHelp =
     "a UTF-8 template UTF-8 data. Tokens are used byte for byte; an empty token never matches.\n"
     "Exit status: 0 success, 1 the build failed, 2 wrong usage.\n";
 
+constexpr const char* kFileOptions[] = {"data", "template", "output"};
+// The token options, indexed by LinkField.
+constexpr const char* kTokenOptions[kLinkFields] = {"title", "url", "author", "explain"};
+
 struct Options {
+    bool help = false;                         // --help came first of --help and --version
+    bool version = false;                      // --version came first
     std::map<std::string, std::string> values; // option name without "--" -> value
 };
 
-// Parses "--name value" and "--name=value". Returns nullopt (after saying why) on wrong usage.
+bool IsKnown(const std::string& name) {
+    return std::ranges::find(kFileOptions, name) != std::end(kFileOptions) ||
+           std::ranges::find(kTokenOptions, name) != std::end(kTokenOptions);
+}
+
+// Parses "--name value" and "--name=value". A value is taken as it stands, whatever it looks
+// like; "--help" and "--version" count only in the place of an option, and win over any mistake
+// in the others. Returns nullopt (after saying why) on wrong usage.
 std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream& err) {
-    static const char* const known[] = {"data", "template", "output", "title",
-                                        "url",  "author",   "explain"};
     Options o;
+    std::string mistake; // the first one, said unless help or version is asked for
+    const auto note = [&mistake](std::string text) {
+        if (mistake.empty())
+            mistake = std::move(text);
+    };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "--help" || arg == "--version") {
+            if (!o.help && !o.version)
+                (arg == "--help" ? o.help : o.version) = true;
+            continue;
+        }
         if (!arg.starts_with("--")) {
-            err << "qvn-build: unexpected argument '" << arg << "'\n";
-            return std::nullopt;
+            note("unexpected argument '" + arg + "'");
+            continue;
         }
         std::string name = arg.substr(2);
         std::optional<std::string> value;
@@ -53,75 +76,66 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
             value = name.substr(eq + 1);
             name.resize(eq);
         }
-        bool isKnown = false;
-        for (const char* k : known)
-            isKnown = isKnown || name == k;
-        if (!isKnown) {
-            err << "qvn-build: unknown option '--" << name << "'\n";
-            return std::nullopt;
+        if (!IsKnown(name)) {
+            note("unknown option '--" + name + "'");
+            continue;
         }
         if (!value) {
             if (i + 1 >= args.size()) {
-                err << "qvn-build: option '--" << name << "' needs a value\n";
-                return std::nullopt;
+                note("option '--" + name + "' needs a value");
+                continue;
             }
             value = args[++i];
         }
-        if (!o.values.emplace(name, *value).second) {
-            err << "qvn-build: option '--" << name << "' given twice\n";
-            return std::nullopt;
-        }
+        if (!o.values.emplace(name, *value).second)
+            note("option '--" + name + "' given twice");
     }
-    for (const char* required : {"data", "template", "output"}) {
-        if (!o.values.contains(required)) {
-            err << "qvn-build: missing --" << required << "\n";
-            return std::nullopt;
-        }
+    if (o.help || o.version)
+        return o;
+    for (const char* required : kFileOptions) {
+        if (!o.values.contains(required))
+            note(std::string("missing --") + required);
+    }
+    if (!mistake.empty()) {
+        err << "qvn-build: " << mistake << "\n";
+        return std::nullopt;
     }
     return o;
 }
 
 int Build(const Options& o, std::ostream& out) {
-    Tokens tokens;
-    const auto token = [&](const char* name, std::string& field) {
-        if (const auto it = o.values.find(name); it != o.values.end())
-            field = it->second;
-    };
-    token("title", tokens.Title);
-    token("url", tokens.URL);
-    token("author", tokens.Author);
-    token("explain", tokens.Explain);
-
-    TStringList links;
-    ReadCSV(links, FilePath::FromNative(o.values.at("data")), 4);
-    // The page goes out as it is built, never held whole: a million sites need no more memory
-    // than their data file.
-    const FilePath templ = FilePath::FromNative(o.values.at("template"));
+    Tokens tokens = DefaultTokens();
+    for (std::size_t k = 0; k < kLinkFields; ++k) {
+        if (const auto it = o.values.find(kTokenOptions[k]); it != o.values.end())
+            tokens[k] = it->second;
+    }
+    // The inputs are opened in this order, so that of several bad ones the data file is named
+    // first. The data is read record by record as the page is written, never held whole.
+    LinkReader links(FilePath::FromNative(o.values.at("data")));
+    const TPageTemplate templ(FilePath::FromNative(o.values.at("template")));
     const std::string& output = o.values.at("output");
     if (output == "-")
-        MakePageToStream(templ, links, tokens, out);
+        WritePage(templ, links, tokens, out);
     else
-        MakePageToFile(templ, links, tokens, FilePath::FromNative(output));
+        SavePage(templ, links, tokens, FilePath::FromNative(output));
     return 0;
 }
 
 } // namespace
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    for (const std::string& arg : args) {
-        if (arg == "--help") {
-            out << kUsage << "\n" << kHelp;
-            return 0;
-        }
-        if (arg == "--version") {
-            out << "qvn-build " QVN_VERSION "\n";
-            return 0;
-        }
-    }
     const auto options = Parse(args, err);
     if (!options) {
         err << kUsage << "Try 'qvn-build --help' for more.\n";
         return 2;
+    }
+    if (options->help) {
+        out << kUsage << "\n" << kHelp;
+        return 0;
+    }
+    if (options->version) {
+        out << "qvn-build " QVN_VERSION "\n";
+        return 0;
     }
     try {
         return Build(*options, out);

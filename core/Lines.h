@@ -1,4 +1,5 @@
-// The byte rules shared by everything that reads or writes lines.
+// The byte rules by which text becomes lines and lines become text, shared by everything that
+// reads or writes lines: a line list's load and save, the link data reader and the page writer.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,17 @@
 #include <string_view>
 
 namespace qvn {
+
+// Bytes read in order from a file or a stream.
+class ByteSource {
+public:
+    // Fills buffer with up to size bytes (size > 0) and returns how many: 0 only at the end.
+    // Fewer than asked is not the end.
+    virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+
+protected:
+    ~ByteSource() = default;
+};
 
 // The offset of the first CR, LF or NUL at or after pos, or size. Lines are scanned eight bytes
 // at a time: a word with no byte below 0x0E cannot hold a break.
@@ -28,29 +40,39 @@ inline std::size_t LineEnd(const char* data, std::size_t pos, std::size_t size) 
     return pos;
 }
 
-// Calls line(begin, end) for each line of bytes, in order, with the offsets of the line's text.
-// CR, LF and CR LF each end one line; LF CR is two breaks; a NUL byte ends the text (nothing after
-// it is read); a break at the very end adds no empty line; a last line without a break counts.
-template <typename Line> void ForEachLine(std::string_view bytes, Line&& line) {
-    const char* const data = bytes.data();
-    const std::size_t size = bytes.size();
-    std::size_t pos = 0;
-    while (pos < size && data[pos] != '\0') {
-        const std::size_t end = LineEnd(data, pos, size);
-        line(pos, end);
-        pos = end;
-        if (pos < size && data[pos] == '\r') {
-            ++pos;
-            if (pos < size && data[pos] == '\n')
-                ++pos;
-        } else if (pos < size && data[pos] == '\n') {
-            ++pos;
-        } // a NUL is not stepped over: it stops the loop
-    }
-}
+// Splits the bytes of a source into lines as they arrive, a block at a time, so a file of any
+// size is read in constant memory (a line is held whole, however long). CR, LF and CR LF each end
+// one line; LF CR is two breaks; a NUL byte ends the text (nothing after it is read); a break at
+// the very end adds no empty line; a last line without a break counts. Nothing else is touched:
+// no character set, no byte-order mark, no trimming.
+class LineReader {
+public:
+    explicit LineReader(ByteSource& source) : source_(source) {}
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
 
-// Turns lines into a file image, every line followed by CR LF, and hands it on in blocks of about
-// 1 MiB: a page of any size goes out in few writes and is never copied whole.
+    // The next line, without its break; false at the end of the text. The view stays valid until
+    // the next call. A failure of the source propagates.
+    bool Next(std::string_view& line);
+
+private:
+    static constexpr std::size_t kBlock = std::size_t{1} << 20;
+
+    // Reads more bytes after end_, first moving the unread part to the front (or growing the
+    // buffer when the unread part fills it). False at the end of the source.
+    bool Fill();
+
+    ByteSource& source_;
+    std::string buffer_;
+    std::size_t pos_ = 0;     // the first unread byte
+    std::size_t end_ = 0;     // one past the last byte read
+    bool sourceDone_ = false; // the source has nothing more
+    bool textDone_ = false;   // the end of the text was reached (end of the bytes, or a NUL)
+    bool afterCr_ = false;    // the last line ended with CR: an LF right after it belongs to it
+};
+
+// Turns lines into text, every line followed by CR LF, and hands it on in blocks of about
+// 1 MiB: text of any size goes out in few writes and is never held whole.
 template <typename Sink> class CrLfWriter {
 public:
     explicit CrLfWriter(Sink& sink) : sink_(sink) { block_.reserve(kBlock + 2); }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace qvn;
+using qvn::test::AsPath;
 using qvn::test::TempDir;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -23,7 +24,7 @@ struct Read {
 Read ReadBytes(const std::string& bytes) {
     TempDir dir;
     TStringList list;
-    const int n = ReadCSV(list, dir.Write("d.csv", bytes), 4);
+    const int n = ReadCSV(list, AsPath(dir.Write("d.csv", bytes)), 4);
     Read r{n, {}};
     for (int i = 0; i < list.Count(); ++i)
         r.items.emplace_back(list.Get(i));
@@ -74,11 +75,11 @@ TEST(ReadCSV, ReturnsOneRecordPerLine) {
 TEST(ReadCSV, OtherFieldCounts) {
     TempDir dir;
     TStringList one;
-    EXPECT_EQ(ReadCSV(one, dir.Write("a.csv", "x,y\n"), 1), 1);
+    EXPECT_EQ(ReadCSV(one, AsPath(dir.Write("a.csv", "x,y\n")), 1), 1);
     EXPECT_THAT(std::vector<std::string_view>{one.Get(0)}, ElementsAre("x,y"));
     TStringList none;
-    EXPECT_EQ(ReadCSV(none, dir.Write("e.csv", ""), 1), 0); // an empty file has no records
-    EXPECT_THROW(ReadCSV(none, dir.Path("e.csv"), 0), std::invalid_argument);
+    EXPECT_EQ(ReadCSV(none, AsPath(dir.Write("e.csv", "")), 1), 0); // an empty file has no records
+    EXPECT_THROW(ReadCSV(none, AsPath(dir.Path("e.csv")), 0), std::invalid_argument);
 }
 
 TEST(ReadCSV, MissingFileAppendsNothing) {
@@ -86,7 +87,7 @@ TEST(ReadCSV, MissingFileAppendsNothing) {
     TStringList list;
     const std::string path = dir.Path("none.csv");
     try {
-        ReadCSV(list, path, 4);
+        ReadCSV(list, AsPath(path), 4);
         FAIL() << "read a missing file";
     } catch (const FileError& e) {
         EXPECT_EQ(e.Message(), Utf8ToCp932("ファイル ") + path + Utf8ToCp932(" は開けません"));

@@ -10,6 +10,7 @@
 #include <vector>
 
 using namespace qvn;
+using qvn::test::AsPath;
 using qvn::test::TempDir;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -27,7 +28,7 @@ std::vector<std::string> Items(const TStringList& list) {
 std::vector<std::string> LoadBytes(const std::string& bytes) {
     TempDir dir;
     TStringList list;
-    list.LoadFromFile(dir.Write("f.txt", bytes));
+    list.LoadFromFile(AsPath(dir.Write("f.txt", bytes)));
     return Items(list);
 }
 
@@ -91,7 +92,7 @@ TEST(StringList, FailedLoadNamesThePathAndKeepsTheList) {
     list.Add("kept");
     for (const std::string& path : {dir.Path("missing.txt"), dir.Dir(), std::string()}) {
         try {
-            list.LoadFromFile(path);
+            list.LoadFromFile(AsPath(path));
             ADD_FAILURE() << "loaded " << path;
         } catch (const FileError& e) {
             EXPECT_EQ(e.GetKind(), FileError::Kind::Open);
@@ -105,27 +106,27 @@ TEST(StringList, PathsAreCodePage932Bytes) {
     TempDir dir;
     dir.Write("サイト.txt", "x\n"); // the file system's name is UTF-8
     TStringList list;
-    list.LoadFromFile(dir.Dir() + Utf8ToCp932("/サイト.txt"));
+    list.LoadFromFile(AsPath(dir.Dir() + Utf8ToCp932("/サイト.txt")));
     EXPECT_THAT(Items(list), ElementsAre("x"));
     // Bytes that are no code page 932 text name no file, even if such a file exists.
     dir.Write("\xA0.txt", "y\n");
     const std::string bad = dir.Dir() + "/\xA0.txt";
-    EXPECT_THROW(list.LoadFromFile(bad), FileError);
+    EXPECT_THROW(list.LoadFromFile(AsPath(bad)), FileError);
     EXPECT_THROW(list.LoadFromFile(FilePath::Unresolvable(dir.Path("サイト.txt"))), FileError);
 }
 
 TEST(StringList, SaveEndsEveryItemWithCrLf) {
     TempDir dir;
     TStringList list;
-    list.SaveToFile(dir.Path("empty.txt"));
+    list.SaveToFile(AsPath(dir.Path("empty.txt")));
     EXPECT_EQ(dir.Read("empty.txt"), "");
     list.Add("");
-    list.SaveToFile(dir.Path("one.txt"));
+    list.SaveToFile(AsPath(dir.Path("one.txt")));
     EXPECT_EQ(dir.Read("one.txt"), "\r\n");
     list.Clear();
     list.Add("a");
     list.Add("b");
-    list.SaveToFile(dir.Path("ab.txt"));
+    list.SaveToFile(AsPath(dir.Path("ab.txt")));
     EXPECT_EQ(dir.Read("ab.txt"), "a\r\nb\r\n");
 }
 
@@ -139,8 +140,8 @@ TEST(StringList, SaveAndLoadRoundTripLargeAndLongLines) {
     expected.push_back("after");
     for (const auto& s : expected)
         list.Add(s);
-    list.SaveToFile(dir.Path("big.txt"));
+    list.SaveToFile(AsPath(dir.Path("big.txt")));
     TStringList back;
-    back.LoadFromFile(dir.Path("big.txt"));
+    back.LoadFromFile(AsPath(dir.Path("big.txt")));
     EXPECT_THAT(Items(back), ElementsAreArray(expected));
 }

@@ -56,10 +56,15 @@ private:
     std::string dir_;
 };
 
+// A path given as code page 932 bytes, as the windows give them.
+inline FilePath AsPath(const std::string& cp932) {
+    return FilePath::FromCp932(cp932);
+}
+
 // The bytes TStringList::SaveToFile writes for list.
 inline std::string SavedBytes(const TStringList& list) {
     TempDir dir;
-    list.SaveToFile(dir.Path("saved"));
+    list.SaveToFile(AsPath(dir.Path("saved")));
     return dir.Read("saved");
 }
 

@@ -1,0 +1,59 @@
+#include "Lines.h"
+
+#include <cstring>
+
+namespace qvn {
+
+bool LineReader::Fill() {
+    if (sourceDone_)
+        return false;
+    if (end_ == buffer_.size()) {
+        if (pos_ > 0) { // room at the front: move the unread part there
+            std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+            end_ -= pos_;
+            pos_ = 0;
+        } else { // a line as long as the buffer: grow it
+            buffer_.resize(buffer_.empty() ? kBlock : buffer_.size() * 2);
+        }
+    }
+    const std::size_t n = source_.Read(buffer_.data() + end_, buffer_.size() - end_);
+    if (n == 0) {
+        sourceDone_ = true;
+        return false;
+    }
+    end_ += n;
+    return true;
+}
+
+bool LineReader::Next(std::string_view& line) {
+    if (textDone_)
+        return false;
+    if (afterCr_) {
+        afterCr_ = false;
+        if ((pos_ < end_ || Fill()) && buffer_[pos_] == '\n')
+            ++pos_;
+    }
+    if ((pos_ == end_ && !Fill()) || buffer_[pos_] == '\0') {
+        textDone_ = true; // nothing after a NUL byte is ever read
+        return false;
+    }
+
+    // The line runs to the next break; reading more moves it, so it is measured from pos_.
+    std::size_t length = 0;
+    for (;;) {
+        const std::size_t end = LineEnd(buffer_.data(), pos_ + length, end_);
+        length = end - pos_;
+        if (end < end_ || !Fill())
+            break; // a break, or the last line without one
+    }
+    line = std::string_view(buffer_.data() + pos_, length);
+
+    pos_ += length;
+    if (pos_ < end_ && buffer_[pos_] != '\0') { // a NUL is not stepped over: it ends the text
+        afterCr_ = buffer_[pos_] == '\r';
+        ++pos_;
+    }
+    return true;
+}
+
+} // namespace qvn
