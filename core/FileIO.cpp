@@ -233,8 +233,13 @@ void RemoveTemporaryFilesOnInterrupt() {
     struct sigaction action {};
     action.sa_handler = RemoveTemporaryFileAndDie;
     sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal the process was started ignoring (as a background job ignores SIGINT) stays
+        // ignored.
+        struct sigaction old {};
+        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
+            ::sigaction(signal, &action, nullptr);
+    }
 }
 
 } // namespace qvn

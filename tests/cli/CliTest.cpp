@@ -4,15 +4,19 @@
 
 #include "TempDir.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 using ::testing::HasSubstr;
@@ -110,6 +114,18 @@ TEST_F(CliTest, HelpAndVersionGoToStandardOutput) {
     EXPECT_EQ(QvnBuild({"--data", data, "--help"}).status, 0);
 }
 
+TEST_F(CliTest, OptionValuesAreTakenAsTheyStand) {
+    // "--help" and "--version" as the value of an option are tokens, not requests for help.
+    templ = dir.Write("dash.html", "_HEAD_\nh\n_FRAME_\n--help|--version|_URL_\n_FOOT_\nf\n");
+    const Result r = ToStdout({"--title", "--help", "--author=--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "h\r\ns1|a1|u1\r\ns2|a2|u2\r\nf\r\n");
+    // ... and "--version" in the place of an option still is one, after a mistake too.
+    const Result version = QvnBuild({"--colour", "--version", "--help"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_THAT(version.out, StartsWith("qvn-build "));
+}
+
 // --- Failures of the build: status 1, "qvn-build: " and the message with its full stop. ---
 
 TEST_F(CliTest, UnreadableInputsAreNamedAsGiven) {
@@ -183,6 +199,40 @@ TEST_F(CliTest, StandardOutputThatRejectsWritesIsAWriteFailure) {
         qvn::cli::run({"--data", data, "--template", templ, "--output", "-"}, sink, err);
     EXPECT_EQ(status, 1);
     EXPECT_EQ(err.str(), "qvn-build: ストリームへの書き込みエラー.\n");
+}
+
+TEST_F(CliTest, NamesHoldingANulByteFailWithTheWholeName) {
+    const std::string name("a\0bc", 4);
+    const Result r = QvnBuild({"--data", name, "--template", templ, "--output", "-"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + name + " は開けません.\n");
+}
+
+TEST_F(CliTest, LoopOfLinksAsThePageIsRefusedAndLeftAlone) {
+    std::filesystem::create_symlink("loop-b.html", dir.Path("loop-a.html"));
+    std::filesystem::create_symlink("loop-a.html", dir.Path("loop-b.html"));
+    const Result r =
+        QvnBuild({"--data", data, "--template", templ, "--output", dir.Path("loop-a.html")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("loop-a.html") + " を作成できません.\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("loop-a.html")));
+    EXPECT_EQ(std::filesystem::read_symlink(dir.Path("loop-a.html")), "loop-b.html");
+    EXPECT_EQ(dir.EntryCount(), 4);
+}
+
+TEST_F(CliTest, PageNamesAsLongAsTheFileSystemAllows) {
+    const std::string name = std::string(250, 'p') + ".html"; // 255 bytes
+    const std::string page = dir.Write(name, "old\r\n");
+    const Result r = QvnBuild({"--data", data, "--template", templ, "--output", page});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(dir.Read(name), kPage);
+}
+
+TEST_F(CliTest, PageWrittenOverItsOwnDataFile) {
+    const Result r = QvnBuild({"--data", data, "--template", templ, "--output", data});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(dir.Read("links.csv"), kPage);
 }
 
 // --- Successful builds: status 0, nothing printed but the page. ---
@@ -422,6 +472,80 @@ TEST_F(BinaryTest, FullOrClosedStandardOutputIsAWriteFailure) {
     r = Exec(args, " >&-");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "qvn-build: ストリームへの書き込みエラー.\n");
+}
+
+// Whether the folder holds a temporary file of a save.
+bool HasTemporaryFile(const TempDir& dir) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Dir()))
+        if (entry.path().filename().string().starts_with(".qvn-"))
+            return true;
+    return false;
+}
+
+TEST_F(BinaryTest, FileSizeLimitFailsTheWriteAndLeavesNoTemporaryFile) {
+    std::string links;
+    for (int i = 0; i < 20000; ++i)
+        links += "site" + std::to_string(i) + ",https://example.com/,admin,about\r\n";
+    const std::string data = dir.Write("links.csv", links);
+    const std::string page = dir.Write("page.html", "old\r\n");
+    // ulimit -f counts blocks of 1024 bytes: the page stops 64 KiB in.
+    const std::string command = "ulimit -f 64; exec " + Quote(exe) + " --data " + Quote(data) +
+                                " --template " + Quote(Example("template-utf8.html")) +
+                                " --output " + Quote(page) + " 2>" + Quote(dir.Path("stderr"));
+    const int raw = std::system(("sh -c " + Quote(command)).c_str());
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_EQ(dir.Read("stderr"), "qvn-build: ストリームへの書き込みエラー.\n");
+    EXPECT_EQ(dir.Read("page.html"), "old\r\n");
+    EXPECT_FALSE(HasTemporaryFile(dir));
+}
+
+TEST_F(BinaryTest, InterruptDuringTheWriteLeavesNoTemporaryFile) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        const std::string fifo = dir.Path("links.fifo");
+        std::filesystem::remove(fifo);
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        const std::string page = dir.Write("page.html", "old\r\n");
+        const std::string templ = Example("template-utf8.html");
+        const char* argv[] = {exe.c_str(),   "--data",   fifo.c_str(), "--template",
+                              templ.c_str(), "--output", page.c_str(), nullptr};
+        // Started with the signals' default actions, whatever this test inherited.
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGINT);
+        sigaddset(&defaults, SIGTERM);
+        posix_spawnattr_setsigdefault(&attr, &defaults);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+        pid_t pid = 0;
+        const int spawned =
+            posix_spawn(&pid, exe.c_str(), nullptr, &attr, const_cast<char**>(argv), environ);
+        posix_spawnattr_destroy(&attr);
+        ASSERT_EQ(spawned, 0);
+        // The data comes in part and then stops: qvn-build waits for the rest with its
+        // temporary file open.
+        const int writer = open(fifo.c_str(), O_WRONLY);
+        ASSERT_GE(writer, 0);
+        ASSERT_EQ(write(writer, "a,b,c,d\r\n", 9), 9);
+        for (int waited = 0; !HasTemporaryFile(dir) && waited < 1000; ++waited)
+            usleep(10000);
+        EXPECT_TRUE(HasTemporaryFile(dir));
+        kill(pid, signal);
+        int raw = 0;
+        for (int waited = 0; waitpid(pid, &raw, WNOHANG) == 0; ++waited) {
+            if (waited == 1000) {
+                ADD_FAILURE() << "qvn-build did not end on the signal";
+                kill(pid, SIGKILL);
+            }
+            usleep(10000);
+        }
+        close(writer);
+        EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == signal) << raw;
+        EXPECT_FALSE(HasTemporaryFile(dir));
+        EXPECT_EQ(dir.Read("page.html"), "old\r\n");
+    }
 }
 
 } // namespace
