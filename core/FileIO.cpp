@@ -6,12 +6,15 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <ostream>
 #include <random>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -94,6 +97,89 @@ void WriteAll(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
 }
+
+// Writes blocks to a file on a second thread, so that the next block is made while the last one
+// is copied to the kernel. Write-back to disk starts every few MiB while the file is still being
+// made, so that the closing fsync has little left to wait for. Three buffers go round: the one
+// being filled, the one waiting and the one being written.
+class BackgroundWriter {
+public:
+    explicit BackgroundWriter(int fd) : fd_(fd), thread_([this] { Run(); }) {}
+    // Stops without writing what still waits: after Finish nothing does.
+    ~BackgroundWriter() {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    BackgroundWriter(const BackgroundWriter&) = delete;
+    BackgroundWriter& operator=(const BackgroundWriter&) = delete;
+
+    // Takes the block's bytes and leaves it empty. WriteError when an earlier write failed.
+    void Write(std::string& block) {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return !waiting_ || failed_; });
+        if (failed_)
+            throw WriteError();
+        next_.swap(block);
+        waiting_ = true;
+        wake_.notify_all();
+    }
+
+    // Waits until every block is written. WriteError when a write failed.
+    void Finish() {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return (!waiting_ && !writing_) || failed_; });
+        if (failed_)
+            throw WriteError();
+    }
+
+private:
+    void Run() {
+        std::string block;
+        off_t written = 0;
+        off_t started = 0;
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return waiting_ || stop_; });
+            if (stop_)
+                return;
+            block.swap(next_);
+            waiting_ = false;
+            writing_ = true;
+            wake_.notify_all();
+            lock.unlock();
+            bool ok = true;
+            try {
+                WriteAll(fd_, block);
+            } catch (const WriteError&) {
+                ok = false;
+            }
+            written += static_cast<off_t>(block.size());
+            block.clear();
+            if (written - started >= kWritebackStep) {
+                ::sync_file_range(fd_, started, written - started, SYNC_FILE_RANGE_WRITE);
+                started = written;
+            }
+            lock.lock();
+            writing_ = false;
+            failed_ = failed_ || !ok;
+            wake_.notify_all();
+        }
+    }
+
+    const int fd_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::string next_;     // the block waiting to be written
+    bool waiting_ = false; // next_ holds a block
+    bool writing_ = false; // the thread is writing one
+    bool failed_ = false;  // a write failed: nothing more is written
+    bool stop_ = false;
+    std::thread thread_; // last: starts once everything above is in place
+};
 
 // The temporary file being written, for the interrupt handler: its name is in place before the
 // flag says so, and the flag is cleared only once the file is gone or renamed.
@@ -180,18 +266,11 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
         throw FileError(FileError::Kind::Create, path);
 
     try {
-        // Writeback to disk starts every few MiB while the page is still being made, so the
-        // fsync below has little left to wait for.
-        off_t written = 0;
-        off_t started = 0;
-        produce([&](std::string_view bytes) {
-            WriteAll(fd.get(), bytes);
-            written += static_cast<off_t>(bytes.size());
-            if (written - started >= kWritebackStep) {
-                ::sync_file_range(fd.get(), started, written - started, SYNC_FILE_RANGE_WRITE);
-                started = written;
-            }
-        });
+        {
+            BackgroundWriter writer(fd.get());
+            produce([&writer](std::string& bytes) { writer.Write(bytes); });
+            writer.Finish();
+        }
 
         if (exists) {
             if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
@@ -221,9 +300,10 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
 }
 
 void WriteStream(std::ostream& out, const std::function<void(const ByteSink&)>& produce) {
-    produce([&out](std::string_view bytes) {
+    produce([&out](std::string& bytes) {
         if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
             throw WriteError();
+        bytes.clear();
     });
     if (!out.flush())
         throw WriteError();

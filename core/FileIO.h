@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
-#include <string_view>
+#include <string>
 
 namespace qvn {
 
@@ -43,7 +43,10 @@ private:
 // links, a file without write permission, which root is refused too), WriteError when a write
 // fails. A file root saves for another user stays that user's. On any failure the target is
 // untouched and no temporary file is left.
-using ByteSink = std::function<void(std::string_view)>;
+// The bytes are handed over in blocks: the sink takes a block's bytes and leaves the string empty,
+// to be filled again (it may swap in another buffer). They are written to disk on a second thread
+// while the next block is being made.
+using ByteSink = std::function<void(std::string& bytes)>;
 void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)>& produce);
 
 // The same for a stream (qvn-build's standard output): WriteError when the stream fails.

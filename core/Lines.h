@@ -72,29 +72,27 @@ private:
 };
 
 // Turns lines into text, every line followed by CR LF, and hands it on in blocks of about
-// 1 MiB: text of any size goes out in few writes and is never held whole.
+// 1 MiB: text of any size goes out in few writes and is never held whole. sink(block) takes the
+// block's bytes and leaves it empty to be filled again (it may swap in another buffer).
 template <typename Sink> class CrLfWriter {
 public:
-    explicit CrLfWriter(Sink& sink) : sink_(sink) { block_.reserve(kBlock + 2); }
+    explicit CrLfWriter(Sink& sink) : sink_(sink) { block_.reserve(kBlock); }
     CrLfWriter(const CrLfWriter&) = delete;
     CrLfWriter& operator=(const CrLfWriter&) = delete;
 
     void Line(std::string_view line) {
-        if (block_.size() + line.size() + 2 > kBlock) {
+        if (block_.size() + line.size() + 2 > block_.capacity() && !block_.empty())
             Flush();
-            if (line.size() + 2 > kBlock) { // a huge line goes out directly
-                sink_(line);
-                sink_(std::string_view("\r\n"));
-                return;
-            }
-        }
-        block_.append(line).append("\r\n");
+        block_.append(line).append("\r\n"); // a line longer than a block makes the block longer
+        if (block_.size() >= kBlock)
+            Flush();
     }
     // Hands on what is left; call once at the end.
     void Flush() {
         if (!block_.empty())
-            sink_(std::string_view(block_));
+            sink_(block_);
         block_.clear();
+        block_.reserve(kBlock);
     }
 
 private:

@@ -1,4 +1,4 @@
-// ReadCSV: how lines split into four fields.
+// The link data reader: how lines split into four fields, read whole or record by record.
 #include "Codec.h"
 #include "Errors.h"
 #include "TempDir.h"
@@ -93,4 +93,41 @@ TEST(ReadCSV, MissingFileAppendsNothing) {
         EXPECT_EQ(e.Message(), Utf8ToCp932("ファイル ") + path + Utf8ToCp932(" は開けません"));
     }
     EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(ReadCSV, AppendsToWhatTheListHolds) {
+    TempDir dir;
+    TStringList list;
+    list.Add("kept");
+    EXPECT_EQ(ReadCSV(list, AsPath(dir.Write("d.csv", "a,b,c,d\n")), 4), 1);
+    EXPECT_EQ(list.Count(), 5);
+    EXPECT_EQ(list.Get(0), "kept");
+    EXPECT_EQ(list.Get(4), "d");
+}
+
+TEST(LinkReader, GivesTheRecordsOfReadCSVOneAtATime) {
+    // Past the reader's first block, with every kind of line among the lines.
+    std::string bytes;
+    for (int i = 0; i < 40000; ++i)
+        bytes += "site" + std::to_string(i) + ",https://example.com/" + std::to_string(i) +
+                 ",admin,about " + std::to_string(i) + ", and more\r\n";
+    bytes += "a,b\n\n,,,\rlast";
+    TempDir dir;
+    const FilePath path = AsPath(dir.Write("d.csv", bytes));
+    TStringList list;
+    const int records = ReadCSV(list, path, 4);
+
+    LinkReader reader(path);
+    TLinkRecord record;
+    int r = 0;
+    for (; reader.Next(record); ++r) {
+        ASSERT_LT(r, records);
+        for (std::size_t k = 0; k < kLinkFields; ++k)
+            ASSERT_EQ(record[k], list.Get(r * 4 + static_cast<int>(k))) << r << " " << k;
+    }
+    EXPECT_EQ(r, records);
+    EXPECT_EQ(records, 40004);
+    EXPECT_FALSE(reader.Next(record));
+
+    EXPECT_THROW(LinkReader(AsPath(dir.Path("none.csv"))), FileError);
 }

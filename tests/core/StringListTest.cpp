@@ -3,8 +3,10 @@
 
 #include "Codec.h"
 #include "Errors.h"
+#include "Lines.h"
 #include "TempDir.h"
 
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <vector>
@@ -60,23 +62,58 @@ TEST(StringList, GetOutsideTheListFailsWithTheIndex) {
     }
 }
 
-TEST(StringList, LineBreaksOfEveryKind) {
-    EXPECT_THAT(LoadBytes("a\r\nb"), ElementsAre("a", "b"));
-    EXPECT_THAT(LoadBytes("a\r\n\r\nb"), ElementsAre("a", "", "b"));
-    EXPECT_THAT(LoadBytes("a\n\rb"), ElementsAre("a", "", "b"));
-    EXPECT_THAT(LoadBytes("a\rb"), ElementsAre("a", "b"));
-    EXPECT_THAT(LoadBytes("a\nb\n"), ElementsAre("a", "b")); // no empty last line
-    EXPECT_THAT(LoadBytes("a\r\nb\r\n\r\n"), ElementsAre("a", "b", ""));
-    EXPECT_THAT(LoadBytes("a\r\r\nb"), ElementsAre("a", "", "b"));
-    EXPECT_THAT(LoadBytes("\n"), ElementsAre(""));
-    EXPECT_THAT(LoadBytes(""), IsEmpty());
-    EXPECT_THAT(LoadBytes(" \t x \t"), ElementsAre(" \t x \t")); // nothing trimmed
-}
+// Bytes handed out a few at a time, as a pipe may hand them.
+class Trickle final : public ByteSource {
+public:
+    Trickle(std::string_view bytes, std::size_t step) : bytes_(bytes), step_(step) {}
+    std::size_t Read(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min({size, step_, bytes_.size()});
+        bytes_.copy(buffer, n);
+        bytes_.remove_prefix(n);
+        return n;
+    }
 
-TEST(StringList, NulEndsTheText) {
-    EXPECT_THAT(LoadBytes(std::string("a\0b\r\nc", 6)), ElementsAre("a"));
-    EXPECT_THAT(LoadBytes(std::string("a\r\n\0b", 5)), ElementsAre("a"));
-    EXPECT_THAT(LoadBytes(std::string("\0abc", 4)), IsEmpty());
+private:
+    std::string_view bytes_;
+    std::size_t step_;
+};
+
+// Every kind of line break, and NUL bytes, loaded from a file and read in steps of 1 to 8 bytes,
+// so that each break and NUL also falls on a step's edge.
+TEST(LineReader, LineBreaksAndNulBytesHoweverTheBytesArrive) {
+    using Lines = std::vector<std::string>;
+    const std::pair<std::string, Lines> cases[] = {
+        {"a\r\nb", {"a", "b"}},
+        {"a\r\n\r\nb", {"a", "", "b"}},
+        {"a\n\rb", {"a", "", "b"}},
+        {"a\rb", {"a", "b"}},
+        {"a\nb\n", {"a", "b"}}, // no empty last line
+        {"a\r\nb\r\n\r\n", {"a", "b", ""}},
+        {"a\r\r\nb", {"a", "", "b"}},
+        {"ab\r", {"ab"}},
+        {"\n", {""}},
+        {"\r\n\n", {"", ""}},
+        {"", {}},
+        {" \t x \t", {" \t x \t"}}, // nothing trimmed
+        {std::string("a\0b\r\nc", 6), {"a"}},
+        {std::string("a\r\n\0b", 5), {"a"}},
+        {std::string("ab\r\0\nc", 6), {"ab"}},
+        {std::string("\0abc", 4), {}},
+    };
+    for (const auto& [bytes, lines] : cases) {
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        EXPECT_EQ(LoadBytes(bytes), lines);
+        for (std::size_t step = 1; step <= 8; ++step) {
+            Trickle source(bytes, step);
+            LineReader reader(source);
+            Lines read;
+            for (std::string_view line; reader.Next(line);)
+                read.emplace_back(line);
+            EXPECT_EQ(read, lines) << "in steps of " << step;
+            std::string_view after;
+            EXPECT_FALSE(reader.Next(after)) << "read on after the end";
+        }
+    }
 }
 
 TEST(StringList, BytesAreKeptExactly) {
