@@ -46,7 +46,6 @@ private:
 std::optional<std::string> ConvertExact(const char* to, const char* from, std::string_view in) {
     Iconv cd(to, from);
     std::string out;
-    out.reserve(in.size() * 3 / 2);
     if (cd.Convert(in, out) != 0)
         return std::nullopt;
     return out;
@@ -81,7 +80,6 @@ std::optional<std::string> Utf8ToCp932Exact(std::string_view utf8) {
 std::string Cp932ToUtf8(std::string_view cp932) {
     Iconv cd("UTF-8", "CP932");
     std::string out;
-    out.reserve(cp932.size() * 3 / 2);
     while (cd.Convert(cp932, out) != 0) {
         // A lead byte with a proper trail byte is one unassigned character; anything else is a
         // single bad byte, so a following ASCII byte stays readable.
@@ -97,15 +95,12 @@ std::string Cp932ToUtf8(std::string_view cp932) {
 std::string Utf8ToCp932(std::string_view utf8) {
     Iconv cd("CP932", "UTF-8");
     std::string out;
-    out.reserve(utf8.size());
     while (cd.Convert(utf8, out) != 0) {
         std::size_t skip = Utf8SequenceLength(static_cast<unsigned char>(utf8[0]));
         // A truncated or malformed sequence: drop only its first byte.
         for (std::size_t i = 1; i < skip; ++i) {
-            if (i >= utf8.size() || (static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80) {
-                skip = 1;
-                break;
-            }
+            if (i >= utf8.size() || (static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80)
+                skip = 1; // ends the loop
         }
         out += '?';
         utf8.remove_prefix(skip);

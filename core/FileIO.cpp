@@ -292,11 +292,10 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
         throw;
     }
 
-    // Make the rename itself durable. The new page is already in place, so a failure here is not
-    // reported as a failed save.
-    Fd dir(::open(DirName(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
-        ::fsync(dir.get());
+    // Make the rename itself durable. The new page is already in place, so a failure here (the
+    // folder cannot be opened, or synced) is not reported as a failed save.
+    const Fd dir(::open(DirName(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ::fsync(dir.get());
 }
 
 void WriteStream(std::ostream& out, const std::function<void(const ByteSink&)>& produce) {
