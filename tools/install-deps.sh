@@ -12,6 +12,8 @@ packages=(
     # the windows: Japanese and condensed fonts, the help viewer, a virtual display for tests
     fonts-ipafont-gothic fonts-dejavu-core fonts-dejavu-extra xdg-utils
     xvfb xauth xdotool
+    # the bash completion's test
+    bash-completion
 )
 
 if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
