@@ -12,6 +12,9 @@ packages=(
     # the windows: Japanese and condensed fonts, the help viewer, a virtual display for tests
     fonts-ipafont-gothic fonts-dejavu-core fonts-dejavu-extra xdg-utils
     xvfb xauth xdotool
+    # the Debian package and its checkers: cpack runs dpkg-shlibdeps (dpkg-dev); the tests run
+    # lintian, desktop-file-validate, appstreamcli, man --warnings and the bash completion
+    dpkg-dev lintian desktop-file-utils appstream man-db bash-completion
 )
 
 if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
