@@ -135,16 +135,22 @@ TEST(AtomicSave, RootSavingAnotherUsersPageLeavesItTheirs) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root";
     TempDir dir;
-    const std::string path = dir.Write("theirs.html", "old\r\n");
-    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
-    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    TStringList page;
-    page.Add("new");
-    page.SaveToFile(AsPath(path)); // writable for its owner: root may replace it
-    struct stat st {};
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(dir.Read("theirs.html"), "new\r\n");
-    EXPECT_EQ(st.st_uid, 65534u);
-    EXPECT_EQ(st.st_gid, 65534u);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    // Another owner, another group, or both: each stays as it was.
+    const std::pair<uid_t, gid_t> owners[] = {{65534, 65534}, {65534, 0}, {0, 65534}};
+    for (const auto& [uid, gid] : owners) {
+        SCOPED_TRACE(std::to_string(uid) + ":" + std::to_string(gid));
+        const std::string path = dir.Write("theirs.html", "old\r\n");
+        ASSERT_EQ(chown(path.c_str(), uid, gid), 0);
+        fs::permissions(path,
+                        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        TStringList page;
+        page.Add("new");
+        page.SaveToFile(AsPath(path)); // writable for its owner: root may replace it
+        struct stat st {};
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(dir.Read("theirs.html"), "new\r\n");
+        EXPECT_EQ(st.st_uid, uid);
+        EXPECT_EQ(st.st_gid, gid);
+        EXPECT_EQ(st.st_mode & 0777, 0640u);
+    }
 }
