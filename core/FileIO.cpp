@@ -105,8 +105,10 @@ void WriteAll(int fd, std::string_view bytes) {
 class BackgroundWriter {
 public:
     explicit BackgroundWriter(int fd) : fd_(fd), thread_([this] { Run(); }) {}
-    // Stops without writing what still waits: after Finish nothing does.
+    // Without Finish (the file is being given up), stops without writing what still waits.
     ~BackgroundWriter() {
+        if (!thread_.joinable())
+            return;
         {
             const std::lock_guard lock(mutex_);
             stop_ = true;
@@ -128,10 +130,14 @@ public:
         wake_.notify_all();
     }
 
-    // Waits until every block is written. WriteError when a write failed.
+    // Writes what is left and ends the thread. WriteError when a write failed.
     void Finish() {
-        std::unique_lock lock(mutex_);
-        wake_.wait(lock, [this] { return (!waiting_ && !writing_) || failed_; });
+        {
+            const std::lock_guard lock(mutex_);
+            finishing_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
         if (failed_)
             throw WriteError();
     }
@@ -143,19 +149,20 @@ private:
         off_t started = 0;
         std::unique_lock lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [this] { return waiting_ || stop_; });
-            if (stop_)
-                return;
+            wake_.wait(lock, [this] { return waiting_ || finishing_ || stop_; });
+            if (!waiting_ || stop_)
+                return; // all written, or given up
             block.swap(next_);
             waiting_ = false;
-            writing_ = true;
             wake_.notify_all();
             lock.unlock();
-            bool ok = true;
             try {
                 WriteAll(fd_, block);
             } catch (const WriteError&) {
-                ok = false;
+                lock.lock();
+                failed_ = true;
+                wake_.notify_all();
+                return;
             }
             written += static_cast<off_t>(block.size());
             block.clear();
@@ -164,21 +171,18 @@ private:
                 started = written;
             }
             lock.lock();
-            writing_ = false;
-            failed_ = failed_ || !ok;
-            wake_.notify_all();
         }
     }
 
     const int fd_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::string next_;     // the block waiting to be written
-    bool waiting_ = false; // next_ holds a block
-    bool writing_ = false; // the thread is writing one
-    bool failed_ = false;  // a write failed: nothing more is written
-    bool stop_ = false;
-    std::thread thread_; // last: starts once everything above is in place
+    std::string next_;       // the block waiting to be written
+    bool waiting_ = false;   // next_ holds a block
+    bool finishing_ = false; // no more blocks come: write what waits, then end
+    bool stop_ = false;      // end now
+    bool failed_ = false;    // a write failed: the thread has ended
+    std::thread thread_;     // last: starts once everything above is in place
 };
 
 // The temporary file being written, for the interrupt handler: its name is in place before the

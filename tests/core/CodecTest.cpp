@@ -49,6 +49,11 @@ TEST(FullStop, FollowsTheLastCharacterNotTheLastByte) {
     // A trail byte may look like "." or a space; it is not a character of its own.
     EXPECT_EQ(WithFullStop("\x81\x2E"), "\x81\x2E.");
     EXPECT_EQ(WithFullStop("\x83\x20"), "\x83\x20.");
+    // After double-byte characters the walk still lands on the last character: ")" here.
+    EXPECT_EQ(WithFullStop("\x82\xA0)"), "\x82\xA0)");
+    EXPECT_EQ(WithFullStop("\x82\xA0\x82\xA2 "), "\x82\xA0\x82\xA2 ");
+    // A lead byte at the very end is the last character, and above the limit.
+    EXPECT_EQ(WithFullStop(")\x83"), ")\x83.");
 }
 
 TEST(FullStop, MessagesOfTheSystem) {
