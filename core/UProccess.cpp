@@ -52,10 +52,10 @@ TPageTemplate::TPageTemplate(const FilePath& path) {
     t.Get(i + 1);
 }
 
-template <typename Line>
-void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Line&& line) const {
+template <typename Writer>
+void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) const {
     for (int i = headBegin_; i < frameMarker_; ++i)
-        line(lines_.Get(i));
+        out.Line(lines_.Get(i));
 
     // Tokens are replaced in order on the line as changed so far, so a later token is also found
     // inside a value inserted for an earlier one. Until the first replacement the line is the
@@ -73,36 +73,41 @@ void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Line&& line) 
     }
 
     TLinkRecord record;
-    std::string built; // reused: once grown, the body allocates nothing per line
     while (links.Next(record)) {
+        // Each token is replaced once at most: a line grows by the record's bytes at most.
+        std::size_t recordBytes = 0;
+        for (const std::string_view field : record)
+            recordBytes += field.size();
         for (const FrameLine& f : frame) {
             if (f.first == kNoToken) {
-                line(f.text);
+                out.Line(f.text);
                 continue;
             }
-            built.assign(f.text);
-            built = ReplaceAt(std::move(built), f.position + 1, tokens[f.first], record[f.first]);
-            for (auto [k, p] = FirstToken(built, tokens, f.first + 1); k != kNoToken;
-                 std::tie(k, p) = FirstToken(built, tokens, k + 1))
-                built = ReplaceAt(std::move(built), p + 1, tokens[k], record[k]);
-            line(built);
+            // The line is made where it is written, in the writer's block.
+            out.MakeLine(f.text.size() + recordBytes, [&](std::string& block, std::size_t begin) {
+                block.append(f.text);
+                ReplaceAt(block, begin + f.position + 1, tokens[f.first], record[f.first]);
+                const auto line = [&block, begin] { return std::string_view(block).substr(begin); };
+                for (auto [k, p] = FirstToken(line(), tokens, f.first + 1); k != kNoToken;
+                     std::tie(k, p) = FirstToken(line(), tokens, k + 1))
+                    ReplaceAt(block, begin + p + 1, tokens[k], record[k]);
+            });
         }
     }
 
     for (int i = footMarker_ + 1; i < lines_.Count(); ++i)
-        line(lines_.Get(i));
+        out.Line(lines_.Get(i));
 }
 
-std::string ReplaceAt(std::string line, std::size_t position, std::string_view token,
-                      std::string_view value) {
-    line.replace(position - 1, token.size(), value);
-    return line;
+void ReplaceAt(std::string& text, std::size_t position, std::string_view token,
+               std::string_view value) {
+    text.replace(position - 1, token.size(), value);
 }
 
 void MakePage(const TPageTemplate& templ, LinkSource& links, const Tokens& tokens,
               const ByteSink& sink) {
     CrLfWriter writer(sink);
-    templ.Build(links, tokens, [&writer](std::string_view line) { writer.Line(line); });
+    templ.Build(links, tokens, writer);
     writer.Flush();
 }
 

@@ -25,9 +25,10 @@ public:
     // its last line.
     explicit TPageTemplate(const FilePath& path);
 
-    // Hands line(text) every line of the page in order: the head, the frame once per record of
-    // links with the tokens replaced, then the foot.
-    template <typename Line> void Build(LinkSource& links, const Tokens& tokens, Line&& line) const;
+    // Writes every line of the page in order into out (a CrLfWriter): the head, the frame once
+    // per record of links with the tokens replaced, then the foot.
+    template <typename Writer>
+    void Build(LinkSource& links, const Tokens& tokens, Writer& out) const;
 
 private:
     TStringList lines_;
@@ -36,10 +37,9 @@ private:
     int footMarker_ = 0;  // the foot is (footMarker_, end)
 };
 
-// The line with the token's length in bytes starting at the 1-based position removed and value
-// inserted there. Takes the line by value so a caller that moves its buffer in keeps it.
-std::string ReplaceAt(std::string line, std::size_t position, std::string_view token,
-                      std::string_view value);
+// Replaces the token's length in bytes starting at the 1-based position of text by value.
+void ReplaceAt(std::string& text, std::size_t position, std::string_view token,
+               std::string_view value);
 
 // Builds the page of templ from links and tokens into sink, every line followed by CR LF. In each
 // frame line the tokens are replaced in their order, the first occurrence of each, byte-wise, on

@@ -139,8 +139,12 @@ TEST_F(PageTest, BrokenTemplatesNameTheirLineCount) {
 }
 
 TEST_F(PageTest, ReplaceAtCountsFromOne) {
-    EXPECT_EQ(ReplaceAt("ab_T_cd", 3, "_T_", "XYZ"), "abXYZcd");
-    EXPECT_EQ(ReplaceAt("_T_", 1, "_T_", ""), "");
+    std::string text = "ab_T_cd";
+    ReplaceAt(text, 3, "_T_", "XYZ");
+    EXPECT_EQ(text, "abXYZcd");
+    text = "_T_";
+    ReplaceAt(text, 1, "_T_", "");
+    EXPECT_EQ(text, "");
 }
 
 TEST(Settings, StartEmptyAndHandTheTokensOverInTheirOrder) {
