@@ -177,7 +177,8 @@ void ReportEncoding(const EncodingScan& scan, FileReport& report) {
         first = false;
     }
     if (scan.Cp932More() > 0)
-        report.AddLeftOut(Severity::Warning, scan.Cp932FirstMore(), scan.Cp932More());
+        report.AddLeftOut(kBadBytesKind, Severity::Warning, scan.Cp932FirstMore(),
+                          scan.Cp932More());
 }
 
 int Check(const std::string& data, const std::string& templ, const Tokens& tokens,

@@ -31,7 +31,10 @@ struct TemplateFacts : FileFacts {
 };
 
 // Kinds of findings that may repeat line after line (FileReport::AddRepeated).
-enum RepeatedKind : int { kFieldsKind, kTokenTwiceKind, kTokenOutsideFrameKind };
+inline constexpr const char* kFieldsKind = "項目の足りない行";
+inline constexpr const char* kTokenTwiceKind = "1 行に 2 つある置換文字列";
+inline constexpr const char* kTokenOutsideFrameKind = "ヘッドとフットの置換文字列";
+inline constexpr const char* kBadBytesKind = "不正なバイト";
 
 // The field names in messages, in brackets as the help page writes them, indexed by LinkField.
 inline constexpr const char* kFieldNames[kLinkFields] = {"「サイト名」", "「URL」", "「管理者」",

@@ -27,8 +27,8 @@ void FileReport::Note(long long line, std::size_t column, std::string text) {
     findings_.back().notes.push_back({line, column, std::move(text)});
 }
 
-void FileReport::AddRepeated(int kind, Severity severity, long long line, std::size_t column,
-                             std::string text) {
+void FileReport::AddRepeated(const std::string& kind, Severity severity, long long line,
+                             std::size_t column, std::string text) {
     LeftOut& seen = repeated_[kind];
     if (seen.shown < kShown) {
         ++seen.shown;
@@ -42,14 +42,16 @@ void FileReport::AddRepeated(int kind, Severity severity, long long line, std::s
     }
 }
 
-void FileReport::AddLeftOut(Severity severity, long long line, long long count) {
+void FileReport::AddLeftOut(const std::string& kind, Severity severity, long long line,
+                            long long count) {
     Count(severity, count);
-    findings_.push_back(LeftOutNote(severity, line, count));
+    findings_.push_back(LeftOutNote(kind, severity, line, count));
 }
 
-FileReport::Finding FileReport::LeftOutNote(Severity severity, long long line, long long count) {
+FileReport::Finding FileReport::LeftOutNote(const std::string& kind, Severity severity,
+                                            long long line, long long count) {
     return {{line, 0,
-             "ここから先の同じ" + std::string(Label(severity)) + " " + std::to_string(count) +
+             "ここから先の「" + kind + "」の" + Label(severity) + " " + std::to_string(count) +
                  " 件は表示を省きました"},
             kNoteLabel,
             {}};
@@ -69,7 +71,7 @@ void FileReport::Print(std::ostream& out) const {
     std::vector<Finding> all = findings_;
     for (const auto& [kind, left] : repeated_) {
         if (left.count > 0)
-            all.push_back(LeftOutNote(left.severity, left.line, left.count));
+            all.push_back(LeftOutNote(kind, left.severity, left.line, left.count));
     }
     std::stable_sort(all.begin(), all.end(), [](const Finding& a, const Finding& b) {
         if (a.place.line != b.place.line)

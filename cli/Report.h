@@ -25,13 +25,14 @@ public:
     void Add(Severity severity, long long line, std::size_t column, std::string text);
     // A note about the finding added last, printed right after it.
     void Note(long long line, std::size_t column, std::string text);
-    // A finding of a kind (any number that names it) that may come on many lines: past kShown of
-    // that kind they are only counted, and a note at the first one left out says how many.
-    void AddRepeated(int kind, Severity severity, long long line, std::size_t column,
+    // A finding of a kind that may come on many lines, `kind` naming it in a few words: past
+    // kShown of that kind they are only counted, and a note at the first one left out says how
+    // many.
+    void AddRepeated(const std::string& kind, Severity severity, long long line, std::size_t column,
                      std::string text);
     // Counts `count` findings of a kind that were left out before they reached the report, the
     // first of them on `line`.
-    void AddLeftOut(Severity severity, long long line, long long count);
+    void AddLeftOut(const std::string& kind, Severity severity, long long line, long long count);
 
     long long Errors() const { return errors_; }
     long long Warnings() const { return warnings_; }
@@ -58,12 +59,13 @@ private:
     };
 
     void Count(Severity severity, long long n);
-    static Finding LeftOutNote(Severity severity, long long line, long long count);
+    static Finding LeftOutNote(const std::string& kind, Severity severity, long long line,
+                               long long count);
     void PrintLine(std::ostream& out, const Place& place, const char* label) const;
 
     std::string name_;
     std::vector<Finding> findings_;
-    std::map<int, LeftOut> repeated_; // by kind
+    std::map<std::string, LeftOut> repeated_; // by kind
     long long errors_ = 0;
     long long warnings_ = 0;
 };

@@ -455,6 +455,22 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
     }
 }
 
+TEST_F(CheckTest, PastTenOfAKindTheRestAreCounted) {
+    // Twelve lines without a comma, each with a byte that is no character: two kinds of warning.
+    std::string lines;
+    for (int i = 0; i < 12; ++i)
+        lines += "\x80\n";
+    data = dir.Write("links.csv", lines);
+    const Result r = Check();
+    EXPECT_EQ(r.status, 0);
+    for (const char* kind : {"項目の足りない行", "不正なバイト"})
+        EXPECT_THAT(r.out, HasSubstr(data + ":11: 注記: ここから先の「" + kind +
+                                     "」の警告 2 件は表示を省きました\n"));
+    EXPECT_EQ(r.out.find(data + ":12:"), std::string::npos);
+    EXPECT_THAT(r.out, testing::EndsWith("件は表示を省きました\n"
+                                         "エラー 0 件, 警告 24 件\n"));
+}
+
 TEST_F(CheckTest, WordingOfTheExampleInTheReadme) {
     data = dir.Write("links.csv",
                      "Quorvane の部屋,https://quorvane.example/,管理人,リンク集を作る道具の話\n"
