@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "Check.h"
 #include "Errors.h"
 #include "Links.h"
 #include "UInCSV.h"
@@ -18,6 +19,11 @@ constexpr const char* kUsage =
     "usage: qvn-build --data DATA --template TEMPLATE --output PAGE\n"
     "                 [--title T] [--url U] [--author A] [--explain E]\n";
 
+// The second form, after "usage: " alone or under the first.
+constexpr const char* kCheckForm =
+    "qvn-build --check --data DATA --template TEMPLATE\n"
+    "                 [--title T] [--url U] [--author A] [--explain E]\n";
+
 constexpr const char* kHelp =
     "Builds a links page: the template's frame once for every site in the data file.\n"
     "\n"
@@ -28,19 +34,31 @@ constexpr const char* kHelp =
     "  --url U              token replaced by the URL            (default _URL_)\n"
     "  --author A           token replaced by the administrator  (default _AUTHOR_)\n"
     "  --explain E          token replaced by the description    (default _EXPLAIN_)\n"
+    "  --check              write no page: read both files as a build would and report, as\n"
+    "                       FILE:LINE[:COLUMN], what would make the build fail (エラー) and what\n"
+    "                       it would do that is probably not meant (警告), then a count\n"
     "  --help, --version\n"
     "\n"
     "Files are read and written as bytes: a code page 932 template takes code page 932 data,\n"
     "a UTF-8 template UTF-8 data. Tokens are used byte for byte; an empty token never matches.\n"
-    "Exit status: 0 success, 1 the build failed, 2 wrong usage.\n";
+    "Exit status: 0 success, 1 the build failed, 2 wrong usage. With --check: 0 no error\n"
+    "(warnings allowed), 1 an error, 2 wrong usage; nothing is printed when all is well.\n"
+    "\n"
+    "Example:\n"
+    "  $ qvn-build --check --data links.csv --template template.html\n"
+    "  links.csv:2: 警告: カンマが 2 つしかありません: 「管理者」は空になり、2 "
+    "つめのカンマより後ろが「サイト説明」になります\n"
+    "  template.html:5: エラー: _FRAME_ の後ろに区切り行 _FOOT_ がありません: "
+    "ビルドは「リストのインデックスが範囲を超えています (9)」で止まります\n"
+    "  template.html:7: 注記: _FOOT_ の区切りになりません: 行末に空白があります\n"
+    "  エラー 1 件, 警告 1 件\n";
 
 constexpr const char* kFileOptions[] = {"data", "template", "output"};
-// The token options, indexed by LinkField.
-constexpr const char* kTokenOptions[kLinkFields] = {"title", "url", "author", "explain"};
 
 struct Options {
     bool help = false;                         // --help came first of --help and --version
     bool version = false;                      // --version came first
+    bool check = false;                        // --check: report on the inputs, build nothing
     std::map<std::string, std::string> values; // option name without "--" -> value
 };
 
@@ -76,6 +94,14 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
             value = name.substr(eq + 1);
             name.resize(eq);
         }
+        if (name == "check") {
+            if (value)
+                note("option '--check' takes no value");
+            else if (o.check)
+                note("option '--check' given twice");
+            o.check = true;
+            continue;
+        }
         if (!IsKnown(name)) {
             note("unknown option '--" + name + "'");
             continue;
@@ -93,22 +119,36 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
     if (o.help || o.version)
         return o;
     for (const char* required : kFileOptions) {
-        if (!o.values.contains(required))
+        if (o.check && std::string_view(required) == "output") {
+            if (o.values.contains(required))
+                note("option '--output' does not go with --check: it writes no page");
+        } else if (!o.values.contains(required)) {
             note(std::string("missing --") + required);
+        }
     }
     if (!mistake.empty()) {
         err << "qvn-build: " << mistake << "\n";
+        if (o.check)
+            err << "usage: " << kCheckForm;
+        else
+            err << kUsage;
         return std::nullopt;
     }
     return o;
 }
 
-int Build(const Options& o, std::ostream& out) {
+// The tokens in force: the defaults, each replaced by its option where given.
+Tokens TokensOf(const Options& o) {
     Tokens tokens = DefaultTokens();
     for (std::size_t k = 0; k < kLinkFields; ++k) {
-        if (const auto it = o.values.find(kTokenOptions[k]); it != o.values.end())
+        if (const auto it = o.values.find(std::string(kTokenOptions[k])); it != o.values.end())
             tokens[k] = it->second;
     }
+    return tokens;
+}
+
+int Build(const Options& o, std::ostream& out) {
+    const Tokens tokens = TokensOf(o);
     // The inputs are opened in this order, so that of several bad ones the data file is named
     // first. The data is read record by record as the page is written, never held whole.
     LinkReader links(FilePath::FromNative(o.values.at("data")));
@@ -126,11 +166,11 @@ int Build(const Options& o, std::ostream& out) {
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const auto options = Parse(args, err);
     if (!options) {
-        err << kUsage << "Try 'qvn-build --help' for more.\n";
+        err << "Try 'qvn-build --help' for more.\n";
         return 2;
     }
     if (options->help) {
-        out << kUsage << "\n" << kHelp;
+        out << kUsage << "       " << kCheckForm << "\n" << kHelp;
         return 0;
     }
     if (options->version) {
@@ -138,6 +178,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return 0;
     }
     try {
+        if (options->check)
+            return Check(options->values.at("data"), options->values.at("template"),
+                         TokensOf(*options), out);
         return Build(*options, out);
     } catch (const Error& e) {
         err << "qvn-build: " << ErrorBoxTextUtf8(e) << "\n";

@@ -9,9 +9,6 @@
 namespace qvn {
 namespace {
 
-constexpr std::string_view kHead = "_HEAD_";
-constexpr std::string_view kFrame = "_FRAME_";
-constexpr std::string_view kFoot = "_FOOT_";
 constexpr std::size_t kNoToken = kLinkFields;
 
 // Where in `text` the first of tokens from `from` on is found: the token's index (kNoToken for
@@ -29,27 +26,31 @@ std::pair<std::size_t, std::size_t> FirstToken(std::string_view text, const Toke
 
 } // namespace
 
+TemplateCut CutTemplate(const TStringList& lines) {
+    TemplateCut cut;
+    const int count = lines.Count();
+    int i = 0; // where the scan for the next marker starts
+    for (std::size_t m = 0; m < kMarkers.size(); ++m) {
+        while (i < count && lines.Get(i) != kMarkers[m])
+            ++i;
+        if (i >= count)
+            return cut;
+        cut.markers[m] = i;
+        i += 2; // the line after a marker belongs to the section it opens, whatever it holds
+    }
+    cut.complete = cut.markers[2] + 1 < count; // the foot has a first line
+    return cut;
+}
+
 TPageTemplate::TPageTemplate(const FilePath& path) {
     lines_.LoadFromFile(path);
-    // Every scan reads with Get, so one that runs past the last line fails with the list-index
-    // message naming the template's line count.
-    const TStringList& t = lines_;
-    int i = -1;
-    do
-        ++i;
-    while (t.Get(i) != kHead);
-    headBegin_ = ++i;
-    t.Get(i);
-    do
-        ++i;
-    while (t.Get(i) != kFrame);
-    frameMarker_ = i;
-    t.Get(++i);
-    do
-        ++i;
-    while (t.Get(i) != kFoot);
-    footMarker_ = i;
-    t.Get(i + 1);
+    // A scan that runs past the last line fails as reading the line after the last would.
+    const TemplateCut cut = CutTemplate(lines_);
+    if (!cut.complete)
+        throw ListIndexError(lines_.Count());
+    headBegin_ = cut.markers[0] + 1;
+    frameMarker_ = cut.markers[1];
+    footMarker_ = cut.markers[2];
 }
 
 template <typename Writer>

@@ -8,12 +8,30 @@
 #include "Links.h"
 #include "StringList.h"
 
+#include <array>
 #include <cstddef>
 #include <iosfwd>
 #include <string>
 #include <string_view>
 
 namespace qvn {
+
+// The marker lines that cut a template, in their order: head, frame, foot. A line is a marker only
+// when it holds exactly these bytes, with nothing before or after them.
+inline constexpr std::array<std::string_view, 3> kMarkers = {"_HEAD_", "_FRAME_", "_FOOT_"};
+
+// Where the builder's scans find the markers in a template's lines. The line after each marker is
+// taken into the section it opens before the end of the section is looked for, even when that line
+// is itself a marker, so each scan starts two lines after the marker before it.
+struct TemplateCut {
+    // The index of each marker line the scans found, in the order of kMarkers; −1 from the first
+    // one not found on.
+    std::array<int, 3> markers = {-1, -1, -1};
+    // All three found and a line after the foot marker: the template can be built from. Otherwise
+    // the build fails with ListIndexError and the line count.
+    bool complete = false;
+};
+TemplateCut CutTemplate(const TStringList& lines);
 
 // A template read and cut at its markers, ready to build pages from. Every section has at least
 // one line: the line after each marker is taken into the section it opens before the end of the

@@ -3,6 +3,7 @@
 #include "Cli.h"
 
 #include "TempDir.h"
+#include "TextScan.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -333,6 +334,247 @@ TEST_F(CliTest, NamesThatAreNotUtf8OpenAndAreNamedByteForByte) {
     r = QvnBuild({"--data", dir.Path("\x83\x66.csv"), "--template", templ, "--output", "-"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("\x83\x66.csv") + " は開けません.\n");
+}
+
+// --- --check: findings with their places, the exit status, and the build left as it was. ---
+
+class CheckTest : public CliTest {
+protected:
+    Result Check(std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {"--check", "--data", data, "--template", templ};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return QvnBuild(args);
+    }
+
+    // Each printed line's place and label ("t.html:5:3: 警告"), the folder left out, joined by
+    // ", ", after checking that the last line counts the errors and warnings among them.
+    std::string Places(const std::string& out) {
+        std::string places;
+        int errors = 0, warnings = 0;
+        std::istringstream lines(out);
+        for (std::string line; std::getline(lines, line);) {
+            if (lines.peek() == EOF) {
+                EXPECT_EQ(line, "エラー " + std::to_string(errors) + " 件, 警告 " +
+                                    std::to_string(warnings) + " 件");
+                break;
+            }
+            if (line.starts_with(dir.Dir() + "/"))
+                line.erase(0, dir.Dir().size() + 1);
+            const std::string place = line.substr(0, line.find(": ", line.find(": ") + 2));
+            errors += place.ends_with("エラー");
+            warnings += place.ends_with("警告");
+            places += (places.empty() ? "" : ", ") + place;
+        }
+        return places;
+    }
+};
+
+TEST_F(CheckTest, CleanInputsGiveNoOutput) {
+    Result r = Check();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out + r.err, "");
+    for (const char* pair : {"utf8", "sjis"}) {
+        data = QVN_EXAMPLES "/links-" + std::string(pair) + ".csv";
+        templ = QVN_EXAMPLES "/template-" + std::string(pair) + ".html";
+        r = Check();
+        EXPECT_EQ(r.status, 0) << pair;
+        EXPECT_EQ(r.out + r.err, "") << pair;
+    }
+}
+
+TEST_F(CheckTest, EachFindingAtItsPlace) {
+    const std::string neko = "\xE7\x8C\xAB", nekoSjis = "\x94\x4C"; // 猫 in UTF-8, code page 932
+    const std::string frame = "[_TITLE_](_URL_) by _AUTHOR_: _EXPLAIN_\n";
+    const auto withFrame = [&](const std::string& head, const std::string& line) {
+        return "top\n_HEAD_\n" + head + "\n_FRAME_\n" + line + "_FOOT_\nend\n";
+    };
+    const std::string t = kTemplate, links = kLinks;
+    const struct {
+        std::string data, templ, options; // options split at spaces
+        int status;
+        std::string places;
+    } cases[] = {
+        // Warnings: the build succeeds.
+        {"s1,u1,a1,d1\nonly,two\n\ns4,u4,a4\n", t, "", 0,
+         "links.csv:2: 警告, links.csv:3: 警告, links.csv:4: 警告"},
+        {std::string("s1,u1,a1,d1\ns2,u2,a2,d2\0s3,u3,a3,d3\n", 36), t, "", 0,
+         "links.csv:2:12: 警告"},
+        {std::string("s1,u1,a1,d1\r\n\0s2\n", 17), t, "", 0, "links.csv:2:1: 警告"},
+        {links, t + std::string("x\0y\n", 4), "", 0, "t.html:8:2: 警告"},
+        {links + nekoSjis + ",u,a,d\x80x\n", t, "", 0, "links.csv:3:9: 警告, links.csv:3:1: 注記"},
+        {neko + ",u,a,d\n", withFrame(nekoSjis + "<meta charset=\"Shift_JIS\">", frame), "", 0,
+         "links.csv:1:1: 警告"},
+        {links + "s3,u," + neko + ",d\n", withFrame("<meta charset=Shift_JIS>", frame), "", 0,
+         "links.csv:3:6: 警告"},
+        {links, withFrame(neko + "<meta charset=\"sjis\">", frame), "", 0, "t.html:3: 警告"},
+        {"\xEF\xBB\xBFs1,u1,a1,d1\n", t, "", 0, "links.csv:1:1: 警告"},
+        {links, withFrame("h", "_TITLE_ _URL_ _AUTHOR_\n"), "", 0, "t.html:4: 警告"},
+        {links, withFrame("h", "_TITLE_ _URL_ _TITLE_ _AUTHOR_ _EXPLAIN_\n"), "", 0,
+         "t.html:5:15: 警告"},
+        {links, withFrame("<h1>_TITLE_</h1>", frame) + "_URL_\n", "", 0,
+         "t.html:3:5: 警告, t.html:8:1: 警告"},
+        {links, t, "--author=", 0, "t.html: 警告"},
+        {links, t, "--url _TITLE_", 0, "t.html: 警告"},
+        {links, t, "--explain TITLE", 0, "t.html: 警告"},
+        {links, "_HEAD_\n_FRAME_\nh\n_FRAME_\n" + frame + "_FOOT_\nf\n", "", 0, "t.html:2: 警告"},
+        // Errors: the build fails. A missing file; missing markers, and lines almost markers.
+        {"", t, "", 1, "none.csv: エラー"},
+        {links, "top\nstart\n_FRAME_\n" + frame + "_FOOT_\nend\n", "", 1, "t.html:1: エラー"},
+        {links, "top\n_HEAD_\nh\n_FRAME_\n" + frame + "_FOOT_ \nend\n", "", 1,
+         "t.html:4: エラー, t.html:6: 注記"},
+        {links, "_HEAD_\nh\n\t_FRAME_\n" + frame + "_FOOT_\nf\n", "", 1,
+         "t.html:1: エラー, t.html:3: 注記"},
+        {links, "_HEAD_\nh\n_Frame_\n" + frame + "_FOOT_\nf\n", "", 1,
+         "t.html:1: エラー, t.html:3: 注記"},
+        {links, "_HEAD_\nh\n＿ＦＲＡＭＥ＿\n" + frame + "_FOOT_\nf\n", "", 1,
+         "t.html:1: エラー, t.html:3: 注記"},
+        {links,
+         "_HEAD_\nh\n\x81\x51\x82\x65\x82\x71\x82\x60\x82\x6C\x82\x64\x81\x51\n" + frame +
+             "_FOOT_\nf\n",
+         "", 1, "t.html:1: エラー, t.html:3: 注記"},
+        {links, "_HEAD_\nh\n<!-- _FRAME_ -->\n" + frame + "_FOOT_\nf\n", "", 1,
+         "t.html:1: エラー, t.html:3: 注記"},
+        {links, "_FRAME_\n_HEAD_\nh\n" + frame + "_FOOT_\nf\n", "", 1,
+         "t.html:2: エラー, t.html:1: 注記"},
+        {links, "_HEAD_\n_FRAME_\n" + frame + "_FOOT_\nf\n", "", 1,
+         "t.html:1: エラー, t.html:2: 注記"},
+        {links, "_HEAD_\nh\n_FRAME_\n" + frame + "_FOOT_\n", "", 1, "t.html:5: エラー"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.places);
+        data = c.data.empty() ? dir.Path("none.csv") : dir.Write("links.csv", c.data);
+        templ = dir.Write("t.html", c.templ);
+        std::vector<std::string> options;
+        std::istringstream words(c.options);
+        for (std::string word; words >> word;)
+            options.push_back(word);
+        const Result r = Check(options);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(Places(r.out), c.places) << r.out;
+    }
+}
+
+TEST_F(CheckTest, PastTenOfAKindTheRestAreCounted) {
+    // Twelve lines without a comma, each with a byte that is no character: two kinds of warning.
+    std::string lines;
+    for (int i = 0; i < 12; ++i)
+        lines += "\x80\n";
+    data = dir.Write("links.csv", lines);
+    const Result r = Check();
+    EXPECT_EQ(r.status, 0);
+    for (const char* kind : {"項目の足りない行", "不正なバイト"})
+        EXPECT_THAT(r.out, HasSubstr(data + ":11: 注記: ここから先の「" + kind +
+                                     "」の警告 2 件は表示を省きました\n"));
+    EXPECT_EQ(r.out.find(data + ":12:"), std::string::npos);
+    EXPECT_THAT(r.out, testing::EndsWith("件は表示を省きました\n"
+                                         "エラー 0 件, 警告 24 件\n"));
+}
+
+TEST_F(CheckTest, WordingOfTheExampleInTheReadme) {
+    data = dir.Write("links.csv",
+                     "Quorvane の部屋,https://quorvane.example/,管理人,リンク集を作る道具の話\n"
+                     "Example Garden,https://garden.example.com/,草花の写真と、季節の便り\n");
+    templ =
+        dir.Write("template.html",
+                  "<!-- everything above _HEAD_ is left out of the page -->\n_HEAD_\n"
+                  "<html><head><meta charset=\"UTF-8\"><title>リンク集</title></head><body>\n"
+                  "<ul>\n_FRAME_\n<li><a href=\"_URL_\">_TITLE_</a> (_AUTHOR_): _EXPLAIN_</li>\n"
+                  "_FOOT_ \n</ul>\n</body></html>\n");
+    const Result r = Check();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, data +
+                         ":2: 警告: カンマが 2 つしかありません: 「管理者」は空になり、"
+                         "2 つめのカンマより後ろが「サイト説明」になります\n" +
+                         templ +
+                         ":5: エラー: _FRAME_ の後ろに区切り行 _FOOT_ がありません: ビルドは"
+                         "「リストのインデックスが範囲を超えています (9)」で止まります\n" +
+                         templ +
+                         ":7: 注記: _FOOT_ の区切りになりません: 行末に空白があります\n"
+                         "エラー 1 件, 警告 1 件\n");
+}
+
+TEST_F(CheckTest, ErrorExactlyWhenTheBuildFails) {
+    // Every template of up to five lines made of the three markers and an ordinary line, and of
+    // the six-line ones (the shortest that build) those that begin with the head marker.
+    const char* const kinds[] = {"_HEAD_", "_FRAME_", "_FOOT_", "x"};
+    std::vector<std::string> templates = {""};
+    for (std::size_t begin = 0, length = 1; length <= 6; ++length) {
+        const std::size_t end = templates.size();
+        for (std::size_t t = begin; t < end; ++t)
+            for (const char* line : kinds)
+                if (length < 6 || templates[t].starts_with("_HEAD_\n"))
+                    templates.push_back(templates[t] + line + "\n");
+        begin = end;
+    }
+    int failing = 0;
+    for (const std::string& t : templates) {
+        templ = dir.Write("t.html", t);
+        const Result build = ToStdout();
+        const Result check = Check();
+        ASSERT_EQ(check.status, build.status) << t;
+        if (build.status != 0) {
+            ++failing;
+            // The failure the check announces is the build's own message.
+            const std::string message = build.err.substr(std::string("qvn-build: ").size());
+            ASSERT_THAT(check.out, HasSubstr("「" + message.substr(0, message.size() - 1) + "」"))
+                << t;
+        }
+    }
+    EXPECT_GT(failing, 0);
+    EXPECT_LT(failing, static_cast<int>(templates.size()));
+}
+
+TEST_F(CheckTest, BuildOfTheSameInputsIsUnchanged) {
+    // A byte order mark, a short line, an empty line, a NUL: the page the build has always made.
+    data =
+        dir.Write("links.csv", std::string("\xEF\xBB\xBFs1,u1\n\ns3,u3,a3,d3\0s4,u4,a4,d4\n", 38));
+    EXPECT_EQ(Check().status, 0);
+    EXPECT_EQ(dir.EntryCount(), 2); // the check writes nothing
+    const Result r = ToStdout();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "start\r\n[\xEF\xBB\xBFs1]() by : u1\r\n[]() by : \r\n[s3](u3) by a3: d3\r\nend\r\n");
+}
+
+TEST_F(CheckTest, WrongUsageShowsTheCheckForm) {
+    for (const std::vector<std::string>& extra :
+         {std::vector<std::string>{"--output", "-"}, std::vector<std::string>{"--check"}}) {
+        const Result r = Check(extra);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_THAT(r.err,
+                    HasSubstr("\nusage: qvn-build --check --data DATA --template TEMPLATE\n"));
+    }
+    EXPECT_EQ(QvnBuild({"--check=yes", "--data", data, "--template", templ}).status, 2);
+    EXPECT_EQ(QvnBuild({"--check", "--data", data}).err.find("qvn-build: missing --template\n"),
+              0u);
+}
+
+TEST(TextScan, FirstInvalidByteInEachEncoding) {
+    using qvn::cli::kNone;
+    const struct {
+        std::string text;
+        std::size_t utf8, cp932;
+    } cases[] = {
+        {"plain ASCII", kNone, kNone},
+        {"\xE3\x81\x82", kNone, 2},  // あ in UTF-8: E3 81 a pair, then a lead byte at the end
+        {"ab\x94\x4C", 2, kNone},    // 猫 in code page 932
+        {"\xEF\xBB\xBFx", kNone, 0}, // a byte order mark: EF BB is unassigned
+        {"\xC0\xAF", 0, kNone},      // an overlong "/"; two half-width kana
+        {"x\xED\xA0\x80", 1, 3},     // a surrogate; ED A0, then 80 alone
+        {"\xF4\x90\x80\x80", 0, 2},  // past U+10FFFF; F4 90, then 80 alone
+        {"ok\xE3\x81", 2, kNone},    // cut short
+        {"\xB1\x85\x40", 0, 1},      // a stray continuation; ｱ, then 85 40 is unassigned
+        {"\x83\x5C\x80", 0, 2},      // ソ, then 80 alone
+        {"\xA0 \xFD", 0, 0},         // bytes that are no character alone
+        {"12345678\x82", 8, 8},      // after a whole word of ASCII
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(qvn::cli::FirstInvalidUtf8(c.text), c.utf8);
+        EXPECT_EQ(qvn::cli::FirstInvalidCp932(c.text), c.cp932);
+    }
 }
 
 // --- The real binary. ---
