@@ -44,10 +44,13 @@ check() {
     fi
 }
 
-check "qvn-build " "--author --data --explain --help --output --template --title --url --version"
+check "qvn-build " "--author --check --data --explain --help --output --template --title --url --version"
 check "qvn-build --t" "--template --title"
 check "qvn-build --v" "--version"
-check "qvn-build --data links.csv --" "--author --explain --output --template --title --url"
+check "qvn-build --data links.csv --" "--author --check --explain --output --template --title --url"
+# A check writes no page: --check and --output rule each other out.
+check "qvn-build --check --data links.csv --" "--author --explain --template --title --url"
+check "qvn-build --output out.html --c" ""
 check "qvn-build --data=links.csv --d" ""
 check "qvn-build --output out.html --title T --url U --" "--author --data --explain --template"
 # A value is not an option, even when it looks like one.
