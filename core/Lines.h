@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -63,7 +64,8 @@ private:
     bool Fill();
 
     ByteSource& source_;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_; // not cleared first: only the bytes read are ever looked at
+    std::size_t size_ = 0;           // of buffer_
     std::size_t pos_ = 0;     // the first unread byte
     std::size_t end_ = 0;     // one past the last byte read
     bool sourceDone_ = false; // the source has nothing more
