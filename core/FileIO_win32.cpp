@@ -222,14 +222,17 @@ HANDLE CreateTemporary(const std::wstring& name, std::wstring& temp) {
 }
 
 // The file a save replaces: the final name behind links, and whether it exists. nullopt when it
-// may not be replaced: a folder, a read-only file, a device, a folder that does not exist.
+// may not be replaced: a folder, a read-only file, a device, a file open elsewhere without delete
+// sharing, a name in a folder that does not exist.
 struct Target {
     std::wstring name;
     bool exists;
 };
 
 std::optional<Target> FindTarget(const std::wstring& name) {
-    const Handle h(::CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES,
+    // Opened as replacing it needs, for deletion: a file that another program holds open without
+    // letting it go (a viewer, the data file being read) is refused now, before the page is made.
+    const Handle h(::CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES | DELETE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!h.valid()) {
