@@ -597,21 +597,21 @@ bool HasTemporaryFile(const TempDir& dir) {
 }
 
 #ifdef _WIN32
-// Ctrl+C as the counterpart of an interrupt signal. Ctrl+Break and a closed console take the same
-// handler; under Wine 8 a test process can send one event only (it joins a console once), and a
-// closed pseudo console sends none.
-TEST_F(BinaryTest, InterruptDuringTheWriteLeavesNoTemporaryFile) {
+// On a console: messages are shown in Unicode, and Ctrl+C during the write leaves no temporary
+// file. Ctrl+Break and a closed console take the same handler as Ctrl+C; under Wine 8 a test can
+// send one event only, and a closed pseudo console sends none.
+TEST_F(BinaryTest, OnAConsoleMessagesAreUnicodeAndCtrlCLeavesNoTemporaryFile) {
     const std::string templ = Example("template-utf8.html");
     const std::string page = dir.Write("page.html", "old\r\n");
-    // The data comes through a pipe, in part, and then stops: qvn-build waits for the rest
-    // with its temporary file open.
+    // The data comes through a pipe, in part, and then stops: qvn-build waits for the rest with
+    // its temporary file open.
     const std::wstring pipeName =
         L"\\\\.\\pipe\\qvn-build-test-" + std::to_wstring(::GetCurrentProcessId());
     const HANDLE pipe = ::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_OUTBOUND,
                                            PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     test::PseudoConsole console;
-    const test::Process process =
+    const test::Process writing =
         console.Start(test::CommandLine(exe, {L"--data", pipeName, L"--template", test::Wide(templ),
                                               L"--output", test::Wide(page)}));
     // Returns once qvn-build has opened the pipe.
@@ -621,12 +621,24 @@ TEST_F(BinaryTest, InterruptDuringTheWriteLeavesNoTemporaryFile) {
     for (int waited = 0; !HasTemporaryFile(dir) && waited < 1000; ++waited)
         ::Sleep(10);
     EXPECT_TRUE(HasTemporaryFile(dir));
-    EXPECT_TRUE(console.Signal(CTRL_C_EVENT, process));
-    const DWORD status = process.Wait(10000);
+    ASSERT_TRUE(console.Join(writing));
+
+    // A failed build on the same console. Written as UTF-16, its message shows whatever the
+    // console's code page.
+    const HANDLE screen = console.Output();
+    EXPECT_EQ(test::Run(test::CommandLine(exe, {L"--data", test::Wide("無い.csv"), L"--template",
+                                                L"t", L"--output", L"-"}),
+                        screen, screen),
+              1u);
+    ::CloseHandle(screen);
+
+    EXPECT_TRUE(console.Signal(CTRL_C_EVENT));
+    const DWORD status = writing.Wait(10000);
     ::CloseHandle(pipe);
     EXPECT_EQ(status, static_cast<DWORD>(STATUS_CONTROL_C_EXIT));
     EXPECT_FALSE(HasTemporaryFile(dir));
     EXPECT_EQ(dir.Read("page.html"), "old\r\n");
+    EXPECT_THAT(console.Close(), HasSubstr("qvn-build: ファイル 無い.csv は開けません."));
 }
 #else
 TEST_F(BinaryTest, FileSizeLimitFailsTheWriteAndLeavesNoTemporaryFile) {

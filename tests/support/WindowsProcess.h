@@ -1,5 +1,5 @@
 // Running a program on Windows for the tests: its command line quoted as the C runtime reads it,
-// its standard handles chosen by the test, or a pseudo console to send it Ctrl+C through.
+// its standard handles chosen by the test, or a pseudo console.
 #pragma once
 
 #include <stdexcept>
@@ -95,8 +95,9 @@ inline DWORD Run(const std::wstring& commandLine, HANDLE out, HANDLE err) {
     return process.Wait(60000);
 }
 
-// A console without a window: a program started on it is attached to it, and Ctrl+C reaches it
-// as it would from a console window.
+// A console without a window: a program started on it, or from a test that has joined it, writes
+// to it as to a console window, and Ctrl+C reaches it as it would there. What is written comes
+// back as the terminal text the console host makes of it.
 class PseudoConsole {
 public:
     PseudoConsole() {
@@ -139,21 +140,30 @@ public:
         return process;
     }
 
-    // Sends CTRL_C_EVENT or CTRL_BREAK_EVENT to every program on the console, as the keys would.
-    // The test joins the console for it and ignores the event itself. (Wine 8 sends it the first
-    // time a process joins a console only.)
-    bool Signal(DWORD event, const Process& onConsole) {
-        // For good: the event may reach this process after it has left the console again.
+    // Joins this process to the console of a program started on it, for good: to open the
+    // console's output, and to send Ctrl+C. The event reaches this process too, which ignores it.
+    // (Wine 8 lets a process join a console once only.)
+    bool Join(const Process& onConsole) {
         static const bool ignoring = ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
         ::FreeConsole();
-        const bool sent =
-            ignoring && ::AttachConsole(onConsole.Id()) && ::GenerateConsoleCtrlEvent(event, 0);
-        ::FreeConsole();
-        return sent;
+        joined_ = ignoring && ::AttachConsole(onConsole.Id());
+        return joined_;
     }
+    // The console's screen, as a handle a program started from here inherits.
+    HANDLE Output() const {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        return ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                             nullptr);
+    }
+    // Sends CTRL_C_EVENT or CTRL_BREAK_EVENT to every program on the console, as the keys would.
+    bool Signal(DWORD event) const { return joined_ && ::GenerateConsoleCtrlEvent(event, 0); }
 
     // Closes the console and returns what was written on it.
     const std::string& Close() {
+        if (joined_)
+            ::FreeConsole();
+        joined_ = false;
         if (console_) {
             ::ClosePseudoConsole(console_);
             console_ = nullptr;
@@ -164,6 +174,7 @@ public:
 
 private:
     HPCON console_ = nullptr;
+    bool joined_ = false;
     HANDLE input_ = nullptr;
     HANDLE output_ = nullptr;
     std::thread reader_;
