@@ -70,8 +70,9 @@ void WriteMessages(const std::string& utf8) {
 
 int wmain(int argc, wchar_t** argv) {
     qvn::RemoveTemporaryFilesOnInterrupt();
-    // The page goes out as it is: no LF made CR LF on the way.
-    _setmode(_fileno(stdout), _O_BINARY);
+    // The page goes out as it is: no LF made CR LF on the way. (No standard output, no number.)
+    if (const int out = _fileno(stdout); out >= 0)
+        _setmode(out, _O_BINARY);
     std::ios::sync_with_stdio(false);
 
     std::vector<std::string> args;
