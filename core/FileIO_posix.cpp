@@ -1,20 +1,17 @@
 // POSIX file access for the core.
-#include "FileIO.h"
-
+#include "BackgroundWriter.h"
 #include "Errors.h"
+#include "FileIO.h"
 
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <condition_variable>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <mutex>
 #include <ostream>
 #include <random>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -97,93 +94,6 @@ void WriteAll(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
 }
-
-// Writes blocks to a file on a second thread, so that the next block is made while the last one
-// is copied to the kernel. Write-back to disk starts every few MiB while the file is still being
-// made, so that the closing fsync has little left to wait for. Three buffers go round: the one
-// being filled, the one waiting and the one being written.
-class BackgroundWriter {
-public:
-    explicit BackgroundWriter(int fd) : fd_(fd), thread_([this] { Run(); }) {}
-    // Without Finish (the file is being given up), stops without writing what still waits.
-    ~BackgroundWriter() {
-        if (!thread_.joinable())
-            return;
-        {
-            const std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-    BackgroundWriter(const BackgroundWriter&) = delete;
-    BackgroundWriter& operator=(const BackgroundWriter&) = delete;
-
-    // Takes the block's bytes and leaves it empty. WriteError when an earlier write failed.
-    void Write(std::string& block) {
-        std::unique_lock lock(mutex_);
-        wake_.wait(lock, [this] { return !waiting_ || failed_; });
-        if (failed_)
-            throw WriteError();
-        next_.swap(block);
-        waiting_ = true;
-        wake_.notify_all();
-    }
-
-    // Writes what is left and ends the thread. WriteError when a write failed.
-    void Finish() {
-        {
-            const std::lock_guard lock(mutex_);
-            finishing_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-        if (failed_)
-            throw WriteError();
-    }
-
-private:
-    void Run() {
-        std::string block;
-        off_t written = 0;
-        off_t started = 0;
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return waiting_ || finishing_ || stop_; });
-            if (!waiting_ || stop_)
-                return; // all written, or given up
-            block.swap(next_);
-            waiting_ = false;
-            wake_.notify_all();
-            lock.unlock();
-            try {
-                WriteAll(fd_, block);
-            } catch (const WriteError&) {
-                lock.lock();
-                failed_ = true;
-                wake_.notify_all();
-                return;
-            }
-            written += static_cast<off_t>(block.size());
-            block.clear();
-            if (written - started >= kWritebackStep) {
-                ::sync_file_range(fd_, started, written - started, SYNC_FILE_RANGE_WRITE);
-                started = written;
-            }
-            lock.lock();
-        }
-    }
-
-    const int fd_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::string next_;       // the block waiting to be written
-    bool waiting_ = false;   // next_ holds a block
-    bool finishing_ = false; // no more blocks come: write what waits, then end
-    bool stop_ = false;      // end now
-    bool failed_ = false;    // a write failed: the thread has ended
-    std::thread thread_;     // last: starts once everything above is in place
-};
 
 // The temporary file being written, for the interrupt handler: its name is in place before the
 // flag says so, and the flag is cleared only once the file is gone or renamed.
@@ -271,7 +181,18 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
 
     try {
         {
-            BackgroundWriter writer(fd.get());
+            // Write-back to disk starts every few MiB while the file is still being made, so
+            // that the closing fsync has little left to wait for.
+            off_t written = 0;
+            off_t started = 0;
+            BackgroundWriter writer([&written, &started, fd = fd.get()](std::string_view bytes) {
+                WriteAll(fd, bytes);
+                written += static_cast<off_t>(bytes.size());
+                if (written - started >= kWritebackStep) {
+                    ::sync_file_range(fd, started, written - started, SYNC_FILE_RANGE_WRITE);
+                    started = written;
+                }
+            });
             produce([&writer](std::string& bytes) { writer.Write(bytes); });
             writer.Finish();
         }

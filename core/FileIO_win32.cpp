@@ -4,18 +4,17 @@
 // so no other program writes them meanwhile; a page is written to a temporary file beside the
 // target and put in its place with ReplaceFileW, which keeps the target's attributes and
 // security, or with MoveFileExW for a new file.
+#include "BackgroundWriter.h"
 #include "Errors.h"
 #include "FileIO.h"
 
 #include <algorithm>
 #include <climits>
-#include <condition_variable>
 #include <iterator>
 #include <mutex>
 #include <optional>
 #include <ostream>
 #include <random>
-#include <thread>
 #include <windows.h>
 
 // windows.h names ReplaceFileW ReplaceFile too; here ReplaceFile is the core's.
@@ -102,81 +101,6 @@ void WriteAll(HANDLE file, std::string_view bytes) {
         bytes.remove_prefix(written);
     }
 }
-
-// Writes blocks to a file on a second thread, so that the next block is made while the last one
-// is copied to the system. Three buffers go round: the one being filled, the one waiting and the
-// one being written.
-class BackgroundWriter {
-public:
-    explicit BackgroundWriter(HANDLE file) : file_(file), thread_([this] { Run(); }) {}
-    // Stops without writing what still waits: after Finish nothing does.
-    ~BackgroundWriter() {
-        {
-            const std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-    BackgroundWriter(const BackgroundWriter&) = delete;
-    BackgroundWriter& operator=(const BackgroundWriter&) = delete;
-
-    // Takes the block's bytes and leaves it empty. WriteError when an earlier write failed.
-    void Write(std::string& block) {
-        std::unique_lock lock(mutex_);
-        wake_.wait(lock, [this] { return !waiting_ || failed_; });
-        if (failed_)
-            throw WriteError();
-        next_.swap(block);
-        waiting_ = true;
-        wake_.notify_all();
-    }
-
-    // Waits until every block is written. WriteError when a write failed.
-    void Finish() {
-        std::unique_lock lock(mutex_);
-        wake_.wait(lock, [this] { return (!waiting_ && !writing_) || failed_; });
-        if (failed_)
-            throw WriteError();
-    }
-
-private:
-    void Run() {
-        std::string block;
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return waiting_ || stop_; });
-            if (stop_)
-                return;
-            block.swap(next_);
-            waiting_ = false;
-            writing_ = true;
-            wake_.notify_all();
-            lock.unlock();
-            bool ok = true;
-            try {
-                WriteAll(file_, block);
-            } catch (const WriteError&) {
-                ok = false;
-            }
-            block.clear();
-            lock.lock();
-            writing_ = false;
-            failed_ = failed_ || !ok;
-            wake_.notify_all();
-        }
-    }
-
-    const HANDLE file_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::string next_;     // the block waiting to be written
-    bool waiting_ = false; // next_ holds a block
-    bool writing_ = false; // the thread is writing one
-    bool failed_ = false;  // a write failed: nothing more is written
-    bool stop_ = false;
-    std::thread thread_; // last: starts once everything above is in place
-};
 
 // The temporary file being written, for the console's interrupt handler, which runs on a thread
 // of its own. The lock is held while the file is given its final name, so that the handler
@@ -321,7 +245,8 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
 
     try {
         {
-            BackgroundWriter writer(file.get());
+            BackgroundWriter writer(
+                [handle = file.get()](std::string_view bytes) { WriteAll(handle, bytes); });
             produce([&writer](std::string& bytes) { writer.Write(bytes); });
             writer.Finish();
         }
