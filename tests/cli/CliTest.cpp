@@ -433,7 +433,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          "links.csv:2:12: 警告"},
         {std::string("s1,u1,a1,d1\r\n\0s2\n", 17), t, "", 0, "links.csv:2:1: 警告"},
         {links, t + std::string("x\0y\n", 4), "", 0, "t.html:8:2: 警告"},
-        {links + nekoSjis + ",u,a,d\x80x\n", t, "", 0, "links.csv:3:9: 警告, links.csv:3:1: 注記"},
+        {links + nekoSjis + ",u,a,d\xFDx\n", t, "", 0, "links.csv:3:9: 警告, links.csv:3:1: 注記"},
         {neko + ",u,a,d\n", withFrame(nekoSjis + "<meta charset=\"Shift_JIS\">", frame), "", 0,
          "links.csv:1:1: 警告"},
         {links + "s3,u," + neko + ",d\n", withFrame("<meta charset=Shift_JIS>", frame), "", 0,
@@ -491,10 +491,11 @@ TEST_F(CheckTest, PastTenOfAKindTheRestAreCounted) {
     // Twelve lines without a comma, each with a byte that is no character: two kinds of warning.
     std::string lines;
     for (int i = 0; i < 12; ++i)
-        lines += "\x80\n";
+        lines += "\xFD\n";
     data = dir.Write("links.csv", lines);
     const Result r = Check();
     EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.out, HasSubstr(data + ":1: 警告: カンマがありません"));
     for (const char* kind : {"項目の足りない行", "不正なバイト"})
         EXPECT_THAT(r.out, HasSubstr(data + ":11: 注記: ここから先の「" + kind +
                                      "」の警告 2 件は表示を省きました\n"));
@@ -590,17 +591,18 @@ TEST(TextScan, FirstInvalidByteInEachEncoding) {
         std::size_t utf8, cp932;
     } cases[] = {
         {"plain ASCII", kNone, kNone},
-        {"\xE3\x81\x82", kNone, 2},  // あ in UTF-8: E3 81 a pair, then a lead byte at the end
-        {"ab\x94\x4C", 2, kNone},    // 猫 in code page 932
-        {"\xEF\xBB\xBFx", kNone, 0}, // a byte order mark: EF BB is unassigned
-        {"\xC0\xAF", 0, kNone},      // an overlong "/"; two half-width kana
-        {"x\xED\xA0\x80", 1, 3},     // a surrogate; ED A0, then 80 alone
-        {"\xF4\x90\x80\x80", 0, 2},  // past U+10FFFF; F4 90, then 80 alone
-        {"ok\xE3\x81", 2, kNone},    // cut short
-        {"\xB1\x85\x40", 0, 1},      // a stray continuation; ｱ, then 85 40 is unassigned
-        {"\x83\x5C\x80", 0, 2},      // ソ, then 80 alone
-        {"\xA0 \xFD", 0, 0},         // bytes that are no character alone
-        {"12345678\x82", 8, 8},      // after a whole word of ASCII
+        {"\xE3\x81\x82", kNone, 2},     // あ in UTF-8: E3 81 a pair, then a lead byte at the end
+        {"ab\x94\x4C", 2, kNone},       // 猫 in code page 932
+        {"\xEF\xBB\xBFx", kNone, 0},    // a byte order mark: EF BB is unassigned
+        {"\xC0\xAF", 0, kNone},         // an overlong "/"; two half-width kana
+        {"x\xED\xA0\xBD", 1, kNone},    // a surrogate; ED A0, then ｽ
+        {"\xF4\x90\xBF\xBF", 0, kNone}, // past U+10FFFF; F4 90 (user-defined), ｿ ｿ
+        {"\xF0\x90\xBF\xBF", kNone, kNone}, // U+10FFF: four bytes from F0 on
+        {"ok\xE3\x81", 2, kNone},           // cut short
+        {"\xB1\x85\x40", 0, 1},             // a stray continuation; ｱ, then 85 40 is unassigned
+        {"\x83\x5C\xFD", 0, 2},             // ソ, then FD alone
+        {"\xA0 \xFD", 0, 0},                // bytes that are no character alone
+        {"12345678\x82", 8, 8},             // after a whole word of ASCII
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
