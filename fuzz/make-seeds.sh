@@ -16,14 +16,14 @@ done
 seed() { printf '%b' "$3" >"$corpus/$1/seed-$2"; }
 
 # --- lines: two control bytes, then the text ---
-# Byte 0: steps of 1..whole (bits 0-2), a long line across the reader's block edge (bits 3-5: 5 LF,
-# 6 run on, 7 CR), text bytes before the edge (bits 6-7). Byte 1, bit 0: save and load again.
+# Byte 0: steps of 1..all (bits 0-2), a long line across the reader's block edge (bits 3-6: 13 LF,
+# 14 run on, 15 CR). Byte 1: save and load again (bit 0), text bytes before the edge (bits 1-2).
 line_cases=(
     'a\r\nb' 'a\r\n\r\nb' 'a\n\rb' 'a\rb' 'a\nb\n' 'a\n\nb\r\rc' '\r\r\n\n' 'a\r\nb\r\n\r\n' 'a\r\r\nb' 'ab\r' '\n'
     '\r\n\n' '' ' \t x \t' 'a\x00b\r\nc' 'a\r\n\x00b' 'ab\r\x00\nc' '\x00abc'
     '\xef\xbb\xbfhead\r\n\x83\x5c\x83\x74\x83\x67 \x83\x5f\x81\x5c\n\xff\x80'
 )
-controls=('\x00\x01' '\x01\x00' '\x2a\x01' '\x6b\x00' '\xf4\x01' '\x3f\x00' '\x78\x01')
+controls=('\x00\x01' '\x01\x00' '\x6a\x01' '\x6b\x02' '\x74\x07' '\x7f\x00' '\x78\x03')
 i=0
 for c in "${line_cases[@]}"; do
     seed lines "case$i" "${controls[$((i % ${#controls[@]}))]}$c"
