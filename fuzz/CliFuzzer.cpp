@@ -261,7 +261,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ostringstream out, err;
     const int status = RunIn(dir, args, out, err);
     const auto after = Snapshot(dir);
-    QVN_CHECK(!HoldsTemporaryFile(dir));
+    const Request request = Read(args);
+    const auto output = request.values.find("output");
+    QVN_CHECK(!HoldsTemporaryFile(dir, output == request.values.end() ? "" : output->second));
     const std::string o = out.str();
     const std::string e = err.str();
 
@@ -298,7 +300,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // What the arguments asked for.
-    const Request request = Read(args);
     switch (request.kind) {
     case Request::kUsage:
         QVN_CHECK(status == 2);

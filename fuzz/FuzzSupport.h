@@ -2,6 +2,7 @@
 // files a target writes, and the cutting of one input into several parts.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -77,11 +78,18 @@ inline std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Whether the folder holds a temporary file of a save (".qvn-" and eight characters), anywhere
-// below it: a save leaves none behind, whether it succeeds or fails.
-inline bool HoldsTemporaryFile(const std::string& dir) {
+// Whether the folder holds a temporary file of a save (".qvn-" and eight letters or digits)
+// anywhere below it, other than `page` (a name relative to the folder, which the save was asked
+// to write and so may look like one): a save leaves none behind, whether it succeeds or fails.
+inline bool HoldsTemporaryFile(const std::string& dir, std::string_view page = {}) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
-        if (entry.path().filename().string().starts_with(".qvn-"))
+        const std::string name = entry.path().filename().string();
+        if (name.size() != 13 || !name.starts_with(".qvn-") ||
+            entry.path().lexically_relative(dir) == page)
+            continue;
+        if (std::all_of(name.begin() + 5, name.end(), [](char c) {
+                return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+            }))
             return true;
     }
     return false;

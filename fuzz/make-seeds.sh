@@ -102,6 +102,7 @@ cli_cases=(
     "$(args --title --help --data t.html --template t.html --output - --url=--version)"
     "$(args --data links.csv --template t.html --output links.csv)"
     "$(args --data links.csv --template t.html --output ro.html)"
+    "$(args --data links.csv --template t.html --output .qvn-abcdefgh)"
     "$(args --data links.csv --template t.html --output loop)"
     "$(args --data links.csv --template t.html --output dir)"
     "$(args --data links.csv --template page.html --output -)"
