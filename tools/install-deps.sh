@@ -9,6 +9,9 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libjpeg-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev time
+    # fuzzing: clang with libFuzzer and the sanitizers' runtimes (libclang-rt-dev is the release's
+    # default version of them, libclang-rt-14-dev on Debian 12)
+    clang libclang-rt-dev
     # the windows: Japanese and condensed fonts, the help viewer, a virtual display for tests
     fonts-ipafont-gothic fonts-dejavu-core fonts-dejavu-extra xdg-utils
     xvfb xauth xdotool
