@@ -2,6 +2,8 @@
 #include "Codec.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <iconv.h>
 #include <stdexcept>
 
@@ -111,6 +113,55 @@ std::string Utf8ToCp932(std::string_view utf8) {
         utf8.remove_prefix(skip);
     }
     return out;
+}
+
+Utf8Kind ClassifyUtf8(std::string_view bytes) noexcept {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    bool wide = false;
+    while (p != end) {
+        // Most link data is ASCII: eight bytes at a time while they are.
+        if (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            if ((word & 0x8080808080808080u) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        wide = true;
+        // The second byte's range is narrower after some leads: that is what rules out overlong
+        // forms (E0, F0), surrogates (ED) and code points above U+10FFFF (F4).
+        std::ptrdiff_t length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : low;
+            high = lead == 0xED ? 0x9F : high;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : low;
+            high = lead == 0xF4 ? 0x8F : high;
+        } else {
+            return Utf8Kind::NotUtf8; // a trail byte, C0, C1 or F5 to FF
+        }
+        if (end - p < length || p[1] < low || p[1] > high)
+            return Utf8Kind::NotUtf8;
+        for (std::ptrdiff_t i = 2; i < length; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return Utf8Kind::NotUtf8;
+        }
+        p += length;
+    }
+    return wide ? Utf8Kind::Utf8 : Utf8Kind::Ascii;
 }
 
 std::string WithFullStop(std::string_view message) {
