@@ -9,8 +9,9 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libjpeg-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev time
-    # the windows: Japanese and condensed fonts, the help viewer, a virtual display for tests
-    fonts-ipafont-gothic fonts-dejavu-core fonts-dejavu-extra xdg-utils
+    # the windows: Japanese and condensed fonts, Qt's own texts in Japanese, the desktop's
+    # browser for web links, a virtual display for tests
+    fonts-ipafont-gothic fonts-dejavu-core fonts-dejavu-extra qt6-translations-l10n xdg-utils
     xvfb xauth xdotool
 )
 
