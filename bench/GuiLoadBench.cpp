@@ -1,7 +1,7 @@
 // Times the link list window's "読み込み" command on one data file, in the real application on
 // the platform Qt is given (offscreen for the figures), and reports the process's peak memory:
 //
-//   qvn-gui-load-bench [--twice] DATA
+//   qvn-gui-load-bench [--twice] [--save TEMPLATE PAGE] DATA
 //
 // The application and its windows are built as qvn1 builds them and the link list window is
 // shown. Then, each in milliseconds of wall time:
@@ -10,8 +10,13 @@
 //   reload    with --twice, the same click again, with the first load's lists still held
 //   last row  scrolling to the last row and painting it
 //   first row scrolling back to the first row and painting it
-// and finally the peak resident set of the process (KiB) and the data file's size (bytes).
+//   save      with --save, "編集/出力" in the main window with TEMPLATE, saving to PAGE, from the
+//             click to the confirmation (closed at once)
+// and finally the peak resident set of the process (KiB) and the data file's size (bytes). With
+// --save, also the resident set before the save and the peak during it (KiB): the peak is reset
+// just before the click, through /proc/self/clear_refs.
 // Output is one line of key=value pairs for the driver script.
+#include "FileDialog.h"
 #include "Forms.h"
 #include "UList.h"
 #include "UMain1.h"
@@ -22,9 +27,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <sys/resource.h>
 
 namespace {
@@ -47,19 +55,49 @@ long PeakKiB() {
     return usage.ru_maxrss;
 }
 
+// A line "Key:   N kB" of /proc/self/status, in KiB.
+long StatusKiB(const std::string& key) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with(key + ":"))
+            return std::stol(line.substr(key.size() + 1));
+    return -1;
+}
+
+// Starts counting the peak resident set afresh from the current one.
+void ResetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// Closes the next modal window (the confirmation) as soon as it shows.
+void CloseNextModal() {
+    QTimer::singleShot(0, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+        else
+            CloseNextModal();
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     bool twice = false;
     const char* data = nullptr;
+    const char* templ = nullptr;
+    const char* page = nullptr;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--twice") == 0)
+        if (std::strcmp(argv[i], "--twice") == 0) {
             twice = true;
-        else
+        } else if (std::strcmp(argv[i], "--save") == 0 && i + 2 < argc) {
+            templ = argv[++i];
+            page = argv[++i];
+        } else {
             data = argv[i];
+        }
     }
     if (!data) {
-        std::fprintf(stderr, "usage: qvn-gui-load-bench [--twice] DATA\n");
+        std::fprintf(stderr, "usage: qvn-gui-load-bench [--twice] [--save TEMPLATE PAGE] DATA\n");
         return 2;
     }
     if (!std::filesystem::is_regular_file(data)) {
@@ -103,10 +141,31 @@ int main(int argc, char** argv) {
     Settle(grid);
     const double firstMs = Milliseconds(clock);
 
+    const long peakKiB = PeakKiB();
+
+    double saveMs = 0;
+    long beforeSaveKiB = 0;
+    long saveKiB = 0;
+    if (templ) {
+        TfrmMain& main = *forms.frmMain;
+        main.findChild<QLineEdit*>(QStringLiteral("edPath"))
+            ->setText(QString::fromLocal8Bit(templ));
+        qvn::ui::FileDialog::SetNextFileName(QString::fromLocal8Bit(page));
+        CloseNextModal();
+        beforeSaveKiB = StatusKiB("VmRSS");
+        ResetPeak();
+        clock.restart();
+        main.findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+        saveMs = Milliseconds(clock);
+        saveKiB = StatusKiB("VmHWM");
+    }
+
     std::printf("rows=%d load_ms=%.1f reload_ms=%.1f last_row_ms=%.2f first_row_ms=%.2f "
-                "idle_kib=%ld peak_kib=%ld file_bytes=%lld\n",
-                rows, loadMs, reloadMs, lastMs, firstMs, idleKiB, PeakKiB(),
-                static_cast<long long>(std::filesystem::file_size(data)));
+                "idle_kib=%ld peak_kib=%ld file_bytes=%lld save_ms=%.1f before_save_kib=%ld "
+                "save_peak_kib=%ld\n",
+                rows, loadMs, reloadMs, lastMs, firstMs, idleKiB, peakKiB,
+                static_cast<long long>(std::filesystem::file_size(data)), saveMs, beforeSaveKiB,
+                saveKiB);
     delete forms.frmMain;
     return rows > 1 ? 0 : 1;
 }

@@ -8,15 +8,17 @@
 # the windows), WORK_DIR ${TMPDIR:-/tmp}/qvn-bench (about 0.7 GB for a million records),
 # 5 repetitions, RECORDS 10000 100000 1000000.
 #
-# For every size, each repetition runs three jobs, one after another, each with its output file
+# For every size, each repetition runs four jobs, one after another, each with its output file
 # removed and the disk synced beforehand and the inputs in the page cache (warm cache):
 #   qvn-build     qvn-build --data DATA --template TEMPLATE --output PAGE (its save is durable:
 #                 the page is fsynced before it replaces the old one)
 #   floor         cat DATA TEMPLATE > /dev/null, then write as many zero bytes as the page holds
 #   floor+fsync   the same, the written file fsynced (dd conv=fsync)
-# Wall times are medians over the repetitions; peak memory is qvn-build's largest resident set
-# (GNU time's %M). Goals at a million records: wall time within 2 x the floor, peak memory below
-# 2.5 x (data file + page).
+#   check         qvn-build --check --data DATA --template TEMPLATE (reads both, writes no page;
+#                 the generated inputs are clean, so it must print nothing and exit 0)
+# Wall times are medians over the repetitions; peak memory is the largest resident set (GNU
+# time's %M). Goals at a million records: wall time within 2 x the floor, peak memory below
+# 2.5 x (data file + page); the check no slower than the build, its memory flat.
 set -euo pipefail
 
 build=$(cd "$(dirname "$0")/.." && pwd)/build-bench
@@ -45,8 +47,9 @@ measure() {
 fresh() { rm -f "$1"; sync; }
 
 echo "qvn-build $("$qvn" --version | cut -d' ' -f2), $(nproc) CPU, kernel $(uname -r), $reps repetitions, load $(cut -d' ' -f1-3 /proc/loadavg), work folder $work"
-printf '%9s %9s %9s | %9s %9s %9s | %7s %7s | %8s %8s %6s\n' records "data MB" "page MB" \
-    "qvn s" "floor s" "+fsync s" "x floor" "x fsync" "peak MB" "goal MB" "x in"
+printf '%9s %9s %9s | %9s %9s %9s | %7s %7s | %8s %8s %6s | %8s %6s %8s\n' records "data MB" \
+    "page MB" "qvn s" "floor s" "+fsync s" "x floor" "x fsync" "peak MB" "goal MB" "x in" \
+    "check s" "x qvn" "check MB"
 for n in "${sizes[@]}"; do
     data=$work/links-$n.csv template=$work/template.html page=$work/page-$n.html floor=$work/floor.bin
     [ -s "$data" ] || "$gen" "$n" "$data" "$template"
@@ -55,8 +58,11 @@ for n in "${sizes[@]}"; do
     cat "$data" "$template" > /dev/null # warm the cache, and the binary
     "$qvn" --data "$data" --template "$template" --output "$page"
     size=$(stat -c %s "$page")
+    findings=$("$qvn" --check --data "$data" --template "$template") ||
+        { echo "the check failed on generated inputs:" >&2; echo "$findings" >&2; exit 1; }
+    [ -z "$findings" ] || { echo "the check reported on generated inputs:" >&2; echo "$findings" >&2; exit 1; }
 
-    q=() f=() s=() peaks=()
+    q=() f=() s=() peaks=() c=() cpeaks=()
     for ((r = 0; r < reps; r++)); do
         fresh "$page"
         measure "$qvn" --data "$data" --template "$template" --output "$page"
@@ -72,15 +78,21 @@ for n in "${sizes[@]}"; do
         measure sh -c 'cat "$1" "$2" > /dev/null && dd if=/dev/zero of="$3" bs=1M count="$4" iflag=count_bytes conv=fsync status=none' \
             sh "$data" "$template" "$floor" "$size"
         s+=("$wall")
+
+        measure "$qvn" --check --data "$data" --template "$template"
+        c+=("$wall") cpeaks+=("$peak")
     done
     rm -f "$floor"
 
     awk -v n="$n" -v d="$(stat -c %s "$data")" -v p="$size" -v q="$(median "${q[@]}")" \
-        -v f="$(median "${f[@]}")" -v s="$(median "${s[@]}")" -v m="$(median "${peaks[@]}")" '
+        -v f="$(median "${f[@]}")" -v s="$(median "${s[@]}")" -v m="$(median "${peaks[@]}")" \
+        -v c="$(median "${c[@]}")" -v cm="$(median "${cpeaks[@]}")" '
         BEGIN {
             mb = 1000000; peak = m * 1024 / mb; inout = (d + p) / mb
-            printf "%9d %9.1f %9.1f | %9.3f %9.3f %9.3f | %7.2f %7.2f | %8.1f %8.1f %6.2f\n",
-                n, d / mb, p / mb, q, f, s, q / f, q / s, peak, 2.5 * inout, peak / inout
+            printf "%9d %9.1f %9.1f | %9.3f %9.3f %9.3f | %7.2f %7.2f | %8.1f %8.1f %6.2f | %8.3f %6.2f %8.1f\n",
+                n, d / mb, p / mb, q, f, s, q / f, q / s, peak, 2.5 * inout, peak / inout,
+                c, c / q, cm * 1024 / mb
         }'
 done
-echo "x floor, x fsync: qvn-build's time over the floor's; x in: peak memory over data + page."
+echo "x floor, x fsync: qvn-build's time over the floor's; x in: peak memory over data + page;"
+echo "x qvn: the check's time over the build's."

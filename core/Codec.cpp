@@ -1,70 +1,12 @@
-// Code page 932 <-> UTF-8 through glibc iconv.
+// The parts of the codec that are the same on every platform: character lengths, the UTF-8
+// check and the error-box full stop.
 #include "Codec.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <iconv.h>
-#include <stdexcept>
 
 namespace qvn {
 namespace {
-
-// One iconv conversion descriptor, opened per call: conversions are short and rare enough that
-// caching buys nothing, and a fresh descriptor carries no shift state over from a failed call.
-class Iconv {
-public:
-    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1))
-            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
-    }
-    ~Iconv() { iconv_close(cd_); }
-    Iconv(const Iconv&) = delete;
-    Iconv& operator=(const Iconv&) = delete;
-
-    // Converts as much of in as it can, appending to out and advancing in. Returns 0 when all of
-    // in is converted, else the errno that stopped it (EILSEQ, EINVAL).
-    int Convert(std::string_view& in, std::string& out) {
-        char buf[4096];
-        while (!in.empty()) {
-            char* src = const_cast<char*>(in.data());
-            std::size_t srcLeft = in.size();
-            char* dst = buf;
-            std::size_t dstLeft = sizeof buf;
-            std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-            int err = rc == static_cast<std::size_t>(-1) ? errno : 0;
-            out.append(buf, static_cast<std::size_t>(dst - buf));
-            in.remove_prefix(in.size() - srcLeft);
-            if (err != 0 && err != E2BIG)
-                return err;
-        }
-        return 0;
-    }
-
-private:
-    iconv_t cd_;
-};
-
-std::optional<std::string> ConvertExact(const char* to, const char* from, std::string_view in) {
-    Iconv cd(to, from);
-    std::string out;
-    out.reserve(in.size() * 3 / 2);
-    if (cd.Convert(in, out) != 0)
-        return std::nullopt;
-    return out;
-}
-
-// Length in bytes of the UTF-8 sequence that starts with b (1 for a stray byte), so that an
-// unmappable character is replaced whole.
-std::size_t Utf8SequenceLength(unsigned char b) {
-    if (b >= 0xF0 && b <= 0xF4)
-        return 4;
-    if (b >= 0xE0)
-        return b <= 0xEF ? 3 : 1;
-    if (b >= 0xC2)
-        return 2;
-    return 1;
-}
 
 bool IsCp932TrailByte(unsigned char b) {
     return b >= 0x40 && b <= 0xFC && b != 0x7F;
@@ -72,47 +14,27 @@ bool IsCp932TrailByte(unsigned char b) {
 
 } // namespace
 
-std::optional<std::string> Cp932ToUtf8Exact(std::string_view cp932) {
-    return ConvertExact("UTF-8", "CP932", cp932);
+std::size_t Cp932CharLength(std::string_view cp932) {
+    const bool pair = IsCp932LeadByte(static_cast<unsigned char>(cp932[0])) && cp932.size() >= 2 &&
+                      IsCp932TrailByte(static_cast<unsigned char>(cp932[1]));
+    return pair ? 2 : 1;
 }
 
-std::optional<std::string> Utf8ToCp932Exact(std::string_view utf8) {
-    return ConvertExact("CP932", "UTF-8", utf8);
-}
-
-std::string Cp932ToUtf8(std::string_view cp932) {
-    Iconv cd("UTF-8", "CP932");
-    std::string out;
-    out.reserve(cp932.size() * 3 / 2);
-    while (cd.Convert(cp932, out) != 0) {
-        // A lead byte with a proper trail byte is one unassigned character; anything else is a
-        // single bad byte, so a following ASCII byte stays readable.
-        const auto b0 = static_cast<unsigned char>(cp932[0]);
-        const bool pair = IsCp932LeadByte(b0) && cp932.size() >= 2 &&
-                          IsCp932TrailByte(static_cast<unsigned char>(cp932[1]));
-        out += "\xEF\xBF\xBD";
-        cp932.remove_prefix(pair ? 2 : 1);
+std::size_t Utf8CharLength(std::string_view utf8) {
+    const auto b = static_cast<unsigned char>(utf8[0]);
+    std::size_t length = 1;
+    if (b >= 0xF0 && b <= 0xF4)
+        length = 4;
+    else if (b >= 0xE0 && b <= 0xEF)
+        length = 3;
+    else if (b >= 0xC2 && b <= 0xDF)
+        length = 2;
+    // A truncated or malformed sequence counts its first byte only.
+    for (std::size_t i = 1; i < length; ++i) {
+        if (i >= utf8.size() || (static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80)
+            return 1;
     }
-    return out;
-}
-
-std::string Utf8ToCp932(std::string_view utf8) {
-    Iconv cd("CP932", "UTF-8");
-    std::string out;
-    out.reserve(utf8.size());
-    while (cd.Convert(utf8, out) != 0) {
-        std::size_t skip = Utf8SequenceLength(static_cast<unsigned char>(utf8[0]));
-        // A truncated or malformed sequence: drop only its first byte.
-        for (std::size_t i = 1; i < skip; ++i) {
-            if (i >= utf8.size() || (static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80) {
-                skip = 1;
-                break;
-            }
-        }
-        out += '?';
-        utf8.remove_prefix(skip);
-    }
-    return out;
+    return length;
 }
 
 Utf8Kind ClassifyUtf8(std::string_view bytes) noexcept {

@@ -1,8 +1,11 @@
 // Conversions between code page 932 byte strings, the system's text, and UTF-8, the text of Qt,
-// the terminal and the file system. All conversions go through glibc iconv with the table
-// "CP932" (Microsoft's code page 932); glibc's "SJIS" and "SHIFT_JIS" are a different table.
+// the terminal and the file system. On Linux they go through glibc iconv with the table "CP932"
+// (Microsoft's code page 932; glibc's "SJIS" and "SHIFT_JIS" are a different table), on Windows
+// through the system's own code page 932 (Codec_posix.cpp, Codec_win32.cpp). The two tables
+// differ in a few characters, which the codec tests name.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +36,13 @@ Utf8Kind ClassifyUtf8(std::string_view bytes) noexcept;
 constexpr bool IsCp932LeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
+
+// The length of the character that text starts with (text not empty), as the replacing
+// conversions count it, so that one bad character becomes one replacement on either platform.
+// Code page 932: a lead byte with a trail byte after it is two bytes, anything else one.
+// UTF-8: the length its first byte announces, or one for a stray byte or a cut-off sequence.
+std::size_t Cp932CharLength(std::string_view cp932);
+std::size_t Utf8CharLength(std::string_view utf8);
 
 // The error-box rule: a message that is not empty gets a full stop "." appended when the first
 // byte of its last character (walking code page 932 characters from the start) is above 0x2E,

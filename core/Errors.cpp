@@ -35,12 +35,8 @@ ListIndexError::ListIndexError(long long index)
 
 NoLinkDataError::NoLinkDataError() : Error(Utf8ToCp932(kNoLinkData)) {}
 
-std::string ErrorBoxText(const Error& e) {
-    return WithFullStop(e.what());
-}
-
 std::string ErrorBoxTextUtf8(const Error& e) {
-    const std::string boxed = WithFullStop(e.what());
+    const std::string boxed = WithFullStop(e.Message());
     if (const auto* fe = dynamic_cast<const FileError*>(&e)) {
         // The file name may hold characters that code page 932 lacks: put the name in as it was
         // given and convert only the wording around it. The rule above already decided the stop,

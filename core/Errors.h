@@ -4,6 +4,7 @@
 
 #include "FilePath.h"
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -11,9 +12,15 @@ namespace qvn {
 
 class Error : public std::runtime_error {
 public:
-    explicit Error(const std::string& cp932Message) : std::runtime_error(cp932Message) {}
-    // The message bytes, code page 932, without the full stop of the error box.
-    std::string Message() const { return what(); }
+    explicit Error(const std::string& cp932Message)
+        : std::runtime_error(cp932Message),
+          message_(std::make_shared<const std::string>(cp932Message)) {}
+    // The message bytes, code page 932, without the full stop of the error box. All of them:
+    // what() stops at a NUL byte, which a file name may hold.
+    const std::string& Message() const { return *message_; }
+
+private:
+    std::shared_ptr<const std::string> message_; // shared, so copying an exception cannot throw
 };
 
 // A file that cannot be opened for reading or created for writing. Keeps the name so that

@@ -1,13 +1,26 @@
-// The byte rules shared by everything that reads or writes lines.
+// The byte rules by which text becomes lines and lines become text, shared by everything that
+// reads or writes lines: a line list's load and save, the link data reader and the page writer.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace qvn {
+
+// Bytes read in order from a file or a stream.
+class ByteSource {
+public:
+    // Fills buffer with up to size bytes (size > 0) and returns how many: 0 only at the end.
+    // Fewer than asked is not the end.
+    virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+
+protected:
+    ~ByteSource() = default;
+};
 
 // The offset of the first CR, LF or NUL at or after pos, or size. Lines are scanned eight bytes
 // at a time: a word with no byte below 0x0E cannot hold a break.
@@ -28,51 +41,70 @@ inline std::size_t LineEnd(const char* data, std::size_t pos, std::size_t size) 
     return pos;
 }
 
-// Calls line(begin, end) for each line of bytes, in order, with the offsets of the line's text.
-// CR, LF and CR LF each end one line; LF CR is two breaks; a NUL byte ends the text (nothing after
-// it is read); a break at the very end adds no empty line; a last line without a break counts.
-template <typename Line> void ForEachLine(std::string_view bytes, Line&& line) {
-    const char* const data = bytes.data();
-    const std::size_t size = bytes.size();
-    std::size_t pos = 0;
-    while (pos < size && data[pos] != '\0') {
-        const std::size_t end = LineEnd(data, pos, size);
-        line(pos, end);
-        pos = end;
-        if (pos < size && data[pos] == '\r') {
-            ++pos;
-            if (pos < size && data[pos] == '\n')
-                ++pos;
-        } else if (pos < size && data[pos] == '\n') {
-            ++pos;
-        } // a NUL is not stepped over: it stops the loop
-    }
-}
+// Splits the bytes of a source into lines as they arrive, a block at a time, so a file of any
+// size is read in constant memory (a line is held whole, however long). CR, LF and CR LF each end
+// one line; LF CR is two breaks; a NUL byte ends the text (nothing after it is read); a break at
+// the very end adds no empty line; a last line without a break counts. Nothing else is touched:
+// no character set, no byte-order mark, no trimming.
+class LineReader {
+public:
+    explicit LineReader(ByteSource& source) : source_(source) {}
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
 
-// Turns lines into a file image, every line followed by CR LF, and hands it on in blocks of about
-// 1 MiB: a page of any size goes out in few writes and is never copied whole.
+    // The next line, without its break; false at the end of the text. The view stays valid until
+    // the next call. A failure of the source propagates.
+    bool Next(std::string_view& line);
+
+private:
+    static constexpr std::size_t kBlock = std::size_t{1} << 20;
+
+    // Reads more bytes after end_, first moving the unread part to the front (or growing the
+    // buffer when the unread part fills it). False at the end of the source.
+    bool Fill();
+
+    ByteSource& source_;
+    std::unique_ptr<char[]> buffer_; // not cleared first: only the bytes read are ever looked at
+    std::size_t size_ = 0;           // of buffer_
+    std::size_t pos_ = 0;     // the first unread byte
+    std::size_t end_ = 0;     // one past the last byte read
+    bool sourceDone_ = false; // the source has nothing more
+    bool textDone_ = false;   // the end of the text was reached (end of the bytes, or a NUL)
+    bool afterCr_ = false;    // the last line ended with CR: an LF right after it belongs to it
+};
+
+// Turns lines into text, every line followed by CR LF, and hands it on in blocks of about
+// 1 MiB: text of any size goes out in few writes and is never held whole. sink(block) takes the
+// block's bytes and leaves it empty to be filled again (it may swap in another buffer).
 template <typename Sink> class CrLfWriter {
 public:
-    explicit CrLfWriter(Sink& sink) : sink_(sink) { block_.reserve(kBlock + 2); }
+    explicit CrLfWriter(Sink& sink) : sink_(sink) { block_.reserve(kBlock); }
     CrLfWriter(const CrLfWriter&) = delete;
     CrLfWriter& operator=(const CrLfWriter&) = delete;
 
     void Line(std::string_view line) {
-        if (block_.size() + line.size() + 2 > kBlock) {
+        if (block_.size() + line.size() + 2 > block_.capacity() && !block_.empty())
             Flush();
-            if (line.size() + 2 > kBlock) { // a huge line goes out directly
-                sink_(line);
-                sink_(std::string_view("\r\n"));
-                return;
-            }
-        }
-        block_.append(line).append("\r\n");
+        block_.append(line).append("\r\n"); // a line longer than a block makes the block longer
+        if (block_.size() >= kBlock)
+            Flush();
+    }
+    // Appends a line made in place, without a copy of its own: make(block, begin) appends the
+    // line's bytes to block (about `bound` of them at most) and may change them from begin on.
+    template <typename Make> void MakeLine(std::size_t bound, Make&& make) {
+        if (block_.size() + bound + 2 > block_.capacity() && !block_.empty())
+            Flush();
+        make(block_, block_.size());
+        block_.append("\r\n");
+        if (block_.size() >= kBlock)
+            Flush();
     }
     // Hands on what is left; call once at the end.
     void Flush() {
         if (!block_.empty())
-            sink_(std::string_view(block_));
+            sink_(block_);
         block_.clear();
+        block_.reserve(kBlock);
     }
 
 private:

@@ -4,9 +4,15 @@
 #include "FileIO.h"
 #include "Lines.h"
 
+#include <climits>
+#include <stdexcept>
+
 namespace qvn {
+
 int TStringList::Add(std::string_view s) {
     const int index = Count();
+    if (index == INT_MAX)
+        throw std::length_error("TStringList: too many items");
     data_.append(s);
     ends_.push_back(data_.size());
     return index;
@@ -25,15 +31,14 @@ void TStringList::Clear() {
     ends_.clear();
 }
 
-void TStringList::Reserve(std::size_t items, std::size_t bytes) {
-    ends_.reserve(items);
-    data_.reserve(bytes);
-}
-
 void TStringList::LoadFromFile(const FilePath& path) {
-    std::string bytes = ReadWholeFile(path); // throws before anything changes
-    AdoptPieces(std::move(bytes),
-                [](std::string_view text, auto&& keep) { ForEachLine(text, keep); });
+    InputFile file(path); // throws before anything changes
+    TStringList lines;
+    lines.ReserveBytes(file.SizeHint());
+    LineReader reader(file);
+    for (std::string_view line; reader.Next(line);)
+        lines.Add(line);
+    *this = std::move(lines);
 }
 
 void TStringList::SaveToFile(const FilePath& path) const {

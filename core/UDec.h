@@ -2,6 +2,7 @@
 // builder everything it needs.
 #pragma once
 
+#include "Links.h"
 #include "StringList.h"
 
 #include <memory>
@@ -18,6 +19,12 @@ struct TSetting {
     // Flat field list of the last successful load, four items a record. Absent (null), which is
     // not the same as empty, until link data has been loaded once in this run.
     std::unique_ptr<TStringList> LinkList;
+
+    // The four tokens in their order of replacement.
+    Tokens GetTokens() const { return {Title, URL, Author, Explain}; }
+    void SetTokens(const Tokens& tokens);
+    // The loaded link list; NoLinkDataError while LinkList is absent.
+    const TStringList& Links() const;
 };
 
 // Every string field starts empty and LinkList absent; the main window sets the default tokens.

@@ -1,191 +1,125 @@
 #include "UProccess.h"
 
 #include "Errors.h"
-#include "FileIO.h"
 #include "Lines.h"
-#include "UDec.h"
 
-#include <array>
+#include <tuple>
 #include <vector>
 
 namespace qvn {
-
-std::string ReplaceAt(std::string line, std::size_t position, std::string_view token,
-                      std::string_view value) {
-    line.replace(position - 1, token.size(), value);
-    return line;
-}
-
 namespace {
 
-constexpr std::string_view kHead = "_HEAD_";
-constexpr std::string_view kFrame = "_FRAME_";
-constexpr std::string_view kFoot = "_FOOT_";
-constexpr std::size_t kNoToken = 4;
+constexpr std::size_t kNoToken = kLinkFields;
 
-// A template cut at its markers, ready to build pages from.
-class PageTemplate {
-public:
-    // Loads and cuts the template (see MakePage for what it throws).
-    explicit PageTemplate(const FilePath& path);
-
-    // Hands emit every line of the page in order: the head, the frame once per whole record of
-    // linkList (four items a record; items past the last whole record are ignored) with the
-    // tokens replaced, then the foot.
-    template <typename Emit>
-    void Build(const TStringList& linkList, const Tokens& tokens, Emit&& emit) const;
-
-    // Upper bounds of the page's lines and bytes for linkList, to size a buffer once.
-    std::size_t MaxLines(const TStringList& linkList) const;
-    std::size_t MaxBytes(const TStringList& linkList) const;
-
-private:
-    TStringList lines_;
-    int headBegin_ = 0;   // the head is [headBegin_, frameMarker_)
-    int frameMarker_ = 0; // the frame is (frameMarker_, footMarker_)
-    int footMarker_ = 0;  // the foot is (footMarker_, end)
-};
-
-Tokens TokensOf(const TSetting& setting) {
-    return {setting.Title, setting.URL, setting.Author, setting.Explain};
-}
-
-PageTemplate::PageTemplate(const FilePath& path) {
-    lines_.LoadFromFile(path);
-    // Every scan reads with Get, so one that runs past the last line fails with the list-index
-    // message naming the template's line count.
-    const TStringList& t = lines_;
-    int i = -1;
-    do
-        ++i;
-    while (t.Get(i) != kHead);
-    headBegin_ = ++i;
-    t.Get(i);
-    do
-        ++i;
-    while (t.Get(i) != kFrame);
-    frameMarker_ = i;
-    t.Get(++i);
-    do
-        ++i;
-    while (t.Get(i) != kFoot);
-    footMarker_ = i;
-    t.Get(i + 1);
-}
-
-template <typename Emit>
-void PageTemplate::Build(const TStringList& linkList, const Tokens& tokens, Emit&& emit) const {
-    for (int i = headBegin_; i < frameMarker_; ++i)
-        emit(lines_.Get(i));
-
-    const std::array<std::string_view, 4> token = {tokens.Title, tokens.URL, tokens.Author,
-                                                   tokens.Explain};
-    // Tokens are replaced in order on the line as changed so far, so a later token is also
-    // found inside a value inserted for an earlier one. Until the first replacement the line is
-    // the frame line itself: where its first token stands is found once, not once a record.
-    struct FrameLine {
-        std::string_view text;
-        std::size_t first = kNoToken; // the first token found in text, if any
-        std::size_t position = 0;     // and where
-    };
-    std::vector<FrameLine> frame;
-    for (int f = frameMarker_ + 1; f < footMarker_; ++f) {
-        FrameLine line{lines_.Get(f)};
-        for (std::size_t k = 0; k < token.size() && line.first == kNoToken; ++k) {
-            const std::size_t p = token[k].empty() ? std::string_view::npos // never matches
-                                                   : line.text.find(token[k]);
-            if (p != std::string_view::npos)
-                line = {line.text, k, p};
-        }
-        frame.push_back(line);
+// Where in `text` the first of tokens from `from` on is found: the token's index (kNoToken for
+// none) and its offset. An empty token never matches.
+std::pair<std::size_t, std::size_t> FirstToken(std::string_view text, const Tokens& tokens,
+                                               std::size_t from) {
+    for (std::size_t k = from; k < kLinkFields; ++k) {
+        if (tokens[k].empty())
+            continue;
+        if (const std::size_t p = text.find(tokens[k]); p != std::string_view::npos)
+            return {k, p};
     }
-
-    const int records = linkList.Count() / 4;
-    std::string line; // reused: once grown, the body allocates nothing per line
-    for (int r = 0; r < records; ++r) {
-        const TLinkRecord rec{linkList.Get(r * 4), linkList.Get(r * 4 + 1), linkList.Get(r * 4 + 2),
-                              linkList.Get(r * 4 + 3)};
-        const std::array<std::string_view, 4> value = {rec.SiteName, rec.URL, rec.Administrator,
-                                                       rec.Description};
-        for (const FrameLine& f : frame) {
-            if (f.first == kNoToken) {
-                emit(f.text); // no token in it
-                continue;
-            }
-            line.assign(f.text);
-            line = ReplaceAt(std::move(line), f.position + 1, token[f.first], value[f.first]);
-            // Byte-wise, with no double-byte awareness; first occurrence only.
-            for (std::size_t k = f.first + 1; k < token.size(); ++k) {
-                if (token[k].empty())
-                    continue;
-                const std::size_t p = line.find(token[k]);
-                if (p != std::string::npos)
-                    line = ReplaceAt(std::move(line), p + 1, token[k], value[k]);
-            }
-            emit(line);
-        }
-    }
-
-    for (int i = footMarker_ + 1; i < lines_.Count(); ++i)
-        emit(lines_.Get(i));
-}
-
-std::size_t PageTemplate::MaxLines(const TStringList& linkList) const {
-    const auto records = static_cast<std::size_t>(linkList.Count() / 4);
-    const auto fixed =
-        static_cast<std::size_t>(frameMarker_ - headBegin_ + lines_.Count() - footMarker_ - 1);
-    return fixed + records * static_cast<std::size_t>(footMarker_ - frameMarker_ - 1);
-}
-
-std::size_t PageTemplate::MaxBytes(const TStringList& linkList) const {
-    // Each frame line gains at most one copy of each of a record's fields.
-    std::size_t frameBytes = 0;
-    for (int f = frameMarker_ + 1; f < footMarker_; ++f)
-        frameBytes += lines_.Get(f).size();
-    const auto records = static_cast<std::size_t>(linkList.Count() / 4);
-    const auto frameLines = static_cast<std::size_t>(footMarker_ - frameMarker_ - 1);
-    return lines_.ByteSize() + records * frameBytes + frameLines * linkList.ByteSize();
-}
-
-// The page of t, line by line, into sink.
-void EmitPage(const PageTemplate& t, const TStringList& linkList, const Tokens& tokens,
-              const ByteSink& sink) {
-    CrLfWriter writer(sink);
-    t.Build(linkList, tokens, [&writer](std::string_view line) { writer.Line(line); });
-    writer.Flush();
+    return {kNoToken, 0};
 }
 
 } // namespace
 
-std::unique_ptr<TStringList> MakePage() {
-    return MakePage(FilePath::FromCp932(Setting.TemplatePath));
+TemplateCut CutTemplate(const TStringList& lines) {
+    TemplateCut cut;
+    const int count = lines.Count();
+    int i = 0; // where the scan for the next marker starts
+    for (std::size_t m = 0; m < kMarkers.size(); ++m) {
+        while (i < count && lines.Get(i) != kMarkers[m])
+            ++i;
+        if (i >= count)
+            return cut;
+        cut.markers[m] = i;
+        i += 2; // the line after a marker belongs to the section it opens, whatever it holds
+    }
+    cut.complete = cut.markers[2] + 1 < count; // the foot has a first line
+    return cut;
 }
 
-std::unique_ptr<TStringList> MakePage(const FilePath& templatePath) {
-    if (!Setting.LinkList)
-        throw NoLinkDataError();
-    return MakePage(templatePath, *Setting.LinkList, TokensOf(Setting));
+TPageTemplate::TPageTemplate(const FilePath& path) {
+    lines_.LoadFromFile(path);
+    // A scan that runs past the last line fails as reading the line after the last would.
+    const TemplateCut cut = CutTemplate(lines_);
+    if (!cut.complete)
+        throw ListIndexError(lines_.Count());
+    headBegin_ = cut.markers[0] + 1;
+    frameMarker_ = cut.markers[1];
+    footMarker_ = cut.markers[2];
 }
 
-std::unique_ptr<TStringList> MakePage(const FilePath& templatePath, const TStringList& linkList,
-                                      const Tokens& tokens) {
-    const PageTemplate t(templatePath);
-    auto page = std::make_unique<TStringList>();
-    page->Reserve(t.MaxLines(linkList), t.MaxBytes(linkList));
-    t.Build(linkList, tokens, [&page](std::string_view line) { page->Add(line); });
-    return page;
+template <typename Writer>
+void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) const {
+    for (int i = headBegin_; i < frameMarker_; ++i)
+        out.Line(lines_.Get(i));
+
+    // Tokens are replaced in order on the line as changed so far, so a later token is also found
+    // inside a value inserted for an earlier one. Until the first replacement the line is the
+    // frame line itself: where its first token stands is found once, not once a record.
+    struct FrameLine {
+        std::string_view text;
+        std::size_t first;    // the first token found in text (kNoToken for none)
+        std::size_t position; // and its offset
+    };
+    std::vector<FrameLine> frame;
+    for (int f = frameMarker_ + 1; f < footMarker_; ++f) {
+        const std::string_view text = lines_.Get(f);
+        const auto [first, position] = FirstToken(text, tokens, 0);
+        frame.push_back({text, first, position});
+    }
+
+    TLinkRecord record;
+    while (links.Next(record)) {
+        // Each token is replaced once at most: a line grows by the record's bytes at most.
+        std::size_t recordBytes = 0;
+        for (const std::string_view field : record)
+            recordBytes += field.size();
+        for (const FrameLine& f : frame) {
+            if (f.first == kNoToken) {
+                out.Line(f.text);
+                continue;
+            }
+            // The line is made where it is written, in the writer's block.
+            out.MakeLine(f.text.size() + recordBytes, [&](std::string& block, std::size_t begin) {
+                block.append(f.text);
+                ReplaceAt(block, begin + f.position + 1, tokens[f.first], record[f.first]);
+                const auto line = [&block, begin] { return std::string_view(block).substr(begin); };
+                for (auto [k, p] = FirstToken(line(), tokens, f.first + 1); k != kNoToken;
+                     std::tie(k, p) = FirstToken(line(), tokens, k + 1))
+                    ReplaceAt(block, begin + p + 1, tokens[k], record[k]);
+            });
+        }
+    }
+
+    for (int i = footMarker_ + 1; i < lines_.Count(); ++i)
+        out.Line(lines_.Get(i));
 }
 
-void MakePageToFile(const FilePath& templatePath, const TStringList& linkList, const Tokens& tokens,
-                    const FilePath& output) {
-    const PageTemplate t(templatePath);
-    ReplaceFile(output, [&](const ByteSink& sink) { EmitPage(t, linkList, tokens, sink); });
+void ReplaceAt(std::string& text, std::size_t position, std::string_view token,
+               std::string_view value) {
+    text.replace(position - 1, token.size(), value);
 }
 
-void MakePageToStream(const FilePath& templatePath, const TStringList& linkList,
-                      const Tokens& tokens, std::ostream& out) {
-    const PageTemplate t(templatePath);
-    WriteStream(out, [&](const ByteSink& sink) { EmitPage(t, linkList, tokens, sink); });
+void MakePage(const TPageTemplate& templ, LinkSource& links, const Tokens& tokens,
+              const ByteSink& sink) {
+    CrLfWriter writer(sink);
+    templ.Build(links, tokens, writer);
+    writer.Flush();
+}
+
+void SavePage(const TPageTemplate& templ, LinkSource& links, const Tokens& tokens,
+              const FilePath& output) {
+    ReplaceFile(output, [&](const ByteSink& sink) { MakePage(templ, links, tokens, sink); });
+}
+
+void WritePage(const TPageTemplate& templ, LinkSource& links, const Tokens& tokens,
+               std::ostream& out) {
+    WriteStream(out, [&](const ByteSink& sink) { MakePage(templ, links, tokens, sink); });
 }
 
 } // namespace qvn

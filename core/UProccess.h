@@ -1,62 +1,77 @@
 // The page builder: cuts the template at its marker lines "_HEAD_", "_FRAME_" and "_FOOT_" and
-// repeats the frame once per link record with the four tokens replaced by the record's fields.
+// writes the page line by line, the frame once per link record with the four tokens replaced by
+// the record's fields. The page is never held whole: it goes straight into its file.
 #pragma once
 
+#include "FileIO.h"
 #include "FilePath.h"
+#include "Links.h"
 #include "StringList.h"
 
+#include <array>
 #include <cstddef>
 #include <iosfwd>
-#include <memory>
 #include <string>
 #include <string_view>
 
 namespace qvn {
 
-// One site's four fields, viewed in place in the flat field list.
-struct TLinkRecord {
-    std::string_view SiteName;
-    std::string_view URL;
-    std::string_view Administrator;
-    std::string_view Description;
+// The marker lines that cut a template, in their order: head, frame, foot. A line is a marker only
+// when it holds exactly these bytes, with nothing before or after them.
+inline constexpr std::array<std::string_view, 3> kMarkers = {"_HEAD_", "_FRAME_", "_FOOT_"};
+
+// Where the builder's scans find the markers in a template's lines. The line after each marker is
+// taken into the section it opens before the end of the section is looked for, even when that line
+// is itself a marker, so each scan starts two lines after the marker before it.
+struct TemplateCut {
+    // The index of each marker line the scans found, in the order of kMarkers; −1 from the first
+    // one not found on.
+    std::array<int, 3> markers = {-1, -1, -1};
+    // All three found and a line after the foot marker: the template can be built from. Otherwise
+    // the build fails with ListIndexError and the line count.
+    bool complete = false;
+};
+TemplateCut CutTemplate(const TStringList& lines);
+
+// A template read and cut at its markers, ready to build pages from. Every section has at least
+// one line: the line after each marker is taken into the section it opens before the end of the
+// section is looked for, even when that line is itself a marker.
+class TPageTemplate {
+public:
+    // Reads and cuts the template. FileError (Open) when it cannot be read; ListIndexError with
+    // the template's line count when a scan for a marker, or for the foot's first line, runs past
+    // its last line.
+    explicit TPageTemplate(const FilePath& path);
+
+    // Writes every line of the page in order into out (a CrLfWriter): the head, the frame once
+    // per record of links with the tokens replaced, then the foot.
+    template <typename Writer>
+    void Build(LinkSource& links, const Tokens& tokens, Writer& out) const;
+
+private:
+    TStringList lines_;
+    int headBegin_ = 0;   // the head is [headBegin_, frameMarker_)
+    int frameMarker_ = 0; // the frame is (frameMarker_, footMarker_)
+    int footMarker_ = 0;  // the foot is (footMarker_, end)
 };
 
-// The four tokens in their order of replacement: Title, URL, Author, Explain.
-struct Tokens {
-    std::string Title = "_TITLE_";
-    std::string URL = "_URL_";
-    std::string Author = "_AUTHOR_";
-    std::string Explain = "_EXPLAIN_";
-};
+// Replaces the token's length in bytes starting at the 1-based position of text by value.
+void ReplaceAt(std::string& text, std::size_t position, std::string_view token,
+               std::string_view value);
 
-// The line with the token's length in bytes starting at the 1-based position removed and value
-// inserted there. Takes the line by value so a caller that moves its buffer in keeps it.
-std::string ReplaceAt(std::string line, std::size_t position, std::string_view token,
-                      std::string_view value);
+// Builds the page of templ from links and tokens into sink, every line followed by CR LF. In each
+// frame line the tokens are replaced in their order, the first occurrence of each, byte-wise, on
+// the line as changed so far; an empty token never matches.
+void MakePage(const TPageTemplate& templ, LinkSource& links, const Tokens& tokens,
+              const ByteSink& sink);
 
-// Builds the page from Setting: the template at Setting.TemplatePath, the records of
-// Setting.LinkList and the four tokens. Changes nothing in Setting. Throws NoLinkDataError while
-// LinkList is absent, FileError (Open) when the template cannot be read, and ListIndexError with
-// the template's line count when a scan for a marker, or for the foot's first line, runs past the
-// template's last line. Every section has at least one line: the line after each marker is taken
-// into the section it opens before the end of the section is looked for, even when that line is
-// itself a marker.
-std::unique_ptr<TStringList> MakePage();
+// Builds the page into the file at output, replaced atomically (see ReplaceFile): a failure while
+// building, a read error in the link data included, leaves the old file as it was.
+void SavePage(const TPageTemplate& templ, LinkSource& links, const Tokens& tokens,
+              const FilePath& output);
 
-// The same build with the template named by a FilePath: the windows hand over a path that has no
-// exact code page 932 form this way, so that it fails to open rather than reach another file.
-std::unique_ptr<TStringList> MakePage(const FilePath& templatePath);
-
-// The same build from explicit inputs (qvn-build).
-std::unique_ptr<TStringList> MakePage(const FilePath& templatePath, const TStringList& linkList,
-                                      const Tokens& tokens);
-
-// Builds the page and saves it to output (atomically, as TStringList::SaveToFile does) or writes
-// it to out, line by line, without holding the whole page in memory. The template is read and
-// cut before the output is touched, so a broken template leaves the output as it was.
-void MakePageToFile(const FilePath& templatePath, const TStringList& linkList, const Tokens& tokens,
-                    const FilePath& output);
-void MakePageToStream(const FilePath& templatePath, const TStringList& linkList,
-                      const Tokens& tokens, std::ostream& out);
+// Builds the page into a stream (WriteError when the stream fails).
+void WritePage(const TPageTemplate& templ, LinkSource& links, const Tokens& tokens,
+               std::ostream& out);
 
 } // namespace qvn

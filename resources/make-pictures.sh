@@ -1,6 +1,8 @@
 #!/bin/sh
 # Regenerates the program's pictures with ImageMagick:
-#   MAINICON.png  32 x 32, 16-colour window and task-bar icon (a "Q" on a blue tile)
+#   MAINICON.png      32 x 32, 16-colour window and task-bar icon (a "Q" on a blue tile)
+#   MAINICON-128.png  the same picture drawn at 128 x 128 and 256 x 256, smooth and in full
+#   MAINICON-256.png  colour, for the desktop's menus and software centres
 #   VER.jpg       130 x 260 baseline JFIF colour JPEG for the About box
 # Run from any directory; the files are written next to this script.
 set -eu
@@ -13,6 +15,20 @@ convert -size 32x32 xc:none +antialias \
   -stroke '#ffff00' -strokewidth 3 -draw 'line 18,18 25,26' \
   -colors 16 -define png:bit-depth=4 -define png:color-type=3 \
   -define png:exclude-chunk=date,time PNG8:MAINICON.png
+
+# The large icons draw the 32 x 32 shapes scaled by an affine transform. A pixel of the small icon
+# becomes a square of s x s pixels: coordinate x maps to s * x + (s - 1) / 2, the centre of that
+# square, so the tile, the ring and the handle land where they are on the small icon.
+for s in 4 8; do
+  size=$((32 * s))
+  offset=$(awk "BEGIN { print ($s - 1) / 2 }")
+  convert -size ${size}x${size} xc:none -affine "$s,0,0,$s,$offset,$offset" \
+    -fill '#000080' -draw 'roundrectangle 1,1 30,30 5,5' \
+    -fill '#0000ff' -draw 'roundrectangle 3,3 28,28 4,4' \
+    -stroke '#ffffff' -strokewidth 3 -fill none -draw 'circle 15,14 15,6' \
+    -stroke '#ffff00' -strokewidth 3 -draw 'line 18,18 25,26' \
+    -strip -define png:exclude-chunk=date,time PNG32:MAINICON-$size.png
+done
 
 # A photograph-like scene: evening sky, a sun, layered hills with noise texture, a lake that
 # mirrors the sky, and the program's name across the middle.

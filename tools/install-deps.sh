@@ -13,6 +13,9 @@ packages=(
     # browser for web links, a virtual display for tests
     fonts-ipafont-gothic fonts-dejavu-core fonts-dejavu-extra qt6-translations-l10n xdg-utils
     xvfb xauth xdotool
+    # the Debian package and its checkers: cpack runs dpkg-shlibdeps (dpkg-dev); the tests run
+    # lintian, desktop-file-validate, appstreamcli, man --warnings and the bash completion
+    dpkg-dev lintian desktop-file-utils appstream man-db bash-completion
 )
 
 if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi

@@ -67,10 +67,7 @@ void TfrmMain::SetWindows(TfrmTable* frmTable, TfrmVer* frmVer, TfrmSetting* frm
 
 void TfrmMain::AppInit() {
     new FileDropTarget(this, ui->edPath); // owned by the window
-    Setting.Title = "_TITLE_";
-    Setting.URL = "_URL_";
-    Setting.Author = "_AUTHOR_";
-    Setting.Explain = "_EXPLAIN_";
+    Setting.SetTokens(DefaultTokens());
 }
 
 void TfrmMain::btnReferClick() {
@@ -83,19 +80,22 @@ void TfrmMain::Button1Click() {
         frmTable_->exec();
 }
 
-// "編集/出力": the page is built before the save dialog opens, so a missing template or marker is
-// reported at once and no file name is asked for in vain.
+// "編集/出力": the template is read and cut before the save dialog opens, so a missing template or
+// marker is reported at once and no file name is asked for in vain. The page then goes straight
+// into its file as it is built.
 void TfrmMain::Button2Click() {
     const QString pathText = ui->edPath->text();
     Setting.TemplatePath = ToCp932(pathText); // as typed: no trimming, no check
-    // Built through PathFromText: a text with no exact code page 932 form names no file, so it
+    const TStringList& linkList = Setting.Links();
+    // Read through PathFromText: a text with no exact code page 932 form names no file, so it
     // fails with the open message naming the bytes Setting.TemplatePath holds.
-    const std::unique_ptr<TStringList> page = MakePage(PathFromText(pathText));
+    const TPageTemplate page(PathFromText(pathText));
 
     const auto chosen = sdFile.Execute(this);
     if (!chosen)
         return; // cancelled: nothing saved, nothing shown
-    page->SaveToFile(PathFromText(*chosen));
+    ListLinks links(linkList);
+    SavePage(page, links, Setting.GetTokens(), PathFromText(*chosen));
     ShowPlainMessage(this, ToCp932(QStringLiteral("正常に保存されました")));
 }
 

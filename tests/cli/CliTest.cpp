@@ -3,6 +3,7 @@
 #include "Cli.h"
 
 #include "TempDir.h"
+#include "TextScan.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,9 +12,18 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include "WindowsProcess.h"
+#else
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <vector>
+#include <unistd.h>
+#endif
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -21,6 +31,7 @@ using ::testing::StartsWith;
 namespace {
 
 using qvn::test::TempDir;
+namespace test = qvn::test;
 
 struct Result {
     int status;
@@ -103,11 +114,27 @@ TEST_F(CliTest, HelpAndVersionGoToStandardOutput) {
 
     const Result version = QvnBuild({"--version"});
     EXPECT_EQ(version.status, 0);
+#ifdef GTEST_USES_SIMPLE_RE // GoogleTest's own expressions, as on Windows
+    EXPECT_THAT(version.out, testing::MatchesRegex("qvn-build \\d+\\.\\d+\n"));
+#else
     EXPECT_THAT(version.out, testing::MatchesRegex("qvn-build [0-9]+\\.[0-9]+\n"));
+#endif
     EXPECT_EQ(version.err, "");
 
     // Help wins over an otherwise incomplete command line, and builds nothing.
     EXPECT_EQ(QvnBuild({"--data", data, "--help"}).status, 0);
+}
+
+TEST_F(CliTest, OptionValuesAreTakenAsTheyStand) {
+    // "--help" and "--version" as the value of an option are tokens, not requests for help.
+    templ = dir.Write("dash.html", "_HEAD_\nh\n_FRAME_\n--help|--version|_URL_\n_FOOT_\nf\n");
+    const Result r = ToStdout({"--title", "--help", "--author=--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "h\r\ns1|a1|u1\r\ns2|a2|u2\r\nf\r\n");
+    // ... and "--version" in the place of an option still is one, after a mistake too.
+    const Result version = QvnBuild({"--colour", "--version", "--help"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_THAT(version.out, StartsWith("qvn-build "));
 }
 
 // --- Failures of the build: status 1, "qvn-build: " and the message with its full stop. ---
@@ -183,6 +210,51 @@ TEST_F(CliTest, StandardOutputThatRejectsWritesIsAWriteFailure) {
         qvn::cli::run({"--data", data, "--template", templ, "--output", "-"}, sink, err);
     EXPECT_EQ(status, 1);
     EXPECT_EQ(err.str(), "qvn-build: ストリームへの書き込みエラー.\n");
+}
+
+TEST_F(CliTest, NamesHoldingANulByteFailWithTheWholeName) {
+    const std::string name("a\0bc", 4);
+    const Result r = QvnBuild({"--data", name, "--template", templ, "--output", "-"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + name + " は開けません.\n");
+}
+
+#ifndef _WIN32
+TEST_F(CliTest, LoopOfLinksAsThePageIsRefusedAndLeftAlone) {
+    std::filesystem::create_symlink("loop-b.html", dir.Path("loop-a.html"));
+    std::filesystem::create_symlink("loop-a.html", dir.Path("loop-b.html"));
+    const Result r =
+        QvnBuild({"--data", data, "--template", templ, "--output", dir.Path("loop-a.html")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("loop-a.html") + " を作成できません.\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("loop-a.html")));
+    EXPECT_EQ(std::filesystem::read_symlink(dir.Path("loop-a.html")), "loop-b.html");
+    EXPECT_EQ(dir.EntryCount(), 4);
+}
+#endif
+
+TEST_F(CliTest, PageNamesAsLongAsTheFileSystemAllows) {
+    const std::string name = std::string(250, 'p') + ".html"; // 255 bytes
+    const std::string page = dir.Write(name, "old\r\n");
+    const Result r = QvnBuild({"--data", data, "--template", templ, "--output", page});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(dir.Read(name), kPage);
+}
+
+TEST_F(CliTest, PageWrittenOverItsOwnDataFile) {
+    const Result r = QvnBuild({"--data", data, "--template", templ, "--output", data});
+#ifdef _WIN32
+    // The data file is open, shared for reading only, until its last site is read: Windows lets
+    // no one replace it meanwhile, so the page is refused and the data stays.
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + data + " を作成できません.\n");
+    EXPECT_EQ(dir.Read("links.csv"), kLinks);
+    EXPECT_EQ(dir.EntryCount(), 2);
+#else
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(dir.Read("links.csv"), kPage);
+#endif
 }
 
 // --- Successful builds: status 0, nothing printed but the page. ---
@@ -272,6 +344,7 @@ TEST_F(CliTest, NamesOutsideCodePage932OpenAndAreNamedByteForByte) {
     EXPECT_EQ(r.err, "qvn-build: ファイル " + noFolder + " を作成できません.\n");
 }
 
+#ifndef _WIN32
 TEST_F(CliTest, NamesThatAreNotUtf8OpenAndAreNamedByteForByte) {
     // データ.csv with its name in code page 932 bytes, as an older file copied over might be.
     const std::string sjisName = "\x83\x66\x81\x5B\x83\x5E.csv";
@@ -284,6 +357,259 @@ TEST_F(CliTest, NamesThatAreNotUtf8OpenAndAreNamedByteForByte) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("\x83\x66.csv") + " は開けません.\n");
 }
+#else
+TEST_F(CliTest, NamesThatAreNotUtf8NameNoFile) {
+    // Windows names are UTF-16, which qvn-build's command line gives as UTF-8: other bytes are
+    // no name at all, and are shown as they came.
+    const std::string sjisName = dir.Path("\x83\x66\x81\x5B\x83\x5E.csv");
+    const Result r = QvnBuild({"--data", sjisName, "--template", templ, "--output", "-"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + sjisName + " は開けません.\n");
+}
+#endif
+
+// --- --check: findings with their places, the exit status, and the build left as it was. ---
+
+class CheckTest : public CliTest {
+protected:
+    Result Check(std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {"--check", "--data", data, "--template", templ};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return QvnBuild(args);
+    }
+
+    // Each printed line's place and label ("t.html:5:3: 警告"), the folder left out, joined by
+    // ", ", after checking that the last line counts the errors and warnings among them.
+    std::string Places(const std::string& out) {
+        std::string places;
+        int errors = 0, warnings = 0;
+        std::istringstream lines(out);
+        for (std::string line; std::getline(lines, line);) {
+            if (lines.peek() == EOF) {
+                EXPECT_EQ(line, "エラー " + std::to_string(errors) + " 件, 警告 " +
+                                    std::to_string(warnings) + " 件");
+                break;
+            }
+            if (line.starts_with(dir.Dir() + "/"))
+                line.erase(0, dir.Dir().size() + 1);
+            const std::string place = line.substr(0, line.find(": ", line.find(": ") + 2));
+            errors += place.ends_with("エラー");
+            warnings += place.ends_with("警告");
+            places += (places.empty() ? "" : ", ") + place;
+        }
+        return places;
+    }
+};
+
+TEST_F(CheckTest, CleanInputsGiveNoOutput) {
+    Result r = Check();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out + r.err, "");
+    for (const char* pair : {"utf8", "sjis"}) {
+        data = QVN_EXAMPLES "/links-" + std::string(pair) + ".csv";
+        templ = QVN_EXAMPLES "/template-" + std::string(pair) + ".html";
+        r = Check();
+        EXPECT_EQ(r.status, 0) << pair;
+        EXPECT_EQ(r.out + r.err, "") << pair;
+    }
+}
+
+TEST_F(CheckTest, EachFindingAtItsPlace) {
+    const std::string neko = "\xE7\x8C\xAB", nekoSjis = "\x94\x4C"; // 猫 in UTF-8, code page 932
+    const std::string frame = "[_TITLE_](_URL_) by _AUTHOR_: _EXPLAIN_\n";
+    const auto withFrame = [&](const std::string& head, const std::string& line) {
+        return "top\n_HEAD_\n" + head + "\n_FRAME_\n" + line + "_FOOT_\nend\n";
+    };
+    const std::string t = kTemplate, links = kLinks;
+    const struct {
+        std::string data, templ, options; // options split at spaces
+        int status;
+        std::string places;
+    } cases[] = {
+        // Warnings: the build succeeds.
+        {"s1,u1,a1,d1\nonly,two\n\ns4,u4,a4\n", t, "", 0,
+         "links.csv:2: 警告, links.csv:3: 警告, links.csv:4: 警告"},
+        {std::string("s1,u1,a1,d1\ns2,u2,a2,d2\0s3,u3,a3,d3\n", 36), t, "", 0,
+         "links.csv:2:12: 警告"},
+        {std::string("s1,u1,a1,d1\r\n\0s2\n", 17), t, "", 0, "links.csv:2:1: 警告"},
+        {links, t + std::string("x\0y\n", 4), "", 0, "t.html:8:2: 警告"},
+        {links + nekoSjis + ",u,a,d\xFDx\n", t, "", 0, "links.csv:3:9: 警告, links.csv:3:1: 注記"},
+        {neko + ",u,a,d\n", withFrame(nekoSjis + "<meta charset=\"Shift_JIS\">", frame), "", 0,
+         "links.csv:1:1: 警告"},
+        {links + "s3,u," + neko + ",d\n", withFrame("<meta charset=Shift_JIS>", frame), "", 0,
+         "links.csv:3:6: 警告"},
+        {links, withFrame(neko + "<meta charset=\"sjis\">", frame), "", 0, "t.html:3: 警告"},
+        {"\xEF\xBB\xBFs1,u1,a1,d1\n", t, "", 0, "links.csv:1:1: 警告"},
+        {links, withFrame("h", "_TITLE_ _URL_ _AUTHOR_\n"), "", 0, "t.html:4: 警告"},
+        {links, withFrame("h", "_TITLE_ _URL_ _TITLE_ _AUTHOR_ _EXPLAIN_\n"), "", 0,
+         "t.html:5:15: 警告"},
+        {links, withFrame("<h1>_TITLE_</h1>", frame) + "_URL_\n", "", 0,
+         "t.html:3:5: 警告, t.html:8:1: 警告"},
+        {links, t, "--author=", 0, "t.html: 警告"},
+        {links, t, "--url _TITLE_", 0, "t.html: 警告"},
+        {links, t, "--explain TITLE", 0, "t.html: 警告"},
+        {links, "_HEAD_\n_FRAME_\nh\n_FRAME_\n" + frame + "_FOOT_\nf\n", "", 0, "t.html:2: 警告"},
+        // Errors: the build fails. A missing file; missing markers, and lines almost markers.
+        {"", t, "", 1, "none.csv: エラー"},
+        {links, "top\nstart\n_FRAME_\n" + frame + "_FOOT_\nend\n", "", 1, "t.html:1: エラー"},
+        {links, "top\n_HEAD_\nh\n_FRAME_\n" + frame + "_FOOT_ \nend\n", "", 1,
+         "t.html:4: エラー, t.html:6: 注記"},
+        {links, "_HEAD_\nh\n\t_FRAME_\n" + frame + "_FOOT_\nf\n", "", 1,
+         "t.html:1: エラー, t.html:3: 注記"},
+        {links, "_HEAD_\nh\n_Frame_\n" + frame + "_FOOT_\nf\n", "", 1,
+         "t.html:1: エラー, t.html:3: 注記"},
+        {links, "_HEAD_\nh\n＿ＦＲＡＭＥ＿\n" + frame + "_FOOT_\nf\n", "", 1,
+         "t.html:1: エラー, t.html:3: 注記"},
+        {links,
+         "_HEAD_\nh\n\x81\x51\x82\x65\x82\x71\x82\x60\x82\x6C\x82\x64\x81\x51\n" + frame +
+             "_FOOT_\nf\n",
+         "", 1, "t.html:1: エラー, t.html:3: 注記"},
+        {links, "_HEAD_\nh\n<!-- _FRAME_ -->\n" + frame + "_FOOT_\nf\n", "", 1,
+         "t.html:1: エラー, t.html:3: 注記"},
+        {links, "_FRAME_\n_HEAD_\nh\n" + frame + "_FOOT_\nf\n", "", 1,
+         "t.html:2: エラー, t.html:1: 注記"},
+        {links, "_HEAD_\n_FRAME_\n" + frame + "_FOOT_\nf\n", "", 1,
+         "t.html:1: エラー, t.html:2: 注記"},
+        {links, "_HEAD_\nh\n_FRAME_\n" + frame + "_FOOT_\n", "", 1, "t.html:5: エラー"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.places);
+        data = c.data.empty() ? dir.Path("none.csv") : dir.Write("links.csv", c.data);
+        templ = dir.Write("t.html", c.templ);
+        std::vector<std::string> options;
+        std::istringstream words(c.options);
+        for (std::string word; words >> word;)
+            options.push_back(word);
+        const Result r = Check(options);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(Places(r.out), c.places) << r.out;
+    }
+}
+
+TEST_F(CheckTest, PastTenOfAKindTheRestAreCounted) {
+    // Twelve lines without a comma, each with a byte that is no character: two kinds of warning.
+    std::string lines;
+    for (int i = 0; i < 12; ++i)
+        lines += "\xFD\n";
+    data = dir.Write("links.csv", lines);
+    const Result r = Check();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.out, HasSubstr(data + ":1: 警告: カンマがありません"));
+    for (const char* kind : {"項目の足りない行", "不正なバイト"})
+        EXPECT_THAT(r.out, HasSubstr(data + ":11: 注記: ここから先の「" + kind +
+                                     "」の警告 2 件は表示を省きました\n"));
+    EXPECT_EQ(r.out.find(data + ":12:"), std::string::npos);
+    EXPECT_THAT(r.out, testing::EndsWith("件は表示を省きました\n"
+                                         "エラー 0 件, 警告 24 件\n"));
+}
+
+TEST_F(CheckTest, WordingOfTheExampleInTheReadme) {
+    data = dir.Write("links.csv",
+                     "Quorvane の部屋,https://quorvane.example/,管理人,リンク集を作る道具の話\n"
+                     "Example Garden,https://garden.example.com/,草花の写真と、季節の便り\n");
+    templ =
+        dir.Write("template.html",
+                  "<!-- everything above _HEAD_ is left out of the page -->\n_HEAD_\n"
+                  "<html><head><meta charset=\"UTF-8\"><title>リンク集</title></head><body>\n"
+                  "<ul>\n_FRAME_\n<li><a href=\"_URL_\">_TITLE_</a> (_AUTHOR_): _EXPLAIN_</li>\n"
+                  "_FOOT_ \n</ul>\n</body></html>\n");
+    const Result r = Check();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, data +
+                         ":2: 警告: カンマが 2 つしかありません: 「管理者」は空になり、"
+                         "2 つめのカンマより後ろが「サイト説明」になります\n" +
+                         templ +
+                         ":5: エラー: _FRAME_ の後ろに区切り行 _FOOT_ がありません: ビルドは"
+                         "「リストのインデックスが範囲を超えています (9)」で止まります\n" +
+                         templ +
+                         ":7: 注記: _FOOT_ の区切りになりません: 行末に空白があります\n"
+                         "エラー 1 件, 警告 1 件\n");
+}
+
+TEST_F(CheckTest, ErrorExactlyWhenTheBuildFails) {
+    // Every template of up to five lines made of the three markers and an ordinary line, and of
+    // the six-line ones (the shortest that build) those that begin with the head marker.
+    const char* const kinds[] = {"_HEAD_", "_FRAME_", "_FOOT_", "x"};
+    std::vector<std::string> templates = {""};
+    for (std::size_t begin = 0, length = 1; length <= 6; ++length) {
+        const std::size_t end = templates.size();
+        for (std::size_t t = begin; t < end; ++t)
+            for (const char* line : kinds)
+                if (length < 6 || templates[t].starts_with("_HEAD_\n"))
+                    templates.push_back(templates[t] + line + "\n");
+        begin = end;
+    }
+    int failing = 0;
+    for (const std::string& t : templates) {
+        templ = dir.Write("t.html", t);
+        const Result build = ToStdout();
+        const Result check = Check();
+        ASSERT_EQ(check.status, build.status) << t;
+        if (build.status != 0) {
+            ++failing;
+            // The failure the check announces is the build's own message.
+            const std::string message = build.err.substr(std::string("qvn-build: ").size());
+            ASSERT_THAT(check.out, HasSubstr("「" + message.substr(0, message.size() - 1) + "」"))
+                << t;
+        }
+    }
+    EXPECT_GT(failing, 0);
+    EXPECT_LT(failing, static_cast<int>(templates.size()));
+}
+
+TEST_F(CheckTest, BuildOfTheSameInputsIsUnchanged) {
+    // A byte order mark, a short line, an empty line, a NUL: the page the build has always made.
+    data =
+        dir.Write("links.csv", std::string("\xEF\xBB\xBFs1,u1\n\ns3,u3,a3,d3\0s4,u4,a4,d4\n", 38));
+    EXPECT_EQ(Check().status, 0);
+    EXPECT_EQ(dir.EntryCount(), 2); // the check writes nothing
+    const Result r = ToStdout();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "start\r\n[\xEF\xBB\xBFs1]() by : u1\r\n[]() by : \r\n[s3](u3) by a3: d3\r\nend\r\n");
+}
+
+TEST_F(CheckTest, WrongUsageShowsTheCheckForm) {
+    for (const std::vector<std::string>& extra :
+         {std::vector<std::string>{"--output", "-"}, std::vector<std::string>{"--check"}}) {
+        const Result r = Check(extra);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_THAT(r.err,
+                    HasSubstr("\nusage: qvn-build --check --data DATA --template TEMPLATE\n"));
+    }
+    EXPECT_EQ(QvnBuild({"--check=yes", "--data", data, "--template", templ}).status, 2);
+    EXPECT_EQ(QvnBuild({"--check", "--data", data}).err.find("qvn-build: missing --template\n"),
+              0u);
+}
+
+TEST(TextScan, FirstInvalidByteInEachEncoding) {
+    using qvn::cli::kNone;
+    const struct {
+        std::string text;
+        std::size_t utf8, cp932;
+    } cases[] = {
+        {"plain ASCII", kNone, kNone},
+        {"\xE3\x81\x82", kNone, 2},     // あ in UTF-8: E3 81 a pair, then a lead byte at the end
+        {"ab\x94\x4C", 2, kNone},       // 猫 in code page 932
+        {"\xEF\xBB\xBFx", kNone, 0},    // a byte order mark: EF BB is unassigned
+        {"\xC0\xAF", 0, kNone},         // an overlong "/"; two half-width kana
+        {"x\xED\xA0\xBD", 1, kNone},    // a surrogate; ED A0, then ｽ
+        {"\xF4\x90\xBF\xBF", 0, kNone}, // past U+10FFFF; F4 90 (user-defined), ｿ ｿ
+        {"\xF0\x90\xBF\xBF", kNone, kNone}, // U+10FFF: four bytes from F0 on
+        {"ok\xE3\x81", 2, kNone},           // cut short
+        {"\xB1\x85\x40", 0, 1},             // a stray continuation; ｱ, then 85 40 is unassigned
+        {"\x83\x5C\xFD", 0, 2},             // ソ, then FD alone
+        {"\xA0 \xFD", 0, 0},                // bytes that are no character alone
+        {"12345678\x82", 8, 8},             // after a whole word of ASCII
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(qvn::cli::FirstInvalidUtf8(c.text), c.utf8);
+        EXPECT_EQ(qvn::cli::FirstInvalidCp932(c.text), c.cp932);
+    }
+}
 
 // --- The real binary. ---
 
@@ -293,12 +619,14 @@ std::string Setting(const char* name, const char* fallback) {
     return value && *value ? value : fallback;
 }
 
+#ifndef _WIN32
 std::string Quote(const std::string& s) {
     std::string q = "'";
     for (char c : s)
         q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
+#endif
 
 class BinaryTest : public ::testing::Test {
 protected:
@@ -309,6 +637,37 @@ protected:
         ASSERT_TRUE(std::filesystem::exists(examples + "/links-utf8.csv")) << examples;
     }
 
+#ifdef _WIN32
+    // Runs the binary with args, its standard output and error collected in files.
+    Result Exec(const std::vector<std::string>& args) {
+        const std::string out = dir.Path("stdout"), err = dir.Path("stderr");
+        const DWORD status = ExecWithOutput(args, [&] { return CreateForChild(out); });
+        return {static_cast<int>(status), dir.Read("stdout"), dir.Read("stderr")};
+    }
+    // The same with standard output as openOutput() makes it; standard error goes to a file.
+    template <typename OpenOutput>
+    DWORD ExecWithOutput(const std::vector<std::string>& args, OpenOutput openOutput) {
+        std::vector<std::wstring> wide;
+        for (const auto& a : args)
+            wide.push_back(test::Wide(a));
+        return ExecWide(wide, openOutput());
+    }
+    DWORD ExecWide(const std::vector<std::wstring>& args, HANDLE out) {
+        const HANDLE err = CreateForChild(dir.Path("stderr"));
+        const DWORD status = test::Run(test::CommandLine(exe, args), out, err);
+        if (out)
+            ::CloseHandle(out);
+        ::CloseHandle(err);
+        return status;
+    }
+    // A file for a child's standard handle, which the child inherits.
+    static HANDLE CreateForChild(const std::string& path, DWORD access = GENERIC_WRITE,
+                                 DWORD disposition = CREATE_ALWAYS) {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        return ::CreateFileW(test::Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             &inherit, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+#else
     // Runs the binary through the shell with args (quoted here) and a redirection suffix
     // (not quoted); standard output and error are collected in files.
     Result Exec(const std::vector<std::string>& args, const std::string& redirect = "") {
@@ -321,8 +680,11 @@ protected:
         const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         return {status, dir.Read("stdout"), dir.Read("stderr")};
     }
+#endif
 
-    std::string Example(const std::string& name) const { return examples + "/" + name; }
+    std::string Example(const std::string& name) const {
+        return examples + "/" + name;
+    }
 
     TempDir dir;
     std::string exe;
@@ -369,6 +731,26 @@ std::string ExamplePage(const std::string& charset) {
     return page;
 }
 
+#ifdef _WIN32
+std::string InCodePage932(const std::string& utf8) {
+    const std::wstring wide = test::Wide(utf8);
+    std::string bytes(wide.size() * 2, '\0');
+    bytes.resize(static_cast<std::size_t>(
+        ::WideCharToMultiByte(932, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(),
+                              static_cast<int>(bytes.size()), nullptr, nullptr)));
+    return bytes;
+}
+#else
+std::string InCodePage932(const std::string& utf8) {
+    TempDir dir;
+    dir.Write("utf8", utf8);
+    const std::string convert =
+        "iconv -f UTF-8 -t CP932 " + Quote(dir.Path("utf8")) + " >" + Quote(dir.Path("cp932"));
+    EXPECT_EQ(std::system(convert.c_str()), 0);
+    return dir.Read("cp932");
+}
+#endif
+
 TEST_F(BinaryTest, ExamplesBuildTheirPages) {
     Result r = Exec({"--data", Example("links-utf8.csv"), "--template",
                      Example("template-utf8.html"), "--output", dir.Path("utf8.html")});
@@ -376,18 +758,13 @@ TEST_F(BinaryTest, ExamplesBuildTheirPages) {
     EXPECT_EQ(r.out + r.err, "");
     EXPECT_EQ(dir.Read("utf8.html"), ExamplePage("UTF-8"));
 
-    // The code page 932 pair gives the same page in code page 932: check it with the system's
-    // own converter, independently of the program's.
+    // The code page 932 pair gives the same page in code page 932, written to standard output
+    // byte for byte: check it with the system's own converter, independently of the program's.
     r = Exec({"--data", Example("links-sjis.csv"), "--template", Example("template-sjis.html"),
               "--output", "-"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    dir.Write("sjis.html", r.out);
-    dir.Write("expected-utf8.html", ExamplePage("Shift_JIS"));
-    const std::string convert = "iconv -f UTF-8 -t CP932 " + Quote(dir.Path("expected-utf8.html")) +
-                                " >" + Quote(dir.Path("expected-sjis.html"));
-    ASSERT_EQ(std::system(convert.c_str()), 0);
-    EXPECT_EQ(r.out, dir.Read("expected-sjis.html"));
+    EXPECT_EQ(r.out, InCodePage932(ExamplePage("Shift_JIS")));
     EXPECT_NE(r.out.find("\x83\x5C"), std::string::npos); // ソ of ソフトウェア came through
 }
 
@@ -399,8 +776,8 @@ TEST_F(BinaryTest, ExitStatusAndMessagesOfTheProgram) {
     EXPECT_EQ(r.status, 2);
     EXPECT_THAT(r.err, StartsWith(std::string("qvn-build: missing --output\n") + kUsageLine));
 
-    // The messages are UTF-8 whatever the locale (the shell runs it with LC_ALL=C), and name a
-    // file outside code page 932 as typed.
+    // The messages are UTF-8 whatever the locale (the shell runs it with LC_ALL=C) or the code
+    // page, and name a file outside code page 932 as typed.
     const std::string missing = dir.Path("データ€✓.csv");
     r = Exec({"--data", missing, "--template", templ, "--output", "-"});
     EXPECT_EQ(r.status, 1);
@@ -410,6 +787,36 @@ TEST_F(BinaryTest, ExitStatusAndMessagesOfTheProgram) {
     EXPECT_EQ(Exec({"--help"}).status, 0);
 }
 
+#ifdef _WIN32
+TEST_F(BinaryTest, StandardOutputThatCannotBeWrittenIsAWriteFailure) {
+    const std::vector<std::string> args = {"--data",     Example("links-utf8.csv"),
+                                           "--template", Example("template-utf8.html"),
+                                           "--output",   "-"};
+    const std::string readOnly = dir.Write("read-only", "");
+    const std::string kWriteFailed = "qvn-build: ストリームへの書き込みエラー.\n";
+    // A handle open for reading only, and none at all.
+    EXPECT_EQ(
+        ExecWithOutput(args, [&] { return CreateForChild(readOnly, GENERIC_READ, OPEN_EXISTING); }),
+        1u);
+    EXPECT_EQ(dir.Read("stderr"), kWriteFailed);
+    EXPECT_EQ(ExecWithOutput(args, [] { return HANDLE{nullptr}; }), 1u);
+    EXPECT_EQ(dir.Read("stderr"), kWriteFailed);
+}
+
+TEST_F(BinaryTest, ArgumentsAreTakenAsTyped) {
+    // No wildcard is expanded.
+    Result r = Exec({"--data", "*", "--template", Example("template-utf8.html"), "--output", "-"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ファイル * は開けません.\n");
+    // A name with an unpaired surrogate is no Unicode text: refused as wrong usage.
+    const std::wstring lone = std::wstring(L"a") + wchar_t(0xD800) + L".csv";
+    EXPECT_EQ(ExecWide({L"--data", lone, L"--template", L"t", L"--output", L"-"},
+                       CreateForChild(dir.Path("stdout"))),
+              2u);
+    EXPECT_EQ(dir.Read("stderr"), "qvn-build: argument 2 is not valid Unicode text\n");
+}
+
+#else
 TEST_F(BinaryTest, FullOrClosedStandardOutputIsAWriteFailure) {
     const std::vector<std::string> args = {"--data",     Example("links-utf8.csv"),
                                            "--template", Example("template-utf8.html"),
@@ -423,5 +830,126 @@ TEST_F(BinaryTest, FullOrClosedStandardOutputIsAWriteFailure) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "qvn-build: ストリームへの書き込みエラー.\n");
 }
+#endif
+
+// Whether the folder holds a temporary file of a save.
+bool HasTemporaryFile(const TempDir& dir) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Dir()))
+        if (entry.path().filename().string().starts_with(".qvn-"))
+            return true;
+    return false;
+}
+
+#ifdef _WIN32
+// On a console: messages are shown in Unicode, and Ctrl+C during the write leaves no temporary
+// file. Ctrl+Break and a closed console take the same handler as Ctrl+C; under Wine 8 a test can
+// send one event only, and a closed pseudo console sends none.
+TEST_F(BinaryTest, OnAConsoleMessagesAreUnicodeAndCtrlCLeavesNoTemporaryFile) {
+    const std::string templ = Example("template-utf8.html");
+    const std::string page = dir.Write("page.html", "old\r\n");
+    // The data comes through a pipe, in part, and then stops: qvn-build waits for the rest with
+    // its temporary file open.
+    const std::wstring pipeName =
+        L"\\\\.\\pipe\\qvn-build-test-" + std::to_wstring(::GetCurrentProcessId());
+    const HANDLE pipe = ::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_OUTBOUND,
+                                           PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    test::PseudoConsole console;
+    const test::Process writing =
+        console.Start(test::CommandLine(exe, {L"--data", pipeName, L"--template", test::Wide(templ),
+                                              L"--output", test::Wide(page)}));
+    // Returns once qvn-build has opened the pipe.
+    ASSERT_TRUE(::ConnectNamedPipe(pipe, nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED);
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(pipe, "a,b,c,d\r\n", 9, &written, nullptr));
+    for (int waited = 0; !HasTemporaryFile(dir) && waited < 1000; ++waited)
+        ::Sleep(10);
+    EXPECT_TRUE(HasTemporaryFile(dir));
+    ASSERT_TRUE(console.Join(writing));
+
+    // A failed build on the same console. Written as UTF-16, its message shows whatever the
+    // console's code page.
+    const HANDLE screen = console.Output();
+    EXPECT_EQ(test::Run(test::CommandLine(exe, {L"--data", test::Wide("無い.csv"), L"--template",
+                                                L"t", L"--output", L"-"}),
+                        screen, screen),
+              1u);
+    ::CloseHandle(screen);
+
+    EXPECT_TRUE(console.Signal(CTRL_C_EVENT));
+    const DWORD status = writing.Wait(10000);
+    ::CloseHandle(pipe);
+    EXPECT_EQ(status, static_cast<DWORD>(STATUS_CONTROL_C_EXIT));
+    EXPECT_FALSE(HasTemporaryFile(dir));
+    EXPECT_EQ(dir.Read("page.html"), "old\r\n");
+    EXPECT_THAT(console.Close(), HasSubstr("qvn-build: ファイル 無い.csv は開けません."));
+}
+#else
+TEST_F(BinaryTest, FileSizeLimitFailsTheWriteAndLeavesNoTemporaryFile) {
+    std::string links;
+    for (int i = 0; i < 20000; ++i)
+        links += "site" + std::to_string(i) + ",https://example.com/,admin,about\r\n";
+    const std::string data = dir.Write("links.csv", links);
+    const std::string page = dir.Write("page.html", "old\r\n");
+    // ulimit -f counts blocks of 1024 bytes: the page stops 64 KiB in.
+    const std::string command = "ulimit -f 64; exec " + Quote(exe) + " --data " + Quote(data) +
+                                " --template " + Quote(Example("template-utf8.html")) +
+                                " --output " + Quote(page) + " 2>" + Quote(dir.Path("stderr"));
+    const int raw = std::system(("sh -c " + Quote(command)).c_str());
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_EQ(dir.Read("stderr"), "qvn-build: ストリームへの書き込みエラー.\n");
+    EXPECT_EQ(dir.Read("page.html"), "old\r\n");
+    EXPECT_FALSE(HasTemporaryFile(dir));
+}
+
+TEST_F(BinaryTest, InterruptDuringTheWriteLeavesNoTemporaryFile) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        const std::string fifo = dir.Path("links.fifo");
+        std::filesystem::remove(fifo);
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        const std::string page = dir.Write("page.html", "old\r\n");
+        const std::string templ = Example("template-utf8.html");
+        const char* argv[] = {exe.c_str(),   "--data",   fifo.c_str(), "--template",
+                              templ.c_str(), "--output", page.c_str(), nullptr};
+        // Started with the signals' default actions, whatever this test inherited.
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGINT);
+        sigaddset(&defaults, SIGTERM);
+        posix_spawnattr_setsigdefault(&attr, &defaults);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+        pid_t pid = 0;
+        const int spawned =
+            posix_spawn(&pid, exe.c_str(), nullptr, &attr, const_cast<char**>(argv), environ);
+        posix_spawnattr_destroy(&attr);
+        ASSERT_EQ(spawned, 0);
+        // The data comes in part and then stops: qvn-build waits for the rest with its
+        // temporary file open.
+        const int writer = open(fifo.c_str(), O_WRONLY);
+        ASSERT_GE(writer, 0);
+        ASSERT_EQ(write(writer, "a,b,c,d\r\n", 9), 9);
+        for (int waited = 0; !HasTemporaryFile(dir) && waited < 1000; ++waited)
+            usleep(10000);
+        EXPECT_TRUE(HasTemporaryFile(dir));
+        kill(pid, signal);
+        int raw = 0;
+        for (int waited = 0; waitpid(pid, &raw, WNOHANG) == 0; ++waited) {
+            if (waited == 1000) {
+                ADD_FAILURE() << "qvn-build did not end on the signal";
+                kill(pid, SIGKILL);
+            }
+            usleep(10000);
+        }
+        close(writer);
+        EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == signal) << raw;
+        EXPECT_FALSE(HasTemporaryFile(dir));
+        EXPECT_EQ(dir.Read("page.html"), "old\r\n");
+    }
+}
+#endif
 
 } // namespace

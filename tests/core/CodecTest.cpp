@@ -17,6 +17,43 @@ TEST(Codec, ConvertsBothWaysWithTheMicrosoftTable) {
     EXPECT_EQ(Cp932ToUtf8("\x5C"), "\\");     // the ASCII half stays ASCII
 }
 
+// glibc's table and Windows' differ in ten characters; all other bytes and characters convert
+// alike. glibc maps nine characters one way to look-alikes that decode as other characters;
+// Windows calls those "best fit" and refuses them. Windows has the byte 0x80 as U+0080.
+TEST(Codec, WhereTheTwoPlatformsTablesDiffer) {
+    const struct {
+        const char* utf8;
+        const char* glibc; // the bytes, which decode as the character in the comment
+    } oneWay[] = {
+        {"¢", "\x81\x91"},  // ￠ U+FFE0
+        {"£", "\x81\x92"},  // ￡ U+FFE1
+        {"¥", "\x5C"},      // backslash
+        {"¬", "\x81\xCA"},  // ￢ U+FFE2
+        {"—", "\x81\x5C"},  // ― U+2015
+        {"‖", "\x81\x61"},  // ∥ U+2225
+        {"‾", "\x7E"},      // tilde
+        {"−", "\x81\x7C"},  // － U+FF0D
+        {"〜", "\x81\x60"}, // ～ U+FF5E
+    };
+    for (const auto& c : oneWay) {
+        SCOPED_TRACE(c.utf8);
+        EXPECT_NE(Cp932ToUtf8(c.glibc), c.utf8);
+#ifdef _WIN32
+        EXPECT_FALSE(Utf8ToCp932Exact(c.utf8).has_value());
+        EXPECT_EQ(Utf8ToCp932(c.utf8), "?");
+#else
+        EXPECT_EQ(Utf8ToCp932Exact(c.utf8), std::optional<std::string>(c.glibc));
+#endif
+    }
+#ifdef _WIN32
+    EXPECT_EQ(Cp932ToUtf8Exact("\x80"), std::optional<std::string>("\xC2\x80"));
+    EXPECT_EQ(Utf8ToCp932Exact("\xC2\x80"), std::optional<std::string>("\x80"));
+#else
+    EXPECT_EQ(Cp932ToUtf8("\x80"), "\xEF\xBF\xBD");
+    EXPECT_EQ(Utf8ToCp932("\xC2\x80"), "?");
+#endif
+}
+
 TEST(Codec, TypedTextReplacesWhatCodePage932Lacks) {
     EXPECT_EQ(Utf8ToCp932("a😀b"), "a?b");       // one "?" for the whole 4-byte character
     EXPECT_EQ(Utf8ToCp932("Ω한"), "\x83\xB6?"); // Greek is there, Hangul is not
@@ -85,6 +122,11 @@ TEST(FullStop, FollowsTheLastCharacterNotTheLastByte) {
     // A trail byte may look like "." or a space; it is not a character of its own.
     EXPECT_EQ(WithFullStop("\x81\x2E"), "\x81\x2E.");
     EXPECT_EQ(WithFullStop("\x83\x20"), "\x83\x20.");
+    // After double-byte characters the walk still lands on the last character: ")" here.
+    EXPECT_EQ(WithFullStop("\x82\xA0)"), "\x82\xA0)");
+    EXPECT_EQ(WithFullStop("\x82\xA0\x82\xA2 "), "\x82\xA0\x82\xA2 ");
+    // A lead byte at the very end is the last character, and above the limit.
+    EXPECT_EQ(WithFullStop(")\x83"), ")\x83.");
 }
 
 TEST(FullStop, MessagesOfTheSystem) {

@@ -10,7 +10,7 @@
 #include <sstream>
 
 using namespace qvn;
-using qvn::test::SavedBytes;
+using qvn::test::AsPath;
 using qvn::test::TempDir;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -26,16 +26,26 @@ TStringList Links(std::initializer_list<std::string_view> items) {
 
 const TStringList kTwoSites = Links({"s1", "u1", "a1", "d1", "s2", "u2", "a2", "d2"});
 
+// The page's lines: every one must end in CR LF.
+std::vector<std::string> PageLines(const std::string& page) {
+    std::vector<std::string> lines;
+    std::size_t begin = 0;
+    for (std::size_t end; (end = page.find("\r\n", begin)) != std::string::npos; begin = end + 2)
+        lines.push_back(page.substr(begin, end - begin));
+    EXPECT_EQ(begin, page.size()) << "the page does not end in CR LF";
+    return lines;
+}
+
 class PageTest : public ::testing::Test {
 protected:
     // Builds from template lines (joined with LF) and returns the page's lines.
     std::vector<std::string> Build(const std::string& templ, const TStringList& links = kTwoSites,
-                                   const Tokens& tokens = {}) {
-        const auto page = MakePage(FilePath::FromCp932(dir.Write("t.html", templ)), links, tokens);
-        std::vector<std::string> lines;
-        for (int i = 0; i < page->Count(); ++i)
-            lines.emplace_back(page->Get(i));
-        return lines;
+                                   const Tokens& tokens = DefaultTokens()) {
+        const TPageTemplate page(AsPath(dir.Write("t.html", templ)));
+        ListLinks records(links);
+        std::ostringstream out;
+        WritePage(page, records, tokens, out);
+        return PageLines(out.str());
     }
 
     // The list-index message a broken template gives.
@@ -88,8 +98,8 @@ TEST_F(PageTest, ReplacementIsFirstOccurrenceInTokenOrderOnTheChangedLine) {
 
 TEST_F(PageTest, TokensFromTheSettings) {
     const std::string templ = "_HEAD_\n-\n_FRAME_\n_TITLE_|_URL_|_AUTHOR_|_EXPLAIN_\n_FOOT_\n-\n";
-    Tokens emptyTitle;
-    emptyTitle.Title = "";
+    Tokens emptyTitle = DefaultTokens();
+    emptyTitle[kSiteName] = "";
     EXPECT_THAT(Build(templ, kTwoSites, emptyTitle),
                 ElementsAre("-", "_TITLE_|u1|a1|d1", "_TITLE_|u2|a2|d2", "-"));
     Tokens same{"@", "@", "@", "@"}; // equal tokens replace one occurrence each, in order
@@ -129,67 +139,69 @@ TEST_F(PageTest, BrokenTemplatesNameTheirLineCount) {
 }
 
 TEST_F(PageTest, ReplaceAtCountsFromOne) {
-    EXPECT_EQ(ReplaceAt("ab_T_cd", 3, "_T_", "XYZ"), "abXYZcd");
-    EXPECT_EQ(ReplaceAt("_T_", 1, "_T_", ""), "");
+    std::string text = "ab_T_cd";
+    ReplaceAt(text, 3, "_T_", "XYZ");
+    EXPECT_EQ(text, "abXYZcd");
+    text = "_T_";
+    ReplaceAt(text, 1, "_T_", "");
+    EXPECT_EQ(text, "");
 }
 
-class SettingPageTest : public PageTest {
-protected:
-    void SetUp() override { Setting = TSetting{}; }
-    void TearDown() override { Setting = TSetting{}; }
-};
+TEST(Settings, StartEmptyAndHandTheTokensOverInTheirOrder) {
+    TSetting setting;
+    EXPECT_TRUE(setting.Title.empty());
+    EXPECT_FALSE(setting.LinkList);
+    setting.SetTokens({"t", "u", "a", "e"});
+    EXPECT_EQ(setting.Title, "t");
+    EXPECT_EQ(setting.URL, "u");
+    EXPECT_EQ(setting.Author, "a");
+    EXPECT_EQ(setting.Explain, "e");
+    EXPECT_EQ(setting.GetTokens(), (Tokens{"t", "u", "a", "e"}));
+    EXPECT_EQ(DefaultTokens(), (Tokens{"_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_"}));
+}
 
-TEST_F(SettingPageTest, StartsEmptyAndRefusesWithoutLinkData) {
-    EXPECT_TRUE(Setting.Title.empty());
-    EXPECT_FALSE(Setting.LinkList);
-    Setting.TemplatePath = dir.Write("t.html", "_HEAD_\n-\n_FRAME_\nx\n_FOOT_\n-\n");
+TEST(Settings, NoLinkListUntilDataIsLoadedAndAnEmptyOneAfter) {
+    TSetting setting;
     try {
-        MakePage();
-        FAIL() << "built a page without link data";
+        setting.Links();
+        FAIL() << "gave link data before any was loaded";
     } catch (const NoLinkDataError& e) {
         EXPECT_EQ(e.Message(), Utf8ToCp932("リンクデータが読み込まれていません"));
     }
-    Setting.LinkList = std::make_unique<TStringList>(); // loaded, but empty: head and foot
-    EXPECT_EQ(SavedBytes(*MakePage()), "-\r\n-\r\n");
+    setting.LinkList = std::make_unique<TStringList>();
+    EXPECT_EQ(setting.Links().Count(), 0);
 }
 
-TEST_F(SettingPageTest, ReadsTemplatePathLinksAndTokensFromTheSettings) {
-    Setting.Title = "_T_";
-    Setting.URL = "_U_";
-    Setting.LinkList = std::make_unique<TStringList>(Links({"s", "u", "a", "d"}));
-    Setting.TemplatePath = dir.Write("t.html", "_HEAD_\n-\n_FRAME_\n_T_ _U_ _TITLE_\n_FOOT_\n-\n");
-    EXPECT_EQ(SavedBytes(*MakePage()), "-\r\ns u _TITLE_\r\n-\r\n");
-    // The template is read afresh at every build.
-    dir.Write("t.html", "_HEAD_\n+\n_FRAME_\n_T_\n_FOOT_\n+\n");
-    EXPECT_EQ(SavedBytes(*MakePage()), "+\r\ns\r\n+\r\n");
-
-    Setting.TemplatePath = Utf8ToCp932("ここにテンプレートファイルへのパスを入力してください。");
-    try {
-        MakePage();
-        FAIL() << "opened the prompt text";
-    } catch (const FileError& e) {
-        EXPECT_EQ(e.Message(),
-                  Utf8ToCp932("ファイル ") + Setting.TemplatePath + Utf8ToCp932(" は開けません"));
+// Records until `after`, then a read error, as a data file failing part way gives.
+class FailingLinks final : public LinkSource {
+public:
+    explicit FailingLinks(int after) : left_(after) {}
+    bool Next(TLinkRecord& record) override {
+        if (left_-- == 0)
+            throw FileError(FileError::Kind::Open, AsPath("links.csv"));
+        record = {"s", "u", "a", "d"};
+        return true;
     }
-}
 
-TEST_F(PageTest, StreamedPageMatchesTheListAndBrokenTemplateLeavesOutputAlone) {
-    const std::string templ =
-        dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n<_TITLE_|_URL_>\n_FOOT_\nf\n");
-    const std::string expected = SavedBytes(*MakePage(FilePath::FromCp932(templ), kTwoSites, {}));
-    EXPECT_EQ(expected, "h\r\n<s1|u1>\r\n<s2|u2>\r\nf\r\n");
+private:
+    int left_;
+};
 
+TEST_F(PageTest, SavedAndStreamedPagesAreTheSameAndAFailedBuildKeepsTheOldPage) {
+    const TPageTemplate templ(
+        AsPath(dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n<_TITLE_|_URL_>\n_FOOT_\nf\n")));
+    const FilePath page = AsPath(dir.Write("page.html", "old page\r\n"));
+    ListLinks links(kTwoSites);
+    SavePage(templ, links, DefaultTokens(), page);
+    EXPECT_EQ(dir.Read("page.html"), "h\r\n<s1|u1>\r\n<s2|u2>\r\nf\r\n");
     std::ostringstream out;
-    MakePageToStream(FilePath::FromCp932(templ), kTwoSites, {}, out);
-    EXPECT_EQ(out.str(), expected);
-    const std::string page = dir.Write("page.html", "old page\r\n");
-    MakePageToFile(FilePath::FromCp932(templ), kTwoSites, {}, FilePath::FromCp932(page));
-    EXPECT_EQ(dir.Read("page.html"), expected);
+    ListLinks again(kTwoSites);
+    WritePage(templ, again, DefaultTokens(), out);
+    EXPECT_EQ(out.str(), dir.Read("page.html"));
 
-    dir.Write("t.html", "_HEAD_\nh\n_FRAME_\nx\n_FOOT_\n");
-    EXPECT_THROW(
-        MakePageToFile(FilePath::FromCp932(templ), kTwoSites, {}, FilePath::FromCp932(page)),
-        ListIndexError);
-    EXPECT_EQ(dir.Read("page.html"), expected);
+    // Far past the first write block, so part of the page has been written when the data fails.
+    FailingLinks failing(100000);
+    EXPECT_THROW(SavePage(templ, failing, DefaultTokens(), page), FileError);
+    EXPECT_EQ(dir.Read("page.html"), "h\r\n<s1|u1>\r\n<s2|u2>\r\nf\r\n");
     EXPECT_EQ(dir.EntryCount(), 2);
 }

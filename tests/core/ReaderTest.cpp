@@ -1,4 +1,4 @@
-// ReadCSV: how lines split into four fields.
+// The link data reader: how lines split into four fields, read whole or record by record.
 #include "Codec.h"
 #include "Errors.h"
 #include "TempDir.h"
@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace qvn;
+using qvn::test::AsPath;
 using qvn::test::TempDir;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -23,7 +24,7 @@ struct Read {
 Read ReadBytes(const std::string& bytes) {
     TempDir dir;
     TStringList list;
-    const int n = ReadCSV(list, dir.Write("d.csv", bytes), 4);
+    const int n = ReadCSV(list, AsPath(dir.Write("d.csv", bytes)), 4);
     Read r{n, {}};
     for (int i = 0; i < list.Count(); ++i)
         r.items.emplace_back(list.Get(i));
@@ -74,11 +75,11 @@ TEST(ReadCSV, ReturnsOneRecordPerLine) {
 TEST(ReadCSV, OtherFieldCounts) {
     TempDir dir;
     TStringList one;
-    EXPECT_EQ(ReadCSV(one, dir.Write("a.csv", "x,y\n"), 1), 1);
+    EXPECT_EQ(ReadCSV(one, AsPath(dir.Write("a.csv", "x,y\n")), 1), 1);
     EXPECT_THAT(std::vector<std::string_view>{one.Get(0)}, ElementsAre("x,y"));
     TStringList none;
-    EXPECT_EQ(ReadCSV(none, dir.Write("e.csv", ""), 1), 0); // an empty file has no records
-    EXPECT_THROW(ReadCSV(none, dir.Path("e.csv"), 0), std::invalid_argument);
+    EXPECT_EQ(ReadCSV(none, AsPath(dir.Write("e.csv", "")), 1), 0); // an empty file has no records
+    EXPECT_THROW(ReadCSV(none, AsPath(dir.Path("e.csv")), 0), std::invalid_argument);
 }
 
 TEST(ReadCSV, MissingFileAppendsNothing) {
@@ -86,10 +87,47 @@ TEST(ReadCSV, MissingFileAppendsNothing) {
     TStringList list;
     const std::string path = dir.Path("none.csv");
     try {
-        ReadCSV(list, path, 4);
+        ReadCSV(list, AsPath(path), 4);
         FAIL() << "read a missing file";
     } catch (const FileError& e) {
         EXPECT_EQ(e.Message(), Utf8ToCp932("ファイル ") + path + Utf8ToCp932(" は開けません"));
     }
     EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(ReadCSV, AppendsToWhatTheListHolds) {
+    TempDir dir;
+    TStringList list;
+    list.Add("kept");
+    EXPECT_EQ(ReadCSV(list, AsPath(dir.Write("d.csv", "a,b,c,d\n")), 4), 1);
+    EXPECT_EQ(list.Count(), 5);
+    EXPECT_EQ(list.Get(0), "kept");
+    EXPECT_EQ(list.Get(4), "d");
+}
+
+TEST(LinkReader, GivesTheRecordsOfReadCSVOneAtATime) {
+    // Past the reader's first block, with every kind of line among the lines.
+    std::string bytes;
+    for (int i = 0; i < 40000; ++i)
+        bytes += "site" + std::to_string(i) + ",https://example.com/" + std::to_string(i) +
+                 ",admin,about " + std::to_string(i) + ", and more\r\n";
+    bytes += "a,b\n\n,,,\rlast";
+    TempDir dir;
+    const FilePath path = AsPath(dir.Write("d.csv", bytes));
+    TStringList list;
+    const int records = ReadCSV(list, path, 4);
+
+    LinkReader reader(path);
+    TLinkRecord record;
+    int r = 0;
+    for (; reader.Next(record); ++r) {
+        ASSERT_LT(r, records);
+        for (std::size_t k = 0; k < kLinkFields; ++k)
+            ASSERT_EQ(record[k], list.Get(r * 4 + static_cast<int>(k))) << r << " " << k;
+    }
+    EXPECT_EQ(r, records);
+    EXPECT_EQ(records, 40004);
+    EXPECT_FALSE(reader.Next(record));
+
+    EXPECT_THROW(LinkReader(AsPath(dir.Path("none.csv"))), FileError);
 }

@@ -3,13 +3,22 @@
 
 #include "Codec.h"
 #include "Errors.h"
+#include "Lines.h"
 #include "TempDir.h"
 
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <vector>
 
+#ifdef _WIN32
+#include "FileIO.h"
+
+#include <windows.h>
+#endif
+
 using namespace qvn;
+using qvn::test::AsPath;
 using qvn::test::TempDir;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -27,7 +36,7 @@ std::vector<std::string> Items(const TStringList& list) {
 std::vector<std::string> LoadBytes(const std::string& bytes) {
     TempDir dir;
     TStringList list;
-    list.LoadFromFile(dir.Write("f.txt", bytes));
+    list.LoadFromFile(AsPath(dir.Write("f.txt", bytes)));
     return Items(list);
 }
 
@@ -59,23 +68,58 @@ TEST(StringList, GetOutsideTheListFailsWithTheIndex) {
     }
 }
 
-TEST(StringList, LineBreaksOfEveryKind) {
-    EXPECT_THAT(LoadBytes("a\r\nb"), ElementsAre("a", "b"));
-    EXPECT_THAT(LoadBytes("a\r\n\r\nb"), ElementsAre("a", "", "b"));
-    EXPECT_THAT(LoadBytes("a\n\rb"), ElementsAre("a", "", "b"));
-    EXPECT_THAT(LoadBytes("a\rb"), ElementsAre("a", "b"));
-    EXPECT_THAT(LoadBytes("a\nb\n"), ElementsAre("a", "b")); // no empty last line
-    EXPECT_THAT(LoadBytes("a\r\nb\r\n\r\n"), ElementsAre("a", "b", ""));
-    EXPECT_THAT(LoadBytes("a\r\r\nb"), ElementsAre("a", "", "b"));
-    EXPECT_THAT(LoadBytes("\n"), ElementsAre(""));
-    EXPECT_THAT(LoadBytes(""), IsEmpty());
-    EXPECT_THAT(LoadBytes(" \t x \t"), ElementsAre(" \t x \t")); // nothing trimmed
-}
+// Bytes handed out a few at a time, as a pipe may hand them.
+class Trickle final : public ByteSource {
+public:
+    Trickle(std::string_view bytes, std::size_t step) : bytes_(bytes), step_(step) {}
+    std::size_t Read(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min({size, step_, bytes_.size()});
+        bytes_.copy(buffer, n);
+        bytes_.remove_prefix(n);
+        return n;
+    }
 
-TEST(StringList, NulEndsTheText) {
-    EXPECT_THAT(LoadBytes(std::string("a\0b\r\nc", 6)), ElementsAre("a"));
-    EXPECT_THAT(LoadBytes(std::string("a\r\n\0b", 5)), ElementsAre("a"));
-    EXPECT_THAT(LoadBytes(std::string("\0abc", 4)), IsEmpty());
+private:
+    std::string_view bytes_;
+    std::size_t step_;
+};
+
+// Every kind of line break, and NUL bytes, loaded from a file and read in steps of 1 to 8 bytes,
+// so that each break and NUL also falls on a step's edge.
+TEST(LineReader, LineBreaksAndNulBytesHoweverTheBytesArrive) {
+    using Lines = std::vector<std::string>;
+    const std::pair<std::string, Lines> cases[] = {
+        {"a\r\nb", {"a", "b"}},
+        {"a\r\n\r\nb", {"a", "", "b"}},
+        {"a\n\rb", {"a", "", "b"}},
+        {"a\rb", {"a", "b"}},
+        {"a\nb\n", {"a", "b"}}, // no empty last line
+        {"a\r\nb\r\n\r\n", {"a", "b", ""}},
+        {"a\r\r\nb", {"a", "", "b"}},
+        {"ab\r", {"ab"}},
+        {"\n", {""}},
+        {"\r\n\n", {"", ""}},
+        {"", {}},
+        {" \t x \t", {" \t x \t"}}, // nothing trimmed
+        {std::string("a\0b\r\nc", 6), {"a"}},
+        {std::string("a\r\n\0b", 5), {"a"}},
+        {std::string("ab\r\0\nc", 6), {"ab"}},
+        {std::string("\0abc", 4), {}},
+    };
+    for (const auto& [bytes, lines] : cases) {
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        EXPECT_EQ(LoadBytes(bytes), lines);
+        for (std::size_t step = 1; step <= 8; ++step) {
+            Trickle source(bytes, step);
+            LineReader reader(source);
+            Lines read;
+            for (std::string_view line; reader.Next(line);)
+                read.emplace_back(line);
+            EXPECT_EQ(read, lines) << "in steps of " << step;
+            std::string_view after;
+            EXPECT_FALSE(reader.Next(after)) << "read on after the end";
+        }
+    }
 }
 
 TEST(StringList, BytesAreKeptExactly) {
@@ -91,7 +135,7 @@ TEST(StringList, FailedLoadNamesThePathAndKeepsTheList) {
     list.Add("kept");
     for (const std::string& path : {dir.Path("missing.txt"), dir.Dir(), std::string()}) {
         try {
-            list.LoadFromFile(path);
+            list.LoadFromFile(AsPath(path));
             ADD_FAILURE() << "loaded " << path;
         } catch (const FileError& e) {
             EXPECT_EQ(e.GetKind(), FileError::Kind::Open);
@@ -101,31 +145,67 @@ TEST(StringList, FailedLoadNamesThePathAndKeepsTheList) {
     EXPECT_THAT(Items(list), ElementsAre("kept"));
 }
 
+#ifdef _WIN32
+// A file is read shared for reading only, as Windows programs expect: one that another program
+// has open for writing does not open, and one being read cannot be opened for writing.
+TEST(StringList, FilesAreReadWithReadSharingOnly) {
+    TempDir dir;
+    const std::string path = dir.Write("f.txt", "a\n");
+    const std::wstring name = qvn::test::NativePath(path).wstring();
+    const auto open = [&name](DWORD access) {
+        return CreateFileW(name.c_str(), access,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    TStringList list;
+    const HANDLE writer = open(GENERIC_WRITE);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    try {
+        list.LoadFromFile(AsPath(path));
+        ADD_FAILURE() << "loaded a file open for writing";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.Message(), Utf8ToCp932("ファイル ") + path + Utf8ToCp932(" は開けません"));
+    }
+    CloseHandle(writer);
+    {
+        const InputFile reading(AsPath(path));
+        EXPECT_EQ(open(GENERIC_WRITE), INVALID_HANDLE_VALUE);
+        const HANDLE reader = open(GENERIC_READ);
+        EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+        CloseHandle(reader);
+    }
+    list.LoadFromFile(AsPath(path));
+    EXPECT_THAT(Items(list), ElementsAre("a"));
+}
+#endif
+
 TEST(StringList, PathsAreCodePage932Bytes) {
     TempDir dir;
     dir.Write("サイト.txt", "x\n"); // the file system's name is UTF-8
     TStringList list;
-    list.LoadFromFile(dir.Dir() + Utf8ToCp932("/サイト.txt"));
+    list.LoadFromFile(AsPath(dir.Dir() + Utf8ToCp932("/サイト.txt")));
     EXPECT_THAT(Items(list), ElementsAre("x"));
-    // Bytes that are no code page 932 text name no file, even if such a file exists.
+    // Bytes that are no code page 932 text name no file, even if (on Linux) such a file exists.
+#ifndef _WIN32
     dir.Write("\xA0.txt", "y\n");
+#endif
     const std::string bad = dir.Dir() + "/\xA0.txt";
-    EXPECT_THROW(list.LoadFromFile(bad), FileError);
+    EXPECT_THROW(list.LoadFromFile(AsPath(bad)), FileError);
     EXPECT_THROW(list.LoadFromFile(FilePath::Unresolvable(dir.Path("サイト.txt"))), FileError);
 }
 
 TEST(StringList, SaveEndsEveryItemWithCrLf) {
     TempDir dir;
     TStringList list;
-    list.SaveToFile(dir.Path("empty.txt"));
+    list.SaveToFile(AsPath(dir.Path("empty.txt")));
     EXPECT_EQ(dir.Read("empty.txt"), "");
     list.Add("");
-    list.SaveToFile(dir.Path("one.txt"));
+    list.SaveToFile(AsPath(dir.Path("one.txt")));
     EXPECT_EQ(dir.Read("one.txt"), "\r\n");
     list.Clear();
     list.Add("a");
     list.Add("b");
-    list.SaveToFile(dir.Path("ab.txt"));
+    list.SaveToFile(AsPath(dir.Path("ab.txt")));
     EXPECT_EQ(dir.Read("ab.txt"), "a\r\nb\r\n");
 }
 
@@ -139,8 +219,8 @@ TEST(StringList, SaveAndLoadRoundTripLargeAndLongLines) {
     expected.push_back("after");
     for (const auto& s : expected)
         list.Add(s);
-    list.SaveToFile(dir.Path("big.txt"));
+    list.SaveToFile(AsPath(dir.Path("big.txt")));
     TStringList back;
-    back.LoadFromFile(dir.Path("big.txt"));
+    back.LoadFromFile(AsPath(dir.Path("big.txt")));
     EXPECT_THAT(Items(back), ElementsAreArray(expected));
 }

@@ -23,6 +23,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -84,7 +85,11 @@ std::string BuildPage(const std::string& templateText, const std::vector<std::st
     Setting.LinkList = std::make_unique<TStringList>();
     for (const auto& f : fields)
         Setting.LinkList->Add(f);
-    return SavedBytes(*MakePage());
+    const TPageTemplate page(FilePath::FromCp932(Setting.TemplatePath));
+    ListLinks links(Setting.Links());
+    std::ostringstream out;
+    WritePage(page, links, Setting.GetTokens(), out);
+    return out.str();
 }
 
 const std::vector<std::string> kTwoSites = {"s1", "u1", "a1", "d1", "s2", "u2", "a2", "d2"};

@@ -241,12 +241,15 @@ TEST_F(LinkListTest, LoadThatRunsOutOfMemoryKeepsGridAndSetting) {
     // The settings' copy of the new fields is the allocation of their bytes (and its NUL).
     const std::string next = Lines(80, "n");
     TStringList fields;
-    dir_.Write("next.csv", next);
-    ReadCSV(fields, dir_.Path("next.csv"), 4);
-    // No other allocation of the load has that size: the lists' indexes are multiples of 8
-    // bytes, the file's buffer is larger by the commas and line breaks.
-    ASSERT_NE((fields.ByteSize() + 1) % 8, 0u);
-    failAllocationOf = fields.ByteSize() + 1;
+    ReadCSV(fields, FilePath::FromCp932(dir_.Write("next.csv", next)), 4);
+    std::size_t bytes = 0;
+    for (int i = 0; i < fields.Count(); ++i)
+        bytes += fields.Get(i).size();
+    // No other allocation of the load has that size: the lists' indexes grow in blocks of 512
+    // bytes, the loaded list's bytes are reserved by the file's size, which is larger by the commas
+    // and line breaks, and the file is read in blocks of 1 MiB.
+    ASSERT_NE((bytes + 1) % 8, 0u);
+    failAllocationOf = bytes + 1;
     EXPECT_EQ(LoadFails(QString::fromStdString(dir_.Path("next.csv"))),
               QStringLiteral("メモリが足りません."));
     EXPECT_EQ(failAllocationOf, 0u) << "the copy was not made as expected";

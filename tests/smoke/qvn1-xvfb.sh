@@ -28,12 +28,19 @@ shot=${2:-}
 
 xdotool getmouselocation >/dev/null 2>&1 || exit 3
 
-QT_QPA_PLATFORM=xcb LANG=C.UTF-8 "$qvn1" &
+errors=$(mktemp)
+trap 'rm -f "$errors"' EXIT
+QT_QPA_PLATFORM=xcb LANG=C.UTF-8 "$qvn1" 2>"$errors" &
 pid=$!
 
 fail() {
     echo "qvn1-xvfb: $1" >&2
     kill "$pid" 2>/dev/null || true
+    cat "$errors" >&2
+    # Now and then Qt cannot connect to a virtual display that xdotool reached a moment before
+    # (seen when X servers start and stop in quick succession on a busy machine). That is the
+    # display's fault, not qvn1's: the caller tries another display.
+    grep -q 'could not connect to display' "$errors" && exit 3
     exit 1
 }
 

@@ -1,0 +1,26 @@
+// qvn-build --check: reads the link data and the template by the build's own rules, writes no
+// page, and reports what would make the build fail (errors) and what the build would do that is
+// probably not what was meant (warnings), with file, line and, where it helps, byte column.
+#pragma once
+
+#include "Links.h"
+
+#include <array>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+namespace qvn::cli {
+
+// qvn-build's token options without their "--", indexed by LinkField.
+inline constexpr std::array<std::string_view, kLinkFields> kTokenOptions = {"title", "url",
+                                                                            "author", "explain"};
+
+// Checks the data file and the template, named as they were given, with the tokens a build would
+// use. Prints the findings to out, one a line, and then a count of errors and warnings; nothing at
+// all when there is nothing to report. Returns 1 when the build would fail (a file that cannot be
+// read, a template it cannot cut), otherwise 0.
+int Check(const std::string& data, const std::string& templ, const Tokens& tokens,
+          std::ostream& out);
+
+} // namespace qvn::cli

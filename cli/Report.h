@@ -1,0 +1,73 @@
+// The findings of qvn-build --check about one input file, printed as compilers print theirs:
+// "FILE:LINE:COLUMN: 警告: …", each finding's notes after it.
+#pragma once
+
+#include <cstddef>
+#include <iosfwd>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace qvn::cli {
+
+enum class Severity { Error, Warning };
+
+class FileReport {
+public:
+    // How many findings of a kind that repeats line after line are shown; the rest are counted.
+    static constexpr std::size_t kShown = 10;
+
+    // name: the file's name as it was given, for every line printed.
+    explicit FileReport(std::string name) : name_(std::move(name)) {}
+
+    // A finding at a line and column; 0 where they do not apply (a finding about the whole file
+    // has neither, and comes first).
+    void Add(Severity severity, long long line, std::size_t column, std::string text);
+    // A note about the finding added last, printed right after it.
+    void Note(long long line, std::size_t column, std::string text);
+    // A finding of a kind that may come on many lines, `kind` naming it in a few words: past
+    // kShown of that kind they are only counted, and a note at the first one left out says how
+    // many.
+    void AddRepeated(const std::string& kind, Severity severity, long long line, std::size_t column,
+                     std::string text);
+    // Counts `count` findings of a kind that were left out before they reached the report, the
+    // first of them on `line`.
+    void AddLeftOut(const std::string& kind, Severity severity, long long line, long long count);
+
+    long long Errors() const { return errors_; }
+    long long Warnings() const { return warnings_; }
+
+    // Prints the findings in the order of their lines and columns.
+    void Print(std::ostream& out) const;
+
+private:
+    struct Place {
+        long long line = 0;
+        std::size_t column = 0;
+        std::string text;
+    };
+    struct Finding {
+        Place place;
+        const char* label; // "エラー", "警告", "注記"
+        std::vector<Place> notes;
+    };
+    struct LeftOut {
+        Severity severity = Severity::Warning;
+        std::size_t shown = 0;
+        long long count = 0;
+        long long line = 0;
+    };
+
+    void Count(Severity severity, long long n);
+    static Finding LeftOutNote(const std::string& kind, Severity severity, long long line,
+                               long long count);
+    void PrintLine(std::ostream& out, const Place& place, const char* label) const;
+
+    std::string name_;
+    std::vector<Finding> findings_;
+    std::map<std::string, LeftOut> repeated_; // by kind
+    long long errors_ = 0;
+    long long warnings_ = 0;
+};
+
+} // namespace qvn::cli
