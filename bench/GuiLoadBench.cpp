@@ -20,8 +20,8 @@
 #include "Forms.h"
 #include "UList.h"
 #include "UMain1.h"
-#include "USetStrGrid.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
     load.click();
     Settle(grid);
     const double loadMs = Milliseconds(clock);
-    const int rows = qvn::ui::RowCount(grid);
+    const int rows = grid.model()->rowCount() + 1; // and the header row
 
     double reloadMs = 0;
     if (twice) {

@@ -1,6 +1,9 @@
-// The parts of the codec that are the same on every platform: character lengths and the
-// error-box full stop.
+// The parts of the codec that are the same on every platform: character lengths, the UTF-8
+// check and the error-box full stop.
 #include "Codec.h"
+
+#include <cstdint>
+#include <cstring>
 
 namespace qvn {
 namespace {
@@ -32,6 +35,55 @@ std::size_t Utf8CharLength(std::string_view utf8) {
             return 1;
     }
     return length;
+}
+
+Utf8Kind ClassifyUtf8(std::string_view bytes) noexcept {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    bool wide = false;
+    while (p != end) {
+        if (*p < 0x80) {
+            // Link data has long ASCII runs (addresses): after one ASCII byte, eight at a time.
+            ++p;
+            while (end - p >= 8) {
+                std::uint64_t word;
+                std::memcpy(&word, p, sizeof word);
+                if ((word & 0x8080808080808080u) != 0)
+                    break;
+                p += 8;
+            }
+            continue;
+        }
+        wide = true;
+        // The second byte's range is narrower after some leads: that is what rules out overlong
+        // forms (E0, F0), surrogates (ED) and code points above U+10FFFF (F4). Three bytes, the
+        // length of Japanese characters, are tried first.
+        const unsigned char lead = *p;
+        std::ptrdiff_t length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : low;
+            high = lead == 0xED ? 0x9F : high;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : low;
+            high = lead == 0xF4 ? 0x8F : high;
+        } else {
+            return Utf8Kind::NotUtf8; // a trail byte, C0, C1 or F5 to FF
+        }
+        if (end - p < length || p[1] < low || p[1] > high)
+            return Utf8Kind::NotUtf8;
+        if (length >= 3 && (p[2] & 0xC0) != 0x80)
+            return Utf8Kind::NotUtf8;
+        if (length == 4 && (p[3] & 0xC0) != 0x80)
+            return Utf8Kind::NotUtf8;
+        p += length;
+    }
+    return wide ? Utf8Kind::Utf8 : Utf8Kind::Ascii;
 }
 
 std::string WithFullStop(std::string_view message) {

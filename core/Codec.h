@@ -24,6 +24,14 @@ std::string Cp932ToUtf8(std::string_view cp932);
 // as the platform's own conversion of typed text does.
 std::string Utf8ToCp932(std::string_view utf8);
 
+// What a byte string is when read as UTF-8 (RFC 3629: no overlong forms, no surrogates, nothing
+// above U+10FFFF): all ASCII, valid UTF-8 with at least one byte that is not ASCII, or not UTF-8
+// at all. A text that is several strings (the fields of a file) is UTF-8 when none of them is
+// NotUtf8 and at least one is Utf8; judging the strings one by one, never joined, keeps a sequence
+// cut in two by a comma invalid, as it is in the file.
+enum class Utf8Kind { Ascii, Utf8, NotUtf8 };
+Utf8Kind ClassifyUtf8(std::string_view bytes) noexcept;
+
 // True for the bytes that open a double-byte character in code page 932.
 constexpr bool IsCp932LeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);

@@ -12,8 +12,9 @@ packages=(
     # fuzzing: clang with libFuzzer and the sanitizers' runtimes (libclang-rt-dev is the release's
     # default version of them, libclang-rt-14-dev on Debian 12)
     clang libclang-rt-dev
-    # the windows: Japanese and condensed fonts, the help viewer, a virtual display for tests
-    fonts-ipafont-gothic fonts-dejavu-core fonts-dejavu-extra xdg-utils
+    # the windows: Japanese and condensed fonts, Qt's own texts in Japanese, the desktop's
+    # browser for web links, a virtual display for tests
+    fonts-ipafont-gothic fonts-dejavu-core fonts-dejavu-extra qt6-translations-l10n xdg-utils
     xvfb xauth xdotool
     # the Debian package and its checkers: cpack runs dpkg-shlibdeps (dpkg-dev); the tests run
     # lintian, desktop-file-validate, appstreamcli, man --warnings and the bash completion

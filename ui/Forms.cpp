@@ -1,32 +1,32 @@
 #include "Forms.h"
 
+#include "ButtonKeys.h"
+#include "Fonts.h"
 #include "UList.h"
 #include "UMain1.h"
 #include "USetting.h"
 #include "UVersion.h"
 
 #include <QApplication>
-#include <QFont>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 namespace qvn::ui {
 
 void InitApplication(QApplication& app) {
-    // The windows ask for the Japanese fonts of their original desktop. Map them to the IPA fonts
-    // (Debian's fonts-ipafont-gothic) and then to other common Japanese fonts, so Japanese text
-    // never falls back to a font without its glyphs.
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
-                               {QStringLiteral("IPAPGothic"), QStringLiteral("IPAexGothic"),
-                                QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic"),
-                                QStringLiteral("TakaoPGothic"), QStringLiteral("IPAGothic")});
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"),
-                               {QStringLiteral("IPAGothic"),
-                                QStringLiteral("Noto Sans Mono CJK JP"),
-                                QStringLiteral("VL Gothic"), QStringLiteral("TakaoGothic"),
-                                QStringLiteral("IPAexGothic"), QStringLiteral("IPAPGothic")});
-    // The About box's name labels ask for Impact; a condensed sans keeps their heavy look.
-    QFont::insertSubstitutions(QStringLiteral("Impact"), {QStringLiteral("DejaVu Sans Condensed"),
-                                                          QStringLiteral("DejaVu Sans")});
+    MapWindowFaces();
+    PressFocusedButtonsOnEnter(app);
+
+    // The interface is Japanese whatever the locale, and so are Qt's own texts in it: the file
+    // dialogs, the edits' context menus, the standard buttons. Without Qt's translation file
+    // (Debian's qt6-translations-l10n) they stay English and nothing else changes.
+    auto* qtTexts = new QTranslator(&app);
+    if (qtTexts->load(QStringLiteral("qtbase_ja"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTexts);
+    else
+        delete qtTexts;
 
     app.setWindowIcon(QIcon(QStringLiteral(":/qvn/MAINICON.png")));
     // Lets the desktop match the windows to the installed quorvane.desktop and its icon.

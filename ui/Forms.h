@@ -9,8 +9,9 @@ class QApplication;
 
 namespace qvn::ui {
 
-// Application-wide set-up before any window exists: the application icon, the desktop file name
-// and the mapping of the windows' Japanese font names to fonts this system has.
+// Application-wide set-up before any window exists: the mapping of the windows' Japanese font
+// names to fonts this system has, the Enter key on push buttons, Qt's own texts in Japanese, the
+// application icon and the desktop file name.
 void InitApplication(QApplication& app);
 
 struct Forms {

@@ -1,5 +1,6 @@
 #include "LinkGridModel.h"
 
+#include "Codec.h"
 #include "Text.h"
 
 #include <QApplication>
@@ -12,10 +13,13 @@
 namespace qvn::ui {
 namespace {
 
-// A cell's text for display. Decoding runs inside Qt's painting, where no exception may pass:
-// should the converter itself fail, ASCII bytes still show and every other byte shows as U+FFFD.
-QString DisplayText(std::string_view bytes) noexcept {
+// A cell's text for display, from UTF-8 or code page 932 bytes. Decoding runs inside Qt's
+// painting, where no exception may pass: should the converter itself fail, ASCII bytes still show
+// and every other byte shows as U+FFFD.
+QString DisplayText(std::string_view bytes, bool utf8) noexcept {
     try {
+        if (utf8)
+            return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
         return FromCp932(bytes);
     } catch (...) {
         QString text;
@@ -25,6 +29,25 @@ QString DisplayText(std::string_view bytes) noexcept {
         }
         return text;
     }
+}
+
+// The whole list, field by field: a short code page 932 field (half-width katakana, say) can be
+// valid UTF-8 by chance, while a code page 932 file as a whole almost never is. One pass that
+// stops at the first field that is not UTF-8, which in code page 932 data comes early.
+bool ReadsAsUtf8(const TStringList& list) {
+    bool wide = false;
+    for (int i = 0; i < list.Count(); ++i) {
+        switch (ClassifyUtf8(list.Get(i))) {
+        case Utf8Kind::NotUtf8:
+            return false;
+        case Utf8Kind::Utf8:
+            wide = true;
+            break;
+        case Utf8Kind::Ascii:
+            break;
+        }
+    }
+    return wide;
 }
 
 } // namespace
@@ -52,6 +75,7 @@ void LinkGridModel::SetCells(TStringList list, int fields) {
     // Moved out rather than assigned over: assigning an empty list would keep the old buffer.
     const TStringList old = std::move(cells_);
     cells_ = std::move(list);
+    utf8_ = ReadsAsUtf8(cells_);
     fields_ = fields;
     records_ = cells_.Count() / fields;
     if (rows_ > 0)
@@ -75,22 +99,6 @@ std::string_view LinkGridModel::Field(int record, int field) const {
     return cells_.Get(static_cast<int>(item));
 }
 
-std::string_view LinkGridModel::CellBytes(int col, int row) const {
-    if (col < 1 || col >= kGridColumns || row < 1 || row > rows_)
-        return {};
-    return Field(row - 1, col - 1);
-}
-
-QString LinkGridModel::CellText(int col, int row) const {
-    if (col < 0 || col >= kGridColumns || row < 0 || row > rows_)
-        return {};
-    if (row == 0)
-        return headers_[static_cast<std::size_t>(col)];
-    if (col == 0)
-        return QString::number(row);
-    return DisplayText(CellBytes(col, row));
-}
-
 int LinkGridModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : rows_;
 }
@@ -105,7 +113,7 @@ QVariant LinkGridModel::data(const QModelIndex& index, int role) const {
     const std::string_view bytes = Field(index.row(), index.column());
     if (bytes.empty())
         return QString();
-    return DisplayText(bytes); // decoded here, for the few cells on screen
+    return DisplayText(bytes, utf8_); // decoded here, for the few cells on screen
 }
 
 QVariant LinkGridModel::headerData(int section, Qt::Orientation orientation, int role) const {

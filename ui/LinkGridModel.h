@@ -4,8 +4,13 @@
 // on a QTableView they are the horizontal and the vertical header. The model's own rows and
 // columns are the grid's non-fixed cells: model row r is grid row r + 1, model column c is grid
 // column c + 1. Cells are never stored one by one: the model keeps the flat field list whole and
-// decodes a cell's code page 932 bytes only when the view asks for it, so a million records cost
-// their bytes and the list's index, and nothing per cell.
+// decodes a cell's bytes only when the view asks for it, so a million records cost their bytes
+// and the list's index, and nothing per cell.
+//
+// Link data is code page 932, or UTF-8 for a UTF-8 page. Which one a list is gets decided once,
+// for the whole list, when it is set: UTF-8 when every field is valid UTF-8 and at least one is
+// not plain ASCII, code page 932 otherwise. Only the display depends on it; the bytes stay as
+// they are.
 #pragma once
 
 #include "StringList.h"
@@ -27,8 +32,6 @@ public:
 
     explicit LinkGridModel(QObject* parent = nullptr);
 
-    // Grid rows, the header row included (at least 1).
-    int RowCount() const { return rows_ + 1; }
     // Adds or removes record rows at the end; the cells of remaining rows stay as they are.
     void SetRowCount(int count);
 
@@ -37,17 +40,9 @@ public:
     // the last row are kept but not shown. The view updates without a reset, so the selection
     // and the scroll position stay.
     void SetCells(TStringList list, int fields);
-    const TStringList& Cells() const { return cells_; }
 
     // The header text of grid column col (1 to 4) in row 0.
     void SetHeaderText(int col, const QString& text);
-
-    // A cell as the user sees it, in grid coordinates: row 0 the headers, column 0 the row
-    // numbers, the corner empty.
-    QString CellText(int col, int row) const;
-    // The bytes of a non-fixed cell (col 1 to 4, row 1 to RowCount() − 1); empty when the row
-    // holds no record.
-    std::string_view CellBytes(int col, int row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -59,9 +54,10 @@ private:
     std::string_view Field(int record, int field) const;
 
     TStringList cells_;
-    int fields_ = 0;  // fields shown a record
-    int records_ = 0; // whole records in cells_
-    int rows_ = 0;    // record rows: grid rows without the header row
+    int fields_ = 0;    // fields shown a record
+    int records_ = 0;   // whole records in cells_
+    bool utf8_ = false; // cells_ shown as UTF-8 rather than code page 932
+    int rows_ = 0;      // record rows: grid rows without the header row
     std::array<QString, kGridColumns> headers_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "DialogKeys.h"
 #include "FileDrop.h"
+#include "Fonts.h"
 #include "Guard.h"
 #include "LinkGridModel.h"
 #include "Text.h"
@@ -22,12 +23,6 @@ constexpr int kRowHeight = 18;
 constexpr int kNumberWidth = 30;
 constexpr int kFieldWidth = 100;
 
-QFont PixelFont(const QString& family, int pixels) {
-    QFont font(family);
-    font.setPixelSize(pixels);
-    return font;
-}
-
 } // namespace
 
 TfrmTable::TfrmTable(QWidget* parent)
@@ -36,9 +31,9 @@ TfrmTable::TfrmTable(QWidget* parent)
     ui->setupUi(this);
     move(199, 112);
 
-    setFont(PixelFont(QStringLiteral("ＭＳ Ｐゴシック"), 12));
-    ui->lbFile->setFont(PixelFont(QStringLiteral("ＭＳ Ｐゴシック"), 13));
-    ui->sgLinkList->setFont(PixelFont(QStringLiteral("ＭＳ ゴシック"), 12));
+    qvn::ui::SetFormFont(this);
+    ui->lbFile->setFont(qvn::ui::PixelFont(qvn::ui::FormFace(), 13));
+    ui->sgLinkList->setFont(qvn::ui::PixelFont(qvn::ui::GridFace(), 12));
 
     // The window in button-face colour; the grid's cells on the tooltip colour, its fixed cells
     // (the headers) in button-face colour.

@@ -3,19 +3,19 @@
 #include "AppInfo.h"
 #include "Errors.h"
 #include "FileDrop.h"
+#include "Fonts.h"
 #include "Guard.h"
 #include "MessageBoxes.h"
 #include "Text.h"
 #include "UDec.h"
+#include "UHelp.h"
 #include "UList.h"
 #include "UProccess.h"
 #include "USetting.h"
 #include "UVersion.h"
 #include "ui_UMain1.h"
 
-#include <QDesktopServices>
 #include <QFileInfo>
-#include <QUrl>
 
 using namespace qvn;
 using namespace qvn::ui;
@@ -38,11 +38,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     ui->setupUi(this);
     setWindowTitle(AppTitle());
 
-    // The font is 12 pixels high whatever the screen's resolution; the form file can only hold
-    // a point size.
-    QFont face = font();
-    face.setPixelSize(12);
-    setFont(face);
+    SetFormFont(this);
 
     // The client area is Panel1 (386 x 65) under the menu bar; Panel1 is the central widget, so
     // it follows the window's size while the controls on it keep their places.
@@ -108,10 +104,14 @@ void TfrmMain::File1Click() {
         frmSetting_->exec();
 }
 
+// The help page in the program's own window: it shows wherever the program runs, with or without
+// a browser, and every failure to show it is reported.
 void TfrmMain::Help2Click() {
     if (!QFileInfo(helpFile_).isFile())
         throw HelpError(helpFile_, QStringLiteral(" が見つかりません"));
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile_)))
+    if (!frmHelp_)
+        frmHelp_ = new TfrmHelp(this);
+    if (!frmHelp_->ShowPage(helpFile_))
         throw HelpError(helpFile_, QStringLiteral(" を開けません"));
 }
 

@@ -12,6 +12,7 @@ namespace Ui {
 class TfrmMain;
 }
 
+class TfrmHelp;
 class TfrmTable;
 class TfrmVer;
 class TfrmSetting;
@@ -45,5 +46,6 @@ private:
     TfrmTable* frmTable_ = nullptr;
     TfrmVer* frmVer_ = nullptr;
     TfrmSetting* frmSetting_ = nullptr;
+    TfrmHelp* frmHelp_ = nullptr; // made at the first showing; a child of this window
     QString helpFile_;
 };

@@ -16,8 +16,7 @@ constexpr int kPixelsPerByte = 7;
 // Room around a row number: the text stands 2 pixels in from the left, as in every cell.
 constexpr int kNumberPadding = 6;
 
-} // namespace
-
+// The grid's model; std::logic_error when the view shows anything else.
 LinkGridModel& GridModel(const QTableView& grid) {
     auto* model = qobject_cast<LinkGridModel*>(grid.model());
     if (!model)
@@ -25,9 +24,14 @@ LinkGridModel& GridModel(const QTableView& grid) {
     return *model;
 }
 
-int RowCount(const QTableView& grid) {
-    return GridModel(grid).RowCount();
+// The width in pixels of grid column col (0 to 4).
+int ColWidth(const QTableView& grid, int col) {
+    if (col == 0)
+        return grid.verticalHeader()->minimumWidth();
+    return grid.horizontalHeader()->sectionSize(col - 1);
 }
+
+} // namespace
 
 void SetRowCount(QTableView& grid, int count) {
     GridModel(grid).SetRowCount(count);
@@ -35,12 +39,6 @@ void SetRowCount(QTableView& grid, int count) {
     const int widest = QFontMetrics(numbers->font()).horizontalAdvance(QString::number(count - 1));
     if (ColWidth(grid, 0) < widest + kNumberPadding)
         SetColWidth(grid, 0, widest + kNumberPadding);
-}
-
-int ColWidth(const QTableView& grid, int col) {
-    if (col == 0)
-        return grid.verticalHeader()->minimumWidth();
-    return grid.horizontalHeader()->sectionSize(col - 1);
 }
 
 void SetColWidth(QTableView& grid, int col, long long width) {

@@ -9,20 +9,12 @@ class QTableView;
 
 namespace qvn::ui {
 
-class LinkGridModel;
-
-// The grid's model; std::logic_error when the view shows anything else.
-LinkGridModel& GridModel(const QTableView& grid);
-
-// Grid rows, the header row included.
-int RowCount(const QTableView& grid);
 // Sets the grid rows (at least 1). Every row has the grid's one row height. The number column
 // widens when the largest row number would not fit in it, so no number is ever shown cut off.
 void SetRowCount(QTableView& grid, int count);
 
-// The width in pixels of grid column col (0 to 4).
-int ColWidth(const QTableView& grid, int col);
-// Sets it, limited to what the header can hold (about a million pixels).
+// Sets the width in pixels of grid column col (0 to 4), limited to what the header can hold (about
+// a million pixels).
 void SetColWidth(QTableView& grid, int col, long long width);
 
 // Fills the grid from list: every non-fixed cell is cleared, then record r (from 1) goes into

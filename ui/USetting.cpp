@@ -1,6 +1,7 @@
 #include "USetting.h"
 
 #include "Errors.h"
+#include "Fonts.h"
 #include "Guard.h"
 #include "Text.h"
 #include "UDec.h"
@@ -53,11 +54,7 @@ TfrmSetting::TfrmSetting(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TfrmSetting>()) {
     ui->setupUi(this);
 
-    // The font is 12 pixels high whatever the screen's resolution; the form file can only hold
-    // a point size.
-    QFont face = font();
-    face.setPixelSize(12);
-    setFont(face);
+    SetFormFont(this);
 
     // A fixed dialog: a title bar with the close box only, no resizing, and no picture of its own
     // in the title bar (an empty icon, so the application's icon is not shown either).

@@ -1,6 +1,7 @@
 #include "UVersion.h"
 
 #include "DialogKeys.h"
+#include "Fonts.h"
 #include "JpegImage.h"
 #include "ui_UVersion.h"
 
@@ -21,8 +22,7 @@ const QString kPictureResource = QStringLiteral(":/qvn/VER.jpg");
 // their heavy look, and is narrowed further where the text would not fit its fixed-size label
 // (Impact is narrower than any common substitute).
 void UseImpactFace(QLabel* label, int pixels) {
-    QFont face(QStringLiteral("Impact"));
-    face.setPixelSize(pixels);
+    QFont face = qvn::ui::PixelFont(QStringLiteral("Impact"), pixels);
     face.setBold(true);
     face.setItalic(true);
     const int room = label->width() - pixels / 6; // the slant overhangs the last letter's advance
@@ -41,11 +41,7 @@ void UseImpactFace(QLabel* label, int pixels) {
 TfrmVer::TfrmVer(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TfrmVer>()) {
     ui->setupUi(this);
 
-    // The font is 12 pixels high whatever the screen's resolution; the form file can only hold
-    // a point size.
-    QFont face = font();
-    face.setPixelSize(12);
-    setFont(face);
+    qvn::ui::SetFormFont(this);
     UseImpactFace(ui->Label1, 19);
     UseImpactFace(ui->Label2, 29);
     UseImpactFace(ui->Label3, 29);

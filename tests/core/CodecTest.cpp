@@ -1,4 +1,4 @@
-// Code page 932 conversions and the error-box full-stop rule.
+// Code page 932 conversions, the UTF-8 check and the error-box full-stop rule.
 #include "Codec.h"
 
 #include "Errors.h"
@@ -69,6 +69,42 @@ TEST(Codec, DisplayNeverFailsAndKeepsTheRestReadable) {
     EXPECT_EQ(Cp932ToUtf8("a\x85\x40z"), "a\xEF\xBF\xBDz"); // unassigned pair: one mark
     EXPECT_EQ(Cp932ToUtf8("end\x83"), "end\xEF\xBF\xBD");   // lead byte at the very end
     EXPECT_FALSE(Cp932ToUtf8Exact("a\xA0z").has_value());
+}
+
+TEST(Utf8Check, TellsAsciiValidUtf8AndOtherBytesApart) {
+    EXPECT_EQ(ClassifyUtf8(""), Utf8Kind::Ascii);
+    EXPECT_EQ(ClassifyUtf8("https://s1.example/?a=1,b"), Utf8Kind::Ascii);
+    EXPECT_EQ(ClassifyUtf8("猫の手帖"), Utf8Kind::Utf8);
+    EXPECT_EQ(ClassifyUtf8("a😀"), Utf8Kind::Utf8);                       // four bytes, at the end
+    EXPECT_EQ(ClassifyUtf8("\xF4\x8F\xBF\xBF"), Utf8Kind::Utf8);         // U+10FFFF, the last
+    EXPECT_EQ(ClassifyUtf8(Utf8ToCp932("猫の手帖")), Utf8Kind::NotUtf8); // code page 932
+    // Half-width katakana "ﾃｽ" in code page 932 is 0xC3 0xBD, which is valid UTF-8 ("ý"): one
+    // short field says little, so the windows decide on a whole file.
+    EXPECT_EQ(ClassifyUtf8("\xC3\xBD"), Utf8Kind::Utf8);
+}
+
+TEST(Utf8Check, RefusesMalformedSequencesWherePresent) {
+    for (const char* bad : {
+             "\xE3\x81",         // cut short at the end
+             "\x82",             // a trail byte alone: the other half of a sequence cut by a comma
+             "\xE3\x81,\x82",    // the cut sequence with its comma
+             "\xC0\xAF",         // overlong "/"
+             "\xE0\x80\xAF",     // overlong "/" in three bytes
+             "\xF0\x80\x80\xAF", // overlong in four bytes
+             "\xED\xA0\x80",     // a surrogate
+             "\xF4\x90\x80\x80", // above U+10FFFF
+             "\xF5\x80\x80\x80", "\xFF",
+             "\xE3\x41\x82", // a lead byte followed by ASCII
+         }) {
+        EXPECT_EQ(ClassifyUtf8(bad), Utf8Kind::NotUtf8) << testing::PrintToString(bad);
+        // The same bytes after an ASCII run the check skips eight at a time, and before valid text.
+        const std::string late = std::string("12345678abcdefg") + bad + "猫";
+        EXPECT_EQ(ClassifyUtf8(late), Utf8Kind::NotUtf8) << testing::PrintToString(late);
+    }
+    // A lead byte as the last of an eight-byte block, its trail bytes in the next.
+    EXPECT_EQ(ClassifyUtf8("1234567\xE7\x8C\xAB"
+                           "89abcdef"),
+              Utf8Kind::Utf8);
 }
 
 TEST(FullStop, FollowsTheLastCharacterNotTheLastByte) {

@@ -30,13 +30,6 @@
 namespace qvn::test {
 namespace {
 
-template <typename T> T* Child(QWidget* window, const char* name) {
-    T* w = window->findChild<T*>(QString::fromLatin1(name));
-    if (!w)
-        ADD_FAILURE() << "no control " << name;
-    return w;
-}
-
 QDialog* SettingDialog() {
     return AppForms().frmSetting;
 }
@@ -44,7 +37,7 @@ QDialog* AboutBox() {
     return AppForms().frmVer;
 }
 QLineEdit* Edit(const char* name) {
-    return Child<QLineEdit>(SettingDialog(), name);
+    return Control<QLineEdit>(SettingDialog(), name);
 }
 
 struct TokenTexts {
@@ -75,7 +68,7 @@ int RunSettings(std::function<void(QWidget*)> answer) {
 }
 
 void Click(QWidget* dialog, const char* button) {
-    QTest::mouseClick(Child<QPushButton>(dialog, button), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(dialog, button), Qt::LeftButton);
 }
 
 int RunAbout(std::function<void(QWidget*)> answer) {
@@ -117,7 +110,7 @@ TEST(SettingsDialog, StartsWithTheDefaultTokensAndOkKeepsThem) {
         Click(modal, "btnOK");
     });
     EXPECT_EQ(result, QDialog::Accepted);
-    EXPECT_EQ(focused, Child<QPushButton>(SettingDialog(), "btnOK")) << "OK has the focus first";
+    EXPECT_EQ(focused, Control<QPushButton>(SettingDialog(), "btnOK")) << "OK has the focus first";
     ExpectTokens({"_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_"});
     EXPECT_EQ(
         BuildPage(
@@ -166,7 +159,7 @@ TEST(SettingsDialog, CancelEscAndCloseBoxChangeNothingButEditsKeepTheirText) {
     ExpectTokens(before);
 
     EXPECT_EQ(RunSettings([](QWidget* modal) {
-                  QTest::keyClick(Child<QLineEdit>(modal, "ledURL"), Qt::Key_Escape);
+                  QTest::keyClick(Control<QLineEdit>(modal, "ledURL"), Qt::Key_Escape);
               }),
               QDialog::Rejected);
     ExpectTokens(before);
@@ -184,13 +177,31 @@ TEST(SettingsDialog, CancelEscAndCloseBoxChangeNothingButEditsKeepTheirText) {
 TEST(SettingsDialog, EnterInAnEditConfirms) {
     TypeTokens("x", "y", "z", "w");
     const int result = RunSettings([](QWidget* modal) {
-        QLineEdit* edit = Child<QLineEdit>(modal, "ledBURL");
+        QLineEdit* edit = Control<QLineEdit>(modal, "ledBURL");
         edit->setFocus();
         QTest::keyClicks(edit, "!");
         QTest::keyClick(edit, Qt::Key_Return);
     });
     EXPECT_EQ(result, QDialog::Accepted);
     ExpectTokens({"x", "y", "z!", "w"});
+}
+
+// Enter on a focused button presses that button, not the default OK.
+TEST(SettingsDialog, EnterOnAFocusedButtonPressesIt) {
+    TypeTokens("_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_");
+    RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
+    TypeTokens("t2", "u2", "a2", "e2");
+    auto enterOn = [](const char* button, Qt::KeyboardModifiers modifiers) {
+        return [button, modifiers](QWidget* modal) {
+            auto* b = Control<QPushButton>(modal, button);
+            b->setFocus();
+            QTest::keyClick(b, modifiers ? Qt::Key_Enter : Qt::Key_Return, modifiers);
+        };
+    };
+    EXPECT_EQ(RunSettings(enterOn("btnCancel", Qt::NoModifier)), QDialog::Rejected);
+    ExpectTokens({"_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_"});
+    EXPECT_EQ(RunSettings(enterOn("btnOK", Qt::KeypadModifier)), QDialog::Accepted);
+    ExpectTokens({"t2", "u2", "a2", "e2"});
 }
 
 TEST(SettingsDialog, JapaneseTokensBecomeCodePage932AndMatchTheTemplate) {
@@ -258,7 +269,7 @@ TEST(AboutPicture, IsABaselineJfifColourPictureOf130By260) {
 TEST(AboutPicture, PixelsOfTheBottomLeftColourAreTransparent) {
     const QImage picture = ui::LoadJpeg(QStringLiteral(":/qvn/VER.jpg"));
     ASSERT_FALSE(picture.isNull());
-    auto* imgVer = Child<QLabel>(AboutBox(), "imgVer");
+    auto* imgVer = Control<QLabel>(AboutBox(), "imgVer");
     const QImage shown = imgVer->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
     ASSERT_EQ(shown.size(), QSize(130, 260));
 
@@ -306,10 +317,10 @@ TEST(AboutPicture, CorruptDataGivesANullImageAndNoExit) {
 TEST(AboutBox, ShowsWithoutItsPictureWhenThereIsNone) {
     auto* box = AppForms().frmVer;
     box->DrawPicture(QImage());
-    EXPECT_TRUE(Child<QLabel>(box, "imgVer")->pixmap().isNull());
+    EXPECT_TRUE(Control<QLabel>(box, "imgVer")->pixmap().isNull());
     EXPECT_EQ(RunAbout([](QWidget* modal) { Click(modal, "BitBtn1"); }), QDialog::Accepted);
     box->DrawPicture(ui::LoadJpeg(QStringLiteral(":/qvn/VER.jpg")));
-    EXPECT_FALSE(Child<QLabel>(box, "imgVer")->pixmap().isNull());
+    EXPECT_FALSE(Control<QLabel>(box, "imgVer")->pixmap().isNull());
 }
 
 // The memo has the focus at every showing, also after OK was pressed the last time.
@@ -319,7 +330,7 @@ TEST(AboutBox, MemoHasTheFocusAndEnterAndEscDoNotClose) {
     bool openAfterKeys = false;
     const int result = RunAbout([&](QWidget* modal) {
         focused = modal->focusWidget();
-        auto* memo = Child<QPlainTextEdit>(modal, "Memo1");
+        auto* memo = Control<QPlainTextEdit>(modal, "Memo1");
         QTest::keyClick(memo, Qt::Key_Escape);
         QTest::keyClick(memo, Qt::Key_Return);
         QTest::keyClick(memo, Qt::Key_Enter);
@@ -328,7 +339,7 @@ TEST(AboutBox, MemoHasTheFocusAndEnterAndEscDoNotClose) {
         openAfterKeys = modal->isVisible();
         Click(modal, "BitBtn1");
     });
-    EXPECT_EQ(focused, Child<QWidget>(AboutBox(), "Memo1"));
+    EXPECT_EQ(focused, Control<QWidget>(AboutBox(), "Memo1"));
     EXPECT_TRUE(openAfterKeys);
     EXPECT_EQ(result, QDialog::Accepted);
 }
@@ -337,11 +348,11 @@ TEST(AboutBox, OkClosesByEnterOrSpaceOnceItHasTheFocus) {
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Space}) {
         bool memoStillReadOnly = false;
         const int result = RunAbout([&](QWidget* modal) {
-            auto* memo = Child<QPlainTextEdit>(modal, "Memo1");
+            auto* memo = Control<QPlainTextEdit>(modal, "Memo1");
             memo->setFocus();
             QTest::keyClick(memo, Qt::Key_A); // a read-only memo takes no typing
             memoStillReadOnly = memo->toPlainText().startsWith(QStringLiteral("Version 0.50"));
-            auto* ok = Child<QPushButton>(modal, "BitBtn1");
+            auto* ok = Control<QPushButton>(modal, "BitBtn1");
             ok->setFocus();
             QTest::keyClick(ok, key);
         });
@@ -353,7 +364,7 @@ TEST(AboutBox, OkClosesByEnterOrSpaceOnceItHasTheFocus) {
 }
 
 TEST(AboutBox, MemoHoldsTheVersionAndTheMakersLinesUnderExampleDomains) {
-    auto* memo = Child<QPlainTextEdit>(AboutBox(), "Memo1");
+    auto* memo = Control<QPlainTextEdit>(AboutBox(), "Memo1");
     EXPECT_TRUE(memo->isReadOnly());
     const QStringList lines = memo->toPlainText().split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 8);

@@ -4,6 +4,8 @@
 #include "UMain1.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace qvn::test {
@@ -23,6 +25,10 @@ int main(int argc, char** argv) {
     // (gtest_discover_tests), which needs the application too and must not need a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's file dialog keeps its column sizes, folder history and places in the user's settings:
+    // a run of its own, so a test neither sees an earlier run's nor leaves its own behind.
+    const QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
     QApplication app(argc, argv);
     qvn::ui::InitApplication(app);
     qvn::test::forms = qvn::ui::CreateForms();

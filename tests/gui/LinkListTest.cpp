@@ -4,12 +4,10 @@
 #include "Codec.h"
 #include "FileDialog.h"
 #include "GuiTestSupport.h"
-#include "LinkGridModel.h"
 #include "UDec.h"
 #include "UInCSV.h"
 #include "UList.h"
 #include "UMain1.h"
-#include "USetStrGrid.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -21,7 +19,9 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTableView>
+#include <QTest>
 #include <QUrl>
+#include <algorithm>
 #include <cstdlib>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -77,25 +77,28 @@ std::vector<std::string> Items(const TStringList& list) {
     return items;
 }
 
-// The control named name on window w itself (the main window also holds the link list window,
-// whose controls share names with its own).
-template <typename T> T& Control(QWidget* w, const char* name) {
-    for (T* c : w->findChildren<T*>(QString::fromLatin1(name))) {
-        if (c->window() == w)
-            return *c;
-    }
-    throw std::logic_error(std::string("no control ") + name);
-}
-
 class LinkListTest : public ::testing::Test {
 protected:
     TfrmTable& Table() { return *AppForms().frmTable; }
-    QTableView& Grid() { return Control<QTableView>(&Table(), "sgLinkList"); }
-    ui::LinkGridModel& Model() { return ui::GridModel(Grid()); }
-    QLineEdit& Path() { return Control<QLineEdit>(&Table(), "edPath"); }
-    QPushButton& Button(const char* name) { return Control<QPushButton>(&Table(), name); }
+    QTableView& Grid() { return *Control<QTableView>(&Table(), "sgLinkList"); }
+    QLineEdit& Path() { return *Control<QLineEdit>(&Table(), "edPath"); }
+    QPushButton& Button(const char* name) { return *Control<QPushButton>(&Table(), name); }
 
-    QString Cell(int col, int row) { return Model().CellText(col, row); }
+    // The grid as the user sees it: rows with the header row, a column's width (column 0 holds
+    // the row numbers), a cell's text (row 0 the headers, column 0 the row numbers).
+    int Rows() { return Grid().model()->rowCount() + 1; }
+    int Width(int col) {
+        return col == 0 ? Grid().verticalHeader()->width()
+                        : Grid().horizontalHeader()->sectionSize(col - 1);
+    }
+    QString Cell(int col, int row) {
+        const QAbstractItemModel& model = *Grid().model();
+        if (row == 0)
+            return model.headerData(col - 1, Qt::Horizontal, Qt::DisplayRole).toString();
+        if (col == 0)
+            return model.headerData(row - 1, Qt::Vertical, Qt::DisplayRole).toString();
+        return model.data(model.index(row - 1, col - 1), Qt::DisplayRole).toString();
+    }
     std::vector<QString> Row(int row) {
         return {Cell(1, row), Cell(2, row), Cell(3, row), Cell(4, row)};
     }
@@ -111,16 +114,13 @@ protected:
     }
     // Presses "読み込み" expecting the error box; returns its text.
     QString LoadFails(const QString& path) {
-        QString shown = QStringLiteral("(no error box)");
-        WhenModal([&](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            ASSERT_NE(box, nullptr);
-            shown = box->text();
-            box->accept();
-        });
+        ModalLog log;
         LoadPath(path);
-        WaitNoModal();
-        return shown;
+        if (log.Seen().size() != 1 || log.Seen()[0].className != "QMessageBox") {
+            ADD_FAILURE() << "expected one error box";
+            return {};
+        }
+        return log.Seen()[0].text;
     }
 
     TempDir dir_;
@@ -128,31 +128,28 @@ protected:
 
 TEST_F(LinkListTest, StartsWithFiftyNumberedRowsAndWidensColumnsOnlyForLongerFields) {
     // The fresh window, as start-up made it.
-    EXPECT_EQ(ui::RowCount(Grid()), 51);
-    EXPECT_EQ(Cell(0, 0), QString());
+    EXPECT_EQ(Rows(), 51);
     EXPECT_EQ(Cell(0, 1), QStringLiteral("1"));
     EXPECT_EQ(Cell(0, 50), QStringLiteral("50"));
-    EXPECT_EQ(Model().headerData(49, Qt::Vertical, Qt::DisplayRole).toString(),
-              QStringLiteral("50"));
     EXPECT_EQ(Row(0),
               (std::vector<QString>{QStringLiteral("サイト名"), QStringLiteral("URL"),
                                     QStringLiteral("管理者"), QStringLiteral("サイト説明")}));
-    EXPECT_EQ(ui::ColWidth(Grid(), 0), 30);
+    EXPECT_EQ(Width(0), 30);
     for (int col = 1; col <= 4; ++col)
-        EXPECT_EQ(ui::ColWidth(Grid(), col), 100) << col;
+        EXPECT_EQ(Width(col), 100) << col;
     EXPECT_EQ(Grid().verticalHeader()->sectionSize(0), 18);
     EXPECT_EQ(Grid().verticalHeader()->sectionSize(49), 18);
-    EXPECT_FALSE(Model().flags(Model().index(0, 0)) & Qt::ItemIsEditable);
+    EXPECT_FALSE(Grid().model()->flags(Grid().model()->index(0, 0)) & Qt::ItemIsEditable);
     EXPECT_EQ(Setting.LinkList, nullptr);
 
     // Three records, the first site name 10 bytes: it fits in 100 pixels.
     Load("abcdefghij,u1,a1,d1\r\nname2,u2,a2,d2\r\nname3,u3,a3,d3\r\n");
-    EXPECT_EQ(ui::RowCount(Grid()), 51);
+    EXPECT_EQ(Rows(), 51);
     EXPECT_EQ(Row(1), (std::vector<QString>{"abcdefghij", "u1", "a1", "d1"}));
     EXPECT_EQ(Row(3), (std::vector<QString>{"name3", "u3", "a3", "d3"}));
     EXPECT_EQ(Row(4), (std::vector<QString>{"", "", "", ""}));
     EXPECT_EQ(Row(50), (std::vector<QString>{"", "", "", ""}));
-    EXPECT_EQ(ui::ColWidth(Grid(), 1), 100);
+    EXPECT_EQ(Width(1), 100);
     ASSERT_NE(Setting.LinkList, nullptr);
     EXPECT_THAT(Items(*Setting.LinkList),
                 ElementsAreArray({"abcdefghij", "u1", "a1", "d1", "name2", "u2", "a2", "d2",
@@ -160,33 +157,33 @@ TEST_F(LinkListTest, StartsWithFiftyNumberedRowsAndWidensColumnsOnlyForLongerFie
 
     // A 20-byte site name widens column 1 to 7 pixels a byte; shorter data never narrows it.
     Load("abcdefghijklmnopqrst,u,a,d\r\n");
-    EXPECT_EQ(ui::ColWidth(Grid(), 1), 140);
-    EXPECT_EQ(ui::ColWidth(Grid(), 2), 100);
+    EXPECT_EQ(Width(1), 140);
+    EXPECT_EQ(Width(2), 100);
     Load("x,u,a,d\r\n");
-    EXPECT_EQ(ui::ColWidth(Grid(), 1), 140);
+    EXPECT_EQ(Width(1), 140);
     // Counted in bytes: 16 double-byte characters are 32 bytes.
     Load(",," + Sjis("管理者管理者管理者管理者管理者管") + ",d\r\n");
-    EXPECT_EQ(ui::ColWidth(Grid(), 3), 224);
+    EXPECT_EQ(Width(3), 224);
     // A field too wide for the header gets the widest column the header allows, not none.
     Load(std::string(200000, 'w') + ",u,a,d\r\n");
-    EXPECT_EQ(ui::ColWidth(Grid(), 1), Grid().horizontalHeader()->maximumSectionSize());
+    EXPECT_EQ(Width(1), Grid().horizontalHeader()->maximumSectionSize());
 }
 
 TEST_F(LinkListTest, RowsFollowLoadsOfMoreThanFiftyRecordsAndOldCellsAreCleared) {
     Load(Lines(120));
-    EXPECT_EQ(ui::RowCount(Grid()), 121);
+    EXPECT_EQ(Rows(), 121);
     EXPECT_EQ(Cell(0, 120), QStringLiteral("120"));
     EXPECT_EQ(Row(120),
               (std::vector<QString>{"site120", "http://s120.example/", "admin120", "about 120"}));
     EXPECT_EQ(Grid().verticalHeader()->sectionSize(119), 18);
 
     Load(Lines(60, "b"));
-    EXPECT_EQ(ui::RowCount(Grid()), 61);
+    EXPECT_EQ(Rows(), 61);
     EXPECT_EQ(Row(60)[0], QStringLiteral("b60"));
 
     // Ten records leave the rows of the longer load, emptied.
     Load(Lines(10, "c"));
-    EXPECT_EQ(ui::RowCount(Grid()), 61);
+    EXPECT_EQ(Rows(), 61);
     EXPECT_EQ(Row(10)[3], QStringLiteral("about 10"));
     for (int row = 11; row <= 60; ++row)
         ASSERT_EQ(Row(row), (std::vector<QString>{"", "", "", ""})) << row;
@@ -194,17 +191,17 @@ TEST_F(LinkListTest, RowsFollowLoadsOfMoreThanFiftyRecordsAndOldCellsAreCleared)
 
     // Row numbers past four digits widen the number column so that none is cut off; it stays
     // wide after a shorter load.
-    EXPECT_EQ(ui::ColWidth(Grid(), 0), 30);
+    EXPECT_EQ(Width(0), 30);
     Load(Lines(20000));
     EXPECT_EQ(Cell(0, 20000), QStringLiteral("20000"));
-    const int numbers = ui::ColWidth(Grid(), 0);
+    const int numbers = Width(0);
     EXPECT_GT(numbers, 30);
     EXPECT_GE(
         numbers,
         QFontMetrics(Grid().verticalHeader()->font()).horizontalAdvance(QStringLiteral("20000")) +
             2);
     Load(Lines(60));
-    EXPECT_EQ(ui::ColWidth(Grid(), 0), numbers);
+    EXPECT_EQ(Width(0), numbers);
 }
 
 TEST_F(LinkListTest, ShortAndLongLinesFillTheColumnsAsTheReaderSplitsThem) {
@@ -219,13 +216,13 @@ TEST_F(LinkListTest, ShortAndLongLinesFillTheColumnsAsTheReaderSplitsThem) {
 TEST_F(LinkListTest, FailedLoadKeepsGridAndSettingAndShowsTheOpenMessage) {
     Load(Lines(70));
     const TStringList* before = Setting.LinkList.get();
-    const int rows = ui::RowCount(Grid());
+    const int rows = Rows();
 
     const QString missing = QString::fromStdString(dir_.Path("missing.csv"));
     EXPECT_EQ(LoadFails(missing), QStringLiteral("ファイル %1 は開けません.").arg(missing));
     EXPECT_EQ(Setting.LinkList.get(), before);
     EXPECT_EQ(Setting.LinkList->Count(), 280);
-    EXPECT_EQ(ui::RowCount(Grid()), rows);
+    EXPECT_EQ(Rows(), rows);
     EXPECT_EQ(Row(70)[0], QStringLiteral("site70"));
 
     // The untouched prompt is taken as a path, and named in the message; a folder fails alike.
@@ -258,17 +255,16 @@ TEST_F(LinkListTest, LoadThatRunsOutOfMemoryKeepsGridAndSetting) {
     EXPECT_EQ(failAllocationOf, 0u) << "the copy was not made as expected";
 
     EXPECT_EQ(Setting.LinkList.get(), before);
-    EXPECT_EQ(ui::RowCount(Grid()), 61);
+    EXPECT_EQ(Rows(), 61);
     EXPECT_EQ(Row(60),
               (std::vector<QString>{"site60", "http://s60.example/", "admin60", "about 60"}));
-    EXPECT_EQ(Model().Cells().Count(), 240);
 }
 
 TEST_F(LinkListTest, EmptyFileClearsTheCellsAndLeavesAnEmptyLinkList) {
     Load(Lines(5));
-    const int rows = ui::RowCount(Grid());
+    const int rows = Rows();
     Load("");
-    EXPECT_EQ(ui::RowCount(Grid()), rows);
+    EXPECT_EQ(Rows(), rows);
     for (int row = 1; row < rows; ++row)
         ASSERT_EQ(Row(row), (std::vector<QString>{"", "", "", ""})) << row;
     ASSERT_NE(Setting.LinkList, nullptr);
@@ -287,14 +283,82 @@ TEST_F(LinkListTest, CellsShowCodePage932AndBadBytesAsReplacementCharacters) {
     EXPECT_EQ(Row(1),
               (std::vector<QString>{QStringLiteral("ソフト表ダ"), QStringLiteral("a\uFFFDb"),
                                     QStringLiteral("x\uFFFDy"), QStringLiteral("z\uFFFD")}));
-    // The bytes stay as they were read, in the grid and for the page builder.
-    EXPECT_EQ(Model().CellBytes(2, 1), bad);
+    // The bytes stay as they were read for the page builder.
     EXPECT_THAT(Items(*Setting.LinkList), ElementsAreArray({site, bad, unassigned, lone}));
+}
+
+// Decided for each file as a whole: a UTF-8 file shows as UTF-8, the next code page 932 file
+// as code page 932 even where one of its fields happens to be valid UTF-8.
+TEST_F(LinkListTest, Utf8FilesShowAsUtf8AndCodePage932FilesAsBefore) {
+    Load(Sjis("猫の手帖,u,a,d\r\n"));
+    EXPECT_EQ(Row(1)[0], QStringLiteral("猫の手帖"));
+
+    const std::string about(100, 'x');
+    const int widthBefore = Width(4);
+    Load("猫の手帖,https://neko.example/,たま,猫と暮らす" + about +
+         "\r\nLab,http://lab.example/,,a,b\r\n");
+    EXPECT_EQ(Row(1),
+              (std::vector<QString>{QStringLiteral("猫の手帖"),
+                                    QStringLiteral("https://neko.example/"), QStringLiteral("たま"),
+                                    QStringLiteral("猫と暮らす") + QString::fromStdString(about)}));
+    EXPECT_EQ(Row(2), (std::vector<QString>{"Lab", "http://lab.example/", "", "a,b"}));
+    // Widths still count bytes: five characters of three bytes each, and the hundred x.
+    EXPECT_EQ(Width(4), std::max(widthBefore, 7 * (15 + 100)));
+    EXPECT_EQ(std::string(Setting.LinkList->Get(0)), "猫の手帖") << "the bytes as read";
+
+    // "ﾃｽ" is 0xC3 0xBD in code page 932, valid UTF-8 on its own; the file as a whole is not.
+    Load(Sjis("ﾃｽ,http://t.example/,管理人,表示のテスト\r\n"));
+    EXPECT_EQ(Row(1),
+              (std::vector<QString>{QStringLiteral("ﾃｽ"), "http://t.example/",
+                                    QStringLiteral("管理人"), QStringLiteral("表示のテスト")}));
+
+    // A UTF-8 character cut in two by a comma is invalid in the file, whatever its halves would
+    // make joined together: code page 932.
+    Load("\xE7\x8C\xAB,\xE3\x81,\x82,d\r\n");
+    EXPECT_EQ(Row(1)[0], QString::fromStdString(Cp932ToUtf8("\xE7\x8C\xAB")));
+    EXPECT_NE(Row(1)[0], QStringLiteral("猫"));
+}
+
+// Enter on a focused button presses it; in the path edit and the grid it does nothing.
+TEST_F(LinkListTest, EnterPressesTheFocusedButtonOnly) {
+    Load(Lines(2, "before"));
+    dir_.Write("next.csv", Lines(3, "next"));
+    const QString next = QString::fromStdString(dir_.Path("next.csv"));
+    auto enter = [](QWidget& w, Qt::Key key) {
+        w.setFocus();
+        QTest::keyClick(&w, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    };
+    bool openAfterEdits = false;
+    WhenModal([&](QWidget* modal) {
+        Path().setText(next);
+        for (QWidget* w : {static_cast<QWidget*>(&Path()), static_cast<QWidget*>(&Grid())}) {
+            enter(*w, Qt::Key_Return);
+            enter(*w, Qt::Key_Enter);
+        }
+        QApplication::processEvents();
+        openAfterEdits = modal->isVisible();
+        EXPECT_EQ(Row(1)[0], QStringLiteral("before1")) << "Enter in the edit or grid loaded";
+
+        Path().clear();
+        ui::FileDialog::SetNextFileName(next);
+        enter(Button("btnRefer"), Qt::Key_Return);
+        EXPECT_EQ(Path().text(), next);
+        enter(Button("btnLoad"), Qt::Key_Enter);
+        EXPECT_EQ(Row(1)[0], QStringLiteral("next1"));
+        enter(Button("btnClose"), Qt::Key_Return);
+        if (modal->isVisible()) {
+            ADD_FAILURE() << "Enter on 閉じる left the window open";
+            Table().reject();
+        }
+    });
+    EXPECT_EQ(Table().exec(), QDialog::Accepted);
+    EXPECT_TRUE(openAfterEdits);
+    Grid().setFocus(); // where a fresh window has it, for the tests that run after this one
 }
 
 TEST_F(LinkListTest, DropsAndTheOpenDialogFillThisWindowsPath) {
     TfrmMain* main = AppForms().frmMain;
-    QLineEdit& mainPath = Control<QLineEdit>(main, "edPath");
+    QLineEdit& mainPath = *Control<QLineEdit>(main, "edPath");
     const QString mainBefore = mainPath.text();
 
     QMimeData mime;
@@ -321,7 +385,7 @@ TEST_F(LinkListTest, DropsAndTheOpenDialogFillThisWindowsPath) {
 
 TEST_F(LinkListTest, ClosingHidesTheWindowWithEverythingAsTheUserLeftIt) {
     Load(Lines(55));
-    const int rows = ui::RowCount(Grid());
+    const int rows = Rows();
     const QString path = Path().text();
 
     // The grid has the focus at the first showing; Esc and Enter do nothing; "閉じる" ends the
@@ -344,7 +408,7 @@ TEST_F(LinkListTest, ClosingHidesTheWindowWithEverythingAsTheUserLeftIt) {
     WhenModal([&](QWidget*) { Table().close(); });
     Table().exec();
     EXPECT_FALSE(Table().isVisible());
-    EXPECT_EQ(ui::RowCount(Grid()), rows);
+    EXPECT_EQ(Rows(), rows);
     EXPECT_EQ(Row(55)[0], QStringLiteral("site55"));
     EXPECT_EQ(Path().text(), path);
 }
@@ -364,21 +428,17 @@ TEST_F(LinkListTest, PageBuiltFromTheMainWindowUsesWhatWasLoadedHere) {
         LoadPath(QString::fromStdString(dir_.Path("links.csv")));
         Button("btnClose").click();
     });
-    Control<QPushButton>(main, "Button1").click();
+    Control<QPushButton>(main, "Button1")->click();
     WaitNoModal();
 
     auto build = [&](const std::string& out) {
         Control<QLineEdit>(main, "edPath")
-            .setText(QString::fromStdString(dir_.Path("template.html")));
+            ->setText(QString::fromStdString(dir_.Path("template.html")));
         ui::FileDialog::SetNextFileName(QString::fromStdString(dir_.Path(out)));
-        QString message;
-        WhenModal([&](QWidget* modal) {
-            message = qobject_cast<QMessageBox*>(modal)->text();
-            modal->close();
-        });
-        Control<QPushButton>(main, "Button2").click();
-        WaitNoModal();
-        EXPECT_EQ(message, QStringLiteral("正常に保存されました"));
+        ModalLog log;
+        Control<QPushButton>(main, "Button2")->click();
+        EXPECT_EQ(log.Seen().size(), 1u);
+        EXPECT_EQ(log.Seen().at(0).text, QStringLiteral("正常に保存されました"));
         return dir_.Read(out);
     };
     EXPECT_EQ(

@@ -4,6 +4,7 @@
 #include "FileDialog.h"
 #include "GuiTestSupport.h"
 #include "UDec.h"
+#include "UHelp.h"
 #include "UList.h"
 #include "UMain1.h"
 #include "USetting.h"
@@ -11,10 +12,11 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -25,7 +27,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 #include <QWindow>
 #include <functional>
@@ -36,87 +40,6 @@
 
 namespace qvn::test {
 namespace {
-
-// What the user saw of one modal window, and how it went away.
-struct SeenModal {
-    QPointer<QWidget> widget; // null once the window is gone, so a new one at its address is new
-    QString className;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QStringList buttons;
-    QRect frame;
-    QRect screen;
-    bool closedByKey = false; // a message box that the answering key closed
-};
-
-// Watches for modal windows while a command runs and answers each one: a message box with the
-// given key (it must close on that key; otherwise it is closed by force and not marked closed by
-// key), a file dialog through onFileDialog when given, any other dialog by cancelling it. Every
-// window seen is recorded in order.
-class ModalLog {
-public:
-    explicit ModalLog(Qt::Key answer = Qt::Key_Return,
-                      std::function<void(QFileDialog*)> onFileDialog = {})
-        : answer_(answer), onFileDialog_(std::move(onFileDialog)) {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
-        timer_.start(10);
-    }
-
-    const std::vector<SeenModal>& Seen() const { return seen_; }
-
-private:
-    void Poll() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
-            return;
-        if (!seen_.empty() && seen_.back().widget.data() == modal) {
-            seen_.back().closedByKey = false; // still open after the key: force it shut
-            if (auto* dialog = qobject_cast<QDialog*>(modal))
-                dialog->done(0);
-            return;
-        }
-        SeenModal s;
-        s.widget = modal;
-        s.className = QString::fromLatin1(modal->metaObject()->className());
-        s.title = modal->windowTitle();
-        s.frame = modal->frameGeometry();
-        if (modal->screen())
-            s.screen = modal->screen()->availableGeometry();
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            s.text = box->text();
-            s.icon = box->icon();
-            for (QAbstractButton* b : box->buttons())
-                s.buttons << b->text();
-            s.closedByKey = true;
-            seen_.push_back(s);
-            QTest::keyClick(box, answer_);
-        } else {
-            seen_.push_back(s);
-            auto* files = qobject_cast<QFileDialog*>(modal);
-            if (files && onFileDialog_)
-                onFileDialog_(files);
-            else if (auto* dialog = qobject_cast<QDialog*>(modal))
-                dialog->reject();
-            else
-                modal->close();
-        }
-    }
-
-    Qt::Key answer_;
-    std::function<void(QFileDialog*)> onFileDialog_;
-    QTimer timer_;
-    std::vector<SeenModal> seen_;
-};
-
-// Receives the URLs that QDesktopServices would hand to the desktop.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
 
 // "テンプレート.html" in code page 932.
 const char* const kJapaneseNameCp932 = "\x83\x65\x83\x93\x83\x76\x83\x8c\x81\x5b\x83\x67.html";
@@ -132,6 +55,7 @@ protected:
         savedPath_ = Edit()->text();
         savedDir_ = QDir::currentPath();
         savedLinks_ = std::move(Setting.LinkList);
+        savedFocus_ = Main()->focusWidget();
         Main()->show();
         QApplication::processEvents();
     }
@@ -140,14 +64,12 @@ protected:
         Edit()->setText(savedPath_);
         QDir::setCurrent(savedDir_);
         Setting.LinkList = std::move(savedLinks_);
+        if (savedFocus_)
+            savedFocus_->setFocus();
     }
 
     static TfrmMain* Main() { return AppForms().frmMain; }
-    template <typename T> static T* Find(const char* name) {
-        T* w = Main()->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
+    template <typename T> static T* Find(const char* name) { return Control<T>(Main(), name); }
     static QLineEdit* Edit() { return Find<QLineEdit>("edPath"); }
 
     static void LoadTwoRecords() {
@@ -183,6 +105,7 @@ protected:
 private:
     QString savedPath_;
     QString savedDir_;
+    QPointer<QWidget> savedFocus_;
 };
 
 TEST_F(MainWindow, StartsWithTitleDefaultTokensAndJapaneseFonts) {
@@ -524,7 +447,89 @@ TEST_F(MainWindow, MenuAndButtonsOpenTheirWindowsModally) {
     EXPECT_FALSE(Main()->isVisible());
 }
 
-TEST_F(MainWindow, HelpOpensPageOrNamesMissingFile) {
+TEST_F(MainWindow, EnterPressesTheFocusedButtonAndDoesNothingInTheEdit) {
+    TempDir dir;
+    dir.Write("links.html", kTemplate);
+    LoadTwoRecords();
+    const QString templatePath = QString::fromStdString(dir.Path("links.html"));
+    auto press = [](const char* button, Qt::Key key) {
+        auto* b = Find<QPushButton>(button);
+        b->setFocus();
+        QTest::keyClick(b, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    };
+    {
+        SCOPED_TRACE("the edit");
+        Type(templatePath);
+        ModalLog log; // a build would open the save dialog
+        QTest::keyClick(Edit(), Qt::Key_Return);
+        QTest::keyClick(Edit(), Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::qWait(30);
+        EXPECT_TRUE(log.Seen().empty());
+    }
+    {
+        SCOPED_TRACE("参照");
+        ModalLog log; // cancels the dialog, so its memory of a name stays as it was
+        press("btnRefer", Qt::Key_Return);
+        ASSERT_EQ(log.Seen().size(), 1u);
+        EXPECT_EQ(log.Seen()[0].className, "QFileDialog");
+    }
+    {
+        SCOPED_TRACE("入力データ読込");
+        ModalLog log;
+        press("Button1", Qt::Key_Enter);
+        ASSERT_EQ(log.Seen().size(), 1u);
+        EXPECT_EQ(log.Seen()[0].widget, AppForms().frmTable);
+    }
+    {
+        SCOPED_TRACE("編集/出力");
+        ui::FileDialog::SetNextFileName(QString::fromStdString(dir.Path("page.html")));
+        ModalLog log;
+        press("Button2", Qt::Key_Return);
+        EXPECT_EQ(dir.Read("page.html"), kPage);
+        ASSERT_EQ(log.Seen().size(), 1u);
+        EXPECT_EQ(log.Seen()[0].text, QStringLiteral("正常に保存されました"));
+    }
+}
+
+// Qt's own dialog in the program's language, its columns wide enough for what they show.
+TEST_F(MainWindow, FileDialogSpeaksJapaneseAndShowsItsColumnsWhole) {
+    TempDir dir;
+    dir.Write("links.html", kTemplate);
+    dir.Write("a template with a rather long name.htm", kTemplate);
+    QDir::setCurrent(QString::fromStdString(dir.Path("")));
+
+    QString cancel;
+    bool fits = false;
+    ModalLog log(Qt::Key_Return, [&](QFileDialog* d) {
+        auto* buttons = d->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+        ASSERT_NE(buttons, nullptr);
+        cancel = buttons->button(QDialogButtonBox::Cancel)->text();
+        auto* tree = d->findChild<QTreeView*>(QStringLiteral("treeView"));
+        ASSERT_NE(tree, nullptr);
+        const QAbstractItemView* view = tree;
+        QHeaderView* header = tree->header();
+        fits = QTest::qWaitFor(
+            [&] {
+                if (tree->model()->rowCount(tree->rootIndex()) != 2)
+                    return false;
+                for (int col = 0; col < header->count(); ++col) {
+                    if (!header->isSectionHidden(col) &&
+                        (header->sectionSize(col) < view->sizeHintForColumn(col) ||
+                         header->sectionSize(col) < header->sectionSizeHint(col)))
+                        return false;
+                }
+                return true;
+            },
+            3000);
+        d->reject();
+    });
+    Find<QPushButton>("btnRefer")->click();
+    ASSERT_EQ(log.Seen().size(), 1u);
+    EXPECT_EQ(cancel, QStringLiteral("キャンセル"));
+    EXPECT_TRUE(fits) << "a column of the file list is narrower than its texts";
+}
+
+TEST_F(MainWindow, HelpShowsThePageInItsOwnWindowOrNamesAMissingFile) {
     TempDir dir;
     const QString missing = QString::fromStdString(dir.Path("qvn-help.html"));
     Main()->SetHelpFile(missing);
@@ -535,17 +540,31 @@ TEST_F(MainWindow, HelpOpensPageOrNamesMissingFile) {
                        QStringLiteral("ヘルプファイル %1 が見つかりません.").arg(missing));
     }
 
-    dir.Write("qvn-help.html", "<html></html>");
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    // The page the program ships, read as the UTF-8 it is.
+    Main()->SetHelpFile(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../help/qvn-help.html"));
     ModalLog log;
     Find<QAction>("Help2")->trigger();
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    EXPECT_TRUE(log.Seen().empty());
-    EXPECT_EQ(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(missing)});
+    auto* help = Find<QWidget>("TfrmHelp");
+    auto* page = Control<QTextBrowser>(help, "tbHelp");
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_TRUE(help->isWindow());
+    EXPECT_EQ(help->windowTitle(), QStringLiteral("QVN のヘルプ"));
+    EXPECT_TRUE(page->toPlainText().startsWith(QStringLiteral("Quorvane [QVN] のヘルプ")))
+        << page->toPlainText().left(80).toStdString();
+    // It does not block: no modal window, and the main window's commands still run.
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    Find<QAction>("About1")->trigger();
+    ASSERT_EQ(log.Seen().size(), 1u);
+    EXPECT_EQ(log.Seen()[0].widget, AppForms().frmVer);
+
+    // Asked for again, the one window comes back from the task bar.
+    help->showMinimized();
+    Find<QAction>("Help2")->trigger();
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_FALSE(help->isMinimized());
+    EXPECT_EQ(Main()->findChildren<TfrmHelp*>().size(), 1);
+    help->close();
 }
 
 } // namespace
 } // namespace qvn::test
-
-#include "MainWindowTest.moc"

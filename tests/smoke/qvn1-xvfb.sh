@@ -1,6 +1,7 @@
 #!/bin/sh
 # Starts qvn1 on a virtual X server with the xcb platform, finds its main window by title with
-# xdotool, quits it through its menu (Alt+Q, "終了") and expects a clean exit with status 0.
+# xdotool, opens the help window, quits through the main window's menu (Alt+Q, "終了") and expects
+# a clean exit with status 0.
 # Usage: qvn1-xvfb.sh /path/to/qvn1 [screenshot.png]
 # Needs xvfb-run (xvfb), xauth and xdotool; ImageMagick's import only for the screenshot.
 set -eu
@@ -58,6 +59,21 @@ if [ -n "$shot" ]; then
     sleep 0.5 # let the first paint finish
     import -window "$wid" "$shot"
 fi
+
+# The help window opens beside it (Alt+H, L for "QVN のヘルプ(&L)") and stays open: the program
+# still ends when the main window closes.
+xdotool windowfocus --sync "$wid"
+xdotool key --clearmodifiers alt+h
+sleep 0.3
+xdotool key --clearmodifiers l
+help=""
+for _ in $(seq 50); do
+    help=$(xdotool search --onlyvisible --name '^QVN のヘルプ$' 2>/dev/null | head -n 1) || true
+    [ -n "$help" ] && break
+    sleep 0.1
+done
+[ -n "$help" ] || fail "no window titled 'QVN のヘルプ' appeared"
+echo "qvn1-xvfb: found help window $help"
 
 # Quit as a user would: focus the window and press Alt+Q for "終了(&Q)".
 xdotool windowfocus --sync "$wid"
