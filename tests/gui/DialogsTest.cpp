@@ -96,8 +96,9 @@ const std::vector<std::string> kTwoSites = {"s1", "u1", "a1", "d1", "s2", "u2", 
 
 // ---- settings dialog ------------------------------------------------------------------------
 
-// Runs first in a shared run: the edits start at the tokens the main window put in force.
+// The edits start at the tokens the main window put in force.
 TEST(SettingsDialog, StartsWithTheDefaultTokensAndOkKeepsThem) {
+    StartAfresh();
     EXPECT_EQ(Edit("ledTitle")->text(), "_TITLE_");
     EXPECT_EQ(Edit("ledURL")->text(), "_URL_");
     EXPECT_EQ(Edit("ledBURL")->text(), "_AUTHOR_");

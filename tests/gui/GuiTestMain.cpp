@@ -1,6 +1,7 @@
 // main() for the window tests: builds the application and its four windows as qvn1 does, then
 // runs the tests against them.
 #include "GuiTestSupport.h"
+#include "UDec.h"
 #include "UMain1.h"
 
 #include <QApplication>
@@ -15,6 +16,12 @@ ui::Forms forms;
 
 const ui::Forms& AppForms() {
     return forms;
+}
+
+void StartAfresh() {
+    delete forms.frmMain; // and with it the other three windows
+    Setting = TSetting{};
+    forms = ui::CreateForms();
 }
 
 } // namespace qvn::test

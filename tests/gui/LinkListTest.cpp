@@ -127,7 +127,8 @@ protected:
 };
 
 TEST_F(LinkListTest, StartsWithFiftyNumberedRowsAndWidensColumnsOnlyForLongerFields) {
-    // The fresh window, as start-up made it.
+    // The fresh window, as start-up makes it.
+    StartAfresh();
     EXPECT_EQ(Rows(), 51);
     EXPECT_EQ(Cell(0, 1), QStringLiteral("1"));
     EXPECT_EQ(Cell(0, 50), QStringLiteral("50"));
