@@ -10,20 +10,6 @@
 namespace qvn::cli {
 namespace {
 
-constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-
-// Skips ASCII from pos eight bytes at a time; returns where a byte above 0x7F may stand.
-std::size_t SkipAsciiWords(const char* data, std::size_t pos, std::size_t size) {
-    while (pos + 8 <= size) {
-        std::uint64_t word;
-        std::memcpy(&word, data + pos, 8);
-        if (word & kHighBits)
-            break;
-        pos += 8;
-    }
-    return pos;
-}
-
 bool IsContinuation(unsigned char b) {
     return (b & 0xC0) == 0x80;
 }
@@ -92,54 +78,6 @@ const Cp932Table& Cp932() {
 
 } // namespace
 
-std::size_t FirstNonAscii(std::string_view text, std::size_t from) {
-    std::size_t i = SkipAsciiWords(text.data(), from, text.size());
-    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80)
-        ++i;
-    return i < text.size() ? i : kNone;
-}
-
-std::size_t FirstInvalidUtf8(std::string_view text, std::size_t from) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    std::size_t i = from;
-    while (i < n) {
-        i = SkipAsciiWords(text.data(), i, n);
-        if (i >= n)
-            break;
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        // The length of the sequence b opens and the range its second byte must fall in, which
-        // rules out overlong forms, surrogates and code points past U+10FFFF.
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            low = b == 0xE0 ? 0xA0 : 0x80;
-            high = b == 0xED ? 0x9F : 0xBF;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            low = b == 0xF0 ? 0x90 : 0x80;
-            high = b == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return i;
-        }
-        if (i + length > n || p[i + 1] < low || p[i + 1] > high)
-            return i;
-        for (std::size_t k = 2; k < length; ++k) {
-            if (!IsContinuation(p[i + k]))
-                return i;
-        }
-        i += length;
-    }
-    return kNone;
-}
-
 std::size_t FirstInvalidCp932(std::string_view text, std::size_t from) {
     const Cp932Table& table = Cp932();
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
@@ -150,8 +88,8 @@ std::size_t FirstInvalidCp932(std::string_view text, std::size_t from) {
         switch (table.Of(b)) {
         case Cp932Table::kSingle:
             ++i;
-            if (b < 0x80) // the rest of a run of ASCII, a word at a time
-                i = SkipAsciiWords(text.data(), i, n);
+            if (b < 0x80 && (i = FirstNonAscii(text, i)) == kNone) // the rest of a run of ASCII
+                return kNone;
             break;
         case Cp932Table::kLead:
             if (i + 1 >= n || !table.Pair(b, p[i + 1]))

@@ -12,17 +12,10 @@ namespace qvn::cli {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-// The offset of the first byte at or after `from` that is not ASCII, or kNone.
-std::size_t FirstNonAscii(std::string_view text, std::size_t from = 0);
-
-// The offset of the first byte at or after `from` that does not start a valid UTF-8 sequence, or
-// of the start of the first sequence that is cut short or malformed (an overlong form, a surrogate,
-// a code point past U+10FFFF); kNone when all is valid. `from` must not fall inside a sequence.
-std::size_t FirstInvalidUtf8(std::string_view text, std::size_t from = 0);
-
-// The same for code page 932 as the system's codec reads it: a byte that is no character alone
-// and opens none, or a lead byte whose pair with the next byte is not an assigned character (a
-// lead byte at the end of the text included). `from` must not fall on a trail byte.
+// The offset of the first byte at or after `from` that is invalid in code page 932 as the
+// system's codec reads it: a byte that is no character alone and opens none, or a lead byte whose
+// pair with the next byte is not an assigned character (a lead byte at the end of the text
+// included). `from` must not fall on a trail byte.
 std::size_t FirstInvalidCp932(std::string_view text, std::size_t from = 0);
 
 // The encodings a file is told apart by. Text with no byte above 0x7F reads the same in both.

@@ -37,29 +37,35 @@ std::size_t Utf8CharLength(std::string_view utf8) {
     return length;
 }
 
-Utf8Kind ClassifyUtf8(std::string_view bytes) noexcept {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* const end = p + bytes.size();
-    bool wide = false;
-    while (p != end) {
-        if (*p < 0x80) {
-            // Link data has long ASCII runs (addresses): after one ASCII byte, eight at a time.
-            ++p;
-            while (end - p >= 8) {
-                std::uint64_t word;
-                std::memcpy(&word, p, sizeof word);
-                if ((word & 0x8080808080808080u) != 0)
-                    break;
-                p += 8;
-            }
-            continue;
+std::size_t FirstNonAscii(std::string_view bytes, std::size_t from) noexcept {
+    // Link data has long ASCII runs (addresses): eight bytes at a time.
+    std::size_t i = from;
+    while (i + 8 <= bytes.size()) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        if ((word & 0x8080808080808080u) != 0)
+            break;
+        i += 8;
+    }
+    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80)
+        ++i;
+    return i < bytes.size() ? i : std::string_view::npos;
+}
+
+std::size_t FirstInvalidUtf8(std::string_view bytes, std::size_t from) noexcept {
+    const auto* const p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    for (std::size_t i = from; i < n;) {
+        if (p[i] < 0x80) {
+            i = FirstNonAscii(bytes, i + 1);
+            if (i == std::string_view::npos)
+                break;
         }
-        wide = true;
         // The second byte's range is narrower after some leads: that is what rules out overlong
         // forms (E0, F0), surrogates (ED) and code points above U+10FFFF (F4). Three bytes, the
         // length of Japanese characters, are tried first.
-        const unsigned char lead = *p;
-        std::ptrdiff_t length = 0;
+        const unsigned char lead = p[i];
+        std::size_t length = 0;
         unsigned char low = 0x80;
         unsigned char high = 0xBF;
         if (lead >= 0xE0 && lead <= 0xEF) {
@@ -73,17 +79,25 @@ Utf8Kind ClassifyUtf8(std::string_view bytes) noexcept {
             low = lead == 0xF0 ? 0x90 : low;
             high = lead == 0xF4 ? 0x8F : high;
         } else {
-            return Utf8Kind::NotUtf8; // a trail byte, C0, C1 or F5 to FF
+            return i; // a trail byte, C0, C1 or F5 to FF
         }
-        if (end - p < length || p[1] < low || p[1] > high)
-            return Utf8Kind::NotUtf8;
-        if (length >= 3 && (p[2] & 0xC0) != 0x80)
-            return Utf8Kind::NotUtf8;
-        if (length == 4 && (p[3] & 0xC0) != 0x80)
-            return Utf8Kind::NotUtf8;
-        p += length;
+        if (n - i < length || p[i + 1] < low || p[i + 1] > high)
+            return i;
+        for (std::size_t k = 2; k < length; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80)
+                return i;
+        }
+        i += length;
     }
-    return wide ? Utf8Kind::Utf8 : Utf8Kind::Ascii;
+    return std::string_view::npos;
+}
+
+Utf8Kind ClassifyUtf8(std::string_view bytes) noexcept {
+    const std::size_t first = FirstNonAscii(bytes);
+    if (first == std::string_view::npos)
+        return Utf8Kind::Ascii;
+    return FirstInvalidUtf8(bytes, first) == std::string_view::npos ? Utf8Kind::Utf8
+                                                                    : Utf8Kind::NotUtf8;
 }
 
 std::string WithFullStop(std::string_view message) {

@@ -32,6 +32,14 @@ std::string Utf8ToCp932(std::string_view utf8);
 enum class Utf8Kind { Ascii, Utf8, NotUtf8 };
 Utf8Kind ClassifyUtf8(std::string_view bytes) noexcept;
 
+// The offset of the first byte at or after `from` that is not ASCII; npos when there is none.
+std::size_t FirstNonAscii(std::string_view bytes, std::size_t from = 0) noexcept;
+// The offset of the first byte at or after `from` that does not start a valid UTF-8 sequence, or
+// of the start of the first sequence that is cut short or malformed (an overlong form, a
+// surrogate, a code point past U+10FFFF); npos when all is valid. `from` must not fall inside a
+// sequence.
+std::size_t FirstInvalidUtf8(std::string_view bytes, std::size_t from = 0) noexcept;
+
 // True for the bytes that open a double-byte character in code page 932.
 constexpr bool IsCp932LeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);

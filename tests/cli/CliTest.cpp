@@ -2,6 +2,7 @@
 // file names, first through run() in-process, then through the real binary.
 #include "Cli.h"
 
+#include "Codec.h"
 #include "TempDir.h"
 #include "TextScan.h"
 
@@ -606,7 +607,7 @@ TEST(TextScan, FirstInvalidByteInEachEncoding) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(qvn::cli::FirstInvalidUtf8(c.text), c.utf8);
+        EXPECT_EQ(qvn::FirstInvalidUtf8(c.text), c.utf8);
         EXPECT_EQ(qvn::cli::FirstInvalidCp932(c.text), c.cp932);
     }
 }
