@@ -17,8 +17,9 @@ struct TSetting {
     std::string Explain;      // token replaced by a record's site description
     std::string TemplatePath; // template file, code page 932 bytes as typed, chosen or dropped
     // Flat field list of the last successful load, four items a record. Absent (null), which is
-    // not the same as empty, until link data has been loaded once in this run.
-    std::unique_ptr<TStringList> LinkList;
+    // not the same as empty, until link data has been loaded once in this run. The link list
+    // window's grid shows the same list: one copy of the fields, which nobody changes.
+    std::shared_ptr<const TStringList> LinkList;
 
     // The four tokens in their order of replacement.
     Tokens GetTokens() const { return {Title, URL, Author, Explain}; }

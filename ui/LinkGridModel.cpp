@@ -52,7 +52,8 @@ bool ReadsAsUtf8(const TStringList& list) {
 
 } // namespace
 
-LinkGridModel::LinkGridModel(QObject* parent) : QAbstractTableModel(parent) {}
+LinkGridModel::LinkGridModel(QObject* parent)
+    : QAbstractTableModel(parent), cells_(std::make_shared<const TStringList>()) {}
 
 void LinkGridModel::SetRowCount(int count) {
     if (count < 1)
@@ -69,15 +70,13 @@ void LinkGridModel::SetRowCount(int count) {
     }
 }
 
-void LinkGridModel::SetCells(TStringList list, int fields) {
-    if (fields < 1 || fields > kRecordSize)
-        throw std::invalid_argument("LinkGridModel: 1 to 4 fields a record");
-    // Moved out rather than assigned over: assigning an empty list would keep the old buffer.
-    const TStringList old = std::move(cells_);
+void LinkGridModel::SetCells(std::shared_ptr<const TStringList> list, int fields) {
+    if (fields < 1 || fields > kRecordSize || !list)
+        throw std::invalid_argument("LinkGridModel: a list and 1 to 4 fields a record");
     cells_ = std::move(list);
-    utf8_ = ReadsAsUtf8(cells_);
+    utf8_ = ReadsAsUtf8(*cells_);
     fields_ = fields;
-    records_ = cells_.Count() / fields;
+    records_ = cells_->Count() / fields;
     if (rows_ > 0)
         emit dataChanged(index(0, 0), index(rows_ - 1, kGridColumns - 2), {Qt::DisplayRole});
 }
@@ -94,9 +93,9 @@ std::string_view LinkGridModel::Field(int record, int field) const {
         return {};
     // The stride is the record size, whatever number of fields is shown.
     const long long item = static_cast<long long>(record) * kRecordSize + field;
-    if (item >= cells_.Count())
+    if (item >= cells_->Count())
         return {};
-    return cells_.Get(static_cast<int>(item));
+    return cells_->Get(static_cast<int>(item));
 }
 
 int LinkGridModel::rowCount(const QModelIndex& parent) const {

@@ -13,12 +13,14 @@
 // they are.
 #pragma once
 
+#include "Links.h"
 #include "StringList.h"
 
 #include <QAbstractItemDelegate>
 #include <QAbstractTableModel>
 #include <QString>
 #include <array>
+#include <memory>
 #include <string_view>
 
 namespace qvn::ui {
@@ -27,8 +29,8 @@ class LinkGridModel final : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    static constexpr int kGridColumns = 5; // the number column and the four fields
-    static constexpr int kRecordSize = 4;  // items a record in the flat field list
+    static constexpr int kGridColumns = 5;          // the number column and the four fields
+    static constexpr int kRecordSize = kLinkFields; // items a record in the flat field list
 
     explicit LinkGridModel(QObject* parent = nullptr);
 
@@ -39,7 +41,7 @@ public:
     // grid row r + 1 with its first `fields` items (1 to 4) in columns 1 to fields. Records past
     // the last row are kept but not shown. The view updates without a reset, so the selection
     // and the scroll position stay.
-    void SetCells(TStringList list, int fields);
+    void SetCells(std::shared_ptr<const TStringList> list, int fields);
 
     // The header text of grid column col (1 to 4) in row 0.
     void SetHeaderText(int col, const QString& text);
@@ -53,11 +55,11 @@ public:
 private:
     std::string_view Field(int record, int field) const;
 
-    TStringList cells_;
-    int fields_ = 0;    // fields shown a record
-    int records_ = 0;   // whole records in cells_
-    bool utf8_ = false; // cells_ shown as UTF-8 rather than code page 932
-    int rows_ = 0;      // record rows: grid rows without the header row
+    std::shared_ptr<const TStringList> cells_; // never null
+    int fields_ = 0;                           // fields shown a record
+    int records_ = 0;                          // whole records in cells_
+    bool utf8_ = false;                        // cells_ shown as UTF-8 rather than code page 932
+    int rows_ = 0;                             // record rows: grid rows without the header row
     std::array<QString, kGridColumns> headers_;
 };
 

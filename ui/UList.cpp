@@ -99,29 +99,18 @@ void TfrmTable::btnReferClick() {
 }
 
 void TfrmTable::btnLoadClick() {
-    qvn::TStringList loaded;
-    const int records = qvn::ReadCSV(loaded, qvn::ui::PathFromText(ui->edPath->text()), kFields);
-    // The grid shows the same fields as Setting.LinkList. Its own list is let go before the
-    // settings' copy is made, so a reload holds three lists at most, not four. Should the copy
-    // fail, the grid takes its fields back from Setting, and neither has changed.
-    model_->SetCells({}, kFields);
-    std::unique_ptr<qvn::TStringList> linkList;
-    try {
-        linkList = std::make_unique<qvn::TStringList>(loaded);
-    } catch (...) {
-        { const qvn::TStringList release = std::move(loaded); } // its memory first
-        model_->SetCells(qvn::Setting.LinkList ? *qvn::Setting.LinkList : qvn::TStringList(),
-                         kFields);
-        throw;
-    }
+    auto loaded = std::make_shared<qvn::TStringList>();
+    const int records = qvn::ReadCSV(*loaded, qvn::ui::PathFromText(ui->edPath->text()), kFields);
 
     QTableView& grid = *ui->sgLinkList;
     // More records than the 50 rows of the start give one row each; fewer leave the rows that
     // an earlier, longer load made.
     if (records > kInitialRows - 1)
         qvn::ui::SetRowCount(grid, records + 1);
-    qvn::ui::SetStrGrid(grid, std::move(loaded), kFields);
-    qvn::Setting.LinkList = std::move(linkList);
+    // The grid and Setting.LinkList hold the same list, which neither changes: the fields are
+    // held once, and a reload holds the old list and the new one at most.
+    qvn::ui::SetStrGrid(grid, loaded, kFields);
+    qvn::Setting.LinkList = std::move(loaded);
 }
 
 void TfrmTable::btnCloseClick() {

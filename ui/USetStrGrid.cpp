@@ -56,10 +56,11 @@ void SetColWidth(QTableView& grid, int col, long long width) {
     header->resizeSection(col - 1, static_cast<int>(std::clamp(width, 0LL, limit)));
 }
 
-void SetStrGrid(QTableView& grid, TStringList list, int fields) {
+void SetStrGrid(QTableView& grid, std::shared_ptr<const TStringList> shared, int fields) {
     LinkGridModel& model = GridModel(grid);
-    if (fields < 1 || fields > LinkGridModel::kRecordSize)
-        throw std::invalid_argument("SetStrGrid: 1 to 4 fields a record");
+    if (fields < 1 || fields > LinkGridModel::kRecordSize || !shared)
+        throw std::invalid_argument("SetStrGrid: a list and 1 to 4 fields a record");
+    const TStringList& list = *shared;
 
     // One pass for the widest field of each column; widening to the maximum is the same as
     // widening cell by cell, since widths only grow.
@@ -81,7 +82,7 @@ void SetStrGrid(QTableView& grid, TStringList list, int fields) {
         if (ColWidth(grid, k + 1) < width)
             SetColWidth(grid, k + 1, width);
     }
-    model.SetCells(std::move(list), fields);
+    model.SetCells(std::move(shared), fields);
 }
 
 } // namespace qvn::ui

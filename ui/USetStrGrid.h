@@ -5,6 +5,8 @@
 
 #include "StringList.h"
 
+#include <memory>
+
 class QTableView;
 
 namespace qvn::ui {
@@ -21,6 +23,6 @@ void SetColWidth(QTableView& grid, int col, long long width);
 // row r, its first `fields` items in columns 1 to fields (the stride in the list is always the
 // four items of a record). A column narrower than 7 pixels a byte of its longest field widens to
 // that; columns never narrow. The grid keeps the list (no copy is made).
-void SetStrGrid(QTableView& grid, TStringList list, int fields);
+void SetStrGrid(QTableView& grid, std::shared_ptr<const TStringList> list, int fields);
 
 } // namespace qvn::ui

@@ -82,9 +82,10 @@ std::string BuildPage(const std::string& templateText, const std::vector<std::st
     TempDir dir;
     dir.Write("t.html", templateText);
     Setting.TemplatePath = dir.Path("t.html");
-    Setting.LinkList = std::make_unique<TStringList>();
+    auto list = std::make_shared<TStringList>();
     for (const auto& f : fields)
-        Setting.LinkList->Add(f);
+        list->Add(f);
+    Setting.LinkList = std::move(list);
     const TPageTemplate page(FilePath::FromCp932(Setting.TemplatePath));
     ListLinks links(Setting.Links());
     std::ostringstream out;

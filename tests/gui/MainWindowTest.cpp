@@ -73,9 +73,10 @@ protected:
     static QLineEdit* Edit() { return Find<QLineEdit>("edPath"); }
 
     static void LoadTwoRecords() {
-        Setting.LinkList = std::make_unique<TStringList>();
+        auto links = std::make_shared<TStringList>();
         for (const char* f : {"s1", "u1", "a1", "d1", "s2", "u2", "a2", "d2"})
-            Setting.LinkList->Add(f);
+            links->Add(f);
+        Setting.LinkList = std::move(links);
     }
 
     // Text as the user types it: a Japanese input method commits whole strings.
@@ -100,7 +101,7 @@ protected:
         EXPECT_TRUE(box.closedByKey) << "Enter must close the error box";
     }
 
-    std::unique_ptr<TStringList> savedLinks_;
+    std::shared_ptr<const TStringList> savedLinks_;
 
 private:
     QString savedPath_;
