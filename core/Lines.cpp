@@ -33,11 +33,8 @@ bool LineReader::Fill() {
 bool LineReader::Next(std::string_view& line) {
     if (textDone_)
         return false;
-    if (afterCr_) {
-        afterCr_ = false;
-        if ((pos_ < end_ || Fill()) && buffer_[pos_] == '\n')
-            ++pos_;
-    }
+    if (afterCr_ && (pos_ < end_ || Fill()) && buffer_[pos_] == '\n')
+        ++pos_;
     if ((pos_ == end_ && !Fill()) || buffer_[pos_] == '\0') {
         textDone_ = true; // nothing after a NUL byte is ever read
         return false;
@@ -54,10 +51,9 @@ bool LineReader::Next(std::string_view& line) {
     line = std::string_view(buffer_.get() + pos_, length);
 
     pos_ += length;
-    if (pos_ < end_ && buffer_[pos_] != '\0') { // a NUL is not stepped over: it ends the text
-        afterCr_ = buffer_[pos_] == '\r';
+    afterCr_ = pos_ < end_ && buffer_[pos_] == '\r';
+    if (pos_ < end_ && buffer_[pos_] != '\0') // a NUL is not stepped over: it ends the text
         ++pos_;
-    }
     return true;
 }
 

@@ -450,6 +450,9 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {links, t, "--url _TITLE_", 0, "t.html: 警告"},
         {links, t, "--explain TITLE", 0, "t.html: 警告"},
         {links, "_HEAD_\n_FRAME_\nh\n_FRAME_\n" + frame + "_FOOT_\nf\n", "", 0, "t.html:2: 警告"},
+        // A bad byte in the head reaches the page; one in the dropped first line does not.
+        {links, withFrame("h\xFD", frame), "", 0, "t.html:3:2: 警告, t.html:3:2: 注記"},
+        {links, "t\xFDp" + t.substr(3), "", 0, ""},
         // Errors: the build fails. A missing file; missing markers, and lines almost markers.
         {"", t, "", 1, "none.csv: エラー"},
         {links, "top\nstart\n_FRAME_\n" + frame + "_FOOT_\nend\n", "", 1, "t.html:1: エラー"},
@@ -489,9 +492,9 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
 }
 
 TEST_F(CheckTest, PastTenOfAKindTheRestAreCounted) {
-    // Twelve lines without a comma, each with a byte that is no character: two kinds of warning.
+    // Eleven lines without a comma, each with a byte that is no character: two kinds of warning.
     std::string lines;
-    for (int i = 0; i < 12; ++i)
+    for (int i = 0; i < 11; ++i)
         lines += "\xFD\n";
     data = dir.Write("links.csv", lines);
     const Result r = Check();
@@ -499,10 +502,25 @@ TEST_F(CheckTest, PastTenOfAKindTheRestAreCounted) {
     EXPECT_THAT(r.out, HasSubstr(data + ":1: 警告: カンマがありません"));
     for (const char* kind : {"項目の足りない行", "不正なバイト"})
         EXPECT_THAT(r.out, HasSubstr(data + ":11: 注記: ここから先の「" + kind +
-                                     "」の警告 2 件は表示を省きました\n"));
-    EXPECT_EQ(r.out.find(data + ":12:"), std::string::npos);
+                                     "」の警告 1 件は表示を省きました\n"));
+    EXPECT_EQ(r.out.find(data + ":11: 警告"), std::string::npos);
     EXPECT_THAT(r.out, testing::EndsWith("件は表示を省きました\n"
-                                         "エラー 0 件, 警告 24 件\n"));
+                                         "エラー 0 件, 警告 22 件\n"));
+}
+
+TEST_F(CheckTest, LinesAlmostMarkersSayWhatKeepsThemFromBeingOne) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"_FRAME_ ", "行末に空白があります"},
+        {"\t_FRAME_", "行頭に空白があります"},
+        {"_Frame_", "大文字と小文字が違います"},
+        {"＿ＦＲＡＭＥ＿", "全角で書かれています"},
+        {"<!-- _FRAME_ -->", "同じ行にほかの文字があります"},
+    };
+    for (const auto& [line, why] : cases) {
+        templ = dir.Write("t.html", "_HEAD_\nh\n" + line + "\nx\n_FOOT_\nf\n");
+        EXPECT_THAT(Check().out,
+                    HasSubstr(templ + ":3: 注記: _FRAME_ の区切りになりません: " + why + "\n"));
+    }
 }
 
 TEST_F(CheckTest, WordingOfTheExampleInTheReadme) {

@@ -73,6 +73,9 @@ class Trickle final : public ByteSource {
 public:
     Trickle(std::string_view bytes, std::size_t step) : bytes_(bytes), step_(step) {}
     std::size_t Read(char* buffer, std::size_t size) override {
+        // A terminal gives more after its end of input: once is the end.
+        EXPECT_FALSE(ended_) << "read on after the end of the input";
+        ended_ = bytes_.empty();
         const std::size_t n = std::min({size, step_, bytes_.size()});
         bytes_.copy(buffer, n);
         bytes_.remove_prefix(n);
@@ -82,6 +85,7 @@ public:
 private:
     std::string_view bytes_;
     std::size_t step_;
+    bool ended_ = false;
 };
 
 // Every kind of line break, and NUL bytes, loaded from a file and read in steps of 1 to 8 bytes,
