@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <ostream>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -221,16 +220,6 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
     // folder cannot be opened, or synced) is not reported as a failed save.
     const Fd dir(::open(DirName(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     ::fsync(dir.get());
-}
-
-void WriteStream(std::ostream& out, const std::function<void(const ByteSink&)>& produce) {
-    produce([&out](std::string& bytes) {
-        if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
-            throw WriteError();
-        bytes.clear();
-    });
-    if (!out.flush())
-        throw WriteError();
 }
 
 void RemoveTemporaryFilesOnInterrupt() {

@@ -13,7 +13,6 @@
 #include <iterator>
 #include <mutex>
 #include <optional>
-#include <ostream>
 #include <random>
 #include <windows.h>
 
@@ -264,16 +263,6 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
         g_tempName.clear();
         throw;
     }
-}
-
-void WriteStream(std::ostream& out, const std::function<void(const ByteSink&)>& produce) {
-    produce([&out](std::string& bytes) {
-        if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
-            throw WriteError();
-        bytes.clear();
-    });
-    if (!out.flush())
-        throw WriteError();
 }
 
 void RemoveTemporaryFilesOnInterrupt() {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs everything Quorvane needs to build, run and test on Debian (12 or later).
-# Runs apt-get as root, or through sudo for anyone else.
+# Runs apt-get as root, or through sudo for anyone else (tools/apt-install.sh).
 set -euo pipefail
 
 packages=(
@@ -21,12 +21,4 @@ packages=(
     dpkg-dev lintian desktop-file-utils appstream man-db bash-completion
 )
 
-if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
-fi
+"$(dirname "$0")/apt-install.sh" "${packages[@]}"
