@@ -2,6 +2,7 @@
 // reads or writes lines: a line list's load and save, the link data reader and the page writer.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -23,22 +24,33 @@ protected:
 };
 
 // The offset of the first CR, LF or NUL at or after pos, or size. Lines are scanned eight bytes
-// at a time: a word with no byte below 0x0E cannot hold a break.
+// at a time: a word with no byte below 0x0E cannot hold a break, and in one that has such bytes the
+// first of them is found from the word's bits.
 inline std::size_t LineEnd(const char* data, std::size_t pos, std::size_t size) {
     constexpr std::uint64_t ones = 0x0101010101010101ull;
     constexpr std::uint64_t highs = 0x8080808080808080ull;
-    while (pos + 8 <= size) {
-        std::uint64_t word;
-        std::memcpy(&word, data + pos, 8);
-        // Sets a high bit for every byte below 0x0E, and for no word without one (a borrow
-        // only spreads from such a byte): the rest of the scan finds which.
-        if ((word - ones * 0x0E) & ~word & highs)
-            break;
-        pos += 8;
+    for (;;) {
+        if constexpr (std::endian::native == std::endian::little) {
+            while (pos + 8 <= size) {
+                std::uint64_t word;
+                std::memcpy(&word, data + pos, 8);
+                // Sets the high bit of every byte below 0x0E, and of no byte before the first of
+                // them (a borrow only spreads from such a byte to the bytes after it).
+                const std::uint64_t below = (word - ones * 0x0E) & ~word & highs;
+                if (below != 0) {
+                    pos += static_cast<std::size_t>(std::countr_zero(below)) / 8;
+                    break;
+                }
+                pos += 8;
+            }
+        }
+        if (pos >= size)
+            return size;
+        const char c = data[pos];
+        if (c == '\n' || c == '\r' || c == '\0')
+            return pos;
+        ++pos; // a byte below 0x0E that ends no line (a tab), or the last few bytes one by one
     }
-    while (pos < size && data[pos] != '\n' && data[pos] != '\r' && data[pos] != '\0')
-        ++pos;
-    return pos;
 }
 
 // Splits the bytes of a source into lines as they arrive, a block at a time, so a file of any

@@ -3,7 +3,8 @@
 #include "Errors.h"
 #include "Lines.h"
 
-#include <tuple>
+#include <algorithm>
+#include <array>
 #include <vector>
 
 namespace qvn {
@@ -23,6 +24,67 @@ std::pair<std::size_t, std::size_t> FirstToken(std::string_view text, const Toke
     }
     return {kNoToken, 0};
 }
+
+// A frame line being changed in the writer's block, from `begin` on. It keeps where the line holds
+// bytes that are not the frame line's own: the values put in, widened where a later token cut into
+// one. Outside them the line is pieces of the frame line, so a token the frame line does not hold
+// can only be found where it overlaps one of them, or spans the place of an empty value.
+class LineEdit {
+public:
+    LineEdit(std::string& block, std::size_t begin) : block_(block), begin_(begin) {}
+
+    // The offset of the first occurrence of token in the line; npos for none, and for an empty
+    // token. `inText`: whether the frame line holds the token, which is then looked for anywhere.
+    std::size_t Find(std::string_view token, bool inText) const {
+        const std::string_view line = std::string_view(block_).substr(begin_);
+        if (token.empty())
+            return std::string_view::npos;
+        if (inText)
+            return line.find(token);
+        std::size_t first = std::string_view::npos;
+        for (std::size_t i = 0; i < count_; ++i) {
+            const Region& r = regions_[i];
+            const std::size_t from = r.begin >= token.size() ? r.begin - token.size() + 1 : 0;
+            const std::size_t to = std::min(line.size(), r.end + token.size() - 1);
+            const std::size_t p = line.substr(from, to - from).find(token);
+            if (p != std::string_view::npos)
+                first = std::min(first, from + p);
+        }
+        return first;
+    }
+
+    // Replaces the token at offset p of the line by value.
+    void Replace(std::size_t p, std::string_view token, std::string_view value) {
+        const std::size_t removed = token.size();
+        const std::size_t added = value.size();
+        Region merged{p, p + added};
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < count_; ++i) {
+            Region r = regions_[i];
+            if (r.end > p && r.begin < p + removed) { // cut into by the token: one with the value
+                merged.begin = std::min(merged.begin, r.begin);
+                if (r.end > p + removed)
+                    merged.end = std::max(merged.end, r.end - removed + added);
+                continue;
+            }
+            if (r.begin >= p + removed) // after the token: moves with the rest of the line
+                r = {r.begin - removed + added, r.end - removed + added};
+            regions_[kept++] = r;
+        }
+        regions_[kept++] = merged;
+        count_ = kept;
+        ReplaceAt(block_, begin_ + p + 1, token, value);
+    }
+
+private:
+    struct Region {
+        std::size_t begin, end; // offsets in the line
+    };
+    std::string& block_;
+    const std::size_t begin_;
+    std::array<Region, kLinkFields> regions_{};
+    std::size_t count_ = 0;
+};
 
 } // namespace
 
@@ -60,17 +122,22 @@ void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) 
 
     // Tokens are replaced in order on the line as changed so far, so a later token is also found
     // inside a value inserted for an earlier one. Until the first replacement the line is the
-    // frame line itself: where its first token stands is found once, not once a record.
+    // frame line itself: where its first token stands is found once, not once a record; so is
+    // which tokens the frame line holds at all.
     struct FrameLine {
         std::string_view text;
         std::size_t first;    // the first token found in text (kNoToken for none)
         std::size_t position; // and its offset
+        std::array<bool, kLinkFields> inText;
     };
     std::vector<FrameLine> frame;
     for (int f = frameMarker_ + 1; f < footMarker_; ++f) {
         const std::string_view text = lines_.Get(f);
         const auto [first, position] = FirstToken(text, tokens, 0);
-        frame.push_back({text, first, position});
+        FrameLine line{text, first, position, {}};
+        for (std::size_t k = 0; k < kLinkFields; ++k)
+            line.inText[k] = !tokens[k].empty() && text.find(tokens[k]) != std::string_view::npos;
+        frame.push_back(line);
     }
 
     TLinkRecord record;
@@ -87,11 +154,13 @@ void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) 
             // The line is made where it is written, in the writer's block.
             out.MakeLine(f.text.size() + recordBytes, [&](std::string& block, std::size_t begin) {
                 block.append(f.text);
-                ReplaceAt(block, begin + f.position + 1, tokens[f.first], record[f.first]);
-                const auto line = [&block, begin] { return std::string_view(block).substr(begin); };
-                for (auto [k, p] = FirstToken(line(), tokens, f.first + 1); k != kNoToken;
-                     std::tie(k, p) = FirstToken(line(), tokens, k + 1))
-                    ReplaceAt(block, begin + p + 1, tokens[k], record[k]);
+                LineEdit line(block, begin);
+                line.Replace(f.position, tokens[f.first], record[f.first]);
+                for (std::size_t k = f.first + 1; k < kLinkFields; ++k) {
+                    if (const std::size_t p = line.Find(tokens[k], f.inText[k]);
+                        p != std::string_view::npos)
+                        line.Replace(p, tokens[k], record[k]);
+                }
             });
         }
     }

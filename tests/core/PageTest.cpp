@@ -92,6 +92,13 @@ TEST_F(PageTest, ReplacementIsFirstOccurrenceInTokenOrderOnTheChangedLine) {
     // A later token is found inside a value inserted for an earlier one ...
     EXPECT_THAT(Build(templ, Links({"<_URL_>", "u", "", ""})),
                 ElementsAre("-", "<u> _TITLE_ _URL_", "-"));
+    // ... or across the edge of one, or where an empty one left two pieces of the frame line
+    // side by side ...
+    EXPECT_THAT(Build("_HEAD_\n-\n_FRAME_\n<_TITLE_L_>\n_FOOT_\n-\n", Links({"a_UR", "u", "", ""})),
+                ElementsAre("-", "<au>", "-"));
+    EXPECT_THAT(Build("_HEAD_\n-\n_FRAME_\nX_T_Y\n_FOOT_\n-\n", Links({"", "u", "", ""}),
+                      {"_T_", "XY", "", ""}),
+                ElementsAre("-", "u", "-"));
     // ... but an earlier token is not looked for again.
     EXPECT_THAT(Build("_HEAD_\n-\n_FRAME_\n_URL_\n_FOOT_\n-\n", Links({"t", "_TITLE_", "", ""})),
                 ElementsAre("-", "_TITLE_", "-"));
