@@ -3,7 +3,6 @@
 #include "Check.h"
 #include "Errors.h"
 #include "Links.h"
-#include "ReadAhead.h"
 #include "UInCSV.h"
 #include "UProccess.h"
 
@@ -152,9 +151,8 @@ int Build(const Options& o, std::ostream& out) {
     const Tokens tokens = TokensOf(o);
     // The inputs are opened in this order, so that of several bad ones the data file is named
     // first. The data is read record by record as the page is written, never held whole.
-    LinkReader file(FilePath::FromNative(o.values.at("data")));
+    LinkReader links(FilePath::FromNative(o.values.at("data")));
     const TPageTemplate templ(FilePath::FromNative(o.values.at("template")));
-    ReadAheadLinks links(file); // read and cut on a second thread while the page is built
     const std::string& output = o.values.at("output");
     if (output == "-")
         WritePage(templ, links, tokens, out);

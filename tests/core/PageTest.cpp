@@ -1,7 +1,6 @@
 // The page builder: sections, token replacement and its failures.
 #include "Codec.h"
 #include "Errors.h"
-#include "ReadAhead.h"
 #include "TempDir.h"
 #include "UDec.h"
 #include "UProccess.h"
@@ -212,60 +211,4 @@ TEST_F(PageTest, SavedAndStreamedPagesAreTheSameAndAFailedBuildKeepsTheOldPage) 
     EXPECT_THROW(SavePage(templ, failing, DefaultTokens(), page), FileError);
     EXPECT_EQ(dir.Read("page.html"), "h\r\n<s1|u1>\r\n<s2|u2>\r\nf\r\n");
     EXPECT_EQ(dir.EntryCount(), 2);
-}
-
-// Numbered records, as many as asked for.
-class CountingLinks final : public LinkSource {
-public:
-    explicit CountingLinks(int count) : count_(count) {}
-    bool Next(TLinkRecord& record) override {
-        if (next_ == count_)
-            return false;
-        text_ = std::to_string(next_++);
-        url_ = "u" + text_;
-        record = {text_, url_, "", std::string_view(text_).substr(0, 1)};
-        return true;
-    }
-
-private:
-    int count_;
-    int next_ = 0;
-    std::string text_;
-    std::string url_;
-};
-
-TEST(ReadAheadLinks, GivesTheRecordsInOrderAndTheFailureWhereItCame) {
-    for (const int count : {0, 1, 4096, 10000}) { // none, one, one whole batch, batches and a part
-        CountingLinks source(count);
-        ReadAheadLinks ahead(source);
-        TLinkRecord record;
-        int n = 0;
-        for (; ahead.Next(record); ++n) {
-            const std::string text = std::to_string(n);
-            ASSERT_EQ(record, (TLinkRecord{text, "u" + text, "", text.substr(0, 1)})) << n;
-        }
-        EXPECT_EQ(n, count);
-        EXPECT_FALSE(ahead.Next(record));
-    }
-
-    FailingLinks failing(5000);
-    ReadAheadLinks ahead(failing);
-    TLinkRecord record;
-    for (int n = 0; n < 5000; ++n)
-        ASSERT_TRUE(ahead.Next(record)) << n;
-    EXPECT_THROW(ahead.Next(record), FileError);
-}
-
-TEST(ReadAheadLinks, StopsWhenGivenUpPartWay) {
-    CountingLinks source(100000);
-    {
-        ReadAheadLinks ahead(source);
-        TLinkRecord record;
-        ASSERT_TRUE(ahead.Next(record));
-    } // ends without waiting for the rest to be read
-    TLinkRecord record;
-    int left = 0;
-    while (source.Next(record))
-        ++left;
-    EXPECT_GT(left, 0);
 }
