@@ -104,15 +104,7 @@ std::size_t FirstInvalidCp932(std::string_view text, std::size_t from) {
 }
 
 const char* EncodingName(Encoding encoding) {
-    switch (encoding) {
-    case Encoding::Utf8:
-        return "UTF-8";
-    case Encoding::Cp932:
-        return "Shift_JIS (CP932)";
-    case Encoding::Ascii:
-        break;
-    }
-    return "ASCII";
+    return encoding == Encoding::Utf8 ? "UTF-8" : "Shift_JIS (CP932)";
 }
 
 void EncodingScan::Line(long long line, std::string_view text, bool report) {

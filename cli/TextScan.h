@@ -21,7 +21,7 @@ std::size_t FirstInvalidCp932(std::string_view text, std::size_t from = 0);
 // The encodings a file is told apart by. Text with no byte above 0x7F reads the same in both.
 enum class Encoding { Ascii, Utf8, Cp932 };
 
-// "UTF-8" or "Shift_JIS (CP932)", for messages.
+// "UTF-8" or "Shift_JIS (CP932)", for messages about a file that is not all ASCII.
 const char* EncodingName(Encoding encoding);
 
 // A byte that is invalid in an encoding: where it is, 1-based, and its value.

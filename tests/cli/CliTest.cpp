@@ -579,8 +579,8 @@ TEST_F(CheckTest, ErrorExactlyWhenTheBuildFails) {
 
 TEST_F(CheckTest, BuildOfTheSameInputsIsUnchanged) {
     // A byte order mark, a short line, an empty line, a NUL: the page the build has always made.
-    data =
-        dir.Write("links.csv", std::string("\xEF\xBB\xBFs1,u1\n\ns3,u3,a3,d3\0s4,u4,a4,d4\n", 38));
+    constexpr char kBytes[] = "\xEF\xBB\xBFs1,u1\n\ns3,u3,a3,d3\0s4,u4,a4,d4\n";
+    data = dir.Write("links.csv", std::string(kBytes, sizeof kBytes - 1));
     EXPECT_EQ(Check().status, 0);
     EXPECT_EQ(dir.EntryCount(), 2); // the check writes nothing
     const Result r = ToStdout();
