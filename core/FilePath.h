@@ -29,12 +29,11 @@ public:
     const std::optional<std::string>& Native() const { return native_; }
 
 private:
-    FilePath(std::string cp932, std::optional<std::string> native, bool givenNative)
-        : cp932_(std::move(cp932)), native_(std::move(native)), givenNative_(givenNative) {}
+    FilePath(std::string cp932, std::optional<std::string> native)
+        : cp932_(std::move(cp932)), native_(std::move(native)) {}
 
     std::string cp932_;
     std::optional<std::string> native_;
-    bool givenNative_ = false;
 };
 
 } // namespace qvn
