@@ -440,6 +440,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {links + "s3,u," + neko + ",d\n", withFrame("<meta charset=Shift_JIS>", frame), "", 0,
          "links.csv:3:6: 警告"},
         {links, withFrame(neko + "<meta charset=\"sjis\">", frame), "", 0, "t.html:3: 警告"},
+        {links, withFrame(nekoSjis + "<meta charset=\"UTF-8\">", frame), "", 0, "t.html:3: 警告"},
         {"\xEF\xBB\xBFs1,u1,a1,d1\n", t, "", 0, "links.csv:1:1: 警告"},
         {links, withFrame("h", "_TITLE_ _URL_ _AUTHOR_\n"), "", 0, "t.html:4: 警告"},
         {links, withFrame("h", "_TITLE_ _URL_ _TITLE_ _AUTHOR_ _EXPLAIN_\n"), "", 0,
@@ -500,12 +501,24 @@ TEST_F(CheckTest, PastTenOfAKindTheRestAreCounted) {
     const Result r = Check();
     EXPECT_EQ(r.status, 0);
     EXPECT_THAT(r.out, HasSubstr(data + ":1: 警告: カンマがありません"));
+    EXPECT_THAT(r.out, HasSubstr(data + ":1:1: 警告: Shift_JIS (CP932) として不正なバイト 0xFD"));
     for (const char* kind : {"項目の足りない行", "不正なバイト"})
         EXPECT_THAT(r.out, HasSubstr(data + ":11: 注記: ここから先の「" + kind +
                                      "」の警告 1 件は表示を省きました\n"));
     EXPECT_EQ(r.out.find(data + ":11: 警告"), std::string::npos);
     EXPECT_THAT(r.out, testing::EndsWith("件は表示を省きました\n"
                                          "エラー 0 件, 警告 22 件\n"));
+}
+
+TEST_F(CheckTest, NulByteFirstInABlockOfTheReaderStartsItsLine) {
+    // 131,072 lines of 8 bytes fill the reader's first 1 MiB; the NUL is the next block's first.
+    std::string lines;
+    for (int i = 0; i < 131072; ++i)
+        lines += "a,b,c,d\n";
+    data = dir.Write("links.csv", lines + std::string("\0x\n", 3));
+    const Result r = Check();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.out, HasSubstr(data + ":131073:1: 警告"));
 }
 
 TEST_F(CheckTest, LinesAlmostMarkersSayWhatKeepsThemFromBeingOne) {
