@@ -22,7 +22,7 @@ std::pair<std::size_t, std::size_t> FirstToken(std::string_view text, const Toke
         if (const std::size_t p = text.find(tokens[k]); p != std::string_view::npos)
             return {k, p};
     }
-    return {kNoToken, 0};
+    return {kNoToken, std::string_view::npos};
 }
 
 // A frame line being changed in the writer's block, from `begin` on. It keeps where the line holds

@@ -55,10 +55,11 @@ TEST(Codec, WhereTheTwoPlatformsTablesDiffer) {
 }
 
 TEST(Codec, TypedTextReplacesWhatCodePage932Lacks) {
-    EXPECT_EQ(Utf8ToCp932("a😀b"), "a?b");       // one "?" for the whole 4-byte character
-    EXPECT_EQ(Utf8ToCp932("Ω한"), "\x83\xB6?"); // Greek is there, Hangul is not
-    EXPECT_EQ(Utf8ToCp932("x\xFFy"), "x?y");    // malformed UTF-8
-    EXPECT_EQ(Utf8ToCp932("\xE3\x81"), "??");   // truncated sequence at the end
+    EXPECT_EQ(Utf8ToCp932("a😀b"), "a?b");               // one "?" for the whole 4-byte character
+    EXPECT_EQ(Utf8ToCp932("Ω한"), "\x83\xB6?");         // Greek is there, Hangul is not
+    EXPECT_EQ(Utf8ToCp932("x\xFFy"), "x?y");            // malformed UTF-8
+    EXPECT_EQ(Utf8ToCp932("\x80\x80\xC0\x80"), "????"); // stray trail bytes, no lead at C0
+    EXPECT_EQ(Utf8ToCp932("\xE3\x81"), "??");           // truncated sequence at the end
     EXPECT_FALSE(Utf8ToCp932Exact("a😀b").has_value());
     EXPECT_EQ(Utf8ToCp932Exact("サイト"), std::optional<std::string>("\x83\x54\x83\x43\x83\x67"));
 }
