@@ -406,6 +406,9 @@ TEST_F(CheckTest, CleanInputsGiveNoOutput) {
     Result r = Check();
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out + r.err, "");
+    data = dir.Write("links.csv", ",u,a,d\n,,,\n"); // empty fields, but three commas each
+    r = Check();
+    EXPECT_EQ(r.out + r.err, "");
     for (const char* pair : {"utf8", "sjis"}) {
         data = QVN_EXAMPLES "/links-" + std::string(pair) + ".csv";
         templ = QVN_EXAMPLES "/template-" + std::string(pair) + ".html";
@@ -527,6 +530,8 @@ TEST_F(CheckTest, LinesAlmostMarkersSayWhatKeepsThemFromBeingOne) {
         {"\t_FRAME_", "行頭に空白があります"},
         {"_Frame_", "大文字と小文字が違います"},
         {"＿ＦＲＡＭＥ＿", "全角で書かれています"},
+        {"＿ｆｒａｍｅ＿", "全角で書かれています、大文字と小文字が違います"},
+        {"\xEF\xBB\xBF_FRAME_", "先頭に BOM があります"},
         {"<!-- _FRAME_ -->", "同じ行にほかの文字があります"},
     };
     for (const auto& [line, why] : cases) {
