@@ -136,7 +136,7 @@ void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) 
         const auto [first, position] = FirstToken(text, tokens, 0);
         FrameLine line{text, first, position, {}};
         for (std::size_t k = 0; k < kLinkFields; ++k)
-            line.inText[k] = !tokens[k].empty() && text.find(tokens[k]) != std::string_view::npos;
+            line.inText[k] = text.find(tokens[k]) != std::string_view::npos;
         frame.push_back(line);
     }
 
