@@ -409,6 +409,11 @@ TEST_F(CheckTest, CleanInputsGiveNoOutput) {
     data = dir.Write("links.csv", ",u,a,d\n,,,\n"); // empty fields, but three commas each
     r = Check();
     EXPECT_EQ(r.out + r.err, "");
+    // A marker's name among other text in a section is ordinary text, taken for no marker.
+    templ = dir.Write("t.html", "_HEAD_\n<!-- _FRAME_ below -->\n_FRAME_\n"
+                                "[_TITLE_](_URL_) _AUTHOR_ _EXPLAIN_\n_FOOT_\n<p>_HEAD_</p>\n");
+    r = Check();
+    EXPECT_EQ(r.out + r.err, "");
     for (const char* pair : {"utf8", "sjis"}) {
         data = QVN_EXAMPLES "/links-" + std::string(pair) + ".csv";
         templ = QVN_EXAMPLES "/template-" + std::string(pair) + ".html";
