@@ -101,12 +101,12 @@ public:
         if (block_.size() >= kBlock)
             Flush();
     }
-    // Appends a line made in place, without a copy of its own: make(block, begin) appends the
-    // line's bytes to block (about `bound` of them at most) and may change them from begin on.
+    // Appends a line made in place, without a copy of its own: make(block) appends the line's
+    // bytes to block (about `bound` of them at most) and may change them after appending.
     template <typename Make> void MakeLine(std::size_t bound, Make&& make) {
         if (block_.size() + bound + 2 > block_.capacity() && !block_.empty())
             Flush();
-        make(block_, block_.size());
+        make(block_);
         block_.append("\r\n");
         if (block_.size() >= kBlock)
             Flush();

@@ -25,65 +25,51 @@ std::pair<std::size_t, std::size_t> FirstToken(std::string_view text, const Toke
     return {kNoToken, std::string_view::npos};
 }
 
-// A frame line being changed in the writer's block, from `begin` on. It keeps where the line holds
-// bytes that are not the frame line's own: the values put in, widened where a later token cut into
-// one. Outside them the line is pieces of the frame line, so a token the frame line does not hold
-// can only be found where it overlaps one of them, or spans the place of an empty value.
+// A frame line being changed in the writer's block, from `begin` on. It keeps the span of the line
+// that holds every byte not the frame line's own: the values put in so far and whatever lies
+// between them. Before and after the span the line is the frame line's own start and end, so a
+// token the frame line does not hold can only be found where it overlaps the span, or spans the
+// place of an empty value at its edge.
 class LineEdit {
 public:
-    LineEdit(std::string& block, std::size_t begin) : block_(block), begin_(begin) {}
+    // Appends text to block with the token at offset p replaced by value.
+    LineEdit(std::string& block, std::string_view text, std::size_t p, std::string_view token,
+             std::string_view value)
+        : block_(block), begin_(block.size()), first_(p), last_(p + value.size()) {
+        block.append(text.substr(0, p)).append(value).append(text.substr(p + token.size()));
+    }
 
     // The offset of the first occurrence of token in the line; npos for none, and for an empty
-    // token. `inText`: whether the frame line holds the token, which is then looked for anywhere.
+    // token. `inText`: whether the frame line holds the token, which is
+    // then looked for anywhere.
     std::size_t Find(std::string_view token, bool inText) const {
         const std::string_view line = std::string_view(block_).substr(begin_);
         if (token.empty())
             return std::string_view::npos;
         if (inText)
             return line.find(token);
-        std::size_t first = std::string_view::npos;
-        for (std::size_t i = 0; i < count_; ++i) {
-            const Region& r = regions_[i];
-            const std::size_t from = r.begin >= token.size() ? r.begin - token.size() + 1 : 0;
-            const std::size_t to = std::min(line.size(), r.end + token.size() - 1);
-            const std::size_t p = line.substr(from, to - from).find(token);
-            if (p != std::string_view::npos)
-                first = std::min(first, from + p);
-        }
-        return first;
+        const std::size_t from = first_ >= token.size() ? first_ - token.size() + 1 : 0;
+        const std::size_t to = std::min(line.size(), last_ + token.size() - 1);
+        const std::size_t p = line.substr(from, to - from).find(token);
+        return p == std::string_view::npos ? p : from + p;
     }
 
     // Replaces the token at offset p of the line by value.
     void Replace(std::size_t p, std::string_view token, std::string_view value) {
         const std::size_t removed = token.size();
         const std::size_t added = value.size();
-        Region merged{p, p + added};
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i < count_; ++i) {
-            Region r = regions_[i];
-            if (r.end > p && r.begin < p + removed) { // cut into by the token: one with the value
-                merged.begin = std::min(merged.begin, r.begin);
-                if (r.end > p + removed)
-                    merged.end = std::max(merged.end, r.end - removed + added);
-                continue;
-            }
-            if (r.begin >= p + removed) // after the token: moves with the rest of the line
-                r = {r.begin - removed + added, r.end - removed + added};
-            regions_[kept++] = r;
-        }
-        regions_[kept++] = merged;
-        count_ = kept;
+        first_ = std::min(first_, p);
+        // The span's end moves with the bytes after the token, or becomes the value's end when it
+        // was not past the token.
+        last_ = std::max(last_, p + removed) - removed + added;
         ReplaceAt(block_, begin_ + p + 1, token, value);
     }
 
 private:
-    struct Region {
-        std::size_t begin, end; // offsets in the line
-    };
     std::string& block_;
     const std::size_t begin_;
-    std::array<Region, kLinkFields> regions_{};
-    std::size_t count_ = 0;
+    std::size_t first_; // the changed span, [first_, last_)
+    std::size_t last_;
 };
 
 } // namespace
@@ -152,10 +138,8 @@ void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) 
                 continue;
             }
             // The line is made where it is written, in the writer's block.
-            out.MakeLine(f.text.size() + recordBytes, [&](std::string& block, std::size_t begin) {
-                block.append(f.text);
-                LineEdit line(block, begin);
-                line.Replace(f.position, tokens[f.first], record[f.first]);
+            out.MakeLine(f.text.size() + recordBytes, [&](std::string& block) {
+                LineEdit line(block, f.text, f.position, tokens[f.first], record[f.first]);
                 for (std::size_t k = f.first + 1; k < kLinkFields; ++k) {
                     if (const std::size_t p = line.Find(tokens[k], f.inText[k]);
                         p != std::string_view::npos)
