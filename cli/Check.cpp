@@ -97,8 +97,8 @@ void CheckTokenOptions(const Tokens& tokens, FileReport& report) {
     const auto option = [](std::size_t k) { return "--" + std::string(kTokenOptions[k]); };
     for (std::size_t k = 0; k < kLinkFields; ++k) {
         if (tokens[k].empty())
-            report.Add(Severity::Warning, 0, 0,
-                       option(k) + " が空です: " + kFieldNames[k] + "はページに入りません");
+            report.AddToFile(Severity::Warning,
+                             option(k) + " が空です: " + kFieldNames[k] + "はページに入りません");
     }
     for (std::size_t a = 0; a < kLinkFields; ++a) {
         for (std::size_t b = a + 1; b < kLinkFields; ++b) {
@@ -107,22 +107,23 @@ void CheckTokenOptions(const Tokens& tokens, FileReport& report) {
             if (first.empty() || second.empty())
                 continue;
             if (first == second) {
-                report.Add(Severity::Warning, 0, 0,
-                           option(a) + " と " + option(b) + " が同じ " + first +
-                               " です: 各フレーム行で 1 つめの " + first + " が" + kFieldNames[a] +
-                               "に、2 つめが" + kFieldNames[b] + "に置き換わります");
+                report.AddToFile(Severity::Warning,
+                                 option(a) + " と " + option(b) + " が同じ " + first +
+                                     " です: 各フレーム行で 1 つめの " + first + " が" +
+                                     kFieldNames[a] + "に、2 つめが" + kFieldNames[b] +
+                                     "に置き換わります");
             } else if (second.find(first) != std::string::npos) {
-                report.Add(Severity::Warning, 0, 0,
-                           option(b) + " の " + second + " は " + option(a) + " の " + first +
-                               " を含みます: 行の中で " + first + " が先に" + kFieldNames[a] +
-                               "に置き換わるため、" + second + " には" + kFieldNames[b] +
-                               "が入らないことがあります");
+                report.AddToFile(Severity::Warning,
+                                 option(b) + " の " + second + " は " + option(a) + " の " + first +
+                                     " を含みます: 行の中で " + first + " が先に" + kFieldNames[a] +
+                                     "に置き換わるため、" + second + " には" + kFieldNames[b] +
+                                     "が入らないことがあります");
             } else if (first.find(second) != std::string::npos) {
-                report.Add(Severity::Warning, 0, 0,
-                           option(b) + " の " + second + " は " + option(a) + " の " + first +
-                               " の一部です: " + first + " を置き換えたあとも、行に残った " +
-                               first + " の中の " + second + " が" + kFieldNames[b] +
-                               "に置き換わります");
+                report.AddToFile(Severity::Warning,
+                                 option(b) + " の " + second + " は " + option(a) + " の " + first +
+                                     " の一部です: " + first + " を置き換えたあとも、行に残った " +
+                                     first + " の中の " + second + " が" + kFieldNames[b] +
+                                     "に置き換わります");
             }
         }
     }
@@ -154,8 +155,8 @@ bool ReadLines(const std::string& name, FileReport& report,
         }
         return true;
     } catch (const FileError& e) {
-        report.Add(Severity::Error, 0, 0,
-                   "読めません: ビルドは「" + ErrorBoxTextUtf8(e) + "」で止まります");
+        report.AddToFile(Severity::Error,
+                         "読めません: ビルドは「" + ErrorBoxTextUtf8(e) + "」で止まります");
         return false;
     }
 }

@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qvn::cli {
@@ -20,9 +21,10 @@ public:
     // name: the file's name as it was given, for every line printed.
     explicit FileReport(std::string name) : name_(std::move(name)) {}
 
-    // A finding at a line and column; 0 where they do not apply (a finding about the whole file
-    // has neither, and comes first).
+    // A finding at a line and column; a column of 0 where it does not apply.
     void Add(Severity severity, long long line, std::size_t column, std::string text);
+    // A finding about the whole file: it has no place, and comes before those on its lines.
+    void AddToFile(Severity severity, std::string text) { Add(severity, 0, 0, std::move(text)); }
     // A note about the finding added last, printed right after it.
     void Note(long long line, std::size_t column, std::string text);
     // A finding of a kind that may come on many lines, `kind` naming it in a few words: past

@@ -14,21 +14,18 @@ bool IsContinuation(unsigned char b) {
     return (b & 0xC0) == 0x80;
 }
 
-// What each byte is in code page 932, and which lead-trail pairs are characters, as the system's
-// codec (glibc's CP932 table, through the core's converter) decodes them.
+// Which bytes above 0x7F are code page 932 characters by themselves, and which lead-trail pairs
+// are characters, as the system's codec (glibc's CP932 table, through the core's converter) decodes
+// them.
 class Cp932Table {
 public:
-    enum Kind : unsigned char { kInvalid, kSingle, kLead };
-
     Cp932Table() {
         // Every byte above 0x7F that opens no pair, then every lead byte with every byte that can
         // follow one, decoded in one pass: each unit comes out as one character, U+FFFD when it
         // is none.
         std::string units;
-        for (int b = 0; b <= 0xFF; ++b) {
-            const auto byte = static_cast<unsigned char>(b);
-            kinds_[byte] = IsCp932LeadByte(byte) ? kLead : b < 0x80 ? kSingle : kInvalid;
-            if (b >= 0x80 && !IsCp932LeadByte(byte))
+        for (int b = 0x80; b <= 0xFF; ++b) {
+            if (!IsCp932LeadByte(static_cast<unsigned char>(b)))
                 units += static_cast<char>(b);
         }
         const std::size_t singles = units.size();
@@ -50,16 +47,17 @@ public:
                    IsContinuation(static_cast<unsigned char>(decoded[out + length])))
                 ++length;
             const bool valid = decoded.compare(out, length, "\xEF\xBF\xBD") != 0;
-            if (width == 1 && valid)
-                kinds_[first] = kSingle;
-            else if (width == 2)
+            if (width == 1)
+                singles_[first] = valid;
+            else
                 pairs_[Index(first, static_cast<unsigned char>(units[in + 1]))] = valid;
             in += width;
             out += length;
         }
     }
 
-    Kind Of(unsigned char b) const { return kinds_[b]; }
+    // Whether b above 0x7F is a character by itself (a half-width katakana).
+    bool Single(unsigned char b) const { return singles_[b]; }
     bool Pair(unsigned char lead, unsigned char trail) const { return pairs_[Index(lead, trail)]; }
 
 private:
@@ -67,7 +65,7 @@ private:
         return (std::size_t{lead} << 8) | trail;
     }
 
-    std::array<Kind, 256> kinds_{};
+    std::array<bool, 256> singles_{};
     std::array<bool, 65536> pairs_{}; // a byte a pair: one load to test, and 64 KiB
 };
 
@@ -85,18 +83,19 @@ std::size_t FirstInvalidCp932(std::string_view text, std::size_t from) {
     std::size_t i = from;
     while (i < n) {
         const unsigned char b = p[i];
-        switch (table.Of(b)) {
-        case Cp932Table::kSingle:
+        if (b <
+            0x80) { // ASCII, then the rest of its run eight bytes at a time (addresses are long)
             ++i;
-            if (b < 0x80 && (i = FirstNonAscii(text, i)) == kNone) // the rest of a run of ASCII
-                return kNone;
-            break;
-        case Cp932Table::kLead:
-            if (i + 1 >= n || !table.Pair(b, p[i + 1]))
-                return i;
+            for (std::uint64_t word; i + 8 <= n; i += 8) {
+                std::memcpy(&word, p + i, sizeof word);
+                if ((word & 0x8080808080808080u) != 0)
+                    break;
+            }
+        } else if (table.Single(b)) {
+            ++i;
+        } else if (i + 1 < n && table.Pair(b, p[i + 1])) { // only a lead byte opens a pair
             i += 2;
-            break;
-        case Cp932Table::kInvalid:
+        } else {
             return i;
         }
     }
