@@ -98,6 +98,10 @@ TEST_F(PageTest, ReplacementIsFirstOccurrenceInTokenOrderOnTheChangedLine) {
     EXPECT_THAT(Build("_HEAD_\n-\n_FRAME_\nX_T_Y\n_FOOT_\n-\n", Links({"", "u", "", ""}),
                       {"_T_", "XY", "", ""}),
                 ElementsAre("-", "u", "-"));
+    // ... also when a value put in earlier in the line has moved the one that holds it.
+    EXPECT_THAT(Build("_HEAD_\n-\n_FRAME_\n_URL_ ---------- _TITLE_\n_FOOT_\n-\n",
+                      Links({"x_EXPLAIN_", "_AUTHOR_ + a long address", "A", "E"})),
+                ElementsAre("-", "A + a long address ---------- xE", "-"));
     // ... but an earlier token is not looked for again.
     EXPECT_THAT(Build("_HEAD_\n-\n_FRAME_\n_URL_\n_FOOT_\n-\n", Links({"t", "_TITLE_", "", ""})),
                 ElementsAre("-", "_TITLE_", "-"));
