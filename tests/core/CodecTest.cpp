@@ -89,6 +89,7 @@ TEST(Utf8Check, RefusesMalformedSequencesWherePresent) {
     for (const char* bad : {
              "\xE3\x81",         // cut short at the end
              "\x82",             // a trail byte alone: the other half of a sequence cut by a comma
+             "\x80",             // the same, and the first byte that is not ASCII
              "\xE3\x81,\x82",    // the cut sequence with its comma
              "\xC0\xAF",         // overlong "/"
              "\xE0\x80\xAF",     // overlong "/" in three bytes
