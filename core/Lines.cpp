@@ -9,16 +9,16 @@ bool LineReader::Fill() {
     if (sourceDone_)
         return false;
     if (end_ == size_) {
-        if (pos_ > 0) { // room at the front: move the unread part there
-            std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
-            end_ -= pos_;
-            pos_ = 0;
-        } else { // a line as long as the buffer: grow it
+        if (pos_ == 0) { // a line as long as the buffer: grow it
             const std::size_t size = size_ == 0 ? kBlock : size_ * 2;
             auto grown = std::make_unique_for_overwrite<char[]>(size);
             std::copy_n(buffer_.get(), end_, grown.get());
             buffer_ = std::move(grown);
             size_ = size;
+        } else { // room at the front: move the unread part there
+            std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
+            end_ -= pos_;
+            pos_ = 0;
         }
     }
     const std::size_t n = source_.Read(buffer_.get() + end_, size_ - end_);

@@ -519,11 +519,12 @@ TEST_F(CheckTest, PastTenOfAKindTheRestAreCounted) {
 }
 
 TEST_F(CheckTest, NulByteFirstInABlockOfTheReaderStartsItsLine) {
-    // 131,072 lines of 8 bytes fill the reader's first 1 MiB; the NUL is the next block's first.
+    // 131,072 lines of 8 bytes fill the reader's first 1 MiB; the NUL is the next block's first,
+    // and its only byte.
     std::string lines;
     for (int i = 0; i < 131072; ++i)
         lines += "a,b,c,d\n";
-    data = dir.Write("links.csv", lines + std::string("\0x\n", 3));
+    data = dir.Write("links.csv", lines + '\0');
     const Result r = Check();
     EXPECT_EQ(r.status, 0);
     EXPECT_THAT(r.out, HasSubstr(data + ":131073:1: 警告"));
