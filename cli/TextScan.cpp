@@ -83,8 +83,8 @@ std::size_t FirstInvalidCp932(std::string_view text, std::size_t from) {
     std::size_t i = from;
     while (i < n) {
         const unsigned char b = p[i];
-        if (b <
-            0x80) { // ASCII, then the rest of its run eight bytes at a time (addresses are long)
+        if (b < 0x80) {
+            // ASCII, then the rest of its run eight bytes at a time (addresses are long)
             ++i;
             for (std::uint64_t word; i + 8 <= n; i += 8) {
                 std::memcpy(&word, p + i, sizeof word);
