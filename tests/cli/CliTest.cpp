@@ -547,6 +547,20 @@ TEST_F(CheckTest, LinesAlmostMarkersSayWhatKeepsThemFromBeingOne) {
     }
 }
 
+TEST_F(CheckTest, EncodingsThatDifferNameTheCharsetOnlyWhereOneIsDeclared) {
+    data = dir.Write("links.csv", "\xE7\x8C\xAB,u,a,d\n"); // 猫 in UTF-8
+    const std::string warning = data + ":1:1: 警告: データは UTF-8 ですが、テンプレートは "
+                                       "Shift_JIS (CP932) です";
+    for (const auto& [head, declared] :
+         {std::pair{"", ""},
+          std::pair{"<meta charset=\"Shift_JIS\">", " (3 行目に charset=Shift_JIS)"}}) {
+        templ = dir.Write("t.html", std::string("top\n_HEAD_\n\x94\x4C") + head +
+                                        "\n_FRAME_\n_TITLE_\n_FOOT_\nend\n");
+        EXPECT_THAT(Check().out,
+                    HasSubstr(warning + declared + ": ページではサイトの項目が文字化けします\n"));
+    }
+}
+
 TEST_F(CheckTest, WordingOfTheExampleInTheReadme) {
     data = dir.Write("links.csv",
                      "Quorvane の部屋,https://quorvane.example/,管理人,リンク集を作る道具の話\n"
