@@ -25,11 +25,11 @@ std::pair<std::size_t, std::size_t> FirstToken(std::string_view text, const Toke
     return {kNoToken, std::string_view::npos};
 }
 
-// A frame line being changed in the writer's block, from `begin` on. It keeps the span of the line
-// that holds every byte not the frame line's own: the values put in so far and whatever lies
-// between them. Before and after the span the line is the frame line's own start and end, so a
-// token the frame line does not hold can only be found where it overlaps the span, or spans the
-// place of an empty value at its edge.
+// A frame line being changed in the writer's block. It keeps the span of the line that holds every
+// byte not the frame line's own: the values put in so far and whatever lies between them. Before
+// and after the span the line is the frame line's own start and end. So a token is found before
+// the span only where the frame line has it there, and a token the frame line does not hold at all
+// only where it overlaps the span, or spans the place of an empty value at its edge.
 class LineEdit {
 public:
     // Appends text to block with the token at offset p replaced by value.
@@ -40,16 +40,17 @@ public:
     }
 
     // The offset of the first occurrence of token in the line; npos for none, and for an empty
-    // token. `inText`: whether the frame line holds the token, which is
-    // then looked for anywhere.
-    std::size_t Find(std::string_view token, bool inText) const {
+    // token. `inText`: the offset of its first occurrence in the frame line, npos for none.
+    std::size_t Find(std::string_view token, std::size_t inText) const {
         const std::string_view line = std::string_view(block_).substr(begin_);
         if (token.empty())
             return std::string_view::npos;
-        if (inText)
-            return line.find(token);
+        if (inText != std::string_view::npos && inText + token.size() <= first_)
+            return inText; // in the frame line's own start, which nothing has changed
         const std::size_t from = first_ >= token.size() ? first_ - token.size() + 1 : 0;
-        const std::size_t to = std::min(line.size(), last_ + token.size() - 1);
+        const std::size_t to = inText == std::string_view::npos
+                                   ? std::min(line.size(), last_ + token.size() - 1)
+                                   : line.size();
         const std::size_t p = line.substr(from, to - from).find(token);
         return p == std::string_view::npos ? p : from + p;
     }
@@ -114,7 +115,7 @@ void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) 
         std::string_view text;
         std::size_t first;    // the first token found in text (kNoToken for none)
         std::size_t position; // and its offset
-        std::array<bool, kLinkFields> inText;
+        std::array<std::size_t, kLinkFields> inText; // each token's first offset in text, or npos
     };
     std::vector<FrameLine> frame;
     for (int f = frameMarker_ + 1; f < footMarker_; ++f) {
@@ -122,7 +123,7 @@ void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) 
         const auto [first, position] = FirstToken(text, tokens, 0);
         FrameLine line{text, first, position, {}};
         for (std::size_t k = 0; k < kLinkFields; ++k)
-            line.inText[k] = text.find(tokens[k]) != std::string_view::npos;
+            line.inText[k] = text.find(tokens[k]);
         frame.push_back(line);
     }
 

@@ -88,6 +88,10 @@ TEST_F(PageTest, NoRecordsGiveHeadAndFoot) {
 TEST_F(PageTest, ReplacementIsFirstOccurrenceInTokenOrderOnTheChangedLine) {
     const std::string templ = "_HEAD_\n-\n_FRAME_\n_TITLE_ _TITLE_ _URL_\n_FOOT_\n-\n";
     EXPECT_THAT(Build(templ, Links({"X", "u", "", ""})), ElementsAre("-", "X _TITLE_ u", "-"));
+    // A later token may stand before the first one replaced, right up to it.
+    EXPECT_THAT(
+        Build("_HEAD_\n-\n_FRAME_\n_URL__TITLE_ _URL_\n_FOOT_\n-\n", Links({"t", "u", "", ""})),
+        ElementsAre("-", "ut _URL_", "-"));
     // A later token is found inside a value inserted for an earlier one ...
     EXPECT_THAT(Build(templ, Links({"<_URL_>", "u", "", ""})),
                 ElementsAre("-", "<u> _TITLE_ _URL_", "-"));
