@@ -5,6 +5,7 @@
 #include "CheckFiles.h"
 #include "Errors.h"
 #include "FileIO.h"
+#include "LinesAhead.h"
 
 #include <cstdio>
 #include <ostream>
@@ -137,9 +138,10 @@ bool ReadLines(const std::string& name, FileReport& report,
         InputFile file(FilePath::FromNative(name));
         NulWatch watch(file);
         LineReader reader(watch);
+        LinesAhead lines(reader);
         long long count = 0;
         std::size_t lastLength = 0;
-        for (std::string_view text; reader.Next(text);) {
+        for (std::string_view text; lines.Next(text);) {
             line(++count, text);
             lastLength = text.size();
         }

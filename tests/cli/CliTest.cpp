@@ -3,6 +3,8 @@
 #include "Cli.h"
 
 #include "Codec.h"
+#include "Errors.h"
+#include "LinesAhead.h"
 #include "TempDir.h"
 #include "TextScan.h"
 
@@ -666,6 +668,68 @@ TEST(TextScan, FirstInvalidByteInEachEncoding) {
         EXPECT_EQ(qvn::FirstInvalidUtf8(c.text), c.utf8);
         EXPECT_EQ(qvn::cli::FirstInvalidCp932(c.text), c.cp932);
     }
+}
+
+// Lines of a text, then a failure after `failAfter` lines (none when it is −1).
+class FailingSource final : public qvn::ByteSource {
+public:
+    FailingSource(std::string_view text, int failAfter) : text_(text), failAfter_(failAfter) {}
+    std::size_t Read(char* buffer, std::size_t size) override {
+        if (failAfter_ >= 0 && lines_ == failAfter_)
+            throw qvn::FileError(qvn::FileError::Kind::Open, qvn::FilePath::FromNative("x"));
+        // One line a read, so a failure comes exactly after a given line.
+        const std::size_t n = std::min(size, text_.find('\n') + 1);
+        text_.copy(buffer, n);
+        text_.remove_prefix(n);
+        lines_ += n > 0;
+        return n;
+    }
+
+private:
+    std::string_view text_;
+    int failAfter_;
+    int lines_ = 0;
+};
+
+TEST(LinesAhead, TheReadersLinesInOrderThenItsFailureWhereItCame) {
+    // Lines across many hand-overs, one longer than a whole batch among them.
+    std::string text;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 40000; ++i) {
+        expected.push_back(i == 20000 ? std::string(300000, 'x') : "line " + std::to_string(i));
+        text += expected.back() + "\n";
+    }
+    for (const int failAfter : {-1, 30000}) {
+        SCOPED_TRACE(failAfter);
+        FailingSource source(text, failAfter);
+        qvn::LineReader reader(source);
+        qvn::cli::LinesAhead lines(reader);
+        int count = 0;
+        try {
+            for (std::string_view line; lines.Next(line); ++count)
+                ASSERT_EQ(line, expected[count]);
+            EXPECT_EQ(failAfter, -1) << "no failure";
+        } catch (const qvn::FileError&) {
+            EXPECT_NE(failAfter, -1);
+        }
+        // Every line the source gave comes out before its failure.
+        EXPECT_EQ(count, failAfter == -1 ? 40000 : failAfter);
+    }
+}
+
+TEST(LinesAhead, StopsWhereverTheReadingIs) {
+    std::string text;
+    for (int i = 0; i < 200000; ++i)
+        text += "a line that is read\n";
+    FailingSource source(text, -1);
+    qvn::LineReader reader(source);
+    std::string_view line;
+    {
+        qvn::cli::LinesAhead lines(reader); // ended with nothing taken
+    }
+    qvn::cli::LinesAhead lines(reader);
+    ASSERT_TRUE(lines.Next(line));
+    // Leaving the scope ends the reading thread half way through the text.
 }
 
 // --- The real binary. ---

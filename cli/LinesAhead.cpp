@@ -1,0 +1,79 @@
+#include "LinesAhead.h"
+
+#include <utility>
+
+namespace qvn::cli {
+namespace {
+
+// Bytes of lines a batch holds before it is handed over (a longer line makes a longer batch): few
+// hand-overs, and little memory beside the reader's own buffer.
+constexpr std::size_t kBatchBytes = std::size_t{256} << 10;
+
+} // namespace
+
+LinesAhead::LinesAhead(LineReader& reader) : reader_(reader), thread_([this] { Run(); }) {}
+
+LinesAhead::~LinesAhead() {
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+bool LinesAhead::Next(std::string_view& line) {
+    while (next_ == current_.ends.size()) {
+        if (current_.last) {
+            if (current_.error)
+                std::rethrow_exception(current_.error);
+            return false;
+        }
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return full_; });
+        std::swap(current_, ready_); // the used batch goes back to be filled again
+        full_ = false;
+        next_ = 0;
+        lock.unlock();
+        wake_.notify_all();
+    }
+    const std::size_t begin = next_ == 0 ? 0 : current_.ends[next_ - 1];
+    line = std::string_view(current_.bytes).substr(begin, current_.ends[next_] - begin);
+    ++next_;
+    return true;
+}
+
+void LinesAhead::Run() {
+    Batch batch;
+    for (;;) {
+        batch.bytes.clear();
+        batch.ends.clear();
+        try {
+            std::string_view line;
+            while (batch.bytes.size() < kBatchBytes) {
+                if (!reader_.Next(line)) {
+                    batch.last = true;
+                    break;
+                }
+                batch.bytes.append(line);
+                batch.ends.push_back(batch.bytes.size());
+            }
+        } catch (...) {
+            batch.error = std::current_exception();
+            batch.last = true;
+        }
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return !full_ || stop_; });
+        if (stop_)
+            return;
+        std::swap(ready_, batch);
+        full_ = true;
+        const bool last = ready_.last;
+        lock.unlock();
+        wake_.notify_all();
+        if (last)
+            return;
+    }
+}
+
+} // namespace qvn::cli
