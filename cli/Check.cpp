@@ -108,11 +108,11 @@ void CheckTokenOptions(const Tokens& tokens, FileReport& report) {
             if (first.empty() || second.empty())
                 continue;
             if (first == second) {
-                report.AddToFile(Severity::Warning,
-                                 option(a) + " と " + option(b) + " が同じ " + first +
-                                     " です: 各フレーム行で 1 つめの " + first + " が" +
-                                     kFieldNames[a] + "に、2 つめが" + kFieldNames[b] +
-                                     "に置き換わります");
+                report.AddToFile(Severity::Warning, option(a) + " と " + option(b) + " が同じ " +
+                                                        first + " です: 各フレーム行で 1 つめの " +
+                                                        first + " が" + kFieldNames[a] +
+                                                        "に、2 つめが" + kFieldNames[b] +
+                                                        "に置き換わります");
             } else if (second.find(first) != std::string::npos) {
                 report.AddToFile(Severity::Warning,
                                  option(b) + " の " + second + " は " + option(a) + " の " + first +
@@ -166,18 +166,18 @@ bool ReadLines(const std::string& name, FileReport& report,
 void ReportEncoding(const EncodingScan& scan, FileReport& report) {
     if (scan.Result() != Encoding::Cp932 || scan.Cp932Kept().empty())
         return;
-    bool first = true;
-    for (const BadByte& bad : scan.Cp932Kept()) {
+    const std::vector<BadByte>& kept = scan.Cp932Kept();
+    for (const BadByte& bad : kept) {
         report.Add(Severity::Warning, bad.line, bad.column,
                    "Shift_JIS (CP932) として不正なバイト " + Hex(bad.value) +
                        " があります: そのままページに入り、文字化けします");
-        // Why the file was not taken as UTF-8: where that reading fails first.
-        if (const BadByte& utf8 = scan.BadUtf8(); first && utf8.line > 0)
+        // Why the file was not taken as UTF-8 (it is taken as code page 932 only when UTF-8
+        // fails): where that reading fails first, once.
+        if (const BadByte& utf8 = scan.BadUtf8(); &bad == &kept.front())
             report.Note(utf8.line, utf8.column,
                         "UTF-8 としても " + std::to_string(scan.Utf8BadLines()) +
                             " 行に不正なバイトがあり (最初はここの " + Hex(utf8.value) +
                             ")、このファイルは Shift_JIS (CP932) とみなしました");
-        first = false;
     }
     if (scan.Cp932More() > 0)
         report.AddLeftOut(kBadBytesKind, Severity::Warning, scan.Cp932FirstMore(),

@@ -3,7 +3,6 @@
 #include "Codec.h"
 
 #include <array>
-#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -84,13 +83,8 @@ std::size_t FirstInvalidCp932(std::string_view text, std::size_t from) {
     while (i < n) {
         const unsigned char b = p[i];
         if (b < 0x80) {
-            // ASCII, then the rest of its run eight bytes at a time (addresses are long)
-            ++i;
-            for (std::uint64_t word; i + 8 <= n; i += 8) {
-                std::memcpy(&word, p + i, sizeof word);
-                if ((word & 0x8080808080808080u) != 0)
-                    break;
-            }
+            if ((i = FirstNonAscii(text, i + 1)) == kNone) // the rest of a run of ASCII
+                return kNone;
         } else if (table.Single(b)) {
             ++i;
         } else if (i + 1 < n && table.Pair(b, p[i + 1])) { // only a lead byte opens a pair

@@ -163,6 +163,10 @@ TEST_F(CliTest, UnreadableInputsAreNamedAsGiven) {
     EXPECT_EQ(r.err, "qvn-build: ファイル  は開けません.\n");
     r = QvnBuild({"--data", data, "--template", dir.Path(""), "--output", page});
     EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("") + " は開けません.\n");
+    // Data that is a folder fails as it is opened, before a broken template is read.
+    r = QvnBuild(
+        {"--data", dir.Path(""), "--template", dir.Write("broken.html", "x\n"), "--output", page});
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("") + " は開けません.\n");
 
     EXPECT_FALSE(dir.Exists("page.html"));
 }
@@ -461,6 +465,9 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {links, t, "--url _TITLE_", 0, "t.html: 警告"},
         {links, t, "--explain TITLE", 0, "t.html: 警告"},
         {links, "_HEAD_\n_FRAME_\nh\n_FRAME_\n" + frame + "_FOOT_\nf\n", "", 0, "t.html:2: 警告"},
+        // A double-byte character whose trail byte is that of a full-width lower-case letter is
+        // none.
+        {links, withFrame("_\x83\x86RAME_", frame), "", 0, ""},
         // A bad byte in the head reaches the page; one in the dropped first line does not.
         {links, withFrame("h\xFD", frame), "", 0, "t.html:3:2: 警告, t.html:3:2: 注記"},
         {links, "t\xFDp" + t.substr(3), "", 0, ""},
@@ -547,6 +554,13 @@ TEST_F(CheckTest, LinesAlmostMarkersSayWhatKeepsThemFromBeingOne) {
         EXPECT_THAT(Check().out,
                     HasSubstr(templ + ":3: 注記: _FRAME_ の区切りになりません: " + why + "\n"));
     }
+}
+
+TEST_F(CheckTest, AFileThatCannotBeReadIsOneErrorAndNothingElse) {
+    templ = dir.Path("none.html");
+    const Result r = Check();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Places(r.out), "none.html: エラー");
 }
 
 TEST_F(CheckTest, EncodingsThatDifferNameTheCharsetOnlyWhereOneIsDeclared) {

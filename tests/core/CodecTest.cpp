@@ -57,7 +57,7 @@ TEST(Codec, WhereTheTwoPlatformsTablesDiffer) {
 TEST(Codec, TypedTextReplacesWhatCodePage932Lacks) {
     EXPECT_EQ(Utf8ToCp932("a😀b"), "a?b");               // one "?" for the whole 4-byte character
     EXPECT_EQ(Utf8ToCp932("Ω한"), "\x83\xB6?");         // Greek is there, Hangul is not
-    EXPECT_EQ(Utf8ToCp932("\xEF\xBF\xBD"), "?");       // U+FFFD: the last lead of three bytes
+    EXPECT_EQ(Utf8ToCp932("\xEF\xBF\xBD"), "?");        // U+FFFD: the last lead of three bytes
     EXPECT_EQ(Utf8ToCp932("x\xFFy"), "x?y");            // malformed UTF-8
     EXPECT_EQ(Utf8ToCp932("\x80\x80\xC0\x80"), "????"); // stray trail bytes, no lead at C0
     EXPECT_EQ(Utf8ToCp932("\xE3\x81"), "??");           // truncated sequence at the end
@@ -70,6 +70,7 @@ TEST(Codec, DisplayNeverFailsAndKeepsTheRestReadable) {
     EXPECT_EQ(Cp932ToUtf8("a\x81 z"), "a\xEF\xBF\xBD z");   // lead byte with a bad trail
     EXPECT_EQ(Cp932ToUtf8("a\x85\x40z"), "a\xEF\xBF\xBDz"); // unassigned pair: one mark
     EXPECT_EQ(Cp932ToUtf8("end\x83"), "end\xEF\xBF\xBD");   // lead byte at the very end
+    EXPECT_EQ(Cp932ToUtf8("a\x85\xFCz"), "a\xEF\xBF\xBDz"); // the same, the last trail byte
     EXPECT_FALSE(Cp932ToUtf8Exact("a\xA0z").has_value());
 }
 
