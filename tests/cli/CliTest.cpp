@@ -453,6 +453,8 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          "links.csv:1:1: 警告"},
         {links + "s3,u," + neko + ",d\n", withFrame("<meta charset=Shift_JIS>", frame), "", 0,
          "links.csv:3:6: 警告"},
+        {nekoSjis + ",u,a,d\n", withFrame("<meta charset=\"EUC-JP\">", frame), "", 0,
+         "links.csv:1:1: 警告"}, // a charset of neither kind
         {links, withFrame(neko + "<meta charset=\"sjis\">", frame), "", 0, "t.html:3: 警告"},
         {links, withFrame(nekoSjis + "<meta charset=\"UTF-8\">", frame), "", 0, "t.html:3: 警告"},
         {"\xEF\xBB\xBFs1,u1,a1,d1\n", t, "", 0, "links.csv:1:1: 警告"},
