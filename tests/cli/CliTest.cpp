@@ -678,6 +678,7 @@ TEST(TextScan, FirstInvalidByteInEachEncoding) {
         {"\x83\x5C\xFD", 0, 2},             // ソ, then FD alone
         {"\xA0 \xFD", 0, 0},                // bytes that are no character alone
         {"12345678\x82", 8, 8},             // after a whole word of ASCII
+        {"\x81\xAC\x81\xAD", 0, 2},         // 〓, the last of its run, then the first gap
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);

@@ -71,6 +71,7 @@ TEST(Codec, DisplayNeverFailsAndKeepsTheRestReadable) {
     EXPECT_EQ(Cp932ToUtf8("a\x85\x40z"), "a\xEF\xBF\xBDz"); // unassigned pair: one mark
     EXPECT_EQ(Cp932ToUtf8("end\x83"), "end\xEF\xBF\xBD");   // lead byte at the very end
     EXPECT_EQ(Cp932ToUtf8("a\x85\xFCz"), "a\xEF\xBF\xBDz"); // the same, the last trail byte
+    EXPECT_EQ(Cp932ToUtf8("\x85\x40"), "\xEF\xBF\xBD");     // and at the very end
     EXPECT_FALSE(Cp932ToUtf8Exact("a\xA0z").has_value());
 }
 
