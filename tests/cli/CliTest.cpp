@@ -459,6 +459,10 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {links, withFrame(nekoSjis + "<meta charset=\"UTF-8\">", frame), "", 0, "t.html:3: 警告"},
         {"\xEF\xBB\xBFs1,u1,a1,d1\n", t, "", 0, "links.csv:1:1: 警告"},
         {links, withFrame("h", "_TITLE_ _URL_ _AUTHOR_\n"), "", 0, "t.html:4: 警告"},
+        // A token missing from the frame, with a note at the first line that has it in another
+        // case.
+        {links, withFrame("h", "_title_ _URL_ _AUTHOR_ _EXPLAIN_\n_Title_\n"), "", 0,
+         "t.html:4: 警告, t.html:5: 注記"},
         {links, withFrame("h", "_TITLE_ _URL_ _TITLE_ _AUTHOR_ _EXPLAIN_\n"), "", 0,
          "t.html:5:15: 警告"},
         {links, withFrame("<h1>_TITLE_</h1>", frame) + "_URL_\n", "", 0,
