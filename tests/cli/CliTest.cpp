@@ -471,9 +471,6 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {links, t, "--url _TITLE_", 0, "t.html: 警告"},
         {links, t, "--explain TITLE", 0, "t.html: 警告"},
         {links, "_HEAD_\n_FRAME_\nh\n_FRAME_\n" + frame + "_FOOT_\nf\n", "", 0, "t.html:2: 警告"},
-        // A double-byte character whose trail byte is that of a full-width lower-case letter is
-        // none.
-        {links, withFrame("_\x83\x86RAME_", frame), "", 0, ""},
         // A bad byte in the head reaches the page; one in the dropped first line does not.
         {links, withFrame("h\xFD", frame), "", 0, "t.html:3:2: 警告, t.html:3:2: 注記"},
         {links, "t\xFDp" + t.substr(3), "", 0, ""},
@@ -485,6 +482,13 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {links, "_HEAD_\nh\n\t_FRAME_\n" + frame + "_FOOT_\nf\n", "", 1,
          "t.html:1: エラー, t.html:3: 注記"},
         {links, "_HEAD_\nh\n_Frame_\n" + frame + "_FOOT_\nf\n", "", 1,
+         "t.html:1: エラー, t.html:3: 注記"},
+        // A katakana whose trail byte is that of a full-width lower-case letter ("ユ", 0x83 0x86,
+        // against "ｆ", 0x82 0x86) is no letter: "＿ユRAME_" is no lookalike.
+        {links, "_HEAD_\nh\n\x81\x51\x83\x86RAME_\n" + frame + "_FOOT_\nf\n", "", 1,
+         "t.html:1: エラー"},
+        // "ａ" (0x82 0x81), the first full-width lower-case letter, is one.
+        {links, "_HEAD_\nh\n_FR\x82\x81ME_\n" + frame + "_FOOT_\nf\n", "", 1,
          "t.html:1: エラー, t.html:3: 注記"},
         {links, "_HEAD_\nh\n＿ＦＲＡＭＥ＿\n" + frame + "_FOOT_\nf\n", "", 1,
          "t.html:1: エラー, t.html:3: 注記"},
