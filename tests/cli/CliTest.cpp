@@ -566,6 +566,17 @@ TEST_F(CheckTest, LinesAlmostMarkersSayWhatKeepsThemFromBeingOne) {
     }
 }
 
+TEST_F(CheckTest, ShortLinesSayWhatBecomesTheDescription) {
+    data = dir.Write("links.csv", "whole\nsite,rest\n");
+    const std::string out = Check().out;
+    EXPECT_THAT(out,
+                HasSubstr(data + ":1: 警告: カンマがありません: 「サイト名」「URL」「管理者」は空に"
+                                 "なり、行全体が「サイト説明」になります\n"));
+    EXPECT_THAT(
+        out, HasSubstr(data + ":2: 警告: カンマが 1 つしかありません: 「URL」「管理者」は空になり、"
+                              "1 つめのカンマより後ろが「サイト説明」になります\n"));
+}
+
 TEST_F(CheckTest, AFileThatCannotBeReadIsOneErrorAndNothingElse) {
     templ = dir.Path("none.html");
     const Result r = Check();
