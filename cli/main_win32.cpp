@@ -2,9 +2,9 @@
 // form of the core here; the page written to standard output byte for byte; messages shown on a
 // console as UTF-16, or written to a pipe or file as UTF-8.
 #include "Cli.h"
+#include "Codec.h"
 #include "FileIO.h"
 
-#include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
@@ -19,23 +19,6 @@ int _dowildcard = 0;
 }
 
 namespace {
-
-// The argument as UTF-8; nullopt for one that is no Unicode text (an unpaired surrogate).
-std::optional<std::string> Utf8(std::wstring_view arg) {
-    if (arg.empty())
-        return std::string();
-    if (arg.size() > static_cast<std::size_t>(INT_MAX))
-        return std::nullopt;
-    const int size = static_cast<int>(arg.size());
-    const int n = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, arg.data(), size, nullptr, 0,
-                                        nullptr, nullptr);
-    if (n <= 0)
-        return std::nullopt;
-    std::string out(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, arg.data(), size, out.data(), n, nullptr,
-                          nullptr);
-    return out;
-}
 
 // Writes messages to standard error: to a console as UTF-16, whatever its code page, so that the
 // Japanese text shows; to anything else as the UTF-8 bytes they are.
@@ -77,7 +60,7 @@ int wmain(int argc, wchar_t** argv) {
 
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
-        auto arg = Utf8(argv[i]);
+        auto arg = qvn::Utf16ToUtf8(argv[i]); // nullopt for an unpaired surrogate
         if (!arg) {
             WriteMessages("qvn-build: argument " + std::to_string(i) +
                           " is not valid Unicode text\n");

@@ -17,6 +17,13 @@ namespace qvn {
 std::optional<std::string> Cp932ToUtf8Exact(std::string_view cp932);
 std::optional<std::string> Utf8ToCp932Exact(std::string_view utf8);
 
+#ifdef _WIN32
+// UTF-8 and UTF-16, for the Windows files that hand names and console text to the system:
+// nullopt for bytes that are no UTF-8, and for an unpaired surrogate.
+std::optional<std::wstring> Utf8ToUtf16(std::string_view utf8);
+std::optional<std::string> Utf16ToUtf8(std::wstring_view utf16);
+#endif
+
 // Conversions that never fail, for display and for typed text.
 // Cp932ToUtf8: each invalid or unassigned sequence becomes U+FFFD and the rest stays readable.
 std::string Cp932ToUtf8(std::string_view cp932);

@@ -51,6 +51,20 @@ std::optional<std::string> ConvertExact(const char* to, const char* from, std::s
     return out;
 }
 
+// The text with each character that does not convert replaced: one unassigned character, or a
+// single bad byte, so that a following ASCII byte stays readable.
+template <typename CharLength>
+std::string ConvertReplacing(const char* to, const char* from, std::string_view in,
+                             CharLength charLength, std::string_view replacement) {
+    Iconv cd(to, from);
+    std::string out;
+    while (cd.Convert(in, out) != 0) {
+        out += replacement;
+        in.remove_prefix(charLength(in));
+    }
+    return out;
+}
+
 } // namespace
 
 std::optional<std::string> Cp932ToUtf8Exact(std::string_view cp932) {
@@ -62,25 +76,11 @@ std::optional<std::string> Utf8ToCp932Exact(std::string_view utf8) {
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {
-    Iconv cd("UTF-8", "CP932");
-    std::string out;
-    while (cd.Convert(cp932, out) != 0) {
-        // One unassigned character, or a single bad byte, so a following ASCII byte stays
-        // readable.
-        out += "\xEF\xBF\xBD";
-        cp932.remove_prefix(Cp932CharLength(cp932));
-    }
-    return out;
+    return ConvertReplacing("UTF-8", "CP932", cp932, Cp932CharLength, "\xEF\xBF\xBD");
 }
 
 std::string Utf8ToCp932(std::string_view utf8) {
-    Iconv cd("CP932", "UTF-8");
-    std::string out;
-    while (cd.Convert(utf8, out) != 0) {
-        out += '?';
-        utf8.remove_prefix(Utf8CharLength(utf8));
-    }
-    return out;
+    return ConvertReplacing("CP932", "UTF-8", utf8, Utf8CharLength, "?");
 }
 
 } // namespace qvn

@@ -79,6 +79,14 @@ std::string ConvertReplacing(UINT to, UINT from, std::string_view in, CharLength
 
 } // namespace
 
+std::optional<std::wstring> Utf8ToUtf16(std::string_view utf8) {
+    return ToUtf16(CP_UTF8, utf8);
+}
+
+std::optional<std::string> Utf16ToUtf8(std::wstring_view utf16) {
+    return FromUtf16(CP_UTF8, utf16);
+}
+
 std::optional<std::string> Cp932ToUtf8Exact(std::string_view cp932) {
     return ConvertExact(CP_UTF8, kCp932, cp932);
 }

@@ -5,11 +5,11 @@
 // target and put in its place with ReplaceFileW, which keeps the target's attributes and
 // security, or with MoveFileExW for a new file.
 #include "BackgroundWriter.h"
+#include "Codec.h"
 #include "Errors.h"
 #include "FileIO.h"
 
 #include <algorithm>
-#include <climits>
 #include <iterator>
 #include <mutex>
 #include <optional>
@@ -21,20 +21,6 @@
 
 namespace qvn {
 namespace {
-
-// The UTF-16 form of a UTF-8 name; nullopt for bytes that are no UTF-8, which name no file.
-std::optional<std::wstring> Utf16(const std::string& utf8) {
-    if (utf8.empty() || utf8.size() > static_cast<std::size_t>(INT_MAX))
-        return std::nullopt;
-    const int size = static_cast<int>(utf8.size());
-    const int n =
-        ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
-    if (n <= 0)
-        return std::nullopt;
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), n);
-    return wide;
-}
 
 // The full form of a name, resolved against the current folder as CreateFileW would. One longer
 // than the classic limit of 260 gets the "\\?\" prefix, which lifts it; others stay as Windows
@@ -62,7 +48,8 @@ std::optional<std::wstring> FullName(const std::wstring& name) {
 std::optional<std::wstring> SystemName(const FilePath& path) {
     if (!path.Native())
         return std::nullopt;
-    const auto wide = Utf16(*path.Native());
+    // An empty name names no file.
+    const auto wide = path.Native()->empty() ? std::nullopt : Utf8ToUtf16(*path.Native());
     return wide ? FullName(*wide) : std::nullopt;
 }
 
