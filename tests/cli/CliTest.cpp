@@ -471,6 +471,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {links, t, "--url _TITLE_", 0, "t.html: 警告"},
         {links, t, "--explain TITLE", 0, "t.html: 警告"},
         {links, "_HEAD_\n_FRAME_\nh\n_FRAME_\n" + frame + "_FOOT_\nf\n", "", 0, "t.html:2: 警告"},
+        {links, withFrame("_Foot_", frame), "", 0, "t.html:3: 警告"}, // almost a marker, copied
         // A bad byte in the head reaches the page; one in the dropped first line does not.
         {links, withFrame("h\xFD", frame), "", 0, "t.html:3:2: 警告, t.html:3:2: 注記"},
         {links, "t\xFDp" + t.substr(3), "", 0, ""},
