@@ -64,7 +64,7 @@ struct Options {
 
 bool IsKnown(const std::string& name) {
     return std::ranges::find(kFileOptions, name) != std::end(kFileOptions) ||
-           std::ranges::find(kTokenOptions, name) != std::end(kTokenOptions);
+           std::ranges::find(check::kTokenOptions, name) != std::end(check::kTokenOptions);
 }
 
 // Parses "--name value" and "--name=value". A value is taken as it stands, whatever it looks
@@ -141,7 +141,7 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
 Tokens TokensOf(const Options& o) {
     Tokens tokens = DefaultTokens();
     for (std::size_t k = 0; k < kLinkFields; ++k) {
-        if (const auto it = o.values.find(std::string(kTokenOptions[k])); it != o.values.end())
+        if (const auto it = o.values.find(std::string(check::kTokenOptions[k])); it != o.values.end())
             tokens[k] = it->second;
     }
     return tokens;
@@ -179,7 +179,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     try {
         if (options->check)
-            return Check(options->values.at("data"), options->values.at("template"),
+            return check::Check(options->values.at("data"), options->values.at("template"),
                          TokensOf(*options), out);
         return Build(*options, out);
     } catch (const Error& e) {

@@ -680,7 +680,7 @@ TEST_F(CheckTest, WrongUsageShowsTheCheckForm) {
 }
 
 TEST(TextScan, FirstInvalidByteInEachEncoding) {
-    using qvn::cli::kNone;
+    using qvn::check::kNone;
     const struct {
         std::string text;
         std::size_t utf8, cp932;
@@ -708,7 +708,7 @@ TEST(TextScan, FirstInvalidByteInEachEncoding) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(qvn::FirstInvalidUtf8(c.text), c.utf8);
-        EXPECT_EQ(qvn::cli::FirstInvalidCp932(c.text), c.cp932);
+        EXPECT_EQ(qvn::check::FirstInvalidCp932(c.text), c.cp932);
     }
 }
 
@@ -745,7 +745,7 @@ TEST(LinesAhead, TheReadersLinesInOrderThenItsFailureWhereItCame) {
         SCOPED_TRACE(failAfter);
         FailingSource source(text, failAfter);
         qvn::LineReader reader(source);
-        qvn::cli::LinesAhead lines(reader);
+        qvn::check::LinesAhead lines(reader);
         int count = 0;
         try {
             for (std::string_view line; lines.Next(line); ++count)
@@ -767,9 +767,9 @@ TEST(LinesAhead, StopsWhereverTheReadingIs) {
     qvn::LineReader reader(source);
     std::string_view line;
     {
-        qvn::cli::LinesAhead lines(reader); // ended with nothing taken
+        qvn::check::LinesAhead lines(reader); // ended with nothing taken
     }
-    qvn::cli::LinesAhead lines(reader);
+    qvn::check::LinesAhead lines(reader);
     ASSERT_TRUE(lines.Next(line));
     // Leaving the scope ends the reading thread half way through the text.
 }

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace qvn::cli {
+namespace qvn::check {
 namespace {
 
 constexpr const char* kSectionNames[] = {"ヘッド", "フレーム", "フット"};
@@ -319,4 +319,4 @@ std::optional<TemplateFacts> CheckTemplate(const std::string& name, const Tokens
     return facts;
 }
 
-} // namespace qvn::cli
+} // namespace qvn::check

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-namespace qvn::cli {
+namespace qvn::check {
 
 enum class Severity { Error, Warning };
 
@@ -72,4 +72,4 @@ private:
     long long warnings_ = 0;
 };
 
-} // namespace qvn::cli
+} // namespace qvn::check

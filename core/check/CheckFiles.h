@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace qvn::cli {
+namespace qvn::check {
 
 // What the comparison of the data's encoding with the template's needs to know of a file.
 struct FileFacts {
@@ -53,4 +53,4 @@ void ReportEncoding(const EncodingScan& scan, FileReport& report);
 std::optional<TemplateFacts> CheckTemplate(const std::string& name, const Tokens& tokens,
                                            FileReport& report);
 
-} // namespace qvn::cli
+} // namespace qvn::check

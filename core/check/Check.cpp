@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <ostream>
 
-namespace qvn::cli {
+namespace qvn::check {
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
@@ -206,4 +206,4 @@ int Check(const std::string& data, const std::string& templ, const Tokens& token
     return errors > 0 ? 1 : 0;
 }
 
-} // namespace qvn::cli
+} // namespace qvn::check

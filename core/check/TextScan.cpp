@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-namespace qvn::cli {
+namespace qvn::check {
 namespace {
 
 bool IsContinuation(unsigned char b) {
@@ -147,4 +147,4 @@ std::size_t NulWatch::Read(char* buffer, std::size_t size) {
     return n;
 }
 
-} // namespace qvn::cli
+} // namespace qvn::check

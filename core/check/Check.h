@@ -1,5 +1,5 @@
-// qvn-build --check: reads the link data and the template by the build's own rules, writes no
-// page, and reports what would make the build fail (errors) and what the build would do that is
+// The check of the inputs, for qvn-build --check and for the windows before a build: reads the
+// link data and the template by the build's own rules, writes no page, and reports what would make the build fail (errors) and what the build would do that is
 // probably not what was meant (warnings), with file, line and, where it helps, byte column.
 #pragma once
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace qvn::cli {
+namespace qvn::check {
 
 // qvn-build's token options without their "--", indexed by LinkField.
 inline constexpr std::array<std::string_view, kLinkFields> kTokenOptions = {"title", "url",
@@ -23,4 +23,4 @@ inline constexpr std::array<std::string_view, kLinkFields> kTokenOptions = {"tit
 int Check(const std::string& data, const std::string& templ, const Tokens& tokens,
           std::ostream& out);
 
-} // namespace qvn::cli
+} // namespace qvn::check

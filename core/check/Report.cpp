@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <ostream>
 
-namespace qvn::cli {
+namespace qvn::check {
 namespace {
 
 const char* Label(Severity severity) {
@@ -85,4 +85,4 @@ void FileReport::Print(std::ostream& out) const {
     }
 }
 
-} // namespace qvn::cli
+} // namespace qvn::check

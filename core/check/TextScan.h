@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qvn::cli {
+namespace qvn::check {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
@@ -88,4 +88,4 @@ private:
     bool startsLine_ = false;
 };
 
-} // namespace qvn::cli
+} // namespace qvn::check

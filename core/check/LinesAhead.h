@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-namespace qvn::cli {
+namespace qvn::check {
 
 class LinesAhead {
 public:
@@ -52,4 +52,4 @@ private:
     std::thread thread_; // last: starts once everything above is in place
 };
 
-} // namespace qvn::cli
+} // namespace qvn::check

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace qvn::cli {
+namespace qvn::check {
 namespace {
 
 // Bytes of lines a batch holds before it is handed over (a longer line makes a longer batch): few
@@ -76,4 +76,4 @@ void LinesAhead::Run() {
     }
 }
 
-} // namespace qvn::cli
+} // namespace qvn::check
