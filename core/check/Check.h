@@ -1,6 +1,7 @@
 // The check of the inputs, for qvn-build --check and for the windows before a build: reads the
-// link data and the template by the build's own rules, writes no page, and reports what would make the build fail (errors) and what the build would do that is
-// probably not what was meant (warnings), with file, line and, where it helps, byte column.
+// link data and the template by the build's own rules, writes no page, and reports what would
+// make the build fail (errors) and what the build would do that is probably not what was meant
+// (warnings), with file, line and, where it helps, byte column.
 #pragma once
 
 #include "Links.h"
