@@ -2,11 +2,13 @@
 
 #include "Check.h"
 #include "Errors.h"
+#include "FileIO.h"
 #include "Links.h"
 #include "UInCSV.h"
 #include "UProccess.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -126,6 +128,9 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
             note(std::string("missing --") + required);
         }
     }
+    // "-" is standard output for --output only: the inputs are files.
+    if (const auto data = o.values.find("data"); data != o.values.end() && data->second == "-")
+        note("standard input is not a data file: give --data a file name (./- for a file named -)");
     if (!mistake.empty()) {
         err << "qvn-build: " << mistake << "\n";
         if (o.check)
@@ -169,13 +174,18 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         err << "Try 'qvn-build --help' for more.\n";
         return 2;
     }
-    if (options->help) {
-        out << kUsage << "       " << kCheckForm << "\n" << kHelp;
-        return 0;
-    }
-    if (options->version) {
-        out << "qvn-build " QVN_VERSION "\n";
-        return 0;
+    if (options->help || options->version) {
+        errno = 0;
+        if (options->help)
+            out << kUsage << "       " << kCheckForm << "\n" << kHelp;
+        else
+            out << "qvn-build " QVN_VERSION "\n";
+        // Text that did not reach its reader (a full disk, a closed output) is a failure.
+        if (out.flush())
+            return 0;
+        const std::string reason = errno != 0 ? SystemReason(errno) : "";
+        err << "qvn-build: " << ErrorBoxTextUtf8(WriteError(reason)) << "\n";
+        return 1;
     }
     try {
         if (options->check)

@@ -3,7 +3,6 @@
 // console as UTF-16, or written to a pipe or file as UTF-8.
 #include "Cli.h"
 #include "Codec.h"
-#include "FileIO.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -52,7 +51,6 @@ void WriteMessages(const std::string& utf8) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    qvn::RemoveTemporaryFilesOnInterrupt();
     // The page goes out as it is: no LF made CR LF on the way. (No standard output, no number.)
     if (const int out = _fileno(stdout); out >= 0)
         _setmode(out, _O_BINARY);

@@ -22,7 +22,7 @@ void BackgroundWriter::Write(std::string& block) {
     std::unique_lock lock(mutex_);
     wake_.wait(lock, [this] { return !waiting_ || failed_; });
     if (failed_)
-        throw WriteError();
+        std::rethrow_exception(error_);
     next_.swap(block);
     waiting_ = true;
     wake_.notify_all();
@@ -36,7 +36,7 @@ void BackgroundWriter::Finish() {
     wake_.notify_all();
     thread_.join();
     if (failed_)
-        throw WriteError();
+        std::rethrow_exception(error_);
 }
 
 void BackgroundWriter::Run() {
@@ -54,6 +54,7 @@ void BackgroundWriter::Run() {
             write_(block);
         } catch (const WriteError&) {
             lock.lock();
+            error_ = std::current_exception();
             failed_ = true;
             wake_.notify_all();
             return;

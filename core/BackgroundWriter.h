@@ -3,6 +3,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -21,9 +22,9 @@ public:
     BackgroundWriter(const BackgroundWriter&) = delete;
     BackgroundWriter& operator=(const BackgroundWriter&) = delete;
 
-    // Takes the block's bytes and leaves it empty. WriteError when an earlier write failed.
+    // Takes the block's bytes and leaves it empty. The WriteError of an earlier write that failed.
     void Write(std::string& block);
-    // Writes what is left and ends the thread. WriteError when a write failed.
+    // Writes what is left and ends the thread. The WriteError of a write that failed.
     void Finish();
 
 private:
@@ -37,6 +38,7 @@ private:
     bool finishing_ = false; // no more blocks come: write what waits, then end
     bool stop_ = false;      // end now
     bool failed_ = false;    // a write failed: the thread has ended
+    std::exception_ptr error_; // its WriteError, with the system's reason
     std::thread thread_;     // last: starts once everything above is in place
 };
 

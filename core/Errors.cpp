@@ -25,10 +25,10 @@ std::string FileMessage(FileError::Kind kind, const FilePath& path) {
 
 } // namespace
 
-FileError::FileError(Kind kind, FilePath path)
-    : Error(FileMessage(kind, path)), kind_(kind), path_(std::move(path)) {}
+FileError::FileError(Kind kind, FilePath path, std::string reason)
+    : Error(FileMessage(kind, path), std::move(reason)), kind_(kind), path_(std::move(path)) {}
 
-WriteError::WriteError() : Error(Utf8ToCp932(kWrite)) {}
+WriteError::WriteError(std::string reason) : Error(Utf8ToCp932(kWrite), std::move(reason)) {}
 
 ListIndexError::ListIndexError(long long index)
     : Error(Utf8ToCp932(kListIndex) + std::to_string(index) + ")") {}
@@ -37,15 +37,20 @@ NoLinkDataError::NoLinkDataError() : Error(Utf8ToCp932(kNoLinkData)) {}
 
 std::string ErrorBoxTextUtf8(const Error& e) {
     const std::string boxed = WithFullStop(e.Message());
+    std::string text;
     if (const auto* fe = dynamic_cast<const FileError*>(&e)) {
         // The file name may hold characters that code page 932 lacks: put the name in as it was
         // given and convert only the wording around it. The rule above already decided the stop,
         // which follows the message's fixed ending.
         const std::string_view tail = std::string_view(boxed).substr(
             Utf8ToCp932(kFilePrefix).size() + fe->Path().Cp932().size());
-        return std::string(kFilePrefix) + fe->Path().Display() + Cp932ToUtf8(tail);
+        text = std::string(kFilePrefix) + fe->Path().Display() + Cp932ToUtf8(tail);
+    } else {
+        text = Cp932ToUtf8(boxed);
     }
-    return Cp932ToUtf8(boxed);
+    if (!e.Reason().empty())
+        text += " (" + e.Reason() + ")";
+    return text;
 }
 
 } // namespace qvn

@@ -12,15 +12,21 @@ namespace qvn {
 
 class Error : public std::runtime_error {
 public:
-    explicit Error(const std::string& cp932Message)
+    explicit Error(const std::string& cp932Message, std::string reason = {})
         : std::runtime_error(cp932Message),
-          message_(std::make_shared<const std::string>(cp932Message)) {}
+          message_(std::make_shared<const std::string>(cp932Message)),
+          reason_(std::make_shared<const std::string>(std::move(reason))) {}
     // The message bytes, code page 932, without the full stop of the error box. All of them:
     // what() stops at a NUL byte, which a file name may hold.
     const std::string& Message() const { return *message_; }
+    // The system's own reason for a failed save ("Permission denied", in the user's language),
+    // as UTF-8; empty when there is none. Not part of the message: qvn-build prints it after it.
+    const std::string& Reason() const { return *reason_; }
 
 private:
-    std::shared_ptr<const std::string> message_; // shared, so copying an exception cannot throw
+    // Shared, so copying an exception cannot throw.
+    std::shared_ptr<const std::string> message_;
+    std::shared_ptr<const std::string> reason_;
 };
 
 // A file that cannot be opened for reading or created for writing. Keeps the name so that
@@ -28,7 +34,7 @@ private:
 class FileError : public Error {
 public:
     enum class Kind { Open, Create };
-    FileError(Kind kind, FilePath path);
+    FileError(Kind kind, FilePath path, std::string reason = {});
 
     Kind GetKind() const { return kind_; }
     const FilePath& Path() const { return path_; }
@@ -41,7 +47,7 @@ private:
 // Writing failed part way ("ストリームへの書き込みエラー").
 class WriteError : public Error {
 public:
-    WriteError();
+    explicit WriteError(std::string reason = {});
 };
 
 // A list index outside 0 to Count − 1 ("リストのインデックスが範囲を超えています (%d)").
@@ -58,6 +64,7 @@ public:
 
 // The message as the error box shows it (WithFullStop), as UTF-8 for a terminal; a FileError names
 // its file as it was given (FilePath::Display), so a name typed in UTF-8 comes back byte for byte.
+// The system's reason, when there is one, follows in parentheses.
 std::string ErrorBoxTextUtf8(const Error& e);
 
 } // namespace qvn

@@ -36,13 +36,21 @@ private:
 };
 
 // Hands produce a sink for the file's bytes, in order, and replaces the file at path by them.
-// The bytes go to a new temporary file in the target's folder, which is flushed to disk and then
-// renamed over the target; a symbolic link is followed, so the link stays a link, and an existing
-// file keeps its permission bits while a new one gets those the umask leaves. FileError (Create)
-// when the target cannot be created or may not be written (a folder, a missing folder, a loop of
-// links, a file without write permission, which root is refused too), WriteError when a write
-// fails. A file root saves for another user stays that user's. On any failure the target is
-// untouched and no temporary file is left.
+// The bytes go to a new file in the target's folder, which is flushed to disk and then put in the
+// target's place in one step (on Linux an unnamed file, named only once complete; elsewhere a
+// temporary ".qvn-" file renamed over the target). A symbolic link is followed, so the link stays
+// a link. The new file has, from its creation on, the old file's permission bits (those the umask
+// leaves for a new one), its owner where the process may give it (root), else its group where it
+// may, and its access control list and extended attributes. Another hard link to the old file
+// keeps the old contents. FileError (Create) when the target cannot be created or may not be
+// written (a folder, a missing folder, a loop of links, a file without write permission, which
+// root is refused too), WriteError when a write fails; both carry the system's reason. On any
+// failure the target is untouched and no temporary file is left; the first save makes a size limit
+// (SIGXFSZ) fail the write instead of ending the process, and every signal that ends the process
+// remove the temporary file first (signals the process ignores or handles itself stay as they are).
+// On Linux a name that stands for one of the process's descriptors (/dev/stdout, /dev/fd/N,
+// /proc/self/fd/N) is written through that descriptor, from where it stands, and nothing is
+// replaced.
 // The bytes are handed over in blocks: the sink takes a block's bytes and leaves the string empty,
 // to be filled again (it may swap in another buffer). They are written to disk on a second thread
 // while the next block is being made.
@@ -52,8 +60,10 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
 // The same for a stream (qvn-build's standard output): WriteError when the stream fails.
 void WriteStream(std::ostream& out, const std::function<void(const ByteSink&)>& produce);
 
-// Makes an interrupt (SIGINT, SIGTERM, SIGHUP) during a ReplaceFile remove its temporary file
-// before the process ends as the signal would end it. For a program's start.
-void RemoveTemporaryFilesOnInterrupt();
+// The system's text for the C library's error number error, in the user's language, as UTF-8.
+std::string SystemReason(int error);
+
+// For tests: saves use a named temporary file, as on a file system that has no unnamed ones.
+void UseNamedTemporaryFiles(bool named);
 
 } // namespace qvn

@@ -4,11 +4,15 @@
 
 #include "Codec.h"
 #include "Errors.h"
+#include "FileIO.h"
 #include "LinesAhead.h"
 #include "TempDir.h"
 #include "TextScan.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gmock/gmock.h>
@@ -57,6 +61,15 @@ constexpr const char* kTemplate =
 constexpr const char* kLinks = "s1,u1,a1,d1\r\ns2,u2,a2,d2\r\n";
 constexpr const char* kPage = "start\r\n[s1](u1) by a1: d1\r\n[s2](u2) by a2: d2\r\nend\r\n";
 
+// The system's reason for a failed save as qvn-build adds it after the message, in this
+// process's language (the in-process tests), or in English for the binary run with LC_ALL=C.
+std::string Because(int error) {
+    return " (" + qvn::SystemReason(error) + ")";
+}
+std::string BecauseInEnglish(int error) {
+    return std::string(" (") + std::strerror(error) + ")";
+}
+
 class CliTest : public ::testing::Test {
 protected:
     CliTest() : data(dir.Write("links.csv", kLinks)), templ(dir.Write("t.html", kTemplate)) {}
@@ -95,6 +108,9 @@ TEST_F(CliTest, WrongUsageExitsTwoWithReasonAndUsage) {
          "qvn-build: unexpected argument '-d'\n"},
         {{"--data", data, "--data", data, "--template", templ, "--output", page},
          "qvn-build: option '--data' given twice\n"},
+        {{"--data", "-", "--template", templ, "--output", page},
+         "qvn-build: standard input is not a data file: give --data a file name (./- for a file "
+         "named -)\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -126,6 +142,16 @@ TEST_F(CliTest, HelpAndVersionGoToStandardOutput) {
 
     // Help wins over an otherwise incomplete command line, and builds nothing.
     EXPECT_EQ(QvnBuild({"--data", data, "--help"}).status, 0);
+}
+
+TEST_F(CliTest, HelpAndVersionThatCannotBeWrittenFail) {
+    for (const char* option : {"--help", "--version"}) {
+        SCOPED_TRACE(option);
+        std::ostringstream out, err;
+        out.setstate(std::ios::badbit);
+        EXPECT_EQ(qvn::cli::run({option}, out, err), 1);
+        EXPECT_EQ(err.str(), "qvn-build: ストリームへの書き込みエラー.\n");
+    }
 }
 
 TEST_F(CliTest, OptionValuesAreTakenAsTheyStand) {
@@ -175,12 +201,13 @@ TEST_F(CliTest, OutputThatCannotBeCreatedIsNamedAsGiven) {
     const std::string page = dir.Path("missing-folder/page.html");
     Result r = QvnBuild({"--data", data, "--template", templ, "--output", page});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "qvn-build: ファイル " + page + " を作成できません.\n");
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + page + " を作成できません." + Because(ENOENT) + "\n");
 
     std::filesystem::create_directory(dir.Path("folder"));
     r = QvnBuild({"--data", data, "--template", templ, "--output", dir.Path("folder")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("folder") + " を作成できません.\n");
+    EXPECT_EQ(r.err,
+              "qvn-build: ファイル " + dir.Path("folder") + " を作成できません." + Because(EISDIR) + "\n");
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path("folder")));
 }
 
@@ -233,7 +260,8 @@ TEST_F(CliTest, LoopOfLinksAsThePageIsRefusedAndLeftAlone) {
     const Result r =
         QvnBuild({"--data", data, "--template", templ, "--output", dir.Path("loop-a.html")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("loop-a.html") + " を作成できません.\n");
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("loop-a.html") + " を作成できません." +
+                         Because(ELOOP) + "\n");
     EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("loop-a.html")));
     EXPECT_EQ(std::filesystem::read_symlink(dir.Path("loop-a.html")), "loop-b.html");
     EXPECT_EQ(dir.EntryCount(), 4);
@@ -348,7 +376,7 @@ TEST_F(CliTest, NamesOutsideCodePage932OpenAndAreNamedByteForByte) {
 
     const std::string noFolder = dir.Path("無い€/出力✓.html");
     r = QvnBuild({"--data", data, "--template", templ, "--output", noFolder});
-    EXPECT_EQ(r.err, "qvn-build: ファイル " + noFolder + " を作成できません.\n");
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + noFolder + " を作成できません." + Because(ENOENT) + "\n");
 }
 
 #ifndef _WIN32
@@ -987,11 +1015,11 @@ TEST_F(BinaryTest, FullOrClosedStandardOutputIsAWriteFailure) {
     // The redirection after ours wins: standard output goes to the full device.
     Result r = Exec(args, " >/dev/full");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "qvn-build: ストリームへの書き込みエラー.\n");
+    EXPECT_EQ(r.err, "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(ENOSPC) + "\n");
 
     r = Exec(args, " >&-");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "qvn-build: ストリームへの書き込みエラー.\n");
+    EXPECT_EQ(r.err, "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(EBADF) + "\n");
 }
 #endif
 
@@ -1055,19 +1083,35 @@ TEST_F(BinaryTest, FileSizeLimitFailsTheWriteAndLeavesNoTemporaryFile) {
     const std::string data = dir.Write("links.csv", links);
     const std::string page = dir.Write("page.html", "old\r\n");
     // ulimit -f counts blocks of 1024 bytes: the page stops 64 KiB in.
-    const std::string command = "ulimit -f 64; exec " + Quote(exe) + " --data " + Quote(data) +
+    const std::string command = "export LC_ALL=C; ulimit -f 64; exec " + Quote(exe) + " --data " + Quote(data) +
                                 " --template " + Quote(Example("template-utf8.html")) +
                                 " --output " + Quote(page) + " 2>" + Quote(dir.Path("stderr"));
     const int raw = std::system(("sh -c " + Quote(command)).c_str());
     ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
     EXPECT_EQ(WEXITSTATUS(raw), 1);
-    EXPECT_EQ(dir.Read("stderr"), "qvn-build: ストリームへの書き込みエラー.\n");
+    EXPECT_EQ(dir.Read("stderr"), "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(EFBIG) + "\n");
     EXPECT_EQ(dir.Read("page.html"), "old\r\n");
     EXPECT_FALSE(HasTemporaryFile(dir));
 }
 
+// Whether process pid holds open a file that it is writing in the folder: a named temporary
+// file, or one without a name yet.
+bool WritesInto(pid_t pid, const TempDir& dir) {
+    std::error_code ec;
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (const auto& entry : std::filesystem::directory_iterator(fds, ec)) {
+        const std::string target = std::filesystem::read_symlink(entry.path(), ec).string();
+        if (target.starts_with(dir.Dir() + "/") &&
+            (target.find("/.qvn-") != std::string::npos || target.ends_with(" (deleted)")))
+            return true;
+    }
+    return false;
+}
+
+// Interrupted, stopped, or killed outright, while the page is written: the process ends as the
+// signal ends it, the old page stays, and nothing is left beside it.
 TEST_F(BinaryTest, InterruptDuringTheWriteLeavesNoTemporaryFile) {
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGUSR1, SIGALRM, SIGKILL}) {
         SCOPED_TRACE(signal);
         const std::string fifo = dir.Path("links.fifo");
         std::filesystem::remove(fifo);
@@ -1081,8 +1125,8 @@ TEST_F(BinaryTest, InterruptDuringTheWriteLeavesNoTemporaryFile) {
         posix_spawnattr_init(&attr);
         sigset_t defaults;
         sigemptyset(&defaults);
-        sigaddset(&defaults, SIGINT);
-        sigaddset(&defaults, SIGTERM);
+        for (const int s : {SIGINT, SIGTERM, SIGUSR1, SIGALRM})
+            sigaddset(&defaults, s);
         posix_spawnattr_setsigdefault(&attr, &defaults);
         posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
         pid_t pid = 0;
@@ -1090,14 +1134,14 @@ TEST_F(BinaryTest, InterruptDuringTheWriteLeavesNoTemporaryFile) {
             posix_spawn(&pid, exe.c_str(), nullptr, &attr, const_cast<char**>(argv), environ);
         posix_spawnattr_destroy(&attr);
         ASSERT_EQ(spawned, 0);
-        // The data comes in part and then stops: qvn-build waits for the rest with its
-        // temporary file open.
+        // The data comes in part and then stops: qvn-build waits for the rest with the new
+        // page open.
         const int writer = open(fifo.c_str(), O_WRONLY);
         ASSERT_GE(writer, 0);
         ASSERT_EQ(write(writer, "a,b,c,d\r\n", 9), 9);
-        for (int waited = 0; !HasTemporaryFile(dir) && waited < 1000; ++waited)
+        for (int waited = 0; !WritesInto(pid, dir) && waited < 1000; ++waited)
             usleep(10000);
-        EXPECT_TRUE(HasTemporaryFile(dir));
+        EXPECT_TRUE(WritesInto(pid, dir));
         kill(pid, signal);
         int raw = 0;
         for (int waited = 0; waitpid(pid, &raw, WNOHANG) == 0; ++waited) {
@@ -1111,7 +1155,144 @@ TEST_F(BinaryTest, InterruptDuringTheWriteLeavesNoTemporaryFile) {
         EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == signal) << raw;
         EXPECT_FALSE(HasTemporaryFile(dir));
         EXPECT_EQ(dir.Read("page.html"), "old\r\n");
+        EXPECT_EQ(dir.EntryCount(), 2); // the fifo and the page
     }
+}
+
+// Links data big enough that its page does not fit in a pipe.
+std::string ManySites() {
+    std::string links;
+    for (int i = 0; i < 20000; ++i)
+        links += "site" + std::to_string(i) + ",https://example.com/,admin,about\r\n";
+    return links;
+}
+
+// A name that stands for one of the process's descriptors is written through it, from where it
+// stands, like "-": a log opened for appending keeps its earlier lines, and a pipe takes the page.
+TEST_F(BinaryTest, DescriptorNamesAreWrittenThroughNotReplaced) {
+    const std::string log = dir.Path("build.log");
+    const struct {
+        const char* name;
+        std::string redirect;
+    } cases[] = {
+        {"/dev/stdout", " >>" + Quote(log)},     {"/dev/fd/1", " >>" + Quote(log)},
+        {"/proc/self/fd/1", " >>" + Quote(log)}, {"/dev/stderr", " 2>>" + Quote(log)},
+        {"/dev/fd/5", " 5>>" + Quote(log)},
+    };
+    const std::vector<std::string> inputs = {"--data", Example("links-utf8.csv"), "--template",
+                                             Example("template-utf8.html"), "--output"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dir.Write("build.log", "an earlier line\n");
+        std::vector<std::string> args = inputs;
+        args.push_back(c.name);
+        const Result r = Exec(args, c.redirect);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(dir.Read("build.log"), "an earlier line\n" + ExamplePage("UTF-8"));
+        EXPECT_FALSE(std::filesystem::is_symlink(log));
+    }
+    // Into a pipe, and a descriptor that is not open is no file to create.
+    std::string command = "LC_ALL=C " + Quote(exe);
+    for (const auto& a : inputs)
+        command += " " + Quote(a);
+    const int piped = std::system(
+        (command + " /dev/stdout 2>" + Quote(dir.Path("stderr")) + " | cat >" + Quote(log)).c_str());
+    EXPECT_EQ(WEXITSTATUS(piped), 0);
+    EXPECT_EQ(dir.Read("build.log"), ExamplePage("UTF-8"));
+    EXPECT_EQ(dir.Read("stderr"), "");
+    std::vector<std::string> closed = inputs;
+    closed.push_back("/dev/fd/7");
+    const Result r = Exec(closed);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvn-build: ファイル /dev/fd/7 を作成できません." + BecauseInEnglish(EBADF) + "\n");
+}
+
+// A reader that stops early fails the write: status 1 and the reason, not death by SIGPIPE.
+TEST_F(BinaryTest, ReaderThatStopsEarlyIsAWriteFailure) {
+    const std::string data = dir.Write("many.csv", ManySites());
+    const std::string templ = Example("template-utf8.html");
+    const std::string err = dir.Path("stderr");
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_adddup2(&files, pipeEnds[1], 1);
+    posix_spawn_file_actions_addclose(&files, pipeEnds[0]);
+    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+    const char* argv[] = {exe.c_str(),   "--data",   data.c_str(), "--template",
+                          templ.c_str(), "--output", "-",          nullptr};
+    const char* env[] = {"LC_ALL=C", nullptr};
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, exe.c_str(), &files, &attr, const_cast<char**>(argv),
+                                    const_cast<char**>(env));
+    posix_spawn_file_actions_destroy(&files);
+    posix_spawnattr_destroy(&attr);
+    close(pipeEnds[1]);
+    ASSERT_EQ(spawned, 0);
+    char head[10];
+    EXPECT_EQ(read(pipeEnds[0], head, sizeof head), 10); // head -c 10
+    close(pipeEnds[0]);
+    int raw = 0;
+    ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_EQ(dir.Read("stderr"), "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(EPIPE) + "\n");
+}
+
+// Help and version that cannot be written are a failure too.
+TEST_F(BinaryTest, HelpAndVersionIntoAFullDeviceFail) {
+    for (const char* option : {"--help", "--version"}) {
+        SCOPED_TRACE(option);
+        const Result r = Exec({option}, " >/dev/full");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(ENOSPC) + "\n");
+    }
+}
+
+// Every failed save says why, in English under LC_ALL=C, and in the user's language where the
+// system has it.
+TEST_F(BinaryTest, FailedSavesGiveTheSystemsReason) {
+    const std::string links = Example("links-utf8.csv");
+    const std::string templ = Example("template-utf8.html");
+    const std::string readOnly = dir.Write("read-only.html", "keep\r\n");
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
+    std::filesystem::create_directory(dir.Path("folder"));
+    const struct {
+        std::string page;
+        int error;
+    } cases[] = {
+        {dir.Path("none/page.html"), ENOENT},
+        {dir.Path("folder"), EISDIR},
+        {readOnly, EACCES}, // root too is refused a page without write permission
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page);
+        const Result r = Exec({"--data", links, "--template", templ, "--output", c.page});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err,
+                  "qvn-build: ファイル " + c.page + " を作成できません." + BecauseInEnglish(c.error) + "\n");
+    }
+    EXPECT_EQ(dir.Read("read-only.html"), "keep\r\n");
+
+    if (!std::filesystem::exists("/usr/share/locale/ja/LC_MESSAGES/libc.mo"))
+        GTEST_SKIP() << "the C library's Japanese messages (libc-l10n) are not installed";
+    const std::string command = "LC_ALL=C.UTF-8 LANGUAGE=ja " + Quote(exe) + " --data " +
+                                Quote(links) + " --template " + Quote(templ) + " --output " +
+                                Quote(cases[0].page) + " 2>" + Quote(dir.Path("stderr"));
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    const std::string message = dir.Read("stderr");
+    const std::string fixed = "qvn-build: ファイル " + cases[0].page + " を作成できません. (";
+    ASSERT_TRUE(message.starts_with(fixed)) << message;
+    const std::string reason = message.substr(fixed.size());
+    EXPECT_NE(reason, std::string(std::strerror(ENOENT)) + ")\n");
+    EXPECT_TRUE(std::ranges::any_of(reason, [](char ch) { return (ch & 0x80) != 0; })) << reason;
 }
 #endif
 
