@@ -10,6 +10,7 @@
 #include "FileIO.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <mutex>
 #include <optional>
@@ -53,6 +54,23 @@ std::optional<std::wstring> SystemName(const FilePath& path) {
     return wide ? FullName(*wide) : std::nullopt;
 }
 
+// The system's text for a Windows error code, in the user's language, as UTF-8, without its
+// closing stop and line break.
+std::string Reason(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring wide = n > 0 && text ? std::wstring(text, n) : std::wstring();
+    ::LocalFree(text);
+    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ' ||
+                             wide.back() == L'.' || wide.back() == L'\u3002'))
+        wide.pop_back();
+    if (wide.empty())
+        return "error " + std::to_string(error);
+    return Utf16ToUtf8(wide).value_or("error " + std::to_string(error));
+}
+
 // Closes a handle on every path out of a scope.
 class Handle {
 public:
@@ -82,7 +100,9 @@ void WriteAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
         DWORD written = 0;
-        if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0)
+        if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr))
+            throw WriteError(Reason(::GetLastError()));
+        if (written == 0)
             throw WriteError();
         bytes.remove_prefix(written);
     }
@@ -132,28 +152,34 @@ HANDLE CreateTemporary(const std::wstring& name, std::wstring& temp) {
 }
 
 // The file a save replaces: the final name behind links, and whether it exists. nullopt when it
-// may not be replaced: a folder, a read-only file, a device, a file open elsewhere without delete
-// sharing, a name in a folder that does not exist.
+// may not be replaced, with the system's error code in error (0 when the refusal is ours alone):
+// a folder, a read-only file, a device, a file open elsewhere without delete sharing, a name in a
+// folder that does not exist.
 struct Target {
     std::wstring name;
     bool exists;
 };
 
-std::optional<Target> FindTarget(const std::wstring& name) {
+std::optional<Target> FindTarget(const std::wstring& name, DWORD& error) {
     // Opened as replacing it needs, for deletion: a file that another program holds open without
     // letting it go (a viewer, the data file being read) is refused now, before the page is made.
     const Handle h(::CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES | DELETE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!h.valid()) {
-        if (::GetLastError() == ERROR_FILE_NOT_FOUND)
+        error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND)
             return Target{name, false};
         return std::nullopt;
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileType(h.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h.get(), &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0)
+    error = 0;
+    if (::GetFileType(h.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h.get(), &info))
         return std::nullopt;
+    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+        error = ERROR_ACCESS_DENIED; // what writing it would meet
+        return std::nullopt;
+    }
     std::wstring final(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n =
@@ -217,17 +243,28 @@ std::size_t InputFile::Read(char* buffer, std::size_t size) {
 }
 
 void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)>& produce) {
+    // Ctrl+C, Ctrl+Break, the console window closed, the user logging off, the system shutting
+    // down: the temporary file goes first. Set up by the first save, so that no front end can
+    // forget it. A process started with Ctrl+C ignored is not told of it, so it goes on ignoring
+    // it.
+    static std::once_flag handler;
+    std::call_once(handler, [] { ::SetConsoleCtrlHandler(RemoveTemporaryFileAndExit, TRUE); });
+
+    const auto fail = [&path](DWORD error) {
+        return FileError(FileError::Kind::Create, path, error != 0 ? Reason(error) : std::string());
+    };
     const auto name = SystemName(path);
     if (!name)
         throw FileError(FileError::Kind::Create, path);
-    const auto target = FindTarget(*name);
+    DWORD error = 0;
+    const auto target = FindTarget(*name, error);
     if (!target)
-        throw FileError(FileError::Kind::Create, path);
+        throw fail(error);
 
     std::wstring temp;
     Handle file(CreateTemporary(target->name, temp));
     if (!file.valid())
-        throw FileError(FileError::Kind::Create, path);
+        throw fail(::GetLastError());
 
     try {
         {
@@ -237,10 +274,10 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
             writer.Finish();
         }
         if (!::FlushFileBuffers(file.get()) || !file.Close())
-            throw WriteError();
+            throw WriteError(Reason(::GetLastError()));
         const std::lock_guard lock(g_tempMutex);
         if (!Commit(temp, *target))
-            throw FileError(FileError::Kind::Create, path);
+            throw fail(::GetLastError());
         g_tempName.clear();
     } catch (...) {
         if (file.valid())
@@ -252,10 +289,12 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
     }
 }
 
-void RemoveTemporaryFilesOnInterrupt() {
-    // Ctrl+C, Ctrl+Break, the console window closed, the user logging off, the system shutting
-    // down. A process started with Ctrl+C ignored is not told of it, so it goes on ignoring it.
-    ::SetConsoleCtrlHandler(RemoveTemporaryFileAndExit, TRUE);
+std::string SystemReason(int error) {
+    return std::strerror(error);
+}
+
+void UseNamedTemporaryFiles(bool) {
+    // Always named here.
 }
 
 } // namespace qvn

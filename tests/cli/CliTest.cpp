@@ -70,6 +70,19 @@ std::string BecauseInEnglish(int error) {
     return std::string(" (") + std::strerror(error) + ")";
 }
 
+// qvn-build's line for a page that could not be created for the system's reason error. On
+// Windows the reason is the system's own wording of its own error code: only its place is checked.
+void ExpectCreateFailure(const std::string& err, const std::string& page, int error) {
+    const std::string fixed = "qvn-build: ファイル " + page + " を作成できません.";
+#ifdef _WIN32
+    (void)error;
+    EXPECT_THAT(err, StartsWith(fixed + " ("));
+    EXPECT_THAT(err, ::testing::EndsWith(")\n"));
+#else
+    EXPECT_EQ(err, fixed + Because(error) + "\n");
+#endif
+}
+
 class CliTest : public ::testing::Test {
 protected:
     CliTest() : data(dir.Write("links.csv", kLinks)), templ(dir.Write("t.html", kTemplate)) {}
@@ -201,13 +214,12 @@ TEST_F(CliTest, OutputThatCannotBeCreatedIsNamedAsGiven) {
     const std::string page = dir.Path("missing-folder/page.html");
     Result r = QvnBuild({"--data", data, "--template", templ, "--output", page});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "qvn-build: ファイル " + page + " を作成できません." + Because(ENOENT) + "\n");
+    ExpectCreateFailure(r.err, page, ENOENT);
 
     std::filesystem::create_directory(dir.Path("folder"));
     r = QvnBuild({"--data", data, "--template", templ, "--output", dir.Path("folder")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err,
-              "qvn-build: ファイル " + dir.Path("folder") + " を作成できません." + Because(EISDIR) + "\n");
+    ExpectCreateFailure(r.err, dir.Path("folder"), EISDIR);
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path("folder")));
 }
 
@@ -260,8 +272,7 @@ TEST_F(CliTest, LoopOfLinksAsThePageIsRefusedAndLeftAlone) {
     const Result r =
         QvnBuild({"--data", data, "--template", templ, "--output", dir.Path("loop-a.html")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "qvn-build: ファイル " + dir.Path("loop-a.html") + " を作成できません." +
-                         Because(ELOOP) + "\n");
+    ExpectCreateFailure(r.err, dir.Path("loop-a.html"), ELOOP);
     EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("loop-a.html")));
     EXPECT_EQ(std::filesystem::read_symlink(dir.Path("loop-a.html")), "loop-b.html");
     EXPECT_EQ(dir.EntryCount(), 4);
@@ -283,7 +294,7 @@ TEST_F(CliTest, PageWrittenOverItsOwnDataFile) {
     // The data file is open, shared for reading only, until its last site is read: Windows lets
     // no one replace it meanwhile, so the page is refused and the data stays.
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "qvn-build: ファイル " + data + " を作成できません.\n");
+    ExpectCreateFailure(r.err, data, 0);
     EXPECT_EQ(dir.Read("links.csv"), kLinks);
     EXPECT_EQ(dir.EntryCount(), 2);
 #else
@@ -376,7 +387,7 @@ TEST_F(CliTest, NamesOutsideCodePage932OpenAndAreNamedByteForByte) {
 
     const std::string noFolder = dir.Path("無い€/出力✓.html");
     r = QvnBuild({"--data", data, "--template", templ, "--output", noFolder});
-    EXPECT_EQ(r.err, "qvn-build: ファイル " + noFolder + " を作成できません." + Because(ENOENT) + "\n");
+    ExpectCreateFailure(r.err, noFolder, ENOENT);
 }
 
 #ifndef _WIN32
@@ -984,14 +995,15 @@ TEST_F(BinaryTest, StandardOutputThatCannotBeWrittenIsAWriteFailure) {
                                            "--template", Example("template-utf8.html"),
                                            "--output",   "-"};
     const std::string readOnly = dir.Write("read-only", "");
-    const std::string kWriteFailed = "qvn-build: ストリームへの書き込みエラー.\n";
+    // The message, and the C library's reason where it gives one.
+    const std::string kWriteFailed = "qvn-build: ストリームへの書き込みエラー.";
     // A handle open for reading only, and none at all.
     EXPECT_EQ(
         ExecWithOutput(args, [&] { return CreateForChild(readOnly, GENERIC_READ, OPEN_EXISTING); }),
         1u);
-    EXPECT_EQ(dir.Read("stderr"), kWriteFailed);
+    EXPECT_THAT(dir.Read("stderr"), StartsWith(kWriteFailed));
     EXPECT_EQ(ExecWithOutput(args, [] { return HANDLE{nullptr}; }), 1u);
-    EXPECT_EQ(dir.Read("stderr"), kWriteFailed);
+    EXPECT_THAT(dir.Read("stderr"), StartsWith(kWriteFailed));
 }
 
 TEST_F(BinaryTest, ArgumentsAreTakenAsTyped) {

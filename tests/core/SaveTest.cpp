@@ -1,6 +1,7 @@
 // Saving replaces the page atomically: whatever fails, the previous page is left exactly as it was.
 #include "Codec.h"
 #include "Errors.h"
+#include "FileIO.h"
 #include "StringList.h"
 #include "TempDir.h"
 
@@ -10,9 +11,13 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <cerrno>
 #include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
@@ -197,5 +202,281 @@ TEST(AtomicSave, RootSavingAnotherUsersPageLeavesItTheirs) {
         EXPECT_EQ(st.st_gid, gid);
         EXPECT_EQ(st.st_mode & 0777, 0640u);
     }
+}
+#endif
+
+#ifndef _WIN32
+namespace {
+
+// Files open in this process that lie in folder (or did: a file without a name shows as
+// "#inode (deleted)"), as the save's new page while it is written.
+std::vector<std::string> OpenFilesIn(const std::string& folder) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd", ec)) {
+        const std::string target = fs::read_symlink(entry.path(), ec).string();
+        if (target.starts_with(folder + "/"))
+            found.push_back(entry.path().string());
+    }
+    return found;
+}
+
+// The bytes of attribute name of path, or nullopt when it has none.
+std::optional<std::string> Attribute(const std::string& path, const char* name) {
+    std::string value(4096, '\0');
+    const ssize_t n = getxattr(path.c_str(), name, value.data(), value.size());
+    if (n < 0)
+        return std::nullopt;
+    value.resize(static_cast<std::size_t>(n));
+    return value;
+}
+
+// An access control list as the kernel takes it: version 2, then entries of tag, permissions and
+// id, in the order of their tags.
+std::string AccessList(std::initializer_list<std::tuple<std::uint16_t, std::uint16_t, std::uint32_t>> entries) {
+    std::string bytes;
+    const auto put = [&bytes](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    put(2, 4);
+    for (const auto& [tag, perm, id] : entries) {
+        put(tag, 2);
+        put(perm, 2);
+        put(id, 4);
+    }
+    return bytes;
+}
+
+// Runs body in a child process and returns its raw wait status; the child ends with body's
+// return value.
+template <typename Body>
+int InChild(Body body) {
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(body());
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    return raw;
+}
+
+} // namespace
+
+TEST(AtomicSave, NewContentsAreReadableByNoMoreThanTheOldPageFromTheStart) {
+    TempDir dir;
+    const std::string path = dir.Write("private.html", "old\r\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    const mode_t old = umask(022);
+    std::vector<mode_t> modes;
+    ReplaceFile(AsPath(path), [&](const ByteSink& sink) {
+        for (const auto& open : OpenFilesIn(dir.Dir())) {
+            struct stat st {};
+            if (stat(open.c_str(), &st) == 0)
+                modes.push_back(st.st_mode & 07777);
+        }
+        std::string bytes = "new\r\n";
+        sink(bytes);
+    });
+    umask(old);
+    ASSERT_EQ(modes.size(), 1u) << "the new page is not open while it is made";
+    EXPECT_EQ(modes[0], 0600u);
+    EXPECT_EQ(dir.Read("private.html"), "new\r\n");
+}
+
+TEST(AtomicSave, FolderRenamedWhileWritingGetsThePageAndNoLitter) {
+    TempDir dir;
+    fs::create_directory(dir.Path("site"));
+    dir.Write("site/links.html", "old\r\n");
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporary file" : "unnamed file");
+        UseNamedTemporaryFiles(named);
+        const std::string from = named ? "site2" : "site", to = named ? "site" : "site2";
+        ReplaceFile(AsPath(dir.Path(from + "/links.html")), [&](const ByteSink& sink) {
+            std::string bytes = "new ";
+            sink(bytes);
+            fs::rename(dir.Path(from), dir.Path(to));
+            bytes = "page\r\n";
+            sink(bytes);
+        });
+        UseNamedTemporaryFiles(false);
+        EXPECT_EQ(dir.Read(to + "/links.html"), "new page\r\n");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path(to)), fs::directory_iterator()), 1);
+    }
+}
+
+// A process ended by a signal while the page is written leaves the old page and nothing else:
+// killed outright with an unnamed file, which has nothing to leave; by any signal that ends a
+// process with a named one, which the signal's clean-up removes. The save installs that
+// clean-up itself: this process never asks for it.
+TEST(AtomicSave, SignalThatEndsTheProcessLeavesNoTemporaryFile) {
+    const struct {
+        int signal;
+        bool named;
+    } cases[] = {
+        {SIGKILL, false}, {SIGHUP, true},    {SIGINT, true},  {SIGQUIT, true},
+        {SIGUSR1, true},  {SIGUSR2, true},   {SIGPIPE, true}, {SIGALRM, true},
+        {SIGTERM, true},  {SIGXCPU, true},   {SIGVTALRM, true}, {SIGPROF, true},
+        {SIGRTMIN, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.signal) + (c.named ? " named" : " unnamed"));
+        struct sigaction current {};
+        sigaction(c.signal, nullptr, &current);
+        if (c.signal != SIGKILL && current.sa_handler == SIG_IGN) {
+            ADD_FAILURE() << "the test runs with this signal ignored";
+            continue;
+        }
+        TempDir dir;
+        const std::string path = dir.Write("links.html", "old\r\n");
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const rlimit noCore{0, 0};
+            setrlimit(RLIMIT_CORE, &noCore);
+            UseNamedTemporaryFiles(c.named);
+            ReplaceFile(AsPath(path), [&](const ByteSink& sink) {
+                std::string bytes(1 << 16, 'x');
+                sink(bytes);
+                [[maybe_unused]] const ssize_t n = write(ready[1], "r", 1);
+                for (;;)
+                    pause();
+            });
+            _exit(0);
+        }
+        close(ready[1]);
+        char byte = 0;
+        EXPECT_EQ(read(ready[0], &byte, 1), 1);
+        close(ready[0]);
+        kill(pid, c.signal);
+        int raw = 0;
+        waitpid(pid, &raw, 0);
+        EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == c.signal) << raw;
+        EXPECT_EQ(dir.Read("links.html"), "old\r\n");
+        EXPECT_EQ(dir.EntryCount(), 1);
+    }
+}
+
+// Under a size limit (ulimit -f) the save fails with the write message and the program goes on,
+// whichever front end saves: the save itself keeps the limit's signal from ending the process.
+TEST(AtomicSave, SizeLimitFailsTheSaveWithoutEndingTheProgram) {
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporary file" : "unnamed file");
+        TempDir dir;
+        const std::string path = dir.Write("links.html", "old\r\n");
+        const int raw = InChild([&] {
+            std::signal(SIGXFSZ, SIG_DFL);
+            rlimit limit{};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = 1 << 16;
+            setrlimit(RLIMIT_FSIZE, &limit);
+            UseNamedTemporaryFiles(named);
+            try {
+                Page(200000).SaveToFile(AsPath(path));
+            } catch (const WriteError& e) {
+                return e.Reason() == SystemReason(EFBIG) ? 3 : 4;
+            }
+            return 5;
+        });
+        ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
+        EXPECT_EQ(WEXITSTATUS(raw), 3);
+        EXPECT_EQ(dir.Read("links.html"), "old\r\n");
+        EXPECT_EQ(dir.EntryCount(), 1);
+    }
+}
+
+// The access control list and the other extended attributes come over to the new page, and the
+// mode with them; a new page in a folder whose default list the old page did not share keeps
+// only what the old page had.
+TEST(AtomicSave, KeepsAccessControlListAndExtendedAttributes) {
+    TempDir dir;
+    const std::string path = dir.Write("links.html", "old\r\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    // user::rw- user:60001:r-- group::--- mask::r-- other::---
+    const std::string acl = AccessList({{0x01, 6, 0xFFFFFFFF}, {0x02, 4, 60001},
+                                        {0x04, 0, 0xFFFFFFFF}, {0x10, 4, 0xFFFFFFFF},
+                                        {0x20, 0, 0xFFFFFFFF}});
+    if (setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0 ||
+        setxattr(path.c_str(), "user.origin", "links.csv", 9, 0) != 0)
+        GTEST_SKIP() << "the file system holds no access control lists or user attributes: "
+                     << std::strerror(errno);
+    struct stat before {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    const auto oldAcl = Attribute(path, "system.posix_acl_access");
+    ASSERT_TRUE(oldAcl);
+
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporary file" : "unnamed file");
+        UseNamedTemporaryFiles(named);
+        Page(3).SaveToFile(AsPath(path));
+        UseNamedTemporaryFiles(false);
+        struct stat after {};
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_NE(after.st_ino, before.st_ino); // a new file, not the old one rewritten
+        EXPECT_EQ(after.st_mode & 07777, before.st_mode & 07777);
+        EXPECT_EQ(Attribute(path, "system.posix_acl_access"), oldAcl);
+        EXPECT_EQ(Attribute(path, "user.origin"), "links.csv");
+        before = after;
+    }
+
+    // The folder's default list gives a new file one; a page that had none stays without.
+    const std::string defaults = AccessList({{0x01, 6, 0xFFFFFFFF}, {0x02, 6, 60001},
+                                             {0x04, 4, 0xFFFFFFFF}, {0x10, 6, 0xFFFFFFFF},
+                                             {0x20, 4, 0xFFFFFFFF}});
+    const std::string plain = dir.Write("plain.html", "old\r\n");
+    fs::permissions(plain, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(setxattr(dir.Dir().c_str(), "system.posix_acl_default", defaults.data(),
+                       defaults.size(), 0),
+              0);
+    Page(3).SaveToFile(AsPath(plain));
+    EXPECT_EQ(Attribute(plain, "system.posix_acl_access"), std::nullopt);
+    EXPECT_EQ(fs::status(plain).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// A member of a page's group who saves another user's group-writable page gets the page back in
+// that group (the owner cannot be kept: only root may give a file away).
+TEST(AtomicSave, GroupMemberKeepsTheGroupOfAnotherUsersPage) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root, to act as two other users";
+    constexpr uid_t kOwner = 60001, kMember = 60002;
+    constexpr gid_t kShared = 60010, kMembersOwn = 60002;
+    TempDir dir;
+    const std::string site = dir.Path("site");
+    fs::create_directory(site);
+    ASSERT_EQ(chown(site.c_str(), 0, kShared), 0);
+    fs::permissions(site, fs::perms::owner_all | fs::perms::group_all | fs::perms::others_exec);
+    const std::string path = dir.Write("site/links.html", "old\r\n");
+    ASSERT_EQ(chown(path.c_str(), kOwner, kShared), 0);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::group_write | fs::perms::others_read);
+    const int raw = InChild([&] {
+        const gid_t groups[] = {kShared};
+        if (setgroups(1, groups) != 0 || setgid(kMembersOwn) != 0 || setuid(kMember) != 0)
+            return 2;
+        try {
+            Page(3).SaveToFile(AsPath(path));
+        } catch (const Error&) {
+            return 1;
+        }
+        return 0;
+    });
+    ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << raw;
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(dir.Read("site/links.html"), SavedBytes(Page(3)));
+    EXPECT_EQ(st.st_uid, kMember);
+    EXPECT_EQ(st.st_gid, kShared);
+    EXPECT_EQ(st.st_mode & 0777, 0664u);
+}
+
+// The page is replaced by a new file: another hard link to the old one keeps the old contents.
+TEST(AtomicSave, OtherHardLinkKeepsTheOldPage) {
+    TempDir dir;
+    const std::string path = dir.Write("links.html", "old\r\n");
+    fs::create_hard_link(path, dir.Path("copy.html"));
+    Page(3).SaveToFile(AsPath(path));
+    EXPECT_EQ(dir.Read("links.html"), SavedBytes(Page(3)));
+    EXPECT_EQ(dir.Read("copy.html"), "old\r\n");
+    EXPECT_EQ(fs::hard_link_count(path), 1u);
 }
 #endif
