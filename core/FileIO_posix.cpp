@@ -502,7 +502,9 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
             if (!placed && temp.empty())
                 throw fail(EEXIST);
         }
-        if (!fd.Close())
+        // A new page already has its name and its synced contents: a late error of the close
+        // changes nothing of that.
+        if (!fd.Close() && !(unnamed && temp.empty()))
             throw WriteError(SystemReason(errno));
         if (!temp.empty() && ::renameat(dir.get(), temp.c_str(), dir.get(), name.c_str()) != 0)
             throw fail(errno);
