@@ -2,8 +2,8 @@
 // (FilePath::Native) is UTF-8 here, made from a code page 932 name through code page 932 or from
 // qvn-build's UTF-16 command line. The link data and the template are read with read sharing only,
 // so no other program writes them meanwhile; a page is written to a temporary file beside the
-// target and put in its place with ReplaceFileW, which keeps the target's attributes and
-// security, or with MoveFileExW for a new file.
+// target, made with the target's access list, and put in its place with ReplaceFileW, which keeps
+// the target's attributes and security, or with MoveFileExW for a new file.
 #include "BackgroundWriter.h"
 #include "Codec.h"
 #include "Errors.h"
@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <vector>
 #include <windows.h>
 
 // windows.h names ReplaceFileW ReplaceFile too; here ReplaceFile is the core's.
@@ -126,7 +127,26 @@ BOOL WINAPI RemoveTemporaryFileAndExit(DWORD) {
 
 // A new temporary file in the folder that name is in, under a name of fixed length. Shared for
 // deletion only, so that the interrupt handler can remove it while it is open.
-HANDLE CreateTemporary(const std::wstring& name, std::wstring& temp) {
+// The access list of an existing target, so that the new page's contents are never open to more
+// users than the old page's, from the first byte on (ReplaceFileW puts the full security in place
+// at the end). Empty when there is no target or it cannot be read: the folder's defaults apply.
+std::vector<char> AccessListOf(const std::wstring& name, bool exists) {
+    std::vector<char> descriptor;
+    DWORD size = 0;
+    if (!exists)
+        return descriptor;
+    ::GetFileSecurityW(name.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    descriptor.resize(size);
+    if (size == 0 || !::GetFileSecurityW(name.c_str(), DACL_SECURITY_INFORMATION,
+                                         descriptor.data(), size, &size))
+        descriptor.clear();
+    return descriptor;
+}
+
+HANDLE CreateTemporary(const std::wstring& name, bool exists, std::wstring& temp) {
+    std::vector<char> descriptor = AccessListOf(name, exists);
+    SECURITY_ATTRIBUTES security{sizeof security, descriptor.empty() ? nullptr : descriptor.data(),
+                                 FALSE};
     static constexpr wchar_t kChars[] =
         L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::random_device random;
@@ -140,7 +160,7 @@ HANDLE CreateTemporary(const std::wstring& name, std::wstring& temp) {
         // there yet, nor misses one that is.
         const std::lock_guard lock(g_tempMutex);
         const HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
-                                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                       &security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             g_tempName = temp;
             return h;
@@ -262,7 +282,7 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
         throw fail(error);
 
     std::wstring temp;
-    Handle file(CreateTemporary(target->name, temp));
+    Handle file(CreateTemporary(target->name, target->exists, temp));
     if (!file.valid())
         throw fail(::GetLastError());
 
