@@ -61,6 +61,7 @@ constexpr const char* kTemplate =
 constexpr const char* kLinks = "s1,u1,a1,d1\r\ns2,u2,a2,d2\r\n";
 constexpr const char* kPage = "start\r\n[s1](u1) by a1: d1\r\n[s2](u2) by a2: d2\r\nend\r\n";
 
+#ifndef _WIN32
 // The system's reason for a failed save as qvn-build adds it after the message, in this
 // process's language (the in-process tests), or in English for the binary run with LC_ALL=C.
 std::string Because(int error) {
@@ -69,6 +70,7 @@ std::string Because(int error) {
 std::string BecauseInEnglish(int error) {
     return std::string(" (") + std::strerror(error) + ")";
 }
+#endif
 
 // qvn-build's line for a page that could not be created for the system's reason error. On
 // Windows the reason is the system's own wording of its own error code: only its place is checked.
