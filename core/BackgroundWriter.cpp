@@ -1,3 +1,5 @@
+// The writer thread behind a save: blocks handed over by the maker are written in order, and the
+// first failed write, with its reason, goes back to the maker.
 #include "BackgroundWriter.h"
 
 #include "Errors.h"
