@@ -215,6 +215,15 @@ std::optional<Target> FindTarget(const std::wstring& name, DWORD& error) {
     }
 }
 
+// Marks an open file to go when its last handle closes, or takes the mark back. A temporary file
+// so marked goes whatever ends the process, even TerminateProcess; the mark is taken back just
+// before the file is put in place.
+bool DeleteOnClose(HANDLE file, bool remove) {
+    FILE_DISPOSITION_INFO info{};
+    info.DeleteFile = remove ? TRUE : FALSE;
+    return ::SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof info) != 0;
+}
+
 // Puts the complete temporary file in the target's place.
 bool Commit(const std::wstring& temp, const Target& target) {
     if (target.exists) {
@@ -286,6 +295,9 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
     if (!file.valid())
         throw fail(::GetLastError());
 
+    // Where the file system cannot mark it, the file is removed as before: on failure and on an
+    // interrupt.
+    const bool marked = DeleteOnClose(file.get(), true);
     try {
         {
             BackgroundWriter writer(
@@ -293,7 +305,11 @@ void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)
             produce([&writer](std::string& bytes) { writer.Write(bytes); });
             writer.Finish();
         }
-        if (!::FlushFileBuffers(file.get()) || !file.Close())
+        if (!::FlushFileBuffers(file.get()))
+            throw WriteError(Reason(::GetLastError()));
+        if (marked && !DeleteOnClose(file.get(), false))
+            throw fail(::GetLastError());
+        if (!file.Close())
             throw WriteError(Reason(::GetLastError()));
         const std::lock_guard lock(g_tempMutex);
         if (!Commit(temp, *target))

@@ -1089,6 +1089,36 @@ TEST_F(BinaryTest, OnAConsoleMessagesAreUnicodeAndCtrlCLeavesNoTemporaryFile) {
     EXPECT_EQ(dir.Read("page.html"), "old\r\n");
     EXPECT_THAT(console.Close(), HasSubstr("qvn-build: ファイル 無い.csv は開けません."));
 }
+
+// Ended outright during the write (TerminateProcess, as Task Manager's "End task"): the old page
+// stays and the temporary file goes with the process.
+TEST_F(BinaryTest, TerminatedDuringTheWriteLeavesNoTemporaryFile) {
+    const std::string templ = Example("template-utf8.html");
+    const std::string page = dir.Write("page.html", "old\r\n");
+    const std::wstring pipeName =
+        L"\\\\.\\pipe\\qvn-build-end-" + std::to_wstring(::GetCurrentProcessId());
+    const HANDLE pipe = ::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_OUTBOUND,
+                                           PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    const test::Process writing(test::CommandLine(exe, {L"--data", pipeName, L"--template",
+                                                        test::Wide(templ), L"--output",
+                                                        test::Wide(page)}),
+                                startup, CREATE_NO_WINDOW, false);
+    ASSERT_TRUE(::ConnectNamedPipe(pipe, nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED);
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(pipe, "a,b,c,d\r\n", 9, &written, nullptr));
+    for (int waited = 0; !HasTemporaryFile(dir) && waited < 1000; ++waited)
+        ::Sleep(10);
+    EXPECT_TRUE(HasTemporaryFile(dir));
+    writing.Terminate();
+    ::CloseHandle(pipe);
+    for (int waited = 0; HasTemporaryFile(dir) && waited < 100; ++waited)
+        ::Sleep(10);
+    EXPECT_FALSE(HasTemporaryFile(dir));
+    EXPECT_EQ(dir.Read("page.html"), "old\r\n");
+}
 #else
 TEST_F(BinaryTest, FileSizeLimitFailsTheWriteAndLeavesNoTemporaryFile) {
     std::string links;
