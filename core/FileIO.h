@@ -45,9 +45,10 @@ private:
 // keeps the old contents. FileError (Create) when the target cannot be created or may not be
 // written (a folder, a missing folder, a loop of links, a file without write permission, which
 // root is refused too), WriteError when a write fails; both carry the system's reason. On any
-// failure the target is untouched and no temporary file is left; the first save makes a size limit
-// (SIGXFSZ) fail the write instead of ending the process, and every signal that ends the process
-// remove the temporary file first (signals the process ignores or handles itself stay as they are).
+// failure the target is untouched and no temporary file is left: every save makes sure that a size
+// limit (SIGXFSZ) fails the write instead of ending the process, and that every signal that ends
+// the process removes a named temporary file first (signals the process ignores or handles itself
+// stay as they are); on Windows the temporary file goes with the process however it ends.
 // On Linux a name that stands for one of the process's descriptors (/dev/stdout, /dev/fd/N,
 // /proc/self/fd/N) is written through that descriptor, from where it stands, and nothing is
 // replaced.
