@@ -7,9 +7,11 @@
 #include "LinkCheck.h"
 #include "UInCSV.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <sys/resource.h>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -59,6 +61,17 @@ const char* Label(linkcheck::Verdict verdict) {
         return "警告";
     default:
         return "注記";
+    }
+}
+
+// Each request at once holds a connection: lets the process open as many as --jobs asks for,
+// within what the system allows it.
+void AllowConnections(int jobs) {
+    rlimit limit{};
+    const rlim_t wanted = static_cast<rlim_t>(jobs) * 2 + 64;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < wanted) {
+        limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, limit.rlim_max);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
     }
 }
 
@@ -115,6 +128,7 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
         }
     }
 
+    AllowConnections(settings.jobs);
     bool finished = false;
     {
         const InterruptCatcher catcher;

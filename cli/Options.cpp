@@ -79,7 +79,7 @@ constexpr OptionSpec kTable[] = {
      "a timeout, TLS, not http or https), then a count",
      nullptr},
     {"jobs", "N", OptionSpec::Text, kLinks, 0, false,
-     "requests at once over all hosts (default 128); never more than 2 to\n"
+     "requests at once over all hosts (default 256); never more than 2 to\n"
      "one host",
      WholeJobs},
     {"timeout", "SECONDS", OptionSpec::Text, kLinks, 0, false,

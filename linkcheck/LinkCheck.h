@@ -29,7 +29,7 @@ struct Outcome {
 };
 
 inline constexpr int kPerHost = 2;        // requests at once to one host name
-inline constexpr int kDefaultJobs = 128;  // requests at once over all hosts
+inline constexpr int kDefaultJobs = 256;  // requests at once over all hosts
 inline constexpr int kMaxRedirects = 10;  // redirects followed from one URL
 inline constexpr int kRetries = 3;        // retries of a request that may succeed later
 inline constexpr int kRetryAfterLimit = 60; // seconds of Retry-After that are waited for
