@@ -454,14 +454,14 @@ TEST_F(LinkCheckTest, InterruptPrintsWhatWasFoundSoFar) {
         args.push_back(arg);
     const std::string outPath = dir.Path("out");
     const std::string errPath = dir.Path("err");
+    std::vector<char*> argv; // made before the fork: the child of a threaded process may not
+    for (std::string& arg : args) // allocate
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
         ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
