@@ -52,15 +52,19 @@ private:
     struct sigaction oldTerm_ {};
 };
 
-const char* Label(linkcheck::Verdict verdict) {
+// The severities in the order of the count: エラー (dead), 警告 (moved, failing for the first
+// time), 注記 (not verified).
+constexpr const char* kLabels[] = {"エラー", "警告", "注記"};
+
+int Severity(linkcheck::Verdict verdict) {
     switch (verdict) {
     case linkcheck::Verdict::Dead:
-        return "エラー";
+        return 0;
     case linkcheck::Verdict::Moved:
     case linkcheck::Verdict::Suspect:
-        return "警告";
+        return 1;
     default:
-        return "注記";
+        return 2;
     }
 }
 
@@ -148,16 +152,16 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
         const std::size_t i = lineUrl[line];
         if (!outcomes[i] || outcomes[i]->verdict == linkcheck::Verdict::Healthy)
             continue;
-        const char* label = Label(outcomes[i]->verdict);
-        ++counts[label == std::string_view("エラー") ? 0 : label == std::string_view("警告") ? 1 : 2];
-        out << data << ":" << line + 1 << ": " << label << ": "
+        const int severity = Severity(outcomes[i]->verdict);
+        ++counts[severity];
+        out << data << ":" << line + 1 << ": " << kLabels[severity] << ": "
             << linkcheck::Describe(urls[i], *outcomes[i]) << "\n";
     }
     if (counts[0] + counts[1] + counts[2] > 0)
         out << "エラー " << counts[0] << " 件, 警告 " << counts[1] << " 件, 注記 " << counts[2]
             << " 件\n";
     out.flush();
-    if (!finished) {
+    if (!finished) { // interrupted: Ctrl+C or SIGTERM
         std::size_t known = 0;
         for (const auto& outcome : outcomes)
             known += outcome.has_value();

@@ -1,6 +1,8 @@
 // qvn-build's option table, the parser it drives, and the usage and help texts made from it.
 #include "Options.h"
 
+#include "Check.h"
+
 #include <algorithm>
 #include <charconv>
 #include <ostream>
@@ -52,6 +54,8 @@ std::optional<std::string> HostPortAddress(std::string_view value) {
     return "takes HOST:PORT:ADDRESS";
 }
 
+// The token options take their names from the check's list, which the build's tokens are
+// indexed by.
 constexpr OptionSpec kTable[] = {
     {"data", "DATA", OptionSpec::File, kAll, kAll, false,
      "link data: one site a line, \"name,URL,administrator,description\"", nullptr},
@@ -59,13 +63,13 @@ constexpr OptionSpec kTable[] = {
      "HTML template with the marker lines _HEAD_, _FRAME_ and _FOOT_", nullptr},
     {"output", "PAGE", OptionSpec::File, kBuild, kBuild, false,
      "the page to write (replaced atomically); \"-\" for standard output", nullptr},
-    {"title", "T", OptionSpec::Text, kBuild | kCheck, 0, false,
+    {check::kTokenOptions[kSiteName], "T", OptionSpec::Text, kBuild | kCheck, 0, false,
      "token replaced by the site name      (default _TITLE_)", nullptr},
-    {"url", "U", OptionSpec::Text, kBuild | kCheck, 0, false,
+    {check::kTokenOptions[kURL], "U", OptionSpec::Text, kBuild | kCheck, 0, false,
      "token replaced by the URL            (default _URL_)", nullptr},
-    {"author", "A", OptionSpec::Text, kBuild | kCheck, 0, false,
+    {check::kTokenOptions[kAdministrator], "A", OptionSpec::Text, kBuild | kCheck, 0, false,
      "token replaced by the administrator  (default _AUTHOR_)", nullptr},
-    {"explain", "E", OptionSpec::Text, kBuild | kCheck, 0, false,
+    {check::kTokenOptions[kDescription], "E", OptionSpec::Text, kBuild | kCheck, 0, false,
      "token replaced by the description    (default _EXPLAIN_)", nullptr},
     {"check", "", OptionSpec::Switch, kCheck, 0, false,
      "write no page: read both files as a build would and report, as\n"
