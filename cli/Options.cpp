@@ -134,9 +134,12 @@ const OptionSpec* ModeSwitch(Mode mode) {
 }
 
 std::string Shown(const OptionSpec& o) {
-    std::string text = "--" + std::string(o.name);
-    if (!o.value.empty())
-        text += " " + std::string(o.value);
+    std::string text = "--";
+    text += o.name;
+    if (!o.value.empty()) {
+        text += ' ';
+        text += o.value;
+    }
     return text;
 }
 
