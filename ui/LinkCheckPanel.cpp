@@ -107,7 +107,8 @@ LinkCheckPanel::LinkCheckPanel(QTableView& grid, QWidget& window, QWidget* paren
     pbProgress_->setValue(0);
     lbFindings_ = new QListWidget(this);
     lbFindings_->setObjectName(QStringLiteral("lbFindings"));
-    lbFindings_->setMaximumHeight(96);
+    lbFindings_->setFixedHeight(90);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed); // the grid takes the rest
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(btnLinkCheck_);
@@ -245,9 +246,14 @@ void LinkCheckPanel::Known(std::size_t url, const linkcheck::Outcome& outcome) {
     for (const int record : urlRecords_[url]) {
         if (outcome.verdict == Verdict::Healthy)
             continue;
-        auto* item = new QListWidgetItem(
-            QString::number(record + 1) + QStringLiteral(" 行: ") + MessageOf(record), lbFindings_);
+        auto* item =
+            new QListWidgetItem(QString::number(record + 1) + QStringLiteral(" 行: ") + MessageOf(record));
         item->setData(Qt::UserRole, record);
+        // In the order of the lines, whatever order the answers came in.
+        int at = lbFindings_->count();
+        while (at > 0 && lbFindings_->item(at - 1)->data(Qt::UserRole).toInt() > record)
+            --at;
+        lbFindings_->insertItem(at, item);
         item->setForeground(QColor(0, 0, 0));
         item->setBackground(ColourOf(outcome.verdict));
     }

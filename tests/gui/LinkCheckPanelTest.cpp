@@ -86,10 +86,9 @@ TEST_F(LinkCheckPanelTest, FindingsProgressColourAndADoubleClickSelectingTheRow)
     EXPECT_EQ(progress.value(), 3);
 
     QListWidget& findings = Find<QListWidget>("lbFindings");
-    QStringList texts;
+    QStringList texts; // in the order of the lines
     for (int i = 0; i < findings.count(); ++i)
         texts << findings.item(i)->text();
-    texts.sort();
     const QString gone = QString::fromStdString(Url("/gone"));
     EXPECT_EQ(texts, (QStringList{
                          QStringLiteral("2 行: エラー: ") + gone + QStringLiteral(": リンク切れです (HTTP 404)"),
