@@ -144,8 +144,6 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
             },
             interrupted);
     }
-    if (history)
-        history->Save();
 
     long long counts[3] = {}; // エラー, 警告, 注記
     for (std::size_t line = 0; line < lineUrl.size(); ++line) {
@@ -161,6 +159,10 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
         out << "エラー " << counts[0] << " 件, 警告 " << counts[1] << " 件, 注記 " << counts[2]
             << " 件\n";
     out.flush();
+    // Saved after the findings are out, so that a history that cannot be written loses nothing
+    // of this run but itself.
+    if (history)
+        history->Save();
     if (!finished) { // interrupted: Ctrl+C or SIGTERM
         std::size_t known = 0;
         for (const auto& outcome : outcomes)

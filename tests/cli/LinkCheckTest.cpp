@@ -408,6 +408,16 @@ TEST_F(LinkCheckTest, HistoryThatCannotBeReadIsLeftAloneAndExitsOne) {
     EXPECT_TRUE(server->Requests().empty());
 }
 
+TEST_F(LinkCheckTest, HistoryThatCannotBeWrittenStillPrintsTheFindings) {
+    sites.Add("gone.test", [](auto&, int) { return Status(404); });
+    Serve();
+    const std::string state = dir.Path("no-such-folder/state");
+    const Result r = Check({Url("gone.test")}, {"--state", state});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.out, HasSubstr(": 警告: " + Url("gone.test")));
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + state + " を作成できません.\n");
+}
+
 TEST_F(LinkCheckTest, WrongUsageExitsTwo) {
     const std::string d = dir.Write("links.csv", "");
     const struct {
