@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
     std::string line;
     while (std::getline(std::cin, line)) {
     }
-    std::cout << "requests " << server.Requests().size() << " per-host " << server.MostAtOnceOnAnyHost()
-              << " overall " << server.MostAtOnceOverall() << std::endl;
+    std::cout << "requests " << server.Requests().size() << " per-host "
+              << server.MostAtOnceOnAnyHost() << " overall " << server.MostAtOnceOverall()
+              << std::endl;
     return 0;
 }

@@ -11,11 +11,11 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <sys/resource.h>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <sys/resource.h>
 #include <unordered_map>
 
 namespace qvn::cli {
@@ -74,7 +74,8 @@ void AllowConnections(int jobs) {
     rlimit limit{};
     const rlim_t wanted = static_cast<rlim_t>(jobs) * 2 + 64;
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < wanted) {
-        limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, limit.rlim_max);
+        limit.rlim_cur =
+            limit.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, limit.rlim_max);
         ::setrlimit(RLIMIT_NOFILE, &limit);
     }
 }

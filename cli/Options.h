@@ -42,8 +42,8 @@ struct Options {
     bool help = false;    // --help came first of --help and --version
     bool version = false; // --version came first
     Mode mode = Mode::Build;
-    std::map<std::string, std::string> values;              // name without "--" -> value
-    std::map<std::string, std::vector<std::string>> lists;  // every value of a repeatable option
+    std::map<std::string, std::string> values;             // name without "--" -> value
+    std::map<std::string, std::vector<std::string>> lists; // every value of a repeatable option
 };
 
 // Parses "--name value" and "--name=value". A value is taken as it stands, whatever it looks

@@ -96,8 +96,8 @@ Outcome History::Record(const std::string& url, Outcome outcome, std::int64_t no
 void History::Save() const {
     std::string text(kHeader);
     for (const auto& [url, entry] : entries_)
-        text += std::to_string(entry.healthy) + " " + std::to_string(entry.failing) + " " + url +
-                "\n";
+        text +=
+            std::to_string(entry.healthy) + " " + std::to_string(entry.failing) + " " + url + "\n";
     ReplaceFile(FilePath::FromNative(path_), [&text](const ByteSink& sink) { sink(text); });
 }
 

@@ -4,10 +4,9 @@
 // after a refused HEAD and retries come back through the same queues as new requests.
 #include "LinkCheck.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cctype>
+#include <curl/curl.h>
 #include <deque>
 #include <map>
 #include <memory>
@@ -62,12 +61,12 @@ bool IsWeb(const std::string& scheme) {
 // A URL's road: its current hop, how it is asked, what happened on the way.
 struct Job {
     std::size_t index = 0;
-    std::string url;                 // the hop asked next
-    std::string host;                // its host name, the queue it waits in
-    bool get = false;                // HEAD failed: asking with GET
-    int retries = 0;                 // retries used at this hop
-    std::vector<std::string> chain;  // every hop so far, the first URL first
-    long permanent = 0;              // the first permanent redirect's status, 0 before one
+    std::string url;                // the hop asked next
+    std::string host;               // its host name, the queue it waits in
+    bool get = false;               // HEAD failed: asking with GET
+    int retries = 0;                // retries used at this hop
+    std::vector<std::string> chain; // every hop so far, the first URL first
+    long permanent = 0;             // the first permanent redirect's status, 0 before one
 };
 
 struct Host {
@@ -125,9 +124,10 @@ public:
     }
 
     bool Go(const std::vector<std::string>& urls, const std::atomic<bool>& stop) {
-        const auto limit = settings_.runLimit.count() > 0
-                               ? settings_.runLimit
-                               : std::max<milliseconds>(std::chrono::minutes(10), 30 * settings_.timeout);
+        const auto limit =
+            settings_.runLimit.count() > 0
+                ? settings_.runLimit
+                : std::max<milliseconds>(std::chrono::minutes(10), 30 * settings_.timeout);
         const Clock::time_point end = Clock::now() + limit;
         jobs_.resize(urls.size());
         left_ = urls.size();
@@ -277,8 +277,8 @@ private:
 
     void Answered(Job& job, Host& host, long status, const std::string& redirect,
                   curl_off_t retryAfter) {
-        const bool redirected = status == 301 || status == 302 || status == 303 ||
-                                status == 307 || status == 308;
+        const bool redirected =
+            status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
         if (redirected && !redirect.empty())
             return Redirect(job, status, redirect);
         if (status >= 200 && status < 300)
@@ -394,7 +394,8 @@ private:
         outcome.verdict = verdict;
         outcome.reason = std::move(reason);
         if (job.permanent != 0 && verdict != Verdict::Dead) {
-            // Moved, whatever the new place answers, unless it is gone: the owner wants the new URL.
+            // Moved, whatever the new place answers, unless it is gone: the owner wants the new
+            // URL.
             std::string why = "HTTP " + std::to_string(job.permanent);
             if (verdict == Verdict::Unverified)
                 why += ", 転送先は " + outcome.reason;

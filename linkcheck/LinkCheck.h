@@ -28,16 +28,16 @@ struct Outcome {
     std::string finalUrl; // where a moved link leads now
 };
 
-inline constexpr int kPerHost = 2;        // requests at once to one host name
-inline constexpr int kDefaultJobs = 256;  // requests at once over all hosts
-inline constexpr int kMaxRedirects = 10;  // redirects followed from one URL
-inline constexpr int kRetries = 3;        // retries of a request that may succeed later
+inline constexpr int kPerHost = 2;          // requests at once to one host name
+inline constexpr int kDefaultJobs = 256;    // requests at once over all hosts
+inline constexpr int kMaxRedirects = 10;    // redirects followed from one URL
+inline constexpr int kRetries = 3;          // retries of a request that may succeed later
 inline constexpr int kRetryAfterLimit = 60; // seconds of Retry-After that are waited for
 
 struct Settings {
     int jobs = kDefaultJobs;
     std::chrono::milliseconds timeout{20000}; // each request, from its start to its answer
-    std::vector<std::string> resolve;        // "HOST:PORT:ADDRESS", as curl takes them
+    std::vector<std::string> resolve;         // "HOST:PORT:ADDRESS", as curl takes them
     // The whole run ends after this; the URLs not known by then are reported as unverified.
     // Zero: 30 request timeouts, at least ten minutes.
     std::chrono::milliseconds runLimit{0};

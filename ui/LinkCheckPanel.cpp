@@ -246,8 +246,8 @@ void LinkCheckPanel::Known(std::size_t url, const linkcheck::Outcome& outcome) {
     for (const int record : urlRecords_[url]) {
         if (outcome.verdict == Verdict::Healthy)
             continue;
-        auto* item =
-            new QListWidgetItem(QString::number(record + 1) + QStringLiteral(" 行: ") + MessageOf(record));
+        auto* item = new QListWidgetItem(QString::number(record + 1) + QStringLiteral(" 行: ") +
+                                         MessageOf(record));
         item->setData(Qt::UserRole, record);
         // In the order of the lines, whatever order the answers came in.
         int at = lbFindings_->count();

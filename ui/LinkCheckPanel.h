@@ -56,9 +56,9 @@ private:
     QListWidget* lbFindings_;
 
     std::shared_ptr<const TStringList> list_;
-    std::vector<std::string> urls_;          // distinct URLs of the list
-    std::vector<std::size_t> recordUrl_;     // by record: its index in urls_
-    std::vector<std::vector<int>> urlRecords_; // by URL: the records that list it
+    std::vector<std::string> urls_;                             // distinct URLs of the list
+    std::vector<std::size_t> recordUrl_;                        // by record: its index in urls_
+    std::vector<std::vector<int>> urlRecords_;                  // by URL: the records that list it
     std::vector<std::unique_ptr<linkcheck::Outcome>> outcomes_; // by URL
     int known_ = 0;
 

@@ -3,17 +3,15 @@
 // at once per host, --jobs overall, Retry-After, growing waits, HEAD before GET), the history
 // file turns a first failure into a warning, and Ctrl+C still prints what was found.
 #include "Cli.h"
-
 #include "HttpFixture.h"
 #include "TempDir.h"
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <map>
 #include <sstream>
 #include <sys/wait.h>
@@ -60,7 +58,8 @@ class Sites {
 public:
     using Answer = std::function<Reply(const HttpFixture::Request&, int nth)>;
 
-    void Add(const std::string& host, Answer answer = [](auto&, int) { return Status(200); }) {
+    void Add(
+        const std::string& host, Answer answer = [](auto&, int) { return Status(200); }) {
         answers_[host] = std::move(answer);
     }
 
@@ -189,9 +188,8 @@ TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
     sites.Add("forbidden.test", [](auto&, int) { return Status(403); });
     sites.Add("stall.test", [](auto&, int) { return Act(Reply::Stall); });
     sites.Add("closed.test", [](auto&, int) { return Act(Reply::Close); });
-    sites.Add("closedonce.test", [](auto&, int nth) {
-        return nth == 0 ? Act(Reply::Close) : Status(200);
-    });
+    sites.Add("closedonce.test",
+              [](auto&, int nth) { return nth == 0 ? Act(Reply::Close) : Status(200); });
     sites.Add("healthy.test", [](auto&, int) { return Status(200); });
     Serve();
     const std::string refused = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/";
@@ -241,7 +239,8 @@ TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
              "/: 確認できませんでした (TLS: ",
          ""},
         {"mailto:owner@example.org",
-         "注記: mailto:owner@example.org: 確認できませんでした (http でも https でもありません)", ""},
+         "注記: mailto:owner@example.org: 確認できませんでした (http でも https でもありません)",
+         ""},
         {"links/page.html",
          "注記: links/page.html: 確認できませんでした (http でも https でもありません)", ""},
         {"", "注記: : 確認できませんでした (URL がありません)", ""},
@@ -440,7 +439,8 @@ TEST_F(LinkCheckTest, WrongUsageExitsTwo) {
          "option '--output' does not go with --check-links: it writes no page"},
         {{"--data", d, "--template", d, "--output", "-", "--jobs", "4"},
          "option '--jobs' goes only with --check-links"},
-        {{"--check", "--check-links", "--data", d}, "options '--check' and '--check-links' do not go together"},
+        {{"--check", "--check-links", "--data", d},
+         "options '--check' and '--check-links' do not go together"},
         {{"--check-links"}, "missing --data"},
     };
     for (const auto& c : cases) {
@@ -458,13 +458,13 @@ TEST_F(LinkCheckTest, InterruptPrintsWhatWasFoundSoFar) {
     sites.Add("stall.test", [](auto&, int) { return Act(Reply::Stall); });
     Serve();
     data = dir.Write("links.csv", "a," + Url("gone.test") + ",,\nb," + Url("stall.test") + ",,\n");
-    std::vector<std::string> args = {QVN_BUILD_EXE, "--check-links", "--data", data,
-                                     "--timeout", "30"};
+    std::vector<std::string> args = {QVN_BUILD_EXE, "--check-links", "--data",
+                                     data,          "--timeout",     "30"};
     for (const std::string& arg : sites.Resolve(server->Port()))
         args.push_back(arg);
     const std::string outPath = dir.Path("out");
     const std::string errPath = dir.Path("err");
-    std::vector<char*> argv; // made before the fork: the child of a threaded process may not
+    std::vector<char*> argv;      // made before the fork: the child of a threaded process may not
     for (std::string& arg : args) // allocate
         argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -484,8 +484,9 @@ TEST_F(LinkCheckTest, InterruptPrintsWhatWasFoundSoFar) {
     ::waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 130);
-    EXPECT_EQ(dir.Read("out"), data + ":1: エラー: " + Url("gone.test") +
-                                   ": リンク切れです (HTTP 404)\nエラー 1 件, 警告 0 件, 注記 0 件\n");
+    EXPECT_EQ(dir.Read("out"),
+              data + ":1: エラー: " + Url("gone.test") +
+                  ": リンク切れです (HTTP 404)\nエラー 1 件, 警告 0 件, 注記 0 件\n");
     EXPECT_EQ(dir.Read("err"), "qvn-build: 中断しました: URL 2 件のうち 1 件を確認しました\n");
 }
 

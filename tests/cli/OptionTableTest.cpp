@@ -3,10 +3,9 @@
 // completion with the modes it belongs to, its kind of value and whether it repeats.
 #include "Options.h"
 
+#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -58,9 +57,8 @@ TEST(OptionTable, ManualPageListsEveryOptionWithItsValue) {
         const std::string name = std::regex_replace((*it)[1].str(), std::regex(R"(\\-)"), "-");
         EXPECT_TRUE(listed.emplace("--" + name, (*it)[2].str()).second) << name;
     }
-    EXPECT_EQ(listed, FromTable<std::string>([](const OptionSpec& o) {
-                  return std::string(o.value);
-              }));
+    EXPECT_EQ(listed,
+              FromTable<std::string>([](const OptionSpec& o) { return std::string(o.value); }));
 }
 
 TEST(OptionTable, CompletionKnowsEveryOptionItsModesAndItsValue) {

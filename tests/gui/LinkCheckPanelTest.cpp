@@ -90,13 +90,15 @@ TEST_F(LinkCheckPanelTest, FindingsProgressColourAndADoubleClickSelectingTheRow)
     for (int i = 0; i < findings.count(); ++i)
         texts << findings.item(i)->text();
     const QString gone = QString::fromStdString(Url("/gone"));
-    EXPECT_EQ(texts, (QStringList{
-                         QStringLiteral("2 行: エラー: ") + gone + QStringLiteral(": リンク切れです (HTTP 404)"),
-                         QStringLiteral("3 行: 警告: ") + QString::fromStdString(Url("/moved")) +
-                             QStringLiteral(": 移転しています (HTTP 301): ") +
-                             QString::fromStdString(Url("/ok")),
-                         QStringLiteral("4 行: エラー: ") + gone + QStringLiteral(": リンク切れです (HTTP 404)"),
-                     }));
+    EXPECT_EQ(
+        texts,
+        (QStringList{
+            QStringLiteral("2 行: エラー: ") + gone + QStringLiteral(": リンク切れです (HTTP 404)"),
+            QStringLiteral("3 行: 警告: ") + QString::fromStdString(Url("/moved")) +
+                QStringLiteral(": 移転しています (HTTP 301): ") +
+                QString::fromStdString(Url("/ok")),
+            QStringLiteral("4 行: エラー: ") + gone + QStringLiteral(": リンク切れです (HTTP 404)"),
+        }));
 
     // The dead link's row is painted red under its text, the healthy one green.
     QTableView& grid = Find<QTableView>("sgLinkList");

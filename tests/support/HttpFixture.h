@@ -4,24 +4,23 @@
 // Linux only (epoll); it listens on 127.0.0.0/8 addresses only.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/epoll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <string_view>
+#include <arpa/inet.h>
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <netinet/in.h>
 #include <queue>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -50,7 +49,8 @@ public:
     // The answer to a request; nth counts the earlier requests for the same host and path.
     using Script = std::function<Reply(const Request& request, int nth)>;
 
-    // Listens on each address (all in 127.0.0.0/8) at one port, chosen by the system when port is 0.
+    // Listens on each address (all in 127.0.0.0/8) at one port, chosen by the system when port is
+    // 0.
     HttpFixture(const std::vector<std::string>& addresses, int port, Script script)
         : script_(std::move(script)) {
         epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
@@ -68,7 +68,8 @@ public:
             ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
             if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
                 ::listen(fd, 4096) != 0)
-                throw std::runtime_error("cannot listen on " + address + ": " + std::strerror(errno));
+                throw std::runtime_error("cannot listen on " + address + ": " +
+                                         std::strerror(errno));
             if (port == 0) {
                 socklen_t size = sizeof sa;
                 ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &size);
@@ -124,8 +125,8 @@ public:
 private:
     struct Conn {
         std::string in;
-        std::string host;        // of the request being answered, empty when none is open
-        std::uint64_t turn = 0;  // bumped at each request, so a late timer finds it stale
+        std::string host;       // of the request being answered, empty when none is open
+        std::uint64_t turn = 0; // bumped at each request, so a late timer finds it stale
         bool head = false;
     };
     struct Due {
@@ -152,7 +153,8 @@ private:
                     due_.top().at - Clock::now());
                 wait = static_cast<int>(std::max<long long>(0, left.count() + 1));
             }
-            const int n = ::epoll_wait(epoll_, events.data(), static_cast<int>(events.size()), wait);
+            const int n =
+                ::epoll_wait(epoll_, events.data(), static_cast<int>(events.size()), wait);
             for (int i = 0; i < n; ++i) {
                 const int fd = events[i].data.fd;
                 if (fd == wake_)
@@ -247,7 +249,8 @@ private:
         std::size_t pos = lineEnd;
         while (pos != std::string::npos && pos < head.size()) {
             const std::size_t next = head.find("\r\n", pos + 2);
-            const std::string field = head.substr(pos + 2, next == std::string::npos ? std::string::npos : next - pos - 2);
+            const std::string field = head.substr(
+                pos + 2, next == std::string::npos ? std::string::npos : next - pos - 2);
             const std::size_t colon = field.find(':');
             if (colon != std::string::npos) {
                 std::string name = field.substr(0, colon);
@@ -255,10 +258,10 @@ private:
                 std::string value = field.substr(colon + 1);
                 value.erase(0, value.find_first_not_of(' '));
                 if (name == "host")
-                    r.host = value.substr(0, value.rfind(':') == std::string::npos ||
-                                                     value.back() == ']'
-                                                 ? value.size()
-                                                 : value.rfind(':'));
+                    r.host =
+                        value.substr(0, value.rfind(':') == std::string::npos || value.back() == ']'
+                                            ? value.size()
+                                            : value.rfind(':'));
                 else if (name == "user-agent")
                     r.userAgent = value;
             }
