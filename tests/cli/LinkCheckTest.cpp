@@ -394,6 +394,14 @@ TEST_F(LinkCheckTest, HistoryMakesAFirstFailureAWarningAndSparesFreshLinks) {
                          ": リンク切れです (HTTP 404, 最初の失敗から 25 時間)\n"
                          "エラー 1 件, 警告 0 件, 注記 0 件\n");
     EXPECT_EQ(Asked("healthy.test"), "HEAD / HEAD /");
+
+    // Failing again less than 20 hours after the first failure is still only a warning.
+    dir.Write("state", "0 " + std::to_string(now - 19 * 3600) + " " + Url("gone.test") + "\n");
+    r = Check(urls, {"--state", state});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.out,
+                HasSubstr(": 警告: " + Url("gone.test") +
+                          ": リンク切れかもしれません (HTTP 404, 最初の失敗から 19 時間)\n"));
 }
 
 TEST_F(LinkCheckTest, HistoryThatCannotBeReadIsLeftAloneAndExitsOne) {
