@@ -7,6 +7,8 @@ packages=(
     # build
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libjpeg-dev
+    # the link check: HTTP and HTTPS through libcurl (OpenSSL flavour)
+    libcurl4-openssl-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev time
     # fuzzing: clang with libFuzzer and the sanitizers' runtimes (libclang-rt-dev is the release's

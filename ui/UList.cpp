@@ -5,6 +5,9 @@
 #include "Fonts.h"
 #include "Guard.h"
 #include "LinkGridModel.h"
+#ifdef QVN_HAVE_LINKCHECK
+#include "LinkCheckPanel.h"
+#endif
 #include "Text.h"
 #include "UDec.h"
 #include "UInCSV.h"
@@ -51,6 +54,11 @@ TfrmTable::TfrmTable(QWidget* parent)
     model_ = new qvn::ui::LinkGridModel(this);
     ui->sgLinkList->setModel(model_);
     ui->sgLinkList->setItemDelegate(new qvn::ui::LinkCellDelegate(ui->sgLinkList));
+#ifdef QVN_HAVE_LINKCHECK
+    // The link check, under the grid: it paints its verdicts under the grid's delegate.
+    linkCheck_ = new qvn::ui::LinkCheckPanel(*ui->sgLinkList, *this, this);
+    ui->layoutTable->insertWidget(1, linkCheck_);
+#endif
 
     ConnectGuarded(ui->btnRefer, &QPushButton::clicked, this, &TfrmTable::btnReferClick);
     ConnectGuarded(ui->btnLoad, &QPushButton::clicked, this, &TfrmTable::btnLoadClick);
@@ -110,6 +118,9 @@ void TfrmTable::btnLoadClick() {
     // The grid and Setting.LinkList hold the same list, which neither changes: the fields are
     // held once, and a reload holds the old list and the new one at most.
     qvn::ui::SetStrGrid(grid, loaded, kFields);
+#ifdef QVN_HAVE_LINKCHECK
+    linkCheck_->SetList(loaded);
+#endif
     qvn::Setting.LinkList = std::move(loaded);
 }
 

@@ -13,6 +13,7 @@ class TfrmTable;
 
 namespace qvn::ui {
 class LinkGridModel;
+class LinkCheckPanel;
 }
 
 class TfrmTable : public QDialog {
@@ -33,6 +34,7 @@ private:
     void btnCloseClick();
 
     std::unique_ptr<Ui::TfrmTable> ui;
-    qvn::ui::LinkGridModel* model_ = nullptr; // owned by this window
+    qvn::ui::LinkGridModel* model_ = nullptr;      // owned by this window
+    qvn::ui::LinkCheckPanel* linkCheck_ = nullptr; // owned by this window; none without libcurl
     qvn::ui::FileDialog odDataFile;
 };

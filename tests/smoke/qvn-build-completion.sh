@@ -44,13 +44,19 @@ check() {
     fi
 }
 
-check "qvn-build " "--author --check --data --explain --help --output --template --title --url --version"
-check "qvn-build --t" "--template --title"
+check "qvn-build " "--author --check --check-links --data --explain --help --jobs --output --resolve --state --template --timeout --title --url --version"
+check "qvn-build --t" "--template --timeout --title"
 check "qvn-build --v" "--version"
-check "qvn-build --data links.csv --" "--author --check --explain --output --template --title --url"
+check "qvn-build --data links.csv --" "--author --check --check-links --explain --jobs --output --resolve --state --template --timeout --title --url"
 # A check writes no page: --check and --output rule each other out.
 check "qvn-build --check --data links.csv --" "--author --explain --template --title --url"
 check "qvn-build --output out.html --c" ""
+# The link check takes its own options only, --resolve again and again.
+check "qvn-build --check-links --data links.csv --" "--jobs --resolve --state --timeout"
+check "qvn-build --check-links --resolve a:80:127.0.0.1 --" "--data --jobs --resolve --state --timeout"
+check "qvn-build --jobs 4 --c" "--check-links"
+check "qvn-build --check-links --state " "links.csv page.html sub"
+check "qvn-build --check-links --timeout " ""
 check "qvn-build --data=links.csv --d" ""
 check "qvn-build --output out.html --title T --url U --" "--author --data --explain --template"
 # A value is not an option, even when it looks like one.

@@ -1,0 +1,104 @@
+// The history file: a comment line, then one line a URL, "HEALTHY FAILING URL", the two times
+// in seconds since 1970 (0 for never) and the URL's bytes to the end of the line.
+#include "History.h"
+
+#include "FileIO.h"
+#include "FilePath.h"
+
+#include <charconv>
+#include <filesystem>
+#include <stdexcept>
+#include <string_view>
+
+namespace qvn::linkcheck {
+namespace {
+
+constexpr std::string_view kHeader =
+    "# Quorvane link check history: last healthy answer, first failure since (seconds since "
+    "1970, 0 for none), URL\n";
+
+bool ReadNumber(std::string_view& line, std::int64_t& number) {
+    const auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), number);
+    if (ec != std::errc() || end == line.data() + line.size() || *end != ' ' || number < 0)
+        return false;
+    line.remove_prefix(static_cast<std::size_t>(end - line.data()) + 1);
+    return true;
+}
+
+std::string Hours(std::int64_t seconds) {
+    return std::to_string(seconds / 3600) + " 時間";
+}
+
+} // namespace
+
+History::History(std::string path) : path_(std::move(path)) {
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::path(path_), ec) && !ec)
+        return;
+    InputFile file(FilePath::FromNative(path_));
+    std::string text;
+    char block[1 << 16];
+    while (const std::size_t n = file.Read(block, sizeof block))
+        text.append(block, n);
+    std::string_view rest = text;
+    long long number = 0;
+    while (!rest.empty()) {
+        ++number;
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == rest.npos ? rest.size() : end + 1);
+        if (line.starts_with('#') || line.empty())
+            continue;
+        Entry entry;
+        if (!ReadNumber(line, entry.healthy) || !ReadNumber(line, entry.failing) || line.empty())
+            throw std::runtime_error("履歴ファイル " + path_ + " の " + std::to_string(number) +
+                                     " 行目が読めません: 時刻 2 つと URL の行ではありません");
+        entries_[std::string(line)] = entry;
+    }
+}
+
+bool History::RecentlyHealthy(const std::string& url, std::int64_t now) const {
+    const auto it = entries_.find(url);
+    return it != entries_.end() && it->second.healthy > 0 && it->second.failing == 0 &&
+           now - it->second.healthy < kFresh && now >= it->second.healthy;
+}
+
+Outcome History::Record(const std::string& url, Outcome outcome, std::int64_t now) {
+    switch (outcome.verdict) {
+    case Verdict::Healthy:
+        entries_[url] = {now, 0};
+        break;
+    case Verdict::Moved:
+        // It answers, elsewhere: no longer failing, but asked again next time for the warning.
+        entries_[url].failing = 0;
+        break;
+    case Verdict::Unverified:
+    case Verdict::Suspect:
+        break;
+    case Verdict::Dead: {
+        Entry& entry = entries_[url];
+        if (entry.failing == 0 || entry.failing > now) {
+            entry.failing = now;
+            outcome.verdict = Verdict::Suspect;
+            outcome.reason += ", 初めての失敗";
+        } else if (now - entry.failing < kConfirm) {
+            outcome.verdict = Verdict::Suspect;
+            outcome.reason += ", 最初の失敗から " + Hours(now - entry.failing);
+        } else {
+            outcome.reason += ", 最初の失敗から " + Hours(now - entry.failing);
+        }
+        break;
+    }
+    }
+    return outcome;
+}
+
+void History::Save() const {
+    std::string text(kHeader);
+    for (const auto& [url, entry] : entries_)
+        text +=
+            std::to_string(entry.healthy) + " " + std::to_string(entry.failing) + " " + url + "\n";
+    ReplaceFile(FilePath::FromNative(path_), [&text](const ByteSink& sink) { sink(text); });
+}
+
+} // namespace qvn::linkcheck

@@ -1,0 +1,61 @@
+// The link check: asks the web servers behind a links page's URLs whether each site still answers,
+// has moved or is gone. Requests go out through libcurl's multi interface, many hosts at a time
+// but never more than two at once to one host, with retries, Retry-After and redirects followed
+// one hop at a time. Used by qvn-build --check-links and by the link list window.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qvn::linkcheck {
+
+// What became of one URL, from the best to the worst.
+enum class Verdict {
+    Healthy,    // 2xx, after temporary redirects only
+    Moved,      // a permanent redirect (301, 308) somewhere on the way
+    Unverified, // the server would not say: 401, 403, 429, 5xx, a timeout, TLS, not http(s)
+    Suspect,    // dead, but for the first time in the history kept between runs
+    Dead,       // 404 or 410, a host name that does not resolve, a refused connection, a loop
+};
+
+struct Outcome {
+    Verdict verdict = Verdict::Healthy;
+    std::string reason;   // why, in a few words ("HTTP 404"); empty for a healthy link
+    std::string finalUrl; // where a moved link leads now
+};
+
+inline constexpr int kPerHost = 2;          // requests at once to one host name
+inline constexpr int kDefaultJobs = 256;    // requests at once over all hosts
+inline constexpr int kMaxRedirects = 10;    // redirects followed from one URL
+inline constexpr int kRetries = 3;          // retries of a request that may succeed later
+inline constexpr int kRetryAfterLimit = 60; // seconds of Retry-After that are waited for
+
+struct Settings {
+    int jobs = kDefaultJobs;
+    std::chrono::milliseconds timeout{20000}; // each request, from its start to its answer
+    std::vector<std::string> resolve;         // "HOST:PORT:ADDRESS", as curl takes them
+    // The whole run ends after this; the URLs not known by then are reported as unverified.
+    // Zero: 30 request timeouts, at least ten minutes.
+    std::chrono::milliseconds runLimit{0};
+};
+
+// "Quorvane/VERSION", the User-Agent every request carries.
+std::string UserAgent();
+
+// Checks each URL once, in the calling thread, and calls done(index, outcome) there as soon as the
+// outcome of urls[index] is known. Returns false when stop became true before every URL was known
+// (the ones not reported were not finished); stop is looked at at least ten times a second, so
+// another thread or a signal handler may set it.
+bool CheckUrls(const std::vector<std::string>& urls, const Settings& settings,
+               const std::function<void(std::size_t, const Outcome&)>& done,
+               const std::atomic<bool>& stop);
+
+// The finding for a URL as both front ends show it: "URL: リンク切れです (HTTP 404)", and for a
+// moved link the new URL last, so that it can be copied: "URL: 移転しています (HTTP 301): NEW".
+std::string Describe(const std::string& url, const Outcome& outcome);
+
+} // namespace qvn::linkcheck

@@ -1,0 +1,276 @@
+// The link list window's link check panel, and the grid delegate that paints each row's verdict
+// under the grid's own cells and shows its message as a tooltip.
+#include "LinkCheckPanel.h"
+
+#include "Guard.h"
+#include "Links.h"
+#include "Text.h"
+
+#include <QAbstractItemDelegate>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHelpEvent>
+#include <QListWidget>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <unordered_map>
+
+namespace qvn::ui {
+namespace {
+
+using linkcheck::Verdict;
+
+QColor ColourOf(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Healthy:
+        return {0xd8, 0xf5, 0xd8};
+    case Verdict::Moved:
+    case Verdict::Suspect:
+        return {0xff, 0xf0, 0xb0};
+    case Verdict::Unverified:
+        return {0xe0, 0xe6, 0xf0};
+    case Verdict::Dead:
+        return {0xff, 0xc8, 0xc8};
+    }
+    return {};
+}
+
+const char* LabelOf(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Dead:
+        return "エラー";
+    case Verdict::Moved:
+    case Verdict::Suspect:
+        return "警告";
+    case Verdict::Unverified:
+        return "注記";
+    case Verdict::Healthy:
+        break;
+    }
+    return "";
+}
+
+// A URL's bytes for the screen: UTF-8 when they are, code page 932 otherwise.
+QString UrlText(const std::string& url) {
+    const QString utf8 = QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size()));
+    return utf8.toUtf8() == QByteArray(url.data(), static_cast<qsizetype>(url.size()))
+               ? utf8
+               : FromCp932(url);
+}
+
+// Paints a row's verdict colour, then lets the grid's own delegate paint the cell over it.
+class VerdictDelegate final : public QAbstractItemDelegate {
+public:
+    VerdictDelegate(QAbstractItemDelegate* inner, const LinkCheckPanel& panel, QObject* parent)
+        : QAbstractItemDelegate(parent), inner_(inner), panel_(panel) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        if (const linkcheck::Outcome* outcome = panel_.VerdictOf(index.row()))
+            painter->fillRect(option.rect, ColourOf(outcome->verdict));
+        inner_->paint(painter, option, index);
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return inner_->sizeHint(option, index);
+    }
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event->type() == QEvent::ToolTip && panel_.VerdictOf(index.row())) {
+            QToolTip::showText(event->globalPos(), panel_.MessageOf(index.row()), view);
+            return true;
+        }
+        return QAbstractItemDelegate::helpEvent(event, view, option, index);
+    }
+
+private:
+    QAbstractItemDelegate* inner_;
+    const LinkCheckPanel& panel_;
+};
+
+} // namespace
+
+LinkCheckPanel::LinkCheckPanel(QTableView& grid, QWidget& window, QWidget* parent)
+    : QWidget(parent), grid_(grid) {
+    btnLinkCheck_ = new QPushButton(QStringLiteral("リンクチェック"), this);
+    btnLinkCheck_->setObjectName(QStringLiteral("btnLinkCheck"));
+    btnStop_ = new QPushButton(QStringLiteral("中止"), this);
+    btnStop_->setObjectName(QStringLiteral("btnStop"));
+    btnStop_->setEnabled(false);
+    pbProgress_ = new QProgressBar(this);
+    pbProgress_->setObjectName(QStringLiteral("pbLinkCheck"));
+    pbProgress_->setFormat(QStringLiteral("%v / %m"));
+    pbProgress_->setRange(0, 1);
+    pbProgress_->setValue(0);
+    lbFindings_ = new QListWidget(this);
+    lbFindings_->setObjectName(QStringLiteral("lbFindings"));
+    lbFindings_->setFixedHeight(90);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed); // the grid takes the rest
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(btnLinkCheck_);
+    bar->addWidget(pbProgress_, 1);
+    bar->addWidget(btnStop_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addLayout(bar);
+    layout->addWidget(lbFindings_);
+
+    grid_.setItemDelegate(new VerdictDelegate(grid_.itemDelegate(), *this, &grid_));
+    ConnectGuarded(btnLinkCheck_, &QPushButton::clicked, this, &LinkCheckPanel::btnLinkCheckClick);
+    ConnectGuarded(btnStop_, &QPushButton::clicked, this, &LinkCheckPanel::btnStopClick);
+    connect(lbFindings_, &QListWidget::itemDoubleClicked, this,
+            &LinkCheckPanel::FindingDoubleClicked);
+    window.installEventFilter(this);
+}
+
+LinkCheckPanel::~LinkCheckPanel() {
+    Stop();
+}
+
+void LinkCheckPanel::SetList(std::shared_ptr<const TStringList> list) {
+    Stop();
+    list_ = std::move(list);
+    urls_.clear();
+    recordUrl_.clear();
+    urlRecords_.clear();
+    outcomes_.clear();
+    lbFindings_->clear();
+    known_ = 0;
+    pbProgress_->setRange(0, 1);
+    pbProgress_->setValue(0);
+    grid_.viewport()->update();
+}
+
+const linkcheck::Outcome* LinkCheckPanel::VerdictOf(int record) const {
+    if (record < 0 || static_cast<std::size_t>(record) >= recordUrl_.size())
+        return nullptr;
+    return outcomes_[recordUrl_[record]].get();
+}
+
+QString LinkCheckPanel::MessageOf(int record) const {
+    const linkcheck::Outcome* outcome = VerdictOf(record);
+    if (!outcome)
+        return {};
+    const std::string& url = urls_[recordUrl_[record]];
+    // The message with the URL put in as text of its own, whatever its bytes.
+    QString text = QString::fromUtf8(linkcheck::Describe("\x01", *outcome));
+    text.replace(QChar(1), UrlText(url));
+    const char* label = LabelOf(outcome->verdict);
+    return *label ? QString::fromUtf8(label) + QStringLiteral(": ") + text : text;
+}
+
+bool LinkCheckPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Hide)
+        Stop(); // closing the window ends the check
+    return QWidget::eventFilter(watched, event);
+}
+
+void LinkCheckPanel::btnLinkCheckClick() {
+    if (!list_ || worker_.joinable())
+        return;
+    // Each distinct URL once; every record that lists it gets its verdict.
+    const std::shared_ptr<const TStringList> list = list_;
+    SetList(list);
+    std::unordered_map<std::string, std::size_t> seen;
+    constexpr int kFields = static_cast<int>(kLinkFields);
+    for (int i = 0; i + kFields <= list->Count(); i += kFields) { // whole records only
+        const std::string url(list->Get(i + static_cast<int>(kURL)));
+        const auto [it, fresh] = seen.emplace(url, urls_.size());
+        if (fresh) {
+            urls_.push_back(url);
+            urlRecords_.emplace_back();
+        }
+        recordUrl_.push_back(it->second);
+        urlRecords_[it->second].push_back(static_cast<int>(recordUrl_.size()) - 1);
+    }
+    outcomes_.resize(urls_.size());
+    pbProgress_->setRange(0, std::max<int>(1, static_cast<int>(urls_.size())));
+    pbProgress_->setValue(0);
+    btnLinkCheck_->setEnabled(false);
+    btnStop_->setEnabled(true);
+
+    stop_.store(false);
+    const int generation = generation_;
+    worker_ = std::thread([this, generation, urls = urls_] {
+        std::string failure;
+        try {
+            linkcheck::CheckUrls(
+                urls, linkcheck::Settings{},
+                [this, generation](std::size_t url, const linkcheck::Outcome& outcome) {
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, generation, url, outcome] {
+                            if (generation == generation_)
+                                Known(url, outcome);
+                        },
+                        Qt::QueuedConnection);
+                },
+                stop_);
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, failure] {
+                if (generation == generation_)
+                    Finished();
+                if (!failure.empty())
+                    ShowErrorBox(this, failure);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void LinkCheckPanel::btnStopClick() {
+    Stop();
+}
+
+void LinkCheckPanel::Stop() {
+    ++generation_; // what the stopped check still sends is left aside
+    stop_.store(true);
+    if (worker_.joinable())
+        worker_.join();
+    btnLinkCheck_->setEnabled(true);
+    btnStop_->setEnabled(false);
+}
+
+void LinkCheckPanel::Known(std::size_t url, const linkcheck::Outcome& outcome) {
+    if (url >= outcomes_.size() || outcomes_[url])
+        return;
+    outcomes_[url] = std::make_unique<linkcheck::Outcome>(outcome);
+    pbProgress_->setValue(++known_);
+    for (const int record : urlRecords_[url]) {
+        if (outcome.verdict == Verdict::Healthy)
+            continue;
+        auto* item = new QListWidgetItem(QString::number(record + 1) + QStringLiteral(" 行: ") +
+                                         MessageOf(record));
+        item->setData(Qt::UserRole, record);
+        // In the order of the lines, whatever order the answers came in.
+        int at = lbFindings_->count();
+        while (at > 0 && lbFindings_->item(at - 1)->data(Qt::UserRole).toInt() > record)
+            --at;
+        lbFindings_->insertItem(at, item);
+        item->setForeground(QColor(0, 0, 0));
+        item->setBackground(ColourOf(outcome.verdict));
+    }
+    grid_.viewport()->update();
+}
+
+void LinkCheckPanel::Finished() {
+    if (worker_.joinable())
+        worker_.join();
+    btnLinkCheck_->setEnabled(true);
+    btnStop_->setEnabled(false);
+}
+
+void LinkCheckPanel::FindingDoubleClicked(QListWidgetItem* item) {
+    const int record = item->data(Qt::UserRole).toInt();
+    grid_.selectRow(record);
+    grid_.scrollTo(grid_.model()->index(record, 0));
+}
+
+} // namespace qvn::ui
