@@ -3,10 +3,12 @@
 // at once per host, --jobs overall, Retry-After, growing waits, HEAD before GET), the history
 // file turns a first failure into a warning, and Ctrl+C still prints what was found.
 #include "Cli.h"
+#include "FileIO.h"
 #include "HttpFixture.h"
 #include "TempDir.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -422,7 +424,8 @@ TEST_F(LinkCheckTest, HistoryThatCannotBeWrittenStillPrintsTheFindings) {
     const Result r = Check({Url("gone.test")}, {"--state", state});
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.out, HasSubstr(": 警告: " + Url("gone.test")));
-    EXPECT_EQ(r.err, "qvn-build: ファイル " + state + " を作成できません.\n");
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + state + " を作成できません. (" +
+                         qvn::SystemReason(ENOENT) + ")\n");
 }
 
 TEST_F(LinkCheckTest, WrongUsageExitsTwo) {
