@@ -70,10 +70,13 @@ std::string Lines(int n, const std::string& tag = "site") {
     return text;
 }
 
-std::vector<std::string> Items(const TStringList& list) {
+// The table's fields, record after record.
+std::vector<std::string> Items(const TLinkTable& table) {
     std::vector<std::string> items;
-    for (int i = 0; i < list.Count(); ++i)
-        items.emplace_back(list.Get(i));
+    for (int r = 0; r < table.Count(); ++r) {
+        for (std::string_view field : table.Fields(r))
+            items.emplace_back(field);
+    }
     return items;
 }
 
@@ -188,7 +191,7 @@ TEST_F(LinkListTest, RowsFollowLoadsOfMoreThanFiftyRecordsAndOldCellsAreCleared)
     EXPECT_EQ(Row(10)[3], QStringLiteral("about 10"));
     for (int row = 11; row <= 60; ++row)
         ASSERT_EQ(Row(row), (std::vector<QString>{"", "", "", ""})) << row;
-    EXPECT_EQ(Setting.LinkList->Count(), 40);
+    EXPECT_EQ(Setting.LinkList->Count(), 10);
 
     // Row numbers past four digits widen the number column so that none is cut off; it stays
     // wide after a shorter load.
@@ -211,18 +214,18 @@ TEST_F(LinkListTest, ShortAndLongLinesFillTheColumnsAsTheReaderSplitsThem) {
     EXPECT_EQ(Row(2), (std::vector<QString>{"x", "y", "z", "w,v"}));
     EXPECT_EQ(Row(3), (std::vector<QString>{"", "", "", ""}));
     EXPECT_EQ(Row(4), (std::vector<QString>{"\"q\"", "r", "s", "t"}));
-    EXPECT_EQ(Setting.LinkList->Count(), 16);
+    EXPECT_EQ(Setting.LinkList->Count(), 4);
 }
 
 TEST_F(LinkListTest, FailedLoadKeepsGridAndSettingAndShowsTheOpenMessage) {
     Load(Lines(70));
-    const TStringList* before = Setting.LinkList.get();
+    const TLinkTable* before = Setting.LinkList.get();
     const int rows = Rows();
 
     const QString missing = QString::fromStdString(dir_.Path("missing.csv"));
     EXPECT_EQ(LoadFails(missing), QStringLiteral("ファイル %1 は開けません.").arg(missing));
     EXPECT_EQ(Setting.LinkList.get(), before);
-    EXPECT_EQ(Setting.LinkList->Count(), 280);
+    EXPECT_EQ(Setting.LinkList->Count(), 70);
     EXPECT_EQ(Rows(), rows);
     EXPECT_EQ(Row(70)[0], QStringLiteral("site70"));
 
@@ -237,7 +240,7 @@ TEST_F(LinkListTest, FailedLoadKeepsGridAndSettingAndShowsTheOpenMessage) {
 
 TEST_F(LinkListTest, LoadThatRunsOutOfMemoryKeepsGridAndSetting) {
     Load(Lines(60));
-    const TStringList* before = Setting.LinkList.get();
+    const TLinkTable* before = Setting.LinkList.get();
 
     // The new fields' bytes are one allocation, of the file's size (and a NUL): no other
     // allocation of the load has that size (the list's index grows in blocks of 512 bytes, the
@@ -300,7 +303,7 @@ TEST_F(LinkListTest, Utf8FilesShowAsUtf8AndCodePage932FilesAsBefore) {
     EXPECT_EQ(Row(2), (std::vector<QString>{"Lab", "http://lab.example/", "", "a,b"}));
     // Widths still count bytes: five characters of three bytes each, and the hundred x.
     EXPECT_EQ(Width(4), std::max(widthBefore, 7 * (15 + 100)));
-    EXPECT_EQ(std::string(Setting.LinkList->Get(0)), "猫の手帖") << "the bytes as read";
+    EXPECT_EQ(std::string(Setting.LinkList->Field(0, kSiteName)), "猫の手帖") << "the bytes as read";
 
     // "ﾃｽ" is 0xC3 0xBD in code page 932, valid UTF-8 on its own; the file as a whole is not.
     Load(Sjis("ﾃｽ,http://t.example/,管理人,表示のテスト\r\n"));
