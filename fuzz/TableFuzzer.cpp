@@ -30,8 +30,8 @@ std::string Written(const TLinkTable& table) {
 
 // Texts a field is set to: plain, empty, a comma (a description's only), a character code page
 // 932 holds, one it lacks, and the line breaks and NUL that no field holds.
-const std::string_view kValues[] = {"site", "", "a,b", "猫の手帖", "\xF0\x9F\x98\x80", "x\r", "\ny",
-                                    std::string_view("n\0l", 3)};
+const std::string_view kValues[] = {
+    "site", "", "a,b", "猫の手帖", "\xF0\x9F\x98\x80", "x\r", "\ny", std::string_view("n\0l", 3)};
 
 // Whether the table must refuse value for field.
 bool Refused(std::string_view value, LinkField field, bool utf8) {
@@ -59,12 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     QVN_CHECK(Written(table) == bytes);
 
-    // The same through a file, saved and read again.
-    const std::string path = Scratch::Path("links.csv");
-    const FilePath file = FilePath::FromNative(path);
-    table.SaveToFile(file);
-    QVN_CHECK(ReadFile(path) == bytes);
-    QVN_CHECK(Written(TLinkTable::Read(file)) == bytes);
+    // The same through a file, saved and read again: for one input in four, as a save is slow.
+    if (size % 4 == 0) {
+        const std::string path = Scratch::Path("links.csv");
+        const FilePath file = FilePath::FromNative(path);
+        table.SaveToFile(file);
+        QVN_CHECK(ReadFile(path) == bytes);
+        QVN_CHECK(Written(TLinkTable::Read(file)) == bytes);
+    }
 
     // Edits steered by the input, each also made on a plain list of the sites; every one kept as
     // the records it replaced, to be undone at the end.
@@ -75,7 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<TLinkTable::Record> records;
     };
     std::vector<Undo> undos;
-    const std::vector<std::string> before = {bytes};
     for (std::size_t i = 0; i + 2 < size && undos.size() < 24; i += 3) {
         const auto op = static_cast<unsigned char>(bytes[i]) % 4;
         const int n = table.Count();

@@ -153,8 +153,7 @@ Qt::ItemFlags LinkGridModel::flags(const QModelIndex& index) const {
         return Qt::NoItemFlags;
     const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     // The rows past the last record show no site: a site is added with its button first.
-    return index.row() < Records() && index.column() < fields_ ? flags | Qt::ItemIsEditable
-                                                               : flags;
+    return index.row() < Records() && index.column() < fields_ ? flags | Qt::ItemIsEditable : flags;
 }
 
 bool LinkGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -195,13 +194,15 @@ QSize LinkCellDelegate::sizeHint(const QStyleOptionViewItem& option, const QMode
     return option.rect.size();
 }
 
-QWidget* LinkCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                                        const QModelIndex& index) const {
-    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+QWidget* LinkCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                        const QModelIndex&) const {
+    // A plain line edit the size of the cell: the default one measures its whole text to grow
+    // with it, which a very long field makes slow at every key.
+    auto* editor = new QLineEdit(parent);
+    editor->setFrame(false);
     // A line edit cuts its text at 32767 characters unless told otherwise: a long field would
     // lose its end on the first edit.
-    if (auto* line = qobject_cast<QLineEdit*>(editor))
-        line->setMaxLength(std::numeric_limits<int>::max());
+    editor->setMaxLength(std::numeric_limits<int>::max());
     return editor;
 }
 

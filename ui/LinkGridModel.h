@@ -16,9 +16,9 @@
 #include "LinkTable.h"
 #include "Links.h"
 
-#include <QStyledItemDelegate>
 #include <QAbstractTableModel>
 #include <QString>
+#include <QStyledItemDelegate>
 #include <array>
 #include <memory>
 #include <string_view>

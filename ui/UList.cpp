@@ -68,8 +68,8 @@ private:
 
 class PutEdit final : public TableEdit {
 public:
-    PutEdit(LinkGridModel& model, std::function<void(int)> show, int row,
-            TLinkTable::Record before, TLinkTable::Record after)
+    PutEdit(LinkGridModel& model, std::function<void(int)> show, int row, TLinkTable::Record before,
+            TLinkTable::Record after)
         : TableEdit(model, std::move(show)), row_(row), before_(before), after_(after) {}
 
 private:
@@ -177,9 +177,10 @@ TfrmTable::TfrmTable(QWidget* parent)
     ConnectGuarded(ui->btnUp, &QPushButton::clicked, this, &TfrmTable::btnUpClick);
     ConnectGuarded(ui->btnDown, &QPushButton::clicked, this, &TfrmTable::btnDownClick);
     ConnectGuarded(ui->btnSave, &QPushButton::clicked, this, &TfrmTable::btnSaveClick);
-    connect(model_, &LinkGridModel::CellEdited, this, [this](int row, int column, const QString& text) {
-        qvn::ui::Guarded(this, [&] { CellEdited(row, column, text); });
-    });
+    connect(model_, &LinkGridModel::CellEdited, this,
+            [this](int row, int column, const QString& text) {
+                qvn::ui::Guarded(this, [&] { CellEdited(row, column, text); });
+            });
     // Rows added for new records get their numbers; the number column widens as for a load.
     connect(model_, &QAbstractItemModel::rowsInserted, this,
             [this] { qvn::ui::SetRowCount(*ui->sgLinkList, model_->rowCount() + 1); });
@@ -191,11 +192,13 @@ TfrmTable::TfrmTable(QWidget* parent)
     auto* undo = new QAction(this);
     undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     auto* redo = new QAction(this);
-    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y),
-                        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     addActions({undo, redo});
-    connect(undo, &QAction::triggered, this, [this] { qvn::ui::Guarded(this, [&] { undo_->undo(); }); });
-    connect(redo, &QAction::triggered, this, [this] { qvn::ui::Guarded(this, [&] { undo_->redo(); }); });
+    connect(undo, &QAction::triggered, this,
+            [this] { qvn::ui::Guarded(this, [&] { undo_->undo(); }); });
+    connect(redo, &QAction::triggered, this,
+            [this] { qvn::ui::Guarded(this, [&] { undo_->redo(); }); });
 
     AppInit();
     ui->sgLinkList->setFocus();
@@ -281,7 +284,8 @@ bool TfrmTable::AskToSave() {
                     QMessageBox::NoButton, this);
     box.setObjectName(QStringLiteral("saveQuestion"));
     QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
-    QPushButton* discard = box.addButton(QStringLiteral("保存しない"), QMessageBox::DestructiveRole);
+    QPushButton* discard =
+        box.addButton(QStringLiteral("保存しない"), QMessageBox::DestructiveRole);
     QPushButton* cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
     box.setDefaultButton(save);
     box.setEscapeButton(cancel);
@@ -318,15 +322,16 @@ void TfrmTable::CellEdited(int row, int column, const QString& text) {
     TLinkTable& table = model_->Table();
     const TLinkTable::Record before = table.At(row);
     const QByteArray utf8 = text.toUtf8();
-    const TLinkTable::Record after = table.WithField(
-        row, static_cast<qvn::LinkField>(column), std::string_view(utf8.data(), utf8.size()));
+    const TLinkTable::Record after = table.WithField(row, static_cast<qvn::LinkField>(column),
+                                                     std::string_view(utf8.data(), utf8.size()));
     if (after == before)
         return;
-    auto edit = std::make_unique<PutEdit>(*model_, [this](int r) { ShowRecord(r); }, row, before,
-                                          after);
+    auto edit = std::make_unique<PutEdit>(
+        *model_, [this](int r) { ShowRecord(r); }, row, before, after);
     edit->Apply();
     undo_->push(edit.release());
-    qvn::ui::WidenForField(*ui->sgLinkList, column + 1, table.Field(row, static_cast<qvn::LinkField>(column)).size());
+    qvn::ui::WidenForField(*ui->sgLinkList, column + 1,
+                           table.Field(row, static_cast<qvn::LinkField>(column)).size());
 }
 
 void TfrmTable::btnAddClick() {
@@ -334,8 +339,8 @@ void TfrmTable::btnAddClick() {
         throw qvn::NoLinkDataError();
     const int current = CurrentRecord();
     const int row = current < 0 ? model_->Records() : current + 1;
-    auto edit = std::make_unique<InsertEdit>(*model_, [this](int r) { ShowRecord(r); }, row,
-                                             std::vector{model_->Table().NewSite()});
+    auto edit = std::make_unique<InsertEdit>(
+        *model_, [this](int r) { ShowRecord(r); }, row, std::vector{model_->Table().NewSite()});
     edit->Apply();
     undo_->push(edit.release());
 }
@@ -356,8 +361,8 @@ void TfrmTable::btnDeleteClick() {
     last = std::min(last, model_->Records() - 1);
     if (first < 0 || first > last)
         return;
-    auto edit = std::make_unique<RemoveEdit>(*model_, [this](int r) { ShowRecord(r); }, first,
-                                             last - first + 1);
+    auto edit = std::make_unique<RemoveEdit>(
+        *model_, [this](int r) { ShowRecord(r); }, first, last - first + 1);
     edit->Apply();
     undo_->push(edit.release());
 }
@@ -366,7 +371,8 @@ void TfrmTable::btnUpClick() {
     const int row = CurrentRecord();
     if (row < 1)
         return;
-    auto edit = std::make_unique<MoveEdit>(*model_, [this](int r) { ShowRecord(r); }, row, row - 1);
+    auto edit = std::make_unique<MoveEdit>(
+        *model_, [this](int r) { ShowRecord(r); }, row, row - 1);
     edit->Apply();
     undo_->push(edit.release());
 }
@@ -375,7 +381,8 @@ void TfrmTable::btnDownClick() {
     const int row = CurrentRecord();
     if (row < 0 || row + 1 >= model_->Records())
         return;
-    auto edit = std::make_unique<MoveEdit>(*model_, [this](int r) { ShowRecord(r); }, row, row + 1);
+    auto edit = std::make_unique<MoveEdit>(
+        *model_, [this](int r) { ShowRecord(r); }, row, row + 1);
     edit->Apply();
     undo_->push(edit.release());
 }

@@ -6,8 +6,8 @@
 #include <QHeaderView>
 #include <QTableView>
 #include <algorithm>
-#include <limits>
 #include <array>
+#include <limits>
 #include <stdexcept>
 
 namespace qvn::ui {

@@ -51,8 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
     LinkTable, TableEdits,
     ::testing::Values(
         EditCase{"nothing", std::string("a,b\rc,d,e,f,g\n\n\r\nlast\0after\r\n\0", 28),
-                 [](TLinkTable&) {},
-                 std::string("a,b\rc,d,e,f,g\n\n\r\nlast\0after\r\n\0", 28)},
+                 [](TLinkTable&) {}, std::string("a,b\rc,d,e,f,g\n\n\r\nlast\0after\r\n\0", 28)},
         EditCase{"a short line gets all its commas", "x\r\na,b\nlast",
                  [](TLinkTable& e) { SetField(e, 1, kSiteName, "A"); }, "x\r\nA,,,b\r\nlast"},
         EditCase{"LF file", "a,b,c,d\nlast", [](TLinkTable& e) { SetField(e, 1, kURL, "u"); },
@@ -110,7 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"comma_in_name", "a,b,c,d\r\n", kSiteName, "x,y",
                 "「サイト名」にカンマ (,) は入れられません: カンマは項目の区切りです "
                 "(「サイト説明」には入れられます)"},
-        Refusal{"comma_in_url", "a,b,c,d\r\n", kURL, ",", "「URL」にカンマ (,) は入れられません: "
+        Refusal{"comma_in_url", "a,b,c,d\r\n", kURL, ",",
+                "「URL」にカンマ (,) は入れられません: "
                 "カンマは項目の区切りです (「サイト説明」には入れられます)"},
         Refusal{"comma_in_administrator", "a,b,c,d\r\n", kAdministrator, "a,",
                 "「管理者」にカンマ (,) は入れられません: カンマは項目の区切りです "
@@ -121,8 +121,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "「サイト名」に改行は入れられません: 1 行が 1 サイトです"},
         Refusal{"nul", "a,b,c,d\r\n", kURL, std::string("x\0", 2),
                 "「URL」に NUL 文字は入れられません: そこでファイルが終わってしまいます"},
-        Refusal{"emoji_in_code_page_932", "a,b,c,d\r\n", kDescription, "猫😀",
-                "「サイト説明」の文字 U+1F600 はこのファイルの文字コード (Shift_JIS) では書けません"}),
+        Refusal{
+            "emoji_in_code_page_932", "a,b,c,d\r\n", kDescription, "猫😀",
+            "「サイト説明」の文字 U+1F600 はこのファイルの文字コード (Shift_JIS) では書けません"}),
     [](const ::testing::TestParamInfo<Refusal>& param) { return std::string(param.param.name); });
 
 // Records are removed, inserted and moved as values: putting back what an edit replaced writes
@@ -180,8 +181,8 @@ TEST(LinkTable, SavesInPlaceAndReadsWhatItSaved) {
 // The page builder takes the table's sites as edited, in their order.
 TEST(LinkTable, PagesAreBuiltFromTheEditedSites) {
     TempDir dir;
-    const TPageTemplate page(
-        AsPath(dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_\n_FOOT_\nf\n")));
+    const TPageTemplate page(AsPath(
+        dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_\n_FOOT_\nf\n")));
     TLinkTable table = TLinkTable::Parse("s1,u1,a1,d1\ns2,u2\n");
     SetField(table, 1, kAdministrator, "who");
     table.Move(1, 0);
