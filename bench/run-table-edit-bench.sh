@@ -14,7 +14,8 @@
 # times ("追加", "削除", "上へ", "下へ", a cell's text, Ctrl+Z) and keeps the slowest, then saves
 # with "保存" (durable: the file is fsynced before it replaces the old one). Medians over the
 # repetitions of:
-#   edit ms      the slowest of all the edits, from the click or key to the grid repainted
+#   edit ms      the slowest of all the edits and of the arrow keys before them, from the click or
+#                key to the grid repainted
 #   save ms      "保存", from the click to its return
 #   floor        cat DATA > /dev/null, then as many zero bytes as the data file written and
 #                fsynced (dd conv=fsync): the durable floor of the same save
@@ -65,7 +66,7 @@ for n in "${sizes[@]}"; do
         res=$("$bench" "$copy" 2>/dev/null)
         cmp -s <(tr -d '\r' < "$copy" | wc -l) <(tr -d '\r' < "$data" | wc -l) ||
             { echo "the saved copy lost or gained lines: $res" >&2; exit 1; }
-        edit+=("$(printf '%s\n' add delete up down edit undo | while read -r k; do field "$res" "${k}_ms"; done | sort -g | tail -n 1)")
+        edit+=("$(printf '%s\n' arrow add delete up down edit undo | while read -r k; do field "$res" "${k}_ms"; done | sort -g | tail -n 1)")
         save+=("$(field "$res" save_ms)")
         loaded+=("$(field "$res" loaded_kib)") edited+=("$(field "$res" edited_kib)")
         peak+=("$(field "$res" save_peak_kib)")

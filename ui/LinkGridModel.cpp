@@ -3,6 +3,7 @@
 #include "Codec.h"
 #include "Text.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPainter>
@@ -116,7 +117,14 @@ void LinkGridModel::SetHeaderText(int col, const QString& text) {
 std::string_view LinkGridModel::Field(int record, int field) const {
     if (record < 0 || record >= Records() || field < 0 || field >= fields_)
         return {};
-    return table_->Field(record, static_cast<LinkField>(field));
+    const std::string_view line = table_->Line(record);
+    if (record != cachedRow_ || line.data() != cachedLine_.data() ||
+        line.size() != cachedLine_.size()) {
+        cachedFields_ = table_->Fields(record);
+        cachedRow_ = record;
+        cachedLine_ = line;
+    }
+    return cachedFields_[static_cast<std::size_t>(field)];
 }
 
 int LinkGridModel::rowCount(const QModelIndex& parent) const {
@@ -165,13 +173,20 @@ bool LinkGridModel::setData(const QModelIndex& index, const QVariant& value, int
 
 void LinkCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const {
+    // What is drawn is cut to the viewport first: a cell can be a million pixels wide, and a
+    // focus frame along all of it costs a second a key. Edges just outside stay outside.
+    QRect area = option.rect;
+    if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
+        area &= view->viewport()->rect().adjusted(-4, -4, 4, 4);
+    if (area.isEmpty())
+        return;
     const bool selected = option.state & QStyle::State_Selected;
     if (selected)
-        painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
+        painter->fillRect(area, option.palette.brush(QPalette::Highlight));
     const QString text = index.data(Qt::DisplayRole).toString();
     if (!text.isEmpty()) {
         painter->save();
-        painter->setClipRect(option.rect);
+        painter->setClipRect(area);
         painter->setFont(option.font);
         painter->setPen(
             option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
@@ -182,7 +197,7 @@ void LinkCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     if (option.state & QStyle::State_HasFocus) {
         QStyleOptionFocusRect focus;
         focus.QStyleOption::operator=(option);
-        focus.rect = option.rect.adjusted(1, 1, -1, -1);
+        focus.rect = area.adjusted(1, 1, -1, -1);
         focus.backgroundColor =
             option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
         QStyle* style = option.widget ? option.widget->style() : QApplication::style();

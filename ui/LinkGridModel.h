@@ -79,8 +79,15 @@ private:
     void Changed(int first, int last);
 
     std::shared_ptr<TLinkTable> table_; // never null
-    int fields_ = kRecordSize;          // fields shown a record
-    int rows_ = 0;                      // record rows: grid rows without the header row
+    // The fields of the record asked for last, and the line they were cut from: a view asks for
+    // a row's cells one after another, and cutting a line of many megabytes again for each of
+    // them, at every repaint, is what makes a grid slow. The table's bytes never change in
+    // place, so the same line at the same address holds the same fields.
+    mutable int cachedRow_ = -1;
+    mutable std::string_view cachedLine_;
+    mutable TLinkRecord cachedFields_;
+    int fields_ = kRecordSize; // fields shown a record
+    int rows_ = 0;             // record rows: grid rows without the header row
     std::array<QString, kGridColumns> headers_;
 };
 

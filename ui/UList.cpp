@@ -226,6 +226,9 @@ void TfrmTable::AppInit() {
     rows->setDefaultSectionSize(kRowHeight);
     columns->setMinimumSectionSize(0);
     columns->setFixedHeight(kRowHeight);
+    // No column is wider than the start of a field that a cell shows, at 7 pixels a byte: a
+    // column a million pixels wide costs the header a picture of that size at every repaint.
+    columns->setMaximumSectionSize(7 * static_cast<int>(LinkGridModel::kShownBytes) + 4);
 
     qvn::ui::SetRowCount(grid, kInitialRows); // the row numbers come with the rows
     qvn::ui::SetColWidth(grid, 0, kNumberWidth);
