@@ -257,15 +257,40 @@ void TLinkTable::Write(const ByteSink& sink) const {
     constexpr std::size_t kBlock = std::size_t{1} << 20;
     std::string block;
     block.reserve(kBlock);
-    for (std::size_t i = 0; i < records_.size(); ++i) {
-        block.append(Bytes(records_[i])).append(LineBreakBytes(WrittenBreak(i)));
-        if (block.size() >= kBlock) {
-            sink(block);
-            block.clear();
-            block.reserve(kBlock);
+    // Appends bytes, handing on every full block of about 1 MiB.
+    const auto put = [&](std::string_view bytes) {
+        while (!bytes.empty()) {
+            const std::size_t n = std::min(bytes.size(), kBlock - block.size());
+            block.append(bytes.substr(0, n));
+            bytes.remove_prefix(n);
+            if (block.size() == kBlock) {
+                sink(block);
+                block.clear();
+                block.reserve(kBlock);
+            }
         }
+    };
+    const std::string_view text = text_;
+    const std::size_t n = records_.size();
+    for (std::size_t i = 0; i < n;) {
+        const Record& record = records_[i];
+        const LineBreak written = WrittenBreak(i);
+        if (record.edited_ || written != record.break_) {
+            put(Bytes(record));
+            put(LineBreakBytes(written));
+            ++i;
+            continue;
+        }
+        // Lines as read, one after another in the file with their own breaks: one span of it.
+        const std::size_t begin = record.begin_;
+        std::size_t end = begin + record.length_ + LineBreakBytes(written).size();
+        for (++i; i < n && !records_[i].edited_ && records_[i].begin_ == end &&
+                  WrittenBreak(i) == records_[i].break_;
+             ++i)
+            end += records_[i].length_ + LineBreakBytes(records_[i].break_).size();
+        put(text.substr(begin, end - begin));
     }
-    block.append(std::string_view(text_).substr(tail_));
+    put(text.substr(tail_));
     if (!block.empty())
         sink(block);
 }

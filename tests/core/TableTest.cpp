@@ -6,6 +6,7 @@
 #include "TempDir.h"
 #include "UProccess.h"
 
+#include <cctype>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sstream>
