@@ -21,6 +21,9 @@
 #                fsynced (dd conv=fsync): the durable floor of the same save
 #   page floor   the same for the page that qvn-build makes of DATA: the "+fsync" floor of
 #                bench/run-qvn-build-bench.sh
+#   replace fl   the floor as the save does the job: a fresh copy of DATA in place (synced), then
+#                the floor's bytes written to another file, fsynced, renamed over the copy and the
+#                folder fsynced (the old file's blocks are freed inside the time, as in the save)
 #   qvn-build    for calibration on a busy machine, qvn-build making the page of DATA (output
 #                removed and the disk synced beforehand), over the same page floor: its own goal
 #                is 1.25 x
@@ -52,17 +55,21 @@ seconds() {
 floor() { # DATA SIZE OUT
     cat "$1" > /dev/null && dd if=/dev/zero of="$3" bs=1M count="$2" iflag=count_bytes conv=fsync status=none
 }
+replace_floor() { # DATA SIZE OUT TARGET
+    floor "$1" "$2" "$3" && mv "$3" "$4" && sync "$(dirname "$4")"
+}
 
 echo "$(nproc) CPU, kernel $(uname -r), $reps repetitions, load $(cut -d' ' -f1-3 /proc/loadavg), work folder $work"
-printf '%9s %8s | %8s %8s %8s %8s %8s %6s %8s | %8s %8s %8s %6s\n' records "data MB" \
-    "edit ms" "save ms" "floor ms" "x floor" "page fl" "x page" "qvn x pg" "loaded" "edited" "save pk" "x load"
+printf '%9s %8s | %8s %8s %8s %7s %8s %6s %8s %6s %8s | %8s %8s %8s %6s\n' records "data MB" \
+    "edit ms" "save ms" "floor ms" "x floor" "page fl" "x page" "repl fl" "x repl" "qvn x pg" \
+    "loaded" "edited" "save pk" "x load"
 for n in "${sizes[@]}"; do
     data=$work/links-$n.csv template=$work/template.html copy=$work/edit.csv out=$work/floor.bin
     [ -s "$data" ] || "$gen" "$n" "$data" "$template"
     "$qvn" --data "$data" --template "$template" --output "$work/page.html"
     size=$(stat -c %s "$data") page=$(stat -c %s "$work/page.html")
     rm -f "$work/page.html"
-    edit=() save=() fl=() pfl=() loaded=() edited=() peak=() qb=()
+    edit=() save=() fl=() pfl=() rfl=() loaded=() edited=() peak=() qb=()
     for ((r = 0; r < reps; r++)); do
         cp "$data" "$copy"
         sync
@@ -77,19 +84,24 @@ for n in "${sizes[@]}"; do
         fl+=("$(seconds floor "$data" "$size" "$out")")
         fresh "$out"
         pfl+=("$(seconds floor "$data" "$page" "$out")")
+        cp "$data" "$copy"
+        fresh "$out"
+        rfl+=("$(seconds replace_floor "$data" "$size" "$out" "$copy")")
         fresh "$out"
         qb+=("$(seconds "$qvn" --data "$data" --template "$template" --output "$out")")
     done
     rm -f "$out" "$copy"
     awk -v n="$n" -v d="$size" -v e="$(median "${edit[@]}")" -v s="$(median "${save[@]}")" \
         -v f="$(median "${fl[@]}")" -v pf="$(median "${pfl[@]}")" -v l="$(median "${loaded[@]}")" \
-        -v ed="$(median "${edited[@]}")" -v p="$(median "${peak[@]}")" -v q="$(median "${qb[@]}")" '
+        -v ed="$(median "${edited[@]}")" -v p="$(median "${peak[@]}")" -v q="$(median "${qb[@]}")" -v rf="$(median "${rfl[@]}")" '
         BEGIN {
-            printf "%9d %8.1f | %8.2f %8.1f %8.1f %8.2f %8.1f %6.2f %8.2f | %8.1f %8.1f %8.1f %6.2f\n",
-                n, d / 1000000, e, s, f * 1000, s / (f * 1000), pf * 1000, s / (pf * 1000), q / pf,
+            printf "%9d %8.1f | %8.2f %8.1f %8.1f %7.2f %8.1f %6.2f %8.1f %6.2f %8.2f | %8.1f %8.1f %8.1f %6.2f\n",
+                n, d / 1000000, e, s, f * 1000, s / (f * 1000), pf * 1000, s / (pf * 1000),
+                rf * 1000, s / (rf * 1000), q / pf,
                 l / 1024, ed / 1024, p / 1024, (p > ed ? p : ed) / l
         }'
 done
 echo "x floor: the save over the floor of writing the data file's size; x page: over the page's"
-echo "(run-qvn-build-bench.sh's +fsync floor); qvn x pg: qvn-build over that floor, for calibration;"
+echo "(run-qvn-build-bench.sh's +fsync floor); x repl: over the floor that replaces a file as the save"
+echo "does; qvn x pg: qvn-build over that floor, for calibration;"
 echo "x load: the larger of edited and save peak over loaded."

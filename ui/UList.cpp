@@ -9,7 +9,6 @@
 #include "LinkGridModel.h"
 #include "Text.h"
 #include "UDec.h"
-#include "UInCSV.h"
 #include "USetStrGrid.h"
 #include "ui_UList.h"
 
