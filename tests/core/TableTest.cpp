@@ -37,6 +37,10 @@ struct EditCase {
     std::string after;
 };
 
+void PrintTo(const EditCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class TableEdits : public ::testing::TestWithParam<EditCase> {};
 
 // Untouched lines keep their bytes and line ends; an edited or new line is the four fields
@@ -88,6 +92,10 @@ struct Refusal {
     std::string text;
     const char* message; // UTF-8
 };
+
+void PrintTo(const Refusal& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TableRefusals : public ::testing::TestWithParam<Refusal> {};
 

@@ -384,6 +384,7 @@ TEST_F(LinkListTest, DropsAndTheOpenDialogFillThisWindowsPath) {
     ui::FileDialog::SetNextFileName(QString()); // cancel
     Button("btnRefer").click();
     EXPECT_EQ(Path().text(), QString::fromStdString(dir_.Path("chosen.csv")));
+    Grid().setFocus(); // where a fresh window has it, for the tests that run after this one
 }
 
 TEST_F(LinkListTest, ClosingHidesTheWindowWithEverythingAsTheUserLeftIt) {
@@ -655,6 +656,10 @@ struct RefusedText {
     QString text;
     QString message;
 };
+
+void PrintTo(const RefusedText& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LinkEditRefusals : public LinkEditTest, public ::testing::WithParamInterface<RefusedText> {};
 
