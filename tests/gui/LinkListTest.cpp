@@ -727,6 +727,24 @@ TEST_F(LinkEditTest, UnsavedEditsAskOnCloseAndOnLoadingAnotherFile) {
     EXPECT_FALSE(Table().isVisible());
 }
 
+// "編集/出力" builds from the sites as edited, without saving them first.
+TEST_F(LinkEditTest, PagesAreBuiltFromTheEditedSitesUnsaved) {
+    Load("a,u,x,d\r\nb,u,y,d\r\n", "links.csv");
+    TypeInto(2, 1, QStringLiteral("edited"));
+    Select(2);
+    Button("btnUp").click();
+    Table().hide();
+
+    TfrmMain* main = AppForms().frmMain;
+    dir_.Write("t.html", "_HEAD_\nh\n_FRAME_\n_TITLE_\n_FOOT_\nf\n");
+    Control<QLineEdit>(main, "edPath")->setText(QString::fromStdString(dir_.Path("t.html")));
+    ui::FileDialog::SetNextFileName(QString::fromStdString(dir_.Path("page.html")));
+    ModalLog log;
+    Control<QPushButton>(main, "Button2")->click();
+    EXPECT_EQ(dir_.Read("page.html"), "h\r\nedited\r\na\r\nf\r\n");
+    EXPECT_EQ(dir_.Read("links.csv"), "a,u,x,d\r\nb,u,y,d\r\n");
+}
+
 // A very long field costs no more than a short one to show: the cell shows its start, an edit
 // and a copy take all of it.
 TEST_F(LinkEditTest, LongFieldsShowTheirStartAndCopyWhole) {
