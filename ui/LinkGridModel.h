@@ -31,7 +31,7 @@ class LinkGridModel final : public QAbstractTableModel {
 
 public:
     static constexpr int kGridColumns = 5;          // the number column and the four fields
-    static constexpr int kRecordSize = kLinkFields; // items a record in the flat field list
+    static constexpr int kRecordSize = kLinkFields; // fields a record
 
     // The most bytes of a field that its cell shows.
     static constexpr std::size_t kShownBytes = 2048;
