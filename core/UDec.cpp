@@ -13,7 +13,7 @@ void TSetting::SetTokens(const Tokens& tokens) {
     Explain = tokens[kDescription];
 }
 
-const TStringList& TSetting::Links() const {
+const TLinkTable& TSetting::Links() const {
     if (!LinkList)
         throw NoLinkDataError();
     return *LinkList;

@@ -2,8 +2,8 @@
 // builder everything it needs.
 #pragma once
 
+#include "LinkTable.h"
 #include "Links.h"
-#include "StringList.h"
 
 #include <memory>
 #include <string>
@@ -16,16 +16,16 @@ struct TSetting {
     std::string Author;       // token replaced by a record's administrator
     std::string Explain;      // token replaced by a record's site description
     std::string TemplatePath; // template file, code page 932 bytes as typed, chosen or dropped
-    // Flat field list of the last successful load, four items a record. Absent (null), which is
-    // not the same as empty, until link data has been loaded once in this run. The link list
-    // window's grid shows the same list: one copy of the fields, which nobody changes.
-    std::shared_ptr<const TStringList> LinkList;
+    // The link data of the last successful load, one record a line, as edited since in the link
+    // list window. Absent (null), which is not the same as empty, until link data has been loaded
+    // once in this run. The link list window's grid shows and edits this same table.
+    std::shared_ptr<TLinkTable> LinkList;
 
     // The four tokens in their order of replacement.
     Tokens GetTokens() const { return {Title, URL, Author, Explain}; }
     void SetTokens(const Tokens& tokens);
     // The loaded link list; NoLinkDataError while LinkList is absent.
-    const TStringList& Links() const;
+    const TLinkTable& Links() const;
 };
 
 // Every string field starts empty and LinkList absent; the main window sets the default tokens.

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 corpus=fuzz/corpus
 
-for t in lines links page codec cli; do
+for t in lines links page codec cli table; do
     mkdir -p "$corpus/$t"
     rm -f "$corpus/$t"/seed-*
 done
@@ -127,3 +127,16 @@ seed cli nuloutput '--data\x00\x00links.csv\x00\x00--template\x00\x00t.html\x00\
 seed cli sjisname '--data\x00\x00\x83\x54.csv\x00\x00--template\x00\x00t.html\x00\x00--output\x00\x00\xff.html'
 
 du -sh "$corpus"
+
+# --- table: the data file, whose bytes also steer the edits (three bytes an edit: insert,
+# remove, move, set a field by the first byte modulo 4) ---
+table_cases=(
+    'a,b,c,d\r\ne,f,g,h\r\n' 'a\rb\n\r\nc,d\n\nlast' '\x03\x00\x08a,b,c,d\r\n' '\x01\x00\x00x\ry\r\n\n'
+    '\x02\x01\x00\r\r\n\n\rz' 'site,url\x00tail,\r\n' '\x83\x54\x83\x43\x83\x67,u,a,d\r\n\x03\x00\x0b'
+    '\xe7\x8c\xab,u,a,d\n\x03\x00\x10\n' ''
+)
+i=0
+for c in "${table_cases[@]}"; do
+    seed table "case$i" "$c"
+    i=$((i + 1))
+done

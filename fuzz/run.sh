@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the fuzz targets of a fuzz build for a while each, one after another, starting from their
 # corpora in the repository:
-#   fuzz/run.sh BUILD_DIR SECONDS [TARGET...]     (targets: lines links page codec cli; all if none)
+#   fuzz/run.sh BUILD_DIR SECONDS [TARGET...]     (targets: lines links page codec cli table; all if none)
 # BUILD_DIR comes from cmake -DCMAKE_CXX_COMPILER=clang++ -DQVN_BUILD_FUZZ=ON. What a run finds
 # beyond the seeds goes to BUILD_DIR/fuzz-work/TARGET/corpus, never into the repository, and is
 # where the next run starts from. A crash (a sanitizer's report, a failed check, a leak, a
@@ -18,7 +18,14 @@ build=$(cd "$1" && pwd)
 seconds=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(lines links page codec cli)
+[ ${#targets[@]} -gt 0 ] || targets=(lines links page codec cli table)
+
+# The corpora a target starts from: its own, and for the link table the texts of the line and
+# link data targets too.
+corpora() {
+    echo "fuzz/corpus/$1"
+    [ "$1" != table ] || echo fuzz/corpus/lines fuzz/corpus/links
+}
 
 failed=()
 for t in "${targets[@]}"; do
@@ -29,10 +36,10 @@ for t in "${targets[@]}"; do
     rm -f "$work/crashes"/*
     echo "+ $t: ${seconds} s"
     if "$fuzzer" -max_total_time="$seconds" -timeout=25 -print_final_stats=1 \
-        -artifact_prefix="$work/crashes/" "$work/corpus" "fuzz/corpus/$t" >"$work/log" 2>&1; then
+        -artifact_prefix="$work/crashes/" "$work/corpus" $(corpora "$t") >"$work/log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log")
         speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$work/log")
-        size=$(find "$work/corpus" "fuzz/corpus/$t" -type f | wc -l)
+        size=$(find "$work/corpus" $(corpora "$t") -type f | wc -l)
         echo "  $runs runs, $speed a second; $size inputs in the corpus"
     else
         failed+=("$t")

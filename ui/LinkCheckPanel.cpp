@@ -3,10 +3,10 @@
 #include "LinkCheckPanel.h"
 
 #include "Guard.h"
+#include "LinkGridModel.h"
 #include "Links.h"
 #include "Text.h"
 
-#include <QAbstractItemDelegate>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHelpEvent>
@@ -62,20 +62,18 @@ QString UrlText(const std::string& url) {
                : FromCp932(url);
 }
 
-// Paints a row's verdict colour, then lets the grid's own delegate paint the cell over it.
-class VerdictDelegate final : public QAbstractItemDelegate {
+// The grid's own cell delegate, with each row's verdict colour painted under the cell and the
+// verdict's message as the cell's tooltip.
+class VerdictDelegate final : public LinkCellDelegate {
 public:
-    VerdictDelegate(QAbstractItemDelegate* inner, const LinkCheckPanel& panel, QObject* parent)
-        : QAbstractItemDelegate(parent), inner_(inner), panel_(panel) {}
+    VerdictDelegate(const LinkCheckPanel& panel, QObject* parent)
+        : LinkCellDelegate(parent), panel_(panel) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         if (const linkcheck::Outcome* outcome = panel_.VerdictOf(index.row()))
             painter->fillRect(option.rect, ColourOf(outcome->verdict));
-        inner_->paint(painter, option, index);
-    }
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return inner_->sizeHint(option, index);
+        LinkCellDelegate::paint(painter, option, index);
     }
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override {
@@ -83,11 +81,10 @@ public:
             QToolTip::showText(event->globalPos(), panel_.MessageOf(index.row()), view);
             return true;
         }
-        return QAbstractItemDelegate::helpEvent(event, view, option, index);
+        return LinkCellDelegate::helpEvent(event, view, option, index);
     }
 
 private:
-    QAbstractItemDelegate* inner_;
     const LinkCheckPanel& panel_;
 };
 
@@ -119,7 +116,7 @@ LinkCheckPanel::LinkCheckPanel(QTableView& grid, QWidget& window, QWidget* paren
     layout->addLayout(bar);
     layout->addWidget(lbFindings_);
 
-    grid_.setItemDelegate(new VerdictDelegate(grid_.itemDelegate(), *this, &grid_));
+    grid_.setItemDelegate(new VerdictDelegate(*this, &grid_));
     ConnectGuarded(btnLinkCheck_, &QPushButton::clicked, this, &LinkCheckPanel::btnLinkCheckClick);
     ConnectGuarded(btnStop_, &QPushButton::clicked, this, &LinkCheckPanel::btnStopClick);
     connect(lbFindings_, &QListWidget::itemDoubleClicked, this,
@@ -131,7 +128,7 @@ LinkCheckPanel::~LinkCheckPanel() {
     Stop();
 }
 
-void LinkCheckPanel::SetList(std::shared_ptr<const TStringList> list) {
+void LinkCheckPanel::SetList(std::shared_ptr<const TLinkTable> list) {
     Stop();
     list_ = std::move(list);
     urls_.clear();
@@ -173,12 +170,11 @@ void LinkCheckPanel::btnLinkCheckClick() {
     if (!list_ || worker_.joinable())
         return;
     // Each distinct URL once; every record that lists it gets its verdict.
-    const std::shared_ptr<const TStringList> list = list_;
+    const std::shared_ptr<const TLinkTable> list = list_;
     SetList(list);
     std::unordered_map<std::string, std::size_t> seen;
-    constexpr int kFields = static_cast<int>(kLinkFields);
-    for (int i = 0; i + kFields <= list->Count(); i += kFields) { // whole records only
-        const std::string url(list->Get(i + static_cast<int>(kURL)));
+    for (int row = 0; row < list->Count(); ++row) {
+        const std::string url(list->Field(row, kURL));
         const auto [it, fresh] = seen.emplace(url, urls_.size());
         if (fresh) {
             urls_.push_back(url);

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "LinkCheck.h"
-#include "StringList.h"
+#include "LinkTable.h"
 
 #include <QWidget>
 #include <atomic>
@@ -32,7 +32,7 @@ public:
 
     // The list the next check works on: four fields a record, as loaded. A new list forgets the
     // verdicts of the last one, and stops a check under way.
-    void SetList(std::shared_ptr<const TStringList> list);
+    void SetList(std::shared_ptr<const TLinkTable> list);
 
     // The verdict of a record of the list, nullptr while it has none.
     const linkcheck::Outcome* VerdictOf(int record) const;
@@ -55,7 +55,7 @@ private:
     QProgressBar* pbProgress_;
     QListWidget* lbFindings_;
 
-    std::shared_ptr<const TStringList> list_;
+    std::shared_ptr<const TLinkTable> list_;
     std::vector<std::string> urls_;                             // distinct URLs of the list
     std::vector<std::size_t> recordUrl_;                        // by record: its index in urls_
     std::vector<std::vector<int>> urlRecords_;                  // by URL: the records that list it

@@ -3,11 +3,15 @@
 #include "Codec.h"
 #include "Text.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QLineEdit>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QStyleOptionViewItem>
+#include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 namespace qvn::ui {
@@ -31,29 +35,25 @@ QString DisplayText(std::string_view bytes, bool utf8) noexcept {
     }
 }
 
-// The whole list, field by field: a short code page 932 field (half-width katakana, say) can be
-// valid UTF-8 by chance, while a code page 932 file as a whole almost never is. One pass that
-// stops at the first field that is not UTF-8, which in code page 932 data comes early.
-bool ReadsAsUtf8(const TStringList& list) {
-    bool wide = false;
-    for (int i = 0; i < list.Count(); ++i) {
-        switch (ClassifyUtf8(list.Get(i))) {
-        case Utf8Kind::NotUtf8:
-            return false;
-        case Utf8Kind::Utf8:
-            wide = true;
-            break;
-        case Utf8Kind::Ascii:
-            break;
-        }
+// The start of a field as a cell shows it: at most LinkGridModel::kShownBytes bytes, cut where a
+// character starts, so that no character is shown broken.
+std::string_view ShownPart(std::string_view bytes, bool utf8) {
+    if (bytes.size() <= LinkGridModel::kShownBytes)
+        return bytes;
+    std::size_t end = 0;
+    for (;;) {
+        const std::string_view rest = bytes.substr(end);
+        const std::size_t n = utf8 ? Utf8CharLength(rest) : Cp932CharLength(rest);
+        if (end + n > LinkGridModel::kShownBytes)
+            return bytes.substr(0, end);
+        end += n;
     }
-    return wide;
 }
 
 } // namespace
 
 LinkGridModel::LinkGridModel(QObject* parent)
-    : QAbstractTableModel(parent), cells_(std::make_shared<const TStringList>()) {}
+    : QAbstractTableModel(parent), table_(std::make_shared<TLinkTable>()) {}
 
 void LinkGridModel::SetRowCount(int count) {
     if (count < 1)
@@ -70,15 +70,41 @@ void LinkGridModel::SetRowCount(int count) {
     }
 }
 
-void LinkGridModel::SetCells(std::shared_ptr<const TStringList> list, int fields) {
-    if (fields < 1 || fields > kRecordSize || !list)
-        throw std::invalid_argument("LinkGridModel: a list and 1 to 4 fields a record");
-    cells_ = std::move(list);
-    utf8_ = ReadsAsUtf8(*cells_);
+void LinkGridModel::SetTable(std::shared_ptr<TLinkTable> table, int fields) {
+    if (fields < 1 || fields > kRecordSize || !table)
+        throw std::invalid_argument("LinkGridModel: a table and 1 to 4 fields a record");
+    table_ = std::move(table);
     fields_ = fields;
-    records_ = cells_->Count() / fields;
-    if (rows_ > 0)
-        emit dataChanged(index(0, 0), index(rows_ - 1, kGridColumns - 2), {Qt::DisplayRole});
+    Changed(0, rows_ - 1);
+}
+
+void LinkGridModel::Changed(int first, int last) {
+    last = std::min(last, rows_ - 1);
+    if (first <= last)
+        emit dataChanged(index(first, 0), index(last, kGridColumns - 2), {Qt::DisplayRole});
+}
+
+void LinkGridModel::PutRecord(int row, const TLinkTable::Record& record) {
+    table_->Put(row, record);
+    Changed(row, row);
+}
+
+void LinkGridModel::InsertRecords(int row, const std::vector<TLinkTable::Record>& records) {
+    table_->Insert(row, records);
+    if (Records() > rows_)
+        SetRowCount(Records() + 1);
+    Changed(row, Records() - 1);
+}
+
+std::vector<TLinkTable::Record> LinkGridModel::RemoveRecords(int row, int count) {
+    std::vector<TLinkTable::Record> removed = table_->Remove(row, count);
+    Changed(row, Records() + count - 1); // the rows that emptied too
+    return removed;
+}
+
+void LinkGridModel::MoveRecord(int from, int to) {
+    table_->Move(from, to);
+    Changed(std::min(from, to), std::max(from, to));
 }
 
 void LinkGridModel::SetHeaderText(int col, const QString& text) {
@@ -89,13 +115,16 @@ void LinkGridModel::SetHeaderText(int col, const QString& text) {
 }
 
 std::string_view LinkGridModel::Field(int record, int field) const {
-    if (record < 0 || record >= records_ || field < 0 || field >= fields_)
+    if (record < 0 || record >= Records() || field < 0 || field >= fields_)
         return {};
-    // The stride is the record size, whatever number of fields is shown.
-    const long long item = static_cast<long long>(record) * kRecordSize + field;
-    if (item >= cells_->Count())
-        return {};
-    return cells_->Get(static_cast<int>(item));
+    const std::string_view line = table_->Line(record);
+    if (record != cachedRow_ || line.data() != cachedLine_.data() ||
+        line.size() != cachedLine_.size()) {
+        cachedFields_ = table_->Fields(record);
+        cachedRow_ = record;
+        cachedLine_ = line;
+    }
+    return cachedFields_[static_cast<std::size_t>(field)];
 }
 
 int LinkGridModel::rowCount(const QModelIndex& parent) const {
@@ -107,12 +136,14 @@ int LinkGridModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant LinkGridModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid())
+    if ((role != Qt::DisplayRole && role != Qt::EditRole) || !index.isValid())
         return {};
-    const std::string_view bytes = Field(index.row(), index.column());
+    std::string_view bytes = Field(index.row(), index.column());
     if (bytes.empty())
         return QString();
-    return DisplayText(bytes, utf8_); // decoded here, for the few cells on screen
+    if (role == Qt::DisplayRole)
+        bytes = ShownPart(bytes, table_->Utf8());
+    return DisplayText(bytes, table_->Utf8()); // decoded here, for the few cells on screen
 }
 
 QVariant LinkGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -128,18 +159,34 @@ QVariant LinkGridModel::headerData(int section, Qt::Orientation orientation, int
 Qt::ItemFlags LinkGridModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    // The rows past the last record show no site: a site is added with its button first.
+    return index.row() < Records() && index.column() < fields_ ? flags | Qt::ItemIsEditable : flags;
+}
+
+bool LinkGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    emit CellEdited(index.row(), index.column(), value.toString());
+    return true;
 }
 
 void LinkCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const {
+    // What is drawn is cut to the viewport first: a cell can be a million pixels wide, and a
+    // focus frame along all of it costs a second a key. Edges just outside stay outside.
+    QRect area = option.rect;
+    if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
+        area &= view->viewport()->rect().adjusted(-4, -4, 4, 4);
+    if (area.isEmpty())
+        return;
     const bool selected = option.state & QStyle::State_Selected;
     if (selected)
-        painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
+        painter->fillRect(area, option.palette.brush(QPalette::Highlight));
     const QString text = index.data(Qt::DisplayRole).toString();
     if (!text.isEmpty()) {
         painter->save();
-        painter->setClipRect(option.rect);
+        painter->setClipRect(area);
         painter->setFont(option.font);
         painter->setPen(
             option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
@@ -150,7 +197,7 @@ void LinkCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     if (option.state & QStyle::State_HasFocus) {
         QStyleOptionFocusRect focus;
         focus.QStyleOption::operator=(option);
-        focus.rect = option.rect.adjusted(1, 1, -1, -1);
+        focus.rect = area.adjusted(1, 1, -1, -1);
         focus.backgroundColor =
             option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
         QStyle* style = option.widget ? option.widget->style() : QApplication::style();
@@ -160,6 +207,18 @@ void LinkCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 
 QSize LinkCellDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
     return option.rect.size();
+}
+
+QWidget* LinkCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                        const QModelIndex&) const {
+    // A plain line edit the size of the cell: the default one measures its whole text to grow
+    // with it, which a very long field makes slow at every key.
+    auto* editor = new QLineEdit(parent);
+    editor->setFrame(false);
+    // A line edit cuts its text at 32767 characters unless told otherwise: a long field would
+    // lose its end on the first edit.
+    editor->setMaxLength(std::numeric_limits<int>::max());
+    return editor;
 }
 
 } // namespace qvn::ui

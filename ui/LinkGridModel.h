@@ -1,27 +1,28 @@
-// The link list grid's contents: the flat field list of the last load, shown one record a row.
+// The link list grid's contents: the link table of the last load, as edited since, shown one
+// record a row.
 //
 // The grid the user sees has a fixed header row (row 0) and a fixed number column (column 0);
 // on a QTableView they are the horizontal and the vertical header. The model's own rows and
 // columns are the grid's non-fixed cells: model row r is grid row r + 1, model column c is grid
-// column c + 1. Cells are never stored one by one: the model keeps the flat field list whole and
-// decodes a cell's bytes only when the view asks for it, so a million records cost their bytes
-// and the list's index, and nothing per cell.
+// column c + 1. Cells are never stored one by one: the model keeps the table and decodes a cell's
+// bytes only when the view asks for it, so a million records cost their bytes and the table's
+// index, and nothing per cell. A cell shows at most kShownBytes of its field, so that one very
+// long field costs no more to draw than a short one; editing and copying take the whole text.
 //
-// Link data is code page 932, or UTF-8 for a UTF-8 page. Which one a list is gets decided once,
-// for the whole list, when it is set: UTF-8 when every field is valid UTF-8 and at least one is
-// not plain ASCII, code page 932 otherwise. Only the display depends on it; the bytes stay as
-// they are.
+// Link data is code page 932, or UTF-8 for a UTF-8 page, as the table decided when it was read.
+// Only the display depends on it; the bytes stay as they are.
 #pragma once
 
+#include "LinkTable.h"
 #include "Links.h"
-#include "StringList.h"
 
-#include <QAbstractItemDelegate>
 #include <QAbstractTableModel>
 #include <QString>
+#include <QStyledItemDelegate>
 #include <array>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace qvn::ui {
 
@@ -30,50 +31,80 @@ class LinkGridModel final : public QAbstractTableModel {
 
 public:
     static constexpr int kGridColumns = 5;          // the number column and the four fields
-    static constexpr int kRecordSize = kLinkFields; // items a record in the flat field list
+    static constexpr int kRecordSize = kLinkFields; // fields a record
+
+    // The most bytes of a field that its cell shows.
+    static constexpr std::size_t kShownBytes = 2048;
 
     explicit LinkGridModel(QObject* parent = nullptr);
 
     // Adds or removes record rows at the end; the cells of remaining rows stay as they are.
     void SetRowCount(int count);
 
-    // Replaces every non-fixed cell: the cells are emptied, then record r (from 0) of list fills
-    // grid row r + 1 with its first `fields` items (1 to 4) in columns 1 to fields. Records past
-    // the last row are kept but not shown. The view updates without a reset, so the selection
-    // and the scroll position stay.
-    void SetCells(std::shared_ptr<const TStringList> list, int fields);
+    // Shows table: record r (from 0) fills grid row r + 1 with its first `fields` fields (1 to 4)
+    // in columns 1 to fields, rows past the last record are empty. Records past the last row are
+    // kept but not shown. The view updates without a reset, so the selection and the scroll
+    // position stay.
+    void SetTable(std::shared_ptr<TLinkTable> table, int fields);
+    TLinkTable& Table() const { return *table_; }
+    int Records() const { return table_->Count(); }
+
+    // The edits of the table, each shown at once: a record put in place, records inserted before
+    // row (rows are added at the end when the records outgrow them), removed, or moved.
+    void PutRecord(int row, const TLinkTable::Record& record);
+    void InsertRecords(int row, const std::vector<TLinkTable::Record>& records);
+    std::vector<TLinkTable::Record> RemoveRecords(int row, int count);
+    void MoveRecord(int from, int to);
 
     // The header text of grid column col (1 to 4) in row 0.
     void SetHeaderText(int col, const QString& text);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
+    // DisplayRole: the start of the field; EditRole: all of it.
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Changes nothing itself: hands the text on as CellEdited, for an edit that can be undone.
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+signals:
+    // The text an editor committed for a record's cell (model row and column).
+    void CellEdited(int row, int column, const QString& text);
 
 private:
     std::string_view Field(int record, int field) const;
 
-    std::shared_ptr<const TStringList> cells_; // never null
-    int fields_ = 0;                           // fields shown a record
-    int records_ = 0;                          // whole records in cells_
-    bool utf8_ = false;                        // cells_ shown as UTF-8 rather than code page 932
-    int rows_ = 0;                             // record rows: grid rows without the header row
+    // Tells the view that rows from first on changed, as far as it shows them.
+    void Changed(int first, int last);
+
+    std::shared_ptr<TLinkTable> table_; // never null
+    // The fields of the record asked for last, and the line they were cut from: a view asks for
+    // a row's cells one after another, and cutting a line of many megabytes again for each of
+    // them, at every repaint, is what makes a grid slow. The table's bytes never change in
+    // place, so the same line at the same address holds the same fields.
+    mutable int cachedRow_ = -1;
+    mutable std::string_view cachedLine_;
+    mutable TLinkRecord cachedFields_;
+    int fields_ = kRecordSize; // fields shown a record
+    int rows_ = 0;             // record rows: grid rows without the header row
     std::array<QString, kGridColumns> headers_;
 };
 
 // Draws a grid cell as the string grid does: the text 2 pixels in from the cell's left and top
 // edges, on one line, clipped at the cell's edge (no eliding), the selection in the highlight
-// colours and the current cell with a focus frame. Cells cannot be edited.
-class LinkCellDelegate final : public QAbstractItemDelegate {
+// colours and the current cell with a focus frame. A cell is edited in a line edit that holds
+// text of any length.
+class LinkCellDelegate : public QStyledItemDelegate {
 public:
-    using QAbstractItemDelegate::QAbstractItemDelegate;
+    using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     // Never asked for the cell's text: the rows have the grid's fixed height.
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
 };
 
 } // namespace qvn::ui

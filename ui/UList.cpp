@@ -1,6 +1,8 @@
 #include "UList.h"
 
+#include "AppInfo.h"
 #include "DialogKeys.h"
+#include "Errors.h"
 #include "FileDrop.h"
 #include "Fonts.h"
 #include "Guard.h"
@@ -10,13 +12,25 @@
 #endif
 #include "Text.h"
 #include "UDec.h"
-#include "UInCSV.h"
 #include "USetStrGrid.h"
 #include "ui_UList.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUndoStack>
+#include <algorithm>
+#include <functional>
+#include <vector>
 
+using qvn::TLinkTable;
 using qvn::ui::ConnectGuarded;
+using qvn::ui::LinkGridModel;
 
 namespace {
 
@@ -25,6 +39,108 @@ constexpr int kInitialRows = 51; // the header row and 50 record rows
 constexpr int kRowHeight = 18;
 constexpr int kNumberWidth = 30;
 constexpr int kFieldWidth = 100;
+
+// An edit of the link table. The window applies it before handing it to the undo stack, whose
+// first redo then does nothing: an edit that fails is never on the stack. Undo puts back exactly
+// the records it replaced, so an undone edit leaves the file's bytes as they were.
+class TableEdit : public QUndoCommand {
+public:
+    TableEdit(LinkGridModel& model, std::function<void(int)> show)
+        : model_(model), show_(std::move(show)) {}
+
+    void Apply() { show_(Do()); }
+    void redo() override {
+        if (applied_)
+            applied_ = false; // done already, by Apply
+        else
+            Apply();
+    }
+    void undo() override { show_(Undo()); }
+
+protected:
+    // Each returns the record to show afterwards.
+    virtual int Do() = 0;
+    virtual int Undo() = 0;
+    LinkGridModel& model_;
+
+private:
+    std::function<void(int)> show_;
+    bool applied_ = true;
+};
+
+class PutEdit final : public TableEdit {
+public:
+    PutEdit(LinkGridModel& model, std::function<void(int)> show, int row, TLinkTable::Record before,
+            TLinkTable::Record after)
+        : TableEdit(model, std::move(show)), row_(row), before_(before), after_(after) {}
+
+private:
+    int Do() override {
+        model_.PutRecord(row_, after_);
+        return row_;
+    }
+    int Undo() override {
+        model_.PutRecord(row_, before_);
+        return row_;
+    }
+    int row_;
+    TLinkTable::Record before_, after_;
+};
+
+class InsertEdit final : public TableEdit {
+public:
+    InsertEdit(LinkGridModel& model, std::function<void(int)> show, int row,
+               std::vector<TLinkTable::Record> records)
+        : TableEdit(model, std::move(show)), row_(row), records_(std::move(records)) {}
+
+private:
+    int Do() override {
+        model_.InsertRecords(row_, records_);
+        return row_;
+    }
+    int Undo() override {
+        model_.RemoveRecords(row_, static_cast<int>(records_.size()));
+        return std::max(row_ - 1, 0);
+    }
+    int row_;
+    std::vector<TLinkTable::Record> records_;
+};
+
+class RemoveEdit final : public TableEdit {
+public:
+    RemoveEdit(LinkGridModel& model, std::function<void(int)> show, int row, int count)
+        : TableEdit(model, std::move(show)), row_(row), count_(count) {}
+
+private:
+    int Do() override {
+        removed_ = model_.RemoveRecords(row_, count_);
+        return std::min(row_, std::max(model_.Records() - 1, 0));
+    }
+    int Undo() override {
+        model_.InsertRecords(row_, removed_);
+        removed_.clear();
+        return row_;
+    }
+    int row_, count_;
+    std::vector<TLinkTable::Record> removed_;
+};
+
+class MoveEdit final : public TableEdit {
+public:
+    MoveEdit(LinkGridModel& model, std::function<void(int)> show, int from, int to)
+        : TableEdit(model, std::move(show)), from_(from), to_(to) {}
+
+private:
+    int Do() override {
+        model_.MoveRecord(from_, to_);
+        return to_;
+    }
+    int Undo() override {
+        model_.MoveRecord(to_, from_);
+        return from_;
+    }
+    int from_, to_;
+};
 
 } // namespace
 
@@ -55,7 +171,7 @@ TfrmTable::TfrmTable(QWidget* parent)
     ui->sgLinkList->setModel(model_);
     ui->sgLinkList->setItemDelegate(new qvn::ui::LinkCellDelegate(ui->sgLinkList));
 #ifdef QVN_HAVE_LINKCHECK
-    // The link check, under the grid: it paints its verdicts under the grid's delegate.
+    // The link check, under the grid: its delegate paints the verdicts under the cells.
     linkCheck_ = new qvn::ui::LinkCheckPanel(*ui->sgLinkList, *this, this);
     ui->layoutTable->insertWidget(1, linkCheck_);
 #endif
@@ -63,6 +179,33 @@ TfrmTable::TfrmTable(QWidget* parent)
     ConnectGuarded(ui->btnRefer, &QPushButton::clicked, this, &TfrmTable::btnReferClick);
     ConnectGuarded(ui->btnLoad, &QPushButton::clicked, this, &TfrmTable::btnLoadClick);
     ConnectGuarded(ui->btnClose, &QPushButton::clicked, this, &TfrmTable::btnCloseClick);
+    ConnectGuarded(ui->btnAdd, &QPushButton::clicked, this, &TfrmTable::btnAddClick);
+    ConnectGuarded(ui->btnDelete, &QPushButton::clicked, this, &TfrmTable::btnDeleteClick);
+    ConnectGuarded(ui->btnUp, &QPushButton::clicked, this, &TfrmTable::btnUpClick);
+    ConnectGuarded(ui->btnDown, &QPushButton::clicked, this, &TfrmTable::btnDownClick);
+    ConnectGuarded(ui->btnSave, &QPushButton::clicked, this, &TfrmTable::btnSaveClick);
+    connect(model_, &LinkGridModel::CellEdited, this,
+            [this](int row, int column, const QString& text) {
+                qvn::ui::Guarded(this, [&] { CellEdited(row, column, text); });
+            });
+    // Rows added for new records get their numbers; the number column widens as for a load.
+    connect(model_, &QAbstractItemModel::rowsInserted, this,
+            [this] { qvn::ui::SetRowCount(*ui->sgLinkList, model_->rowCount() + 1); });
+    ui->sgLinkList->installEventFilter(this);
+
+    // Undo and redo of the table's edits, from anywhere in the window but a text being edited,
+    // which undoes its own typing first.
+    undo_ = new QUndoStack(this);
+    auto* undo = new QAction(this);
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    auto* redo = new QAction(this);
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    addActions({undo, redo});
+    connect(undo, &QAction::triggered, this,
+            [this] { qvn::ui::Guarded(this, [&] { undo_->undo(); }); });
+    connect(redo, &QAction::triggered, this,
+            [this] { qvn::ui::Guarded(this, [&] { undo_->redo(); }); });
 
     AppInit();
     ui->sgLinkList->setFocus();
@@ -90,6 +233,9 @@ void TfrmTable::AppInit() {
     rows->setDefaultSectionSize(kRowHeight);
     columns->setMinimumSectionSize(0);
     columns->setFixedHeight(kRowHeight);
+    // No column is wider than the start of a field that a cell shows, at 7 pixels a byte: a
+    // column a million pixels wide costs the header a picture of that size at every repaint.
+    columns->setMaximumSectionSize(7 * static_cast<int>(LinkGridModel::kShownBytes) + 4);
 
     qvn::ui::SetRowCount(grid, kInitialRows); // the row numbers come with the rows
     qvn::ui::SetColWidth(grid, 0, kNumberWidth);
@@ -107,25 +253,179 @@ void TfrmTable::btnReferClick() {
 }
 
 void TfrmTable::btnLoadClick() {
-    auto loaded = std::make_shared<qvn::TStringList>();
-    const int records = qvn::ReadCSV(*loaded, qvn::ui::PathFromText(ui->edPath->text()), kFields);
+    if (!AskToSave())
+        return;
+    const qvn::FilePath path = qvn::ui::PathFromText(ui->edPath->text());
+    auto loaded = std::make_shared<TLinkTable>(TLinkTable::Read(path));
+    const int records = loaded->Count();
 
     QTableView& grid = *ui->sgLinkList;
     // More records than the 50 rows of the start give one row each; fewer leave the rows that
     // an earlier, longer load made.
     if (records > kInitialRows - 1)
         qvn::ui::SetRowCount(grid, records + 1);
-    // The grid and Setting.LinkList hold the same list, which neither changes: the fields are
-    // held once, and a reload holds the old list and the new one at most.
+    // The grid and Setting.LinkList hold the same table: the grid's edits are what a page is
+    // built from, and a reload holds the old table and the new one at most.
     qvn::ui::SetStrGrid(grid, loaded, kFields);
 #ifdef QVN_HAVE_LINKCHECK
     linkCheck_->SetList(loaded);
 #endif
     qvn::Setting.LinkList = std::move(loaded);
+    dataPath_ = path;
+    undo_->clear();
 }
 
 void TfrmTable::btnCloseClick() {
-    done(QDialog::Accepted);
+    if (AskToSave())
+        done(QDialog::Accepted);
+}
+
+void TfrmTable::closeEvent(QCloseEvent* event) {
+    bool close = false;
+    qvn::ui::Guarded(this, [&] { close = AskToSave(); });
+    if (close)
+        QDialog::closeEvent(event);
+    else
+        event->ignore();
+}
+
+bool TfrmTable::AskToSave() {
+    if (undo_->isClean())
+        return true;
+    QMessageBox box(QMessageBox::Question, qvn::ui::AppTitle(),
+                    QStringLiteral("リンクデータの変更が保存されていません。保存しますか?"),
+                    QMessageBox::NoButton, this);
+    box.setObjectName(QStringLiteral("saveQuestion"));
+    QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
+    QPushButton* discard =
+        box.addButton(QStringLiteral("保存しない"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == save) {
+        btnSaveClick();
+        return true;
+    }
+    return box.clickedButton() == discard;
+}
+
+void TfrmTable::btnSaveClick() {
+    if (!dataPath_)
+        throw qvn::NoLinkDataError();
+    model_->Table().SaveToFile(*dataPath_);
+    undo_->setClean();
+}
+
+int TfrmTable::CurrentRecord() const {
+    const QModelIndex current = ui->sgLinkList->currentIndex();
+    return current.isValid() && current.row() < model_->Records() ? current.row() : -1;
+}
+
+void TfrmTable::ShowRecord(int row) {
+    QTableView& grid = *ui->sgLinkList;
+    if (row < 0 || row >= model_->rowCount())
+        return;
+    const QModelIndex index = model_->index(row, std::max(grid.currentIndex().column(), 0));
+    grid.setCurrentIndex(index);
+    grid.scrollTo(index);
+}
+
+void TfrmTable::CellEdited(int row, int column, const QString& text) {
+    TLinkTable& table = model_->Table();
+    const TLinkTable::Record before = table.At(row);
+    const QByteArray utf8 = text.toUtf8();
+    const TLinkTable::Record after = table.WithField(row, static_cast<qvn::LinkField>(column),
+                                                     std::string_view(utf8.data(), utf8.size()));
+    if (after == before)
+        return;
+    auto edit = std::make_unique<PutEdit>(
+        *model_, [this](int r) { ShowRecord(r); }, row, before, after);
+    edit->Apply();
+    undo_->push(edit.release());
+    qvn::ui::WidenForField(*ui->sgLinkList, column + 1,
+                           table.Field(row, static_cast<qvn::LinkField>(column)).size());
+}
+
+void TfrmTable::btnAddClick() {
+    if (!dataPath_)
+        throw qvn::NoLinkDataError();
+    const int current = CurrentRecord();
+    const int row = current < 0 ? model_->Records() : current + 1;
+    auto edit = std::make_unique<InsertEdit>(
+        *model_, [this](int r) { ShowRecord(r); }, row, std::vector{model_->Table().NewSite()});
+    edit->Apply();
+    undo_->push(edit.release());
+}
+
+void TfrmTable::btnDeleteClick() {
+    // The rows the selection spans (one range: the grid selects contiguously), or the current
+    // row; rows past the last record hold no site.
+    int first = CurrentRecord(), last = first;
+    const QItemSelection selection = ui->sgLinkList->selectionModel()->selection();
+    if (!selection.isEmpty()) {
+        first = model_->rowCount();
+        last = -1;
+        for (const QItemSelectionRange& range : selection) {
+            first = std::min(first, range.top());
+            last = std::max(last, range.bottom());
+        }
+    }
+    last = std::min(last, model_->Records() - 1);
+    if (first < 0 || first > last)
+        return;
+    auto edit = std::make_unique<RemoveEdit>(
+        *model_, [this](int r) { ShowRecord(r); }, first, last - first + 1);
+    edit->Apply();
+    undo_->push(edit.release());
+}
+
+void TfrmTable::btnUpClick() {
+    const int row = CurrentRecord();
+    if (row < 1)
+        return;
+    auto edit = std::make_unique<MoveEdit>(
+        *model_, [this](int r) { ShowRecord(r); }, row, row - 1);
+    edit->Apply();
+    undo_->push(edit.release());
+}
+
+void TfrmTable::btnDownClick() {
+    const int row = CurrentRecord();
+    if (row < 0 || row + 1 >= model_->Records())
+        return;
+    auto edit = std::make_unique<MoveEdit>(
+        *model_, [this](int r) { ShowRecord(r); }, row, row + 1);
+    edit->Apply();
+    undo_->push(edit.release());
+}
+
+bool TfrmTable::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->sgLinkList && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        qvn::ui::Guarded(this, [&] { CopyCells(); });
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// The selected cells' whole text, a tab between cells and a line break between rows; the current
+// cell's when nothing is selected.
+void TfrmTable::CopyCells() {
+    QTableView& grid = *ui->sgLinkList;
+    QModelIndexList cells = grid.selectionModel()->selectedIndexes();
+    if (cells.isEmpty() && grid.currentIndex().isValid())
+        cells.append(grid.currentIndex());
+    if (cells.isEmpty())
+        return;
+    std::sort(cells.begin(), cells.end());
+    QString text;
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i > 0)
+            text += cells[i].row() != cells[i - 1].row() ? QLatin1Char('\n') : QLatin1Char('\t');
+        text += model_->data(cells[i], Qt::EditRole).toString();
+    }
+    QGuiApplication::clipboard()->setText(text);
 }
 
 void TfrmTable::keyPressEvent(QKeyEvent* event) {

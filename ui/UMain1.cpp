@@ -86,7 +86,7 @@ void TfrmMain::Button1Click() {
 void TfrmMain::Button2Click() {
     const QString pathText = ui->edPath->text();
     Setting.TemplatePath = ToCp932(pathText); // as typed: no trimming, no check
-    const TStringList& linkList = Setting.Links();
+    const TLinkTable& linkList = Setting.Links();
     // Read through PathFromText: a text with no exact code page 932 form names no file, so it
     // fails with the open message naming the bytes Setting.TemplatePath holds.
     const TPageTemplate page(PathFromText(pathText));
@@ -94,7 +94,7 @@ void TfrmMain::Button2Click() {
     const auto chosen = sdFile.Execute(this);
     if (!chosen)
         return; // cancelled: nothing saved, nothing shown
-    ListLinks links(linkList);
+    TableLinks links(linkList);
     SavePage(page, links, Setting.GetTokens(), PathFromText(*chosen));
     ShowPlainMessage(this, ToCp932(QStringLiteral("正常に保存されました")));
 }

@@ -7,6 +7,7 @@
 #include <QTableView>
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <stdexcept>
 
 namespace qvn::ui {
@@ -56,33 +57,30 @@ void SetColWidth(QTableView& grid, int col, long long width) {
     header->resizeSection(col - 1, static_cast<int>(std::clamp(width, 0LL, limit)));
 }
 
-void SetStrGrid(QTableView& grid, std::shared_ptr<const TStringList> shared, int fields) {
+void WidenForField(QTableView& grid, int col, std::size_t bytes) {
+    const long long width = static_cast<long long>(
+        std::min<std::size_t>(bytes, std::numeric_limits<int>::max()) * kPixelsPerByte);
+    if (ColWidth(grid, col) < width)
+        SetColWidth(grid, col, width);
+}
+
+void SetStrGrid(QTableView& grid, std::shared_ptr<TLinkTable> shared, int fields) {
     LinkGridModel& model = GridModel(grid);
     if (fields < 1 || fields > LinkGridModel::kRecordSize || !shared)
-        throw std::invalid_argument("SetStrGrid: a list and 1 to 4 fields a record");
-    const TStringList& list = *shared;
+        throw std::invalid_argument("SetStrGrid: a table and 1 to 4 fields a record");
+    const TLinkTable& table = *shared;
 
     // One pass for the widest field of each column; widening to the maximum is the same as
     // widening cell by cell, since widths only grow.
     std::array<std::size_t, LinkGridModel::kRecordSize> longest{};
-    const int records = list.Count() / fields;
-    for (int r = 0; r < records; ++r) {
-        for (int k = 0; k < fields; ++k) {
-            const long long item = static_cast<long long>(r) * LinkGridModel::kRecordSize + k;
-            if (item >= list.Count())
-                break;
-            const std::size_t length = list.Get(static_cast<int>(item)).size();
-            longest[static_cast<std::size_t>(k)] =
-                std::max(longest[static_cast<std::size_t>(k)], length);
-        }
+    for (int r = 0; r < table.Count(); ++r) {
+        const TLinkRecord record = table.Fields(r);
+        for (std::size_t k = 0; k < static_cast<std::size_t>(fields); ++k)
+            longest[k] = std::max(longest[k], record[k].size());
     }
-    for (int k = 0; k < fields; ++k) {
-        const long long width =
-            static_cast<long long>(longest[static_cast<std::size_t>(k)]) * kPixelsPerByte;
-        if (ColWidth(grid, k + 1) < width)
-            SetColWidth(grid, k + 1, width);
-    }
-    model.SetCells(std::move(shared), fields);
+    for (int k = 0; k < fields; ++k)
+        WidenForField(grid, k + 1, longest[static_cast<std::size_t>(k)]);
+    model.SetTable(std::move(shared), fields);
 }
 
 } // namespace qvn::ui

@@ -1,9 +1,9 @@
 // The link list grid's operations as a string grid has them: row count, column widths and the
-// filling of its cells from a flat field list. The grid is a QTableView over a LinkGridModel;
+// filling of its cells from a link table. The grid is a QTableView over a LinkGridModel;
 // column 0 is its vertical header (the row numbers), columns 1 to 4 its model's columns.
 #pragma once
 
-#include "StringList.h"
+#include "LinkTable.h"
 
 #include <memory>
 
@@ -19,10 +19,14 @@ void SetRowCount(QTableView& grid, int count);
 // a million pixels).
 void SetColWidth(QTableView& grid, int col, long long width);
 
-// Fills the grid from list: every non-fixed cell is cleared, then record r (from 1) goes into
-// row r, its first `fields` items in columns 1 to fields (the stride in the list is always the
-// four items of a record). A column narrower than 7 pixels a byte of its longest field widens to
-// that; columns never narrow. The grid keeps the list (no copy is made).
-void SetStrGrid(QTableView& grid, std::shared_ptr<const TStringList> list, int fields);
+// Fills the grid from table: every non-fixed cell is cleared, then record r (from 1) goes into
+// row r, its first `fields` fields in columns 1 to fields. A column narrower than 7 pixels a byte
+// of its longest field widens to that; columns never narrow. The grid keeps the table, and shows
+// its edits (no copy is made).
+void SetStrGrid(QTableView& grid, std::shared_ptr<TLinkTable> table, int fields);
+
+// Widens grid column col (1 to 4) to 7 pixels a byte of a field of that many bytes, when it is
+// narrower.
+void WidenForField(QTableView& grid, int col, std::size_t bytes);
 
 } // namespace qvn::ui

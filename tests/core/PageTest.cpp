@@ -183,7 +183,7 @@ TEST(Settings, NoLinkListUntilDataIsLoadedAndAnEmptyOneAfter) {
     } catch (const NoLinkDataError& e) {
         EXPECT_EQ(e.Message(), Utf8ToCp932("リンクデータが読み込まれていません"));
     }
-    setting.LinkList = std::make_unique<TStringList>();
+    setting.LinkList = std::make_unique<TLinkTable>();
     EXPECT_EQ(setting.Links().Count(), 0);
 }
 

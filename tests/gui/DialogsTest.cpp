@@ -82,12 +82,12 @@ std::string BuildPage(const std::string& templateText, const std::vector<std::st
     TempDir dir;
     dir.Write("t.html", templateText);
     Setting.TemplatePath = dir.Path("t.html");
-    auto list = std::make_shared<TStringList>();
-    for (const auto& f : fields)
-        list->Add(f);
-    Setting.LinkList = std::move(list);
+    std::string lines;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        lines += fields[i] + (i % 4 == 3 ? "\r\n" : ",");
+    Setting.LinkList = std::make_shared<TLinkTable>(TLinkTable::Parse(lines));
     const TPageTemplate page(FilePath::FromCp932(Setting.TemplatePath));
-    ListLinks links(Setting.Links());
+    TableLinks links(Setting.Links());
     std::ostringstream out;
     WritePage(page, links, Setting.GetTokens(), out);
     return out.str();

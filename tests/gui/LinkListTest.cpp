@@ -10,9 +10,12 @@
 #include "UMain1.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDropEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QInputMethodEvent>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -70,10 +73,13 @@ std::string Lines(int n, const std::string& tag = "site") {
     return text;
 }
 
-std::vector<std::string> Items(const TStringList& list) {
+// The table's fields, record after record.
+std::vector<std::string> Items(const TLinkTable& table) {
     std::vector<std::string> items;
-    for (int i = 0; i < list.Count(); ++i)
-        items.emplace_back(list.Get(i));
+    for (int r = 0; r < table.Count(); ++r) {
+        for (std::string_view field : table.Fields(r))
+            items.emplace_back(field);
+    }
     return items;
 }
 
@@ -188,7 +194,7 @@ TEST_F(LinkListTest, RowsFollowLoadsOfMoreThanFiftyRecordsAndOldCellsAreCleared)
     EXPECT_EQ(Row(10)[3], QStringLiteral("about 10"));
     for (int row = 11; row <= 60; ++row)
         ASSERT_EQ(Row(row), (std::vector<QString>{"", "", "", ""})) << row;
-    EXPECT_EQ(Setting.LinkList->Count(), 40);
+    EXPECT_EQ(Setting.LinkList->Count(), 10);
 
     // Row numbers past four digits widen the number column so that none is cut off; it stays
     // wide after a shorter load.
@@ -211,18 +217,18 @@ TEST_F(LinkListTest, ShortAndLongLinesFillTheColumnsAsTheReaderSplitsThem) {
     EXPECT_EQ(Row(2), (std::vector<QString>{"x", "y", "z", "w,v"}));
     EXPECT_EQ(Row(3), (std::vector<QString>{"", "", "", ""}));
     EXPECT_EQ(Row(4), (std::vector<QString>{"\"q\"", "r", "s", "t"}));
-    EXPECT_EQ(Setting.LinkList->Count(), 16);
+    EXPECT_EQ(Setting.LinkList->Count(), 4);
 }
 
 TEST_F(LinkListTest, FailedLoadKeepsGridAndSettingAndShowsTheOpenMessage) {
     Load(Lines(70));
-    const TStringList* before = Setting.LinkList.get();
+    const TLinkTable* before = Setting.LinkList.get();
     const int rows = Rows();
 
     const QString missing = QString::fromStdString(dir_.Path("missing.csv"));
     EXPECT_EQ(LoadFails(missing), QStringLiteral("ファイル %1 は開けません.").arg(missing));
     EXPECT_EQ(Setting.LinkList.get(), before);
-    EXPECT_EQ(Setting.LinkList->Count(), 280);
+    EXPECT_EQ(Setting.LinkList->Count(), 70);
     EXPECT_EQ(Rows(), rows);
     EXPECT_EQ(Row(70)[0], QStringLiteral("site70"));
 
@@ -237,7 +243,7 @@ TEST_F(LinkListTest, FailedLoadKeepsGridAndSettingAndShowsTheOpenMessage) {
 
 TEST_F(LinkListTest, LoadThatRunsOutOfMemoryKeepsGridAndSetting) {
     Load(Lines(60));
-    const TStringList* before = Setting.LinkList.get();
+    const TLinkTable* before = Setting.LinkList.get();
 
     // The new fields' bytes are one allocation, of the file's size (and a NUL): no other
     // allocation of the load has that size (the list's index grows in blocks of 512 bytes, the
@@ -300,7 +306,8 @@ TEST_F(LinkListTest, Utf8FilesShowAsUtf8AndCodePage932FilesAsBefore) {
     EXPECT_EQ(Row(2), (std::vector<QString>{"Lab", "http://lab.example/", "", "a,b"}));
     // Widths still count bytes: five characters of three bytes each, and the hundred x.
     EXPECT_EQ(Width(4), std::max(widthBefore, 7 * (15 + 100)));
-    EXPECT_EQ(std::string(Setting.LinkList->Get(0)), "猫の手帖") << "the bytes as read";
+    EXPECT_EQ(std::string(Setting.LinkList->Field(0, kSiteName)), "猫の手帖")
+        << "the bytes as read";
 
     // "ﾃｽ" is 0xC3 0xBD in code page 932, valid UTF-8 on its own; the file as a whole is not.
     Load(Sjis("ﾃｽ,http://t.example/,管理人,表示のテスト\r\n"));
@@ -377,6 +384,7 @@ TEST_F(LinkListTest, DropsAndTheOpenDialogFillThisWindowsPath) {
     ui::FileDialog::SetNextFileName(QString()); // cancel
     Button("btnRefer").click();
     EXPECT_EQ(Path().text(), QString::fromStdString(dir_.Path("chosen.csv")));
+    Grid().setFocus(); // where a fresh window has it, for the tests that run after this one
 }
 
 TEST_F(LinkListTest, ClosingHidesTheWindowWithEverythingAsTheUserLeftIt) {
@@ -446,6 +454,325 @@ TEST_F(LinkListTest, PageBuiltFromTheMainWindowUsesWhatWasLoadedHere) {
     // After an empty data file the page is the head and the foot.
     Load("");
     EXPECT_EQ(build("empty.html"), "<ul>\r\n</ul>\r\n");
+}
+
+// ---- editing -------------------------------------------------------------------------------
+
+// Every test here starts from a fresh program and leaves none of its edits to the tests after it.
+class LinkEditTest : public LinkListTest {
+protected:
+    void SetUp() override {
+        StartAfresh();
+        Show();
+    }
+    void Show() {
+        Table().show();
+        QApplication::setActiveWindow(&Table());
+    }
+    void TearDown() override { StartAfresh(); }
+
+    QModelIndex Index(int row, int col) { return Grid().model()->index(row - 1, col - 1); }
+    void Select(int row, int col = 1) {
+        QApplication::setActiveWindow(&Table()); // a message box just closed may have left none
+        Grid().setFocus();
+        Grid().setCurrentIndex(Index(row, col));
+    }
+    // The cell editor the grid has open, or null.
+    QLineEdit* Editor() {
+        for (QLineEdit* editor : Grid().findChildren<QLineEdit*>()) {
+            if (editor->isVisible())
+                return editor;
+        }
+        return nullptr;
+    }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
+        QApplication::processEvents(); // an editor commits and closes from the event loop
+    }
+    // Types text into the current cell, as a Japanese input method commits it, and presses Enter.
+    void TypeInto(int row, int col, const QString& text) {
+        Select(row, col);
+        Key(Qt::Key_F2);
+        ASSERT_NE(Editor(), nullptr) << "F2 opened no editor";
+        Editor()->selectAll();
+        QInputMethodEvent commit;
+        commit.setCommitString(text);
+        QApplication::sendEvent(Editor(), &commit);
+        Key(Qt::Key_Return);
+    }
+    // The sites as the table holds them.
+    std::vector<std::string> Sites() { return Items(*Setting.LinkList); }
+    // Presses a button expecting the question about unsaved edits, answered with `answer`.
+    void Answer(QAbstractButton& button, const QString& answer) {
+        QStringList buttons;
+        WhenModal([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            for (QAbstractButton* b : box->buttons()) {
+                buttons << b->text();
+                if (b->text() == answer)
+                    b->click();
+            }
+            if (box->isVisible())
+                box->reject();
+        });
+        button.click();
+        WaitNoModal();
+        EXPECT_THAT(buttons, ::testing::UnorderedElementsAre(QStringLiteral("保存"),
+                                                             QStringLiteral("保存しない"),
+                                                             QStringLiteral("キャンセル")));
+    }
+};
+
+TEST_F(LinkEditTest, CellsAreEditedByF2TypingOrDoubleClickEnterCommitsAndEscCancels) {
+    Load("a,b,c,d\r\n");
+    TypeInto(1, 1, QStringLiteral("猫"));
+    EXPECT_EQ(Cell(1, 1), QStringLiteral("猫"));
+
+    // Typing starts an edit in place of the text; Enter commits it.
+    Select(1, 2);
+    QTest::keyClick(&Grid(), Qt::Key_X);
+    ASSERT_NE(Editor(), nullptr) << "typing opened no editor";
+    QTest::keyClick(Editor(), Qt::Key_Y);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Cell(2, 1), QStringLiteral("xy"));
+
+    // Esc leaves the cell as it was, and the window open.
+    Select(1, 3);
+    Key(Qt::Key_F2);
+    ASSERT_NE(Editor(), nullptr);
+    QTest::keyClicks(Editor(), QStringLiteral("zz"));
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(Cell(3, 1), QStringLiteral("c"));
+    EXPECT_TRUE(Table().isVisible());
+
+    const QRect cell = Grid().visualRect(Index(1, 4));
+    QTest::mousePress(Grid().viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(Grid().viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_NE(Editor(), nullptr) << "a double-click opened no editor";
+    EXPECT_EQ(Editor()->text(), QStringLiteral("d"));
+    Key(Qt::Key_Escape);
+
+    EXPECT_EQ(Sites(), (std::vector<std::string>{Sjis("猫"), "xy", "c", "d"}));
+    EXPECT_FALSE(Grid().model()->flags(Index(2, 1)) & Qt::ItemIsEditable) << "a row with no site";
+}
+
+TEST_F(LinkEditTest, AddDeleteAndMoveActWhereTheUserIs) {
+    Load("s1,u,a,d\r\ns2,u,a,d\r\ns3,u,a,d\r\n");
+    auto names = [&] {
+        std::vector<std::string> n;
+        for (int r = 0; r < Setting.LinkList->Count(); ++r)
+            n.emplace_back(Setting.LinkList->Field(r, kSiteName));
+        return n;
+    };
+    // After the current site; then the new one is current.
+    Select(1);
+    Button("btnAdd").click();
+    EXPECT_EQ(names(), (std::vector<std::string>{"s1", "", "s2", "s3"}));
+    EXPECT_EQ(Grid().currentIndex().row(), 1);
+    // At the end when the current cell holds no site.
+    Select(30);
+    Button("btnAdd").click();
+    EXPECT_EQ(names(), (std::vector<std::string>{"s1", "", "s2", "s3", ""}));
+
+    Select(4);
+    Button("btnUp").click();
+    EXPECT_EQ(names(), (std::vector<std::string>{"s1", "", "s3", "s2", ""}));
+    EXPECT_EQ(Grid().currentIndex().row(), 2) << "the moved site stays current";
+    Button("btnDown").click();
+    Button("btnDown").click();
+    EXPECT_EQ(names(), (std::vector<std::string>{"s1", "", "s2", "", "s3"}));
+    Button("btnDown").click(); // the last site stays last
+    Select(1);
+    Button("btnUp").click(); // the first stays first
+    EXPECT_EQ(names(), (std::vector<std::string>{"s1", "", "s2", "", "s3"}));
+
+    // The selected sites, cells of rows 2 to 4.
+    Grid().selectionModel()->select(QItemSelection(Index(2, 2), Index(4, 3)),
+                                    QItemSelectionModel::ClearAndSelect);
+    Button("btnDelete").click();
+    EXPECT_EQ(names(), (std::vector<std::string>{"s1", "s3"}));
+    EXPECT_EQ(Row(3), (std::vector<QString>{"", "", "", ""}));
+    EXPECT_EQ(Rows(), 51);
+}
+
+TEST_F(LinkEditTest, AddingPastTheRowsAddsNumberedRows) {
+    Load(Lines(50));
+    Select(50);
+    Button("btnAdd").click();
+    EXPECT_EQ(Rows(), 52);
+    EXPECT_EQ(Cell(0, 51), QStringLiteral("51"));
+    EXPECT_EQ(Row(50)[0], QStringLiteral("site50"));
+}
+
+// Every edit is undone by Ctrl+Z and redone by Ctrl+Y or Ctrl+Shift+Z; undone, a code page 932
+// file with mixed line ends is saved as it was, byte for byte.
+TEST_F(LinkEditTest, UndoAndRedoByKeysAndTheUndoneFileSavesAsItWas) {
+    const std::string file = Sjis("猫,u1,a1,d1\r\nb,u2\nc,u3,a3,d3\rlast");
+    dir_.Write("links.csv", file);
+    LoadPath(QString::fromStdString(dir_.Path("links.csv")));
+    TypeInto(2, 3, QStringLiteral("管理人"));
+    Select(3);
+    Button("btnUp").click();
+    Button("btnAdd").click();
+    Button("btnDelete").click();
+    Select(1);
+    Button("btnDelete").click();
+    const std::vector<std::string> edited = Sites();
+
+    Grid().setFocus();
+    for (int i = 0; i < 5; ++i)
+        Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Sites(), Items(TLinkTable::Parse(file)));
+    Key(Qt::Key_Y, Qt::ControlModifier);
+    Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    Button("btnSave").click();
+    EXPECT_EQ(dir_.Read("links.csv"), file);
+
+    for (int i = 0; i < 5; ++i)
+        Key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(Sites(), edited);
+    Button("btnSave").click();
+    EXPECT_EQ(dir_.Read("links.csv"), Sjis("c,u3,a3,d3\rb,,管理人,u2\r\nlast"));
+    EXPECT_EQ(dir_.EntryCount(), 1) << "a backup or temporary file was left";
+}
+
+// 保存 writes the file the sites were read from, whatever the path field says now.
+TEST_F(LinkEditTest, SaveWritesTheFileThatWasLoaded) {
+    Load("a,b,c,d\n", "one.csv");
+    Path().setText(QString::fromStdString(dir_.Path("other.csv")));
+    TypeInto(1, 4, QStringLiteral("e,f"));
+    Button("btnSave").click();
+    EXPECT_EQ(dir_.Read("one.csv"), "a,b,c,e,f\n");
+    EXPECT_FALSE(dir_.Exists("other.csv"));
+}
+
+struct RefusedText {
+    const char* name;
+    std::string file;
+    int col;
+    QString text;
+    QString message;
+};
+
+void PrintTo(const RefusedText& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LinkEditRefusals : public LinkEditTest, public ::testing::WithParamInterface<RefusedText> {};
+
+// Refused as it is committed, with the message, and the cell keeps its text.
+TEST_P(LinkEditRefusals, TextTheFileCannotHoldIsRefused) {
+    Load(GetParam().file);
+    const QString before = Cell(GetParam().col, 1);
+    ModalLog log;
+    TypeInto(1, GetParam().col, GetParam().text);
+    ASSERT_EQ(log.Seen().size(), 1u);
+    EXPECT_EQ(log.Seen()[0].text, GetParam().message);
+    EXPECT_EQ(Cell(GetParam().col, 1), before);
+    // Nothing to save: loading another file asks nothing.
+    Load("x\r\n", "next.csv");
+    EXPECT_EQ(Cell(4, 1), QStringLiteral("x"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LinkList, LinkEditRefusals,
+    ::testing::Values(
+        RefusedText{
+            "comma", "a,b,c,d\r\n", 3, QStringLiteral("x,y"),
+            QStringLiteral("「管理者」にカンマ (,) は入れられません: カンマは項目の区切りです "
+                           "(「サイト説明」には入れられます)")},
+        RefusedText{"line_break", "a,b,c,d\r\n", 4, QStringLiteral("x\ny"),
+                    QStringLiteral("「サイト説明」に改行は入れられません: 1 行が 1 サイトです.")},
+        RefusedText{"not_in_code_page_932", "a,b,c,d\r\n", 1, QStringLiteral("한"),
+                    QStringLiteral("「サイト名」の文字 U+D55C はこのファイルの文字コード "
+                                   "(Shift_JIS) では書けません.")}),
+    [](const ::testing::TestParamInfo<RefusedText>& param) {
+        return std::string(param.param.name);
+    });
+
+// Closing asks about unsaved edits: キャンセル keeps the window open, 保存しない closes it and
+// keeps the edits for the grid and the page, unsaved; 保存 saves. Loading another file asks too,
+// and 保存しない drops the edits for the new file.
+TEST_F(LinkEditTest, UnsavedEditsAskOnCloseAndOnLoadingAnotherFile) {
+    const std::string file = "a,b,c,d\r\n";
+    Load(file, "links.csv");
+    TypeInto(1, 1, QStringLiteral("edited"));
+
+    Answer(Button("btnClose"), QStringLiteral("キャンセル"));
+    EXPECT_TRUE(Table().isVisible());
+    Answer(Button("btnClose"), QStringLiteral("保存しない"));
+    EXPECT_FALSE(Table().isVisible());
+    EXPECT_EQ(dir_.Read("links.csv"), file);
+    EXPECT_EQ(Setting.LinkList->Field(0, kSiteName), "edited") << "the page is built from it";
+
+    Show();
+    EXPECT_EQ(Cell(1, 1), QStringLiteral("edited"));
+    dir_.Write("next.csv", "n,u,a,d\r\n");
+    Path().setText(QString::fromStdString(dir_.Path("next.csv")));
+    Answer(Button("btnLoad"), QStringLiteral("キャンセル"));
+    EXPECT_EQ(Cell(1, 1), QStringLiteral("edited"));
+    Answer(Button("btnLoad"), QStringLiteral("保存しない"));
+    EXPECT_EQ(Cell(1, 1), QStringLiteral("n"));
+    EXPECT_EQ(dir_.Read("links.csv"), file);
+
+    TypeInto(1, 2, QStringLiteral("url"));
+    Answer(Button("btnClose"), QStringLiteral("保存"));
+    EXPECT_FALSE(Table().isVisible());
+    EXPECT_EQ(dir_.Read("next.csv"), "n,url,a,d\r\n");
+    Show();
+    Button("btnClose").click(); // saved: nothing to ask
+    EXPECT_FALSE(Table().isVisible());
+}
+
+// "編集/出力" builds from the sites as edited, without saving them first.
+TEST_F(LinkEditTest, PagesAreBuiltFromTheEditedSitesUnsaved) {
+    Load("a,u,x,d\r\nb,u,y,d\r\n", "links.csv");
+    TypeInto(2, 1, QStringLiteral("edited"));
+    Select(2);
+    Button("btnUp").click();
+    Table().hide();
+
+    TfrmMain* main = AppForms().frmMain;
+    dir_.Write("t.html", "_HEAD_\nh\n_FRAME_\n_TITLE_\n_FOOT_\nf\n");
+    Control<QLineEdit>(main, "edPath")->setText(QString::fromStdString(dir_.Path("t.html")));
+    ui::FileDialog::SetNextFileName(QString::fromStdString(dir_.Path("page.html")));
+    ModalLog log;
+    Control<QPushButton>(main, "Button2")->click();
+    EXPECT_EQ(dir_.Read("page.html"), "h\r\nedited\r\na\r\nf\r\n");
+    EXPECT_EQ(dir_.Read("links.csv"), "a,u,x,d\r\nb,u,y,d\r\n");
+}
+
+// A very long field costs no more than a short one to show: the cell shows its start, an edit
+// and a copy take all of it.
+TEST_F(LinkEditTest, LongFieldsShowTheirStartAndCopyWhole) {
+    const std::string longText(40'000, 'w'); // more than a line edit holds unless told
+    Load("a," + longText + ",c,d\r\n");
+    const QString shown = Cell(2, 1);
+    EXPECT_GT(shown.size(), 100);
+    EXPECT_LT(shown.size(), 10000);
+    EXPECT_TRUE(std::string(longText).starts_with(shown.toStdString()));
+
+    Select(1, 2);
+    Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().size(), static_cast<qsizetype>(longText.size()));
+    Grid().selectionModel()->select(QItemSelection(Index(1, 1), Index(1, 3)),
+                                    QItemSelectionModel::ClearAndSelect);
+    Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QStringLiteral("a\t") + QString::fromStdString(longText) + QStringLiteral("\tc"));
+
+    // Edited whole: the end of the field survives an edit of its start.
+    Select(1, 2);
+    Key(Qt::Key_F2);
+    ASSERT_NE(Editor(), nullptr);
+    EXPECT_EQ(Editor()->text().size(), static_cast<qsizetype>(longText.size()));
+    Editor()->setCursorPosition(0);
+    QTest::keyClicks(Editor(), QStringLiteral("v"));
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Setting.LinkList->Field(0, kURL), "v" + longText);
 }
 
 } // namespace

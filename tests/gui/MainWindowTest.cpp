@@ -73,10 +73,8 @@ protected:
     static QLineEdit* Edit() { return Find<QLineEdit>("edPath"); }
 
     static void LoadTwoRecords() {
-        auto links = std::make_shared<TStringList>();
-        for (const char* f : {"s1", "u1", "a1", "d1", "s2", "u2", "a2", "d2"})
-            links->Add(f);
-        Setting.LinkList = std::move(links);
+        Setting.LinkList =
+            std::make_shared<TLinkTable>(TLinkTable::Parse("s1,u1,a1,d1\r\ns2,u2,a2,d2\r\n"));
     }
 
     // Text as the user types it: a Japanese input method commits whole strings.
@@ -101,7 +99,7 @@ protected:
         EXPECT_TRUE(box.closedByKey) << "Enter must close the error box";
     }
 
-    std::shared_ptr<const TStringList> savedLinks_;
+    std::shared_ptr<TLinkTable> savedLinks_;
 
 private:
     QString savedPath_;
