@@ -45,6 +45,9 @@ if(DEFINED ENV{SOURCE_DATE_EPOCH})
     set(QVN_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
 else()
     qvn_changelog_epoch(${PROJECT_SOURCE_DIR}/packaging/changelog QVN_SOURCE_DATE_EPOCH)
+    # A new changelog entry brings a new time at the next build.
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                 ${PROJECT_SOURCE_DIR}/packaging/changelog)
     if(NOT QVN_SOURCE_DATE_EPOCH)
         find_package(Git QUIET)
         if(Git_FOUND)
