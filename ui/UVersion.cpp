@@ -40,6 +40,8 @@ void UseImpactFace(QLabel* label, int pixels) {
 
 TfrmVer::TfrmVer(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TfrmVer>()) {
     ui->setupUi(this);
+    // The memo's first line takes the version the build gives the program.
+    ui->Memo1->setPlainText(ui->Memo1->toPlainText().arg(QStringLiteral(QVN_VERSION)));
 
     qvn::ui::SetFormFont(this);
     UseImpactFace(ui->Label1, 19);

@@ -353,7 +353,8 @@ TEST(AboutBox, OkClosesByEnterOrSpaceOnceItHasTheFocus) {
             auto* memo = Control<QPlainTextEdit>(modal, "Memo1");
             memo->setFocus();
             QTest::keyClick(memo, Qt::Key_A); // a read-only memo takes no typing
-            memoStillReadOnly = memo->toPlainText().startsWith(QStringLiteral("Version 0.50"));
+            memoStillReadOnly =
+                memo->toPlainText().startsWith(QStringLiteral("Version " QVN_VERSION));
             auto* ok = Control<QPushButton>(modal, "BitBtn1");
             ok->setFocus();
             QTest::keyClick(ok, key);
@@ -370,7 +371,7 @@ TEST(AboutBox, MemoHoldsTheVersionAndTheMakersLinesUnderExampleDomains) {
     EXPECT_TRUE(memo->isReadOnly());
     const QStringList lines = memo->toPlainText().split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 8);
-    EXPECT_EQ(lines[0], QStringLiteral("Version 0.50"));
+    EXPECT_EQ(lines[0], QStringLiteral("Version " QVN_VERSION));
     EXPECT_EQ(lines[3], QString());
     EXPECT_EQ(lines[4], QStringLiteral("配布元："));
     // Web addresses only under domains reserved for examples, never a real third party's.

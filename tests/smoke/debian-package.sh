@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a built tree and checks it the way the distribution would: the
 # package's name, control fields and files, lintian, desktop-file-validate, appstreamcli and
-# man --warnings. Then unpacks it into a scratch root (dpkg -x) and runs the programs from there:
-# qvn-build's version and the example build, qvn-build's own tests against the installed program,
-# and qvn1 on a virtual display.
+# man --warnings, the programs' hardening and the package's reproducibility. Then unpacks it into a
+# scratch root (dpkg -x) and runs the programs from there: qvn-build's version and the example
+# build, qvn-build's own tests against the installed program, and qvn1 on a virtual display.
 # Usage: debian-package.sh BUILD_DIR SOURCE_DIR VERSION CLI_TESTS
-# Needs cpack, dpkg-dev, lintian, desktop-file-utils, appstream and man-db (tools/install-deps.sh).
+# Needs cpack, dpkg-dev, binutils, lintian, desktop-file-utils, appstream, man-db and librsvg2-bin
+# (tools/install-deps.sh).
 set -euo pipefail
 build=$1
 source=$2
 version=$3
 cli_tests=$4
 
-for tool in cpack dpkg-deb dpkg-shlibdeps lintian desktop-file-validate appstreamcli man; do
+for tool in cpack dpkg-deb dpkg-shlibdeps readelf lintian desktop-file-validate appstreamcli man \
+            rsvg-convert; do
     command -v "$tool" >/dev/null 2>&1 || { echo "debian-package: $tool is not installed" >&2; exit 1; }
 done
 
@@ -27,13 +29,21 @@ step() { echo "debian-package: $1"; }
 
 # --- The package ---------------------------------------------------------------------------------
 step "cpack -G DEB"
-cpack -G DEB -B "$work/out" --config "$build/CPackConfig.cmake" >"$work/cpack.log" 2>&1 || {
-    cat "$work/cpack.log" >&2
-    echo "debian-package: cpack failed" >&2
-    exit 1
+# SOURCE_DATE_EPOCH comes from the build, not from whoever runs the test.
+cpack_deb() {
+    env -u SOURCE_DATE_EPOCH cpack -G DEB -B "$1" --config "$build/CPackConfig.cmake" >"$work/cpack.log" 2>&1 || {
+        cat "$work/cpack.log" >&2
+        echo "debian-package: cpack failed" >&2
+        exit 1
+    }
 }
+cpack_deb "$work/out"
 deb=$work/out/quorvane_${version}-1_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || { echo "debian-package: no $(basename "$deb"); cpack made: $(ls "$work/out")" >&2; exit 1; }
+# The same build packed again, a second later, gives the same bytes.
+sleep 1
+cpack_deb "$work/again"
+cmp -s "$deb" "$work/again/$(basename "$deb")" || fail "two packages of one build differ"
 
 field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = quorvane ] || fail "Package is '$(field Package)'"
@@ -44,20 +54,27 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [[ $(field Homepage) =~ ^https://[a-z.]*example\.com/ ]] || fail "Homepage is '$(field Homepage)'"
 # A synopsis line and an extended description of more than one line.
 [ "$(field Description | wc -l)" -ge 3 ] || fail "the description has no extended part"
-# Libraries found by dpkg-shlibdeps, and what the program needs without linking to it.
+# Libraries found by dpkg-shlibdeps, and what the program needs without linking to it: a
+# Japanese font, any of them, and Qt's platform plugins; Qt's Japanese texts are only recommended.
 depends=$(field Depends)
 for need in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 \
-            fonts-ipafont-gothic qt6-qpa-plugins qt6-translations-l10n; do
+            'fonts-ipafont-gothic | fonts-japanese-gothic' qt6-qpa-plugins; do
     [[ ", $depends," == *", $need "* || ", $depends," == *", $need,"* ]] ||
         fail "Depends lacks $need: $depends"
 done
+[[ ", $(field Recommends)," == *", qt6-translations-l10n,"* ]] ||
+    fail "Recommends lacks qt6-translations-l10n: $(field Recommends)"
 
 step "lintian"
 # Every warning kept is listed, with its reason, in the package's lintian overrides.
-lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 || {
+lintian --fail-on error,warning --display-info --pedantic "$deb" >"$work/lintian.log" 2>&1 || {
     cat "$work/lintian.log" >&2
     fail "lintian reports errors or warnings"
 }
+# Down to the pedantic level, nothing about hardening.
+if grep ': hardening-' "$work/lintian.log" >&2; then
+    fail "lintian finds the programs not hardened"
+fi
 
 # --- Its files, unpacked into a scratch root -----------------------------------------------------
 root=$work/root
@@ -66,7 +83,7 @@ usr=$root/usr
 for f in bin/qvn1 bin/qvn-build share/quorvane/qvn-help.html \
          share/applications/quorvane.desktop share/metainfo/com.example.Quorvane.metainfo.xml \
          share/icons/hicolor/32x32/apps/quorvane.png share/icons/hicolor/128x128/apps/quorvane.png \
-         share/icons/hicolor/256x256/apps/quorvane.png \
+         share/icons/hicolor/256x256/apps/quorvane.png share/icons/hicolor/scalable/apps/quorvane.svg \
          share/man/man1/qvn1.1.gz share/man/man1/qvn-build.1.gz \
          share/bash-completion/completions/qvn-build \
          share/doc/quorvane/copyright share/doc/quorvane/changelog.Debian.gz \
@@ -82,6 +99,22 @@ for size in 32 128 256; do
     icon=$usr/share/icons/hicolor/${size}x${size}/apps/quorvane.png
     [ ! -f "$icon" ] || [ "$(png_size "$icon")" = "${size}x$size" ] ||
         fail "the ${size}x$size icon is $(png_size "$icon")"
+done
+
+# The scalable icon is an SVG picture that renders.
+svg=$usr/share/icons/hicolor/scalable/apps/quorvane.svg
+if [ -f "$svg" ]; then
+    rsvg-convert -w 64 -h 64 -o "$work/icon.png" "$svg" && [ "$(png_size "$work/icon.png")" = 64x64 ] ||
+        fail "the scalable icon does not render"
+fi
+
+# The programs are hardened as the distribution's are: every symbol bound at start-up, relocations
+# read-only, no run path (the libraries are the system's).
+for program in qvn1 qvn-build; do
+    readelf -d "$usr/bin/$program" >"$work/dynamic.txt"
+    grep -q 'BIND_NOW\|FLAGS_1.* NOW' "$work/dynamic.txt" || fail "$program is not bound at start-up (-z now)"
+    ! grep -q '(RUNPATH)\|(RPATH)' "$work/dynamic.txt" || fail "$program has a run path"
+    readelf -l "$usr/bin/$program" | grep -q GNU_RELRO || fail "$program has no RELRO segment"
 done
 
 step "desktop-file-validate"
@@ -130,6 +163,7 @@ bash -n "$usr/share/bash-completion/completions/qvn-build" || fail "the bash com
 step "qvn-build from the package"
 out=$("$usr/bin/qvn-build" --version) || fail "qvn-build --version failed"
 [ "$out" = "qvn-build $version" ] || fail "qvn-build --version says '$out'"
+grep -q "Version $version<" "$usr/share/quorvane/qvn-help.html" || fail "the help page does not say version $version"
 
 examples=$usr/share/doc/quorvane/examples
 if "$usr/bin/qvn-build" --data "$examples/links-utf8.csv" --template "$examples/template-utf8.html" \

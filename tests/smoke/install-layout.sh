@@ -13,7 +13,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 status=0
 for f in bin/qvn1 bin/qvn-build share/quorvane/qvn-help.html share/applications/quorvane.desktop \
          share/icons/hicolor/32x32/apps/quorvane.png share/icons/hicolor/128x128/apps/quorvane.png \
-         share/icons/hicolor/256x256/apps/quorvane.png \
+         share/icons/hicolor/256x256/apps/quorvane.png share/icons/hicolor/scalable/apps/quorvane.svg \
          share/metainfo/com.example.Quorvane.metainfo.xml \
          share/man/man1/qvn1.1.gz share/man/man1/qvn-build.1.gz \
          share/bash-completion/completions/qvn-build \
