@@ -2,7 +2,10 @@
 
 #include "Check.h"
 #include "Errors.h"
+#include "FileIdentity.h"
 #include "Links.h"
+#include "StringList.h"
+#include "TokenText.h"
 #include "UInCSV.h"
 #include "UProccess.h"
 
@@ -40,7 +43,9 @@ constexpr const char* kHelp =
     "  --help, --version\n"
     "\n"
     "Files are read and written as bytes: a code page 932 template takes code page 932 data,\n"
-    "a UTF-8 template UTF-8 data. Tokens are used byte for byte; an empty token never matches.\n"
+    "a UTF-8 template UTF-8 data. A token given in UTF-8 is converted to code page 932 for a\n"
+    "code page 932 template; other bytes are used as given. An empty token never matches.\n"
+    "The page is never written over the data file or the template.\n"
     "Exit status: 0 success, 1 the build failed, 2 wrong usage. With --check: 0 no error\n"
     "(warnings allowed), 1 an error, 2 wrong usage; nothing is printed when all is well.\n"
     "\n"
@@ -147,17 +152,34 @@ Tokens TokensOf(const Options& o) {
     return tokens;
 }
 
+// The tokens for --check: in the template's encoding, as a build takes them; as given when the
+// template cannot be read, which the check reports.
+Tokens CheckTokens(const Options& o) {
+    TStringList lines;
+    try {
+        lines.LoadFromFile(FilePath::FromNative(o.values.at("template")));
+    } catch (const FileError&) {
+        return TokensOf(o);
+    }
+    return TokensForTemplate(TokensOf(o), JudgeEncoding(lines));
+}
+
 int Build(const Options& o, std::ostream& out) {
-    const Tokens tokens = TokensOf(o);
     // The inputs are opened in this order, so that of several bad ones the data file is named
     // first. The data is read record by record as the page is written, never held whole.
-    LinkReader links(FilePath::FromNative(o.values.at("data")));
-    const TPageTemplate templ(FilePath::FromNative(o.values.at("template")));
+    const FilePath data = FilePath::FromNative(o.values.at("data"));
+    const FilePath templPath = FilePath::FromNative(o.values.at("template"));
+    LinkReader links(data);
+    const TPageTemplate templ(templPath);
+    const Tokens tokens = TokensForTemplate(TokensOf(o), templ.Encoding());
     const std::string& output = o.values.at("output");
-    if (output == "-")
+    if (output == "-") {
         WritePage(templ, links, tokens, out);
-    else
-        SavePage(templ, links, tokens, FilePath::FromNative(output));
+    } else {
+        const FilePath page = FilePath::FromNative(output);
+        RefuseInputAsOutput(page, &data, templPath);
+        SavePage(templ, links, tokens, page);
+    }
     return 0;
 }
 
@@ -180,7 +202,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     try {
         if (options->check)
             return check::Check(options->values.at("data"), options->values.at("template"),
-                         TokensOf(*options), out);
+                                CheckTokens(*options), out);
         return Build(*options, out);
     } catch (const Error& e) {
         err << "qvn-build: " << ErrorBoxTextUtf8(e) << "\n";
