@@ -100,7 +100,8 @@ void TfrmTable::btnReferClick() {
 
 void TfrmTable::btnLoadClick() {
     auto loaded = std::make_shared<qvn::TStringList>();
-    const int records = qvn::ReadCSV(*loaded, qvn::ui::PathFromText(ui->edPath->text()), kFields);
+    const qvn::FilePath path = qvn::ui::PathFromText(ui->edPath->text());
+    const int records = qvn::ReadCSV(*loaded, path, kFields);
 
     QTableView& grid = *ui->sgLinkList;
     // More records than the 50 rows of the start give one row each; fewer leave the rows that
@@ -111,6 +112,7 @@ void TfrmTable::btnLoadClick() {
     // held once, and a reload holds the old list and the new one at most.
     qvn::ui::SetStrGrid(grid, loaded, kFields);
     qvn::Setting.LinkList = std::move(loaded);
+    qvn::Setting.LinkListFile = path;
 }
 
 void TfrmTable::btnCloseClick() {
