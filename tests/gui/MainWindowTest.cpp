@@ -572,17 +572,17 @@ TEST_F(MainWindow, HelpShowsThePageInItsOwnWindowOrNamesAMissingFile) {
     help->close();
 }
 
-// The data file loaded in the link list window is never replaced by the page either, whatever
-// name reaches it.
+// The data file loaded in the link list window (under a name code page 932 lacks) is never
+// replaced by the page either, whatever name reaches it.
 TEST_F(MainWindow, PageOverTheLoadedDataFileIsRefused) {
     TempDir dir;
     const std::string links = "s1,u1,a1,d1\r\ns2,u2,a2,d2\r\n";
-    dir.Write("links.csv", links);
+    dir.Write("links-café😀.csv", links);
     dir.Write("links.html", kTemplate);
     QDir().mkdir(QString::fromStdString(dir.Path("sub")));
-    LoadThroughListWindow(dir.Path("links.csv"));
+    LoadThroughListWindow(dir.Path("links-café😀.csv"));
     Type(QString::fromStdString(dir.Path("links.html")));
-    const QString out = QString::fromStdString(dir.Path("sub/../links.csv"));
+    const QString out = QString::fromStdString(dir.Path("sub/../links-café😀.csv"));
     ui::FileDialog::SetNextFileName(out);
     ModalLog log;
     ClickBuild();
@@ -590,7 +590,7 @@ TEST_F(MainWindow, PageOverTheLoadedDataFileIsRefused) {
                    QStringLiteral("ファイル %1 はリンクデータのファイルです: ページで置き換えると"
                                   "失われるため、書き込みません.")
                        .arg(QFileInfo(out).absoluteFilePath()));
-    EXPECT_EQ(dir.Read("links.csv"), links);
+    EXPECT_EQ(dir.Read("links-café😀.csv"), links);
 }
 
 // What the user saw of the dialog before the build, and the answer given.
