@@ -23,8 +23,8 @@
 #include "Check.h"
 #include "FileDialog.h"
 #include "Forms.h"
-#include "UList.h"
 #include "UDec.h"
+#include "UList.h"
 #include "UMain1.h"
 
 #include <QAbstractItemModel>
@@ -36,10 +36,10 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <ctime>
 #include <sys/resource.h>
 
 namespace {

@@ -146,7 +146,8 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
 Tokens TokensOf(const Options& o) {
     Tokens tokens = DefaultTokens();
     for (std::size_t k = 0; k < kLinkFields; ++k) {
-        if (const auto it = o.values.find(std::string(check::kTokenOptions[k])); it != o.values.end())
+        if (const auto it = o.values.find(std::string(check::kTokenOptions[k]));
+            it != o.values.end())
             tokens[k] = it->second;
     }
     return tokens;

@@ -17,8 +17,7 @@ public:
           message_(std::make_shared<const std::string>(cp932Message)) {}
     // A message that holds text code page 932 may lack (a file name, a token): cp932Message is
     // its code page 932 form, utf8Message the same words as they are shown.
-    Error(const std::string& cp932Message, const std::string& utf8Message)
-        : Error(cp932Message) {
+    Error(const std::string& cp932Message, const std::string& utf8Message) : Error(cp932Message) {
         utf8_ = std::make_shared<const std::string>(utf8Message);
     }
     // The message bytes, code page 932, without the full stop of the error box. All of them:

@@ -19,8 +19,9 @@ bool ConfirmFindings(QWidget* parent, const QStringList& lines, long long errors
     SetFormFont(&dialog);
 
     auto* intro = new QLabel(
-        QStringLiteral("入力ファイルを確かめたところ、次の点が見つかりました (エラー %1 件, 警告 %2 "
-                       "件)。このまま出力しますか?")
+        QStringLiteral(
+            "入力ファイルを確かめたところ、次の点が見つかりました (エラー %1 件, 警告 %2 "
+            "件)。このまま出力しますか?")
             .arg(errors)
             .arg(warnings),
         &dialog);

@@ -159,8 +159,7 @@ void TfrmMain::Button2Click() {
     const Tokens tokens = TokensForTemplate(Setting.GetTokens(), page->Encoding());
 
     if (Setting.LinkListFile) {
-        const check::Findings findings =
-            check::CheckInputs(dataName, CheckName(templPath), tokens);
+        const check::Findings findings = check::CheckInputs(dataName, CheckName(templPath), tokens);
         if (findings.errors + findings.warnings > 0) {
             QStringList lines;
             for (const std::string& line : findings.data)

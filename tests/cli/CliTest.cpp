@@ -255,8 +255,9 @@ TEST_F(CliTest, PageOverItsOwnDataOrTemplateIsRefused) {
     std::filesystem::create_directory(test::NativePath(dir.Path("sub")));
     const std::string isData = " はリンクデータのファイルです: ページで置き換えると失われるため、"
                                "書き込みません.\n";
-    const std::string isTemplate = " はテンプレートのファイルです: ページで置き換えると失われるため、"
-                                   "書き込みません.\n";
+    const std::string isTemplate =
+        " はテンプレートのファイルです: ページで置き換えると失われるため、"
+        "書き込みません.\n";
     struct Case {
         std::string output;
         std::string ending;

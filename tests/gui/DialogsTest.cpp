@@ -1,10 +1,10 @@
 // The settings dialog and the About box of the real application: what OK, Cancel, Esc and the
 // close box do to the tokens and to the built page, typed tokens in the template's encoding,
 // keyboard focus, and the About picture decoded by libjpeg, including corrupt data.
+#include "Errors.h"
 #include "GuiTestSupport.h"
 #include "JpegImage.h"
 #include "UDec.h"
-#include "Errors.h"
 #include "UProccess.h"
 #include "USetting.h"
 #include "UVersion.h"
@@ -236,8 +236,9 @@ TEST(SettingsDialog, TokenOutsideCodePage932FailsOnlyWithACodePage932Template) {
         BuildPage("_HEAD_\n\x82\xA0\n_FRAME_\n<a?>\n_FOOT_\nf\n", {"s", "u", "x", "d"});
         ADD_FAILURE() << "a token code page 932 lacks must fail the build";
     } catch (const Error& e) {
-        EXPECT_EQ(ErrorBoxTextUtf8(e), "「管理者」の置換文字列 a\U0001F600 には、テンプレートの文字コード "
-                                       "Shift_JIS (CP932) で表せない文字があります.");
+        EXPECT_EQ(ErrorBoxTextUtf8(e),
+                  "「管理者」の置換文字列 a\U0001F600 には、テンプレートの文字コード "
+                  "Shift_JIS (CP932) で表せない文字があります.");
     }
     TypeTokens("_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_");
     RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });

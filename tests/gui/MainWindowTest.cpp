@@ -234,10 +234,11 @@ TEST_F(MainWindow, FailuresShowErrorBoxAndWindowGoesOn) {
         ui::FileDialog::SetNextFileName(out);
         ModalLog log;
         ClickBuild();
-        ExpectErrorBox(log.Seen(),
-                       QStringLiteral("ファイル %1 はテンプレートのファイルです: ページで置き換えると"
-                                      "失われるため、書き込みません.")
-                           .arg(out));
+        ExpectErrorBox(
+            log.Seen(),
+            QStringLiteral("ファイル %1 はテンプレートのファイルです: ページで置き換えると"
+                           "失われるため、書き込みません.")
+                .arg(out));
         EXPECT_EQ(dir.Read("links.html"), kTemplate);
     }
     {
@@ -372,11 +373,13 @@ TEST_F(MainWindow, AnyFileNameOpensAndIsNamedAsWritten) {
     // U+301C (wave dash) and U+FF5E (fullwidth tilde) share one code page 932 form: each name
     // must reach its own file.
     dir.Write("x\uFF5E.html", "no markers\r\n");
-    for (const char* name : {"テンプレート.html", "café.html", "한국어.html", "😀.html", "x\u301C.html"}) {
+    for (const char* name :
+         {"テンプレート.html", "café.html", "한국어.html", "😀.html", "x\u301C.html"}) {
         SCOPED_TRACE(name);
         dir.Write(name, kTemplate);
         Type(QString::fromUtf8(name));
-        ui::FileDialog::SetNextFileName(QString::fromStdString(dir.Path("out-" + std::string(name))));
+        ui::FileDialog::SetNextFileName(
+            QString::fromStdString(dir.Path("out-" + std::string(name))));
         ModalLog log;
         ClickBuild();
         EXPECT_EQ(Setting.TemplatePath, name);
@@ -642,7 +645,8 @@ TEST_F(MainWindow, FindingsAreShownBeforeTheBuildAndTheUserChooses) {
         ClickBuild();
         WaitNoModal();
         EXPECT_EQ(seen.title, QStringLiteral("出力前の確認"));
-        EXPECT_EQ(seen.buttons, (QStringList{QStringLiteral("出力する"), QStringLiteral("やめる")}));
+        EXPECT_EQ(seen.buttons,
+                  (QStringList{QStringLiteral("出力する"), QStringLiteral("やめる")}));
         EXPECT_TRUE(seen.findings.startsWith(QStringLiteral("short.csv:2: ")))
             << seen.findings.toStdString();
         EXPECT_EQ(dir.Read("page.html"), "old");
@@ -655,7 +659,8 @@ TEST_F(MainWindow, FindingsAreShownBeforeTheBuildAndTheUserChooses) {
         ModalLog log; // the confirmation after the save
         ClickBuild();
         EXPECT_EQ(seen.title, QStringLiteral("出力前の確認"));
-        EXPECT_EQ(dir.Read("page.html"), "start\r\n[s1](u1) by a1: d1\r\n[s2]() by : d2\r\nend\r\n");
+        EXPECT_EQ(dir.Read("page.html"),
+                  "start\r\n[s1](u1) by a1: d1\r\n[s2]() by : d2\r\nend\r\n");
     }
 
     // A clean pair asks nothing: the save follows at once.
