@@ -43,8 +43,13 @@ void ShowErrorBox(QWidget* parent, const QString& text, const QString& explanati
     // Plain text, whatever it holds: a file name or a template line may look like markup.
     box.setTextFormat(Qt::PlainText);
     box.setInformativeText(explanation);
-    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
         label->setTextFormat(Qt::PlainText);
+        // The explanation's lines name a file and a line before their words: a box as narrow as
+        // the message would break every one of them.
+        if (!explanation.isEmpty())
+            label->setMinimumWidth(480);
+    }
     box.exec();
 }
 
