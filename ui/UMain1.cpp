@@ -80,6 +80,23 @@ QString TemplateExplanation(const std::string& data, const std::string& templ,
     return kept.join(QLatin1Char('\n'));
 }
 
+// The page is built from the list loaded in the link list window, not from its file: a file that
+// can no longer be read (moved or deleted since) says nothing about this build, and the check's
+// words that the build stops there would be wrong. Its findings are left out.
+void DropUnreadableData(check::Findings& findings, const std::string& data) {
+    const bool unreadable =
+        std::any_of(findings.data.begin(), findings.data.end(),
+                    [&](const std::string& line) { return Label(line, data) == "エラー"; });
+    if (!unreadable)
+        return;
+    for (const std::string& line : findings.data) {
+        const std::string_view label = Label(line, data);
+        findings.errors -= label == "エラー" ? 1 : 0;
+        findings.warnings -= label == "警告" ? 1 : 0;
+    }
+    findings.data.clear();
+}
+
 // The name the check is given for a file: the file system's name ("" for none).
 std::string CheckName(const FilePath& path) {
     return path.Native().value_or(std::string());
@@ -159,7 +176,8 @@ void TfrmMain::Button2Click() {
     const Tokens tokens = TokensForTemplate(Setting.GetTokens(), page->Encoding());
 
     if (Setting.LinkListFile) {
-        const check::Findings findings = check::CheckInputs(dataName, CheckName(templPath), tokens);
+        check::Findings findings = check::CheckInputs(dataName, CheckName(templPath), tokens);
+        DropUnreadableData(findings, dataName);
         if (findings.errors + findings.warnings > 0) {
             QStringList lines;
             for (const std::string& line : findings.data)

@@ -38,6 +38,7 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QWindow>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -663,7 +664,18 @@ TEST_F(MainWindow, FindingsAreShownBeforeTheBuildAndTheUserChooses) {
                   "start\r\n[s1](u1) by a1: d1\r\n[s2]() by : d2\r\nend\r\n");
     }
 
-    // A clean pair asks nothing: the save follows at once.
+    // A clean pair asks nothing: the save follows at once; so does a data file gone since its
+    // load, which the page, built from the loaded list, does not need.
+    dir.Write("gone.csv", "s1,u1,a1,d1\r\n");
+    LoadThroughListWindow(dir.Path("gone.csv"));
+    std::filesystem::remove(NativePath(dir.Path("gone.csv")));
+    ui::FileDialog::SetNextFileName(QString::fromStdString(dir.Path("page.html")));
+    {
+        ModalLog gone;
+        ClickBuild();
+        ASSERT_EQ(gone.Seen().size(), 1u);
+        EXPECT_EQ(gone.Seen()[0].text, QStringLiteral("正常に保存されました"));
+    }
     dir.Write("links.csv", "s1,u1,a1,d1\r\ns2,u2,a2,d2\r\n");
     LoadThroughListWindow(dir.Path("links.csv"));
     ui::FileDialog::SetNextFileName(QString::fromStdString(dir.Path("page.html")));
