@@ -11,13 +11,19 @@
 //   last row  scrolling to the last row and painting it
 //   first row scrolling back to the first row and painting it
 //   save      with --save, "編集/出力" in the main window with TEMPLATE, saving to PAGE, from the
-//             click to the confirmation (closed at once)
+//             click to the confirmation (closed at once); it includes the check of both inputs
+//             that runs before the save dialog
+//   check     with --save, that check alone (check::CheckInputs on DATA and TEMPLATE), run once
+//             more after the save, in wall time and in the CPU time of all the process's threads
+//             (which a machine busy with other work does not stretch)
 // and finally the peak resident set of the process (KiB) and the data file's size (bytes). With
 // --save, also the resident set before the save and the peak during it (KiB): the peak is reset
 // just before the click, through /proc/self/clear_refs.
 // Output is one line of key=value pairs for the driver script.
+#include "Check.h"
 #include "FileDialog.h"
 #include "Forms.h"
+#include "UDec.h"
 #include "UList.h"
 #include "UMain1.h"
 
@@ -30,6 +36,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -47,6 +54,12 @@ void Settle(QTableView& grid) {
 
 double Milliseconds(const QElapsedTimer& clock) {
     return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+}
+
+double CpuMilliseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
 long PeakKiB() {
@@ -144,6 +157,8 @@ int main(int argc, char** argv) {
     const long peakKiB = PeakKiB();
 
     double saveMs = 0;
+    double checkMs = 0;
+    double checkCpuMs = 0;
     long beforeSaveKiB = 0;
     long saveKiB = 0;
     if (templ) {
@@ -158,14 +173,22 @@ int main(int argc, char** argv) {
         main.findChild<QPushButton*>(QStringLiteral("Button2"))->click();
         saveMs = Milliseconds(clock);
         saveKiB = StatusKiB("VmHWM");
+        clock.restart();
+        const double cpu = CpuMilliseconds();
+        const auto findings = qvn::check::CheckInputs(data, templ, qvn::Setting.GetTokens());
+        checkMs = Milliseconds(clock);
+        checkCpuMs = CpuMilliseconds() - cpu;
+        if (findings.errors + findings.warnings > 0)
+            std::fprintf(stderr, "qvn-gui-load-bench: the check found something: no dialog "
+                                 "may stand in the save's time\n");
     }
 
     std::printf("rows=%d load_ms=%.1f reload_ms=%.1f last_row_ms=%.2f first_row_ms=%.2f "
-                "idle_kib=%ld peak_kib=%ld file_bytes=%lld save_ms=%.1f before_save_kib=%ld "
-                "save_peak_kib=%ld\n",
+                "idle_kib=%ld peak_kib=%ld file_bytes=%lld save_ms=%.1f check_ms=%.1f "
+                "check_cpu_ms=%.1f before_save_kib=%ld save_peak_kib=%ld\n",
                 rows, loadMs, reloadMs, lastMs, firstMs, idleKiB, peakKiB,
-                static_cast<long long>(std::filesystem::file_size(data)), saveMs, beforeSaveKiB,
-                saveKiB);
+                static_cast<long long>(std::filesystem::file_size(data)), saveMs, checkMs,
+                checkCpuMs, beforeSaveKiB, saveKiB);
     delete forms.frmMain;
     return rows > 1 ? 0 : 1;
 }

@@ -7,7 +7,10 @@
 #endif
 #include "Errors.h"
 #include "FileIO.h"
+#include "FileIdentity.h"
 #include "Links.h"
+#include "StringList.h"
+#include "TokenText.h"
 #include "UInCSV.h"
 #include "UProccess.h"
 
@@ -25,23 +28,41 @@ namespace {
 Tokens TokensOf(const Options& o) {
     Tokens tokens = DefaultTokens();
     for (std::size_t k = 0; k < kLinkFields; ++k) {
-        if (const auto it = o.values.find(std::string(check::kTokenOptions[k])); it != o.values.end())
+        if (const auto it = o.values.find(std::string(check::kTokenOptions[k]));
+            it != o.values.end())
             tokens[k] = it->second;
     }
     return tokens;
 }
 
+// The tokens for --check: in the template's encoding, as a build takes them; as given when the
+// template cannot be read, which the check reports.
+Tokens CheckTokens(const Options& o) {
+    TStringList lines;
+    try {
+        lines.LoadFromFile(FilePath::FromNative(o.values.at("template")));
+    } catch (const FileError&) {
+        return TokensOf(o);
+    }
+    return TokensForTemplate(TokensOf(o), JudgeEncoding(lines));
+}
+
 int Build(const Options& o, std::ostream& out) {
-    const Tokens tokens = TokensOf(o);
     // The inputs are opened in this order, so that of several bad ones the data file is named
     // first. The data is read record by record as the page is written, never held whole.
-    LinkReader links(FilePath::FromNative(o.values.at("data")));
-    const TPageTemplate templ(FilePath::FromNative(o.values.at("template")));
+    const FilePath data = FilePath::FromNative(o.values.at("data"));
+    const FilePath templPath = FilePath::FromNative(o.values.at("template"));
+    LinkReader links(data);
+    const TPageTemplate templ(templPath);
+    const Tokens tokens = TokensForTemplate(TokensOf(o), templ.Encoding());
     const std::string& output = o.values.at("output");
-    if (output == "-")
+    if (output == "-") {
         WritePage(templ, links, tokens, out);
-    else
-        SavePage(templ, links, tokens, FilePath::FromNative(output));
+    } else {
+        const FilePath page = FilePath::FromNative(output);
+        RefuseInputAsOutput(page, &data, templPath);
+        SavePage(templ, links, tokens, page);
+    }
     return 0;
 }
 
@@ -83,7 +104,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             return CheckLinksIfBuilt(*options, out, err);
         if (options->mode == Mode::Check)
             return check::Check(options->values.at("data"), options->values.at("template"),
-                         TokensOf(*options), out);
+                                CheckTokens(*options), out);
         return Build(*options, out);
     } catch (const Error& e) {
         err << "qvn-build: " << ErrorBoxTextUtf8(e) << "\n";

@@ -102,7 +102,9 @@ constexpr OptionSpec kTable[] = {
 constexpr std::string_view kHelpTail =
     "\n"
     "Files are read and written as bytes: a code page 932 template takes code page 932 data,\n"
-    "a UTF-8 template UTF-8 data. Tokens are used byte for byte; an empty token never matches.\n"
+    "a UTF-8 template UTF-8 data. A token given in UTF-8 is converted to code page 932 for a\n"
+    "code page 932 template; other bytes are used as given. An empty token never matches.\n"
+    "The page is never written over the data file or the template.\n"
     "Exit status: 0 success, 1 the build failed, 2 wrong usage. With --check: 0 no error\n"
     "(warnings allowed), 1 an error, 2 wrong usage; nothing is printed when all is well.\n"
     "With --check-links: 0 no dead link, 1 a dead link or DATA cannot be read, 2 wrong usage,\n"

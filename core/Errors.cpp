@@ -11,12 +11,26 @@ namespace {
 constexpr std::string_view kFilePrefix = "ファイル ";
 constexpr std::string_view kOpenSuffix = " は開けません";
 constexpr std::string_view kCreateSuffix = " を作成できません";
+constexpr std::string_view kIsDataSuffix =
+    " はリンクデータのファイルです: ページで置き換えると失われるため、書き込みません";
+constexpr std::string_view kIsTemplateSuffix =
+    " はテンプレートのファイルです: ページで置き換えると失われるため、書き込みません";
 constexpr std::string_view kWrite = "ストリームへの書き込みエラー";
 constexpr std::string_view kListIndex = "リストのインデックスが範囲を超えています (";
 constexpr std::string_view kNoLinkData = "リンクデータが読み込まれていません";
 
 std::string_view Suffix(FileError::Kind kind) {
-    return kind == FileError::Kind::Open ? kOpenSuffix : kCreateSuffix;
+    switch (kind) {
+    case FileError::Kind::Open:
+        return kOpenSuffix;
+    case FileError::Kind::Create:
+        return kCreateSuffix;
+    case FileError::Kind::OutputIsData:
+        return kIsDataSuffix;
+    case FileError::Kind::OutputIsTemplate:
+        return kIsTemplateSuffix;
+    }
+    return kCreateSuffix;
 }
 
 std::string FileMessage(FileError::Kind kind, const FilePath& path) {
@@ -45,6 +59,8 @@ std::string ErrorBoxTextUtf8(const Error& e) {
         const std::string_view tail = std::string_view(boxed).substr(
             Utf8ToCp932(kFilePrefix).size() + fe->Path().Cp932().size());
         text = std::string(kFilePrefix) + fe->Path().Display() + Cp932ToUtf8(tail);
+    } else if (const std::string* utf8 = e.Utf8Message()) {
+        text = boxed.size() > e.Message().size() ? *utf8 + "." : *utf8;
     } else {
         text = Cp932ToUtf8(boxed);
     }

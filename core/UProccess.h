@@ -7,6 +7,7 @@
 #include "FilePath.h"
 #include "Links.h"
 #include "StringList.h"
+#include "TokenText.h"
 
 #include <array>
 #include <cstddef>
@@ -47,6 +48,9 @@ public:
     // per record of links with the tokens replaced, then the foot.
     template <typename Writer>
     void Build(LinkSource& links, const Tokens& tokens, Writer& out) const;
+
+    // The encoding of the template's bytes (JudgeEncoding), which the tokens must be given in.
+    TextEncoding Encoding() const { return JudgeEncoding(lines_); }
 
 private:
     TStringList lines_;

@@ -1,5 +1,6 @@
 #include "Fonts.h"
 
+#include <QApplication>
 #include <QWidget>
 
 namespace qvn::ui {
@@ -29,6 +30,11 @@ QFont PixelFont(const QString& family, int pixels) {
 
 void SetFormFont(QWidget* window) {
     window->setFont(PixelFont(FormFace(), 12));
+}
+
+void SetMenuFonts() {
+    for (const char* menus : {"QMenuBar", "QMenu"})
+        QApplication::setFont(PixelFont(FormFace(), 12), menus);
 }
 
 } // namespace qvn::ui

@@ -26,4 +26,9 @@ QFont PixelFont(const QString& family, int pixels);
 // A window's own font: FormFace, 12 pixels high. Its controls take it unless they set their own.
 void SetFormFont(QWidget* window);
 
+// Menu bars and their menus in the windows' font: they otherwise take the desktop theme's menu
+// font, which may lack Japanese and fall back to a spaced, fixed-pitch face. Once, before any
+// window exists.
+void SetMenuFonts();
+
 } // namespace qvn::ui

@@ -2,6 +2,7 @@
 
 #include "ButtonKeys.h"
 #include "Fonts.h"
+#include "Modality.h"
 #include "UList.h"
 #include "UMain1.h"
 #include "USetting.h"
@@ -16,7 +17,9 @@ namespace qvn::ui {
 
 void InitApplication(QApplication& app) {
     MapWindowFaces();
+    SetMenuFonts();
     PressFocusedButtonsOnEnter(app);
+    KeepModalsToTheirOwners(app);
 
     // The interface is Japanese whatever the locale, and so are Qt's own texts in it: the file
     // dialogs, the edits' context menus, the standard buttons. Without Qt's translation file

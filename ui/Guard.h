@@ -8,22 +8,41 @@
 #include "MessageBoxes.h"
 
 #include <QObject>
+#include <QString>
 #include <QWidget>
 #include <exception>
 #include <new>
+#include <string>
 #include <utility>
 
 namespace qvn::ui {
 
+// A failure that the error box shows with an explanation under its message (what the check of the
+// inputs found), the message itself unchanged.
+class ExplainedError : public Error {
+public:
+    ExplainedError(const Error& failure, QString explanation)
+        : Error(failure), text_(QString::fromStdString(ErrorBoxTextUtf8(failure))),
+          explanation_(std::move(explanation)) {}
+    const QString& Text() const { return text_; }
+    const QString& Explanation() const { return explanation_; }
+
+private:
+    QString text_; // the failure's own box text, made while its type is still known
+    QString explanation_;
+};
+
 template <typename Handler> void Guarded(QWidget* owner, Handler&& handler) noexcept {
     try {
         std::forward<Handler>(handler)();
+    } catch (const ExplainedError& e) {
+        ShowErrorBox(owner, e.Text(), e.Explanation());
     } catch (const Error& e) {
-        ShowErrorBox(owner, e.Message());
+        ShowErrorBox(owner, QString::fromStdString(ErrorBoxTextUtf8(e)));
     } catch (const std::bad_alloc&) {
-        ShowErrorBox(owner, Utf8ToCp932("メモリが足りません"));
+        ShowErrorBox(owner, QStringLiteral("メモリが足りません."));
     } catch (const std::exception& e) {
-        ShowErrorBox(owner, e.what());
+        ShowErrorBox(owner, QString::fromStdString(ErrorBoxTextUtf8(Error(e.what()))));
     }
 }
 

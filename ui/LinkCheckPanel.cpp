@@ -206,8 +206,10 @@ void LinkCheckPanel::btnLinkCheckClick() {
                         Qt::QueuedConnection);
                 },
                 stop_);
+        } catch (const Error& e) {
+            failure = ErrorBoxTextUtf8(e);
         } catch (const std::exception& e) {
-            failure = e.what();
+            failure = ErrorBoxTextUtf8(Error(e.what()));
         }
         QMetaObject::invokeMethod(
             this,
@@ -215,7 +217,7 @@ void LinkCheckPanel::btnLinkCheckClick() {
                 if (generation == generation_)
                     Finished();
                 if (!failure.empty())
-                    ShowErrorBox(this, failure);
+                    ShowErrorBox(this, QString::fromStdString(failure));
             },
             Qt::QueuedConnection);
     });

@@ -6,6 +6,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -36,10 +37,19 @@ protected:
 
 } // namespace
 
-void ShowErrorBox(QWidget* parent, std::string_view cp932Message) {
-    QMessageBox box(QMessageBox::Critical, AppTitle(), FromCp932(WithFullStop(cp932Message)),
-                    QMessageBox::Ok, parent);
+void ShowErrorBox(QWidget* parent, const QString& text, const QString& explanation) {
+    QMessageBox box(QMessageBox::Critical, AppTitle(), text, QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("errorBox"));
+    // Plain text, whatever it holds: a file name or a template line may look like markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setInformativeText(explanation);
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        label->setTextFormat(Qt::PlainText);
+        // The explanation's lines name a file and a line before their words: a box as narrow as
+        // the message would break every one of them.
+        if (!explanation.isEmpty())
+            label->setMinimumWidth(480);
+    }
     box.exec();
 }
 

@@ -1,15 +1,17 @@
 // The program's two message boxes: the error box and the plain confirmation.
 #pragma once
 
+#include <QString>
 #include <string_view>
 
 class QWidget;
 
 namespace qvn::ui {
 
-// The error box: caption the application title, the stop icon, one OK, modal. cp932Message is
-// the failure's text as the core made it; the full-stop rule is applied here.
-void ShowErrorBox(QWidget* parent, std::string_view cp932Message);
+// The error box: caption the application title, the stop icon, one OK, modal. text is the
+// failure's text as the error box shows it (ErrorBoxTextUtf8: the full stop applied, file names as
+// written); an explanation, when there is one, stands under it.
+void ShowErrorBox(QWidget* parent, const QString& text, const QString& explanation = {});
 
 // A plain message: caption the application title, no icon, no sound, one "OK" answering Enter
 // and Esc, centred on the screen.

@@ -25,13 +25,8 @@ QString FromCp932(std::string_view bytes) {
 }
 
 FilePath PathFromText(const QString& text) {
-    // Exact means the name comes back unchanged: code page 932 folds some characters together
-    // (U+301C and U+FF5E both become 0x81 0x60), and a folded name would open another file.
     const QByteArray utf8 = text.toUtf8();
-    const auto bytes = Utf8ToCp932Exact(View(utf8));
-    if (bytes && Cp932ToUtf8Exact(*bytes) == View(utf8))
-        return FilePath::FromCp932(*bytes);
-    return FilePath::Unresolvable(ToCp932(text));
+    return FilePath::FromNative(std::string(View(utf8)));
 }
 
 } // namespace qvn::ui

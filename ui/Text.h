@@ -1,4 +1,5 @@
-// Where Qt's text (UTF-16) meets the system's byte strings (code page 932).
+// Where Qt's text (UTF-16) meets the system's byte strings: code page 932 for the files' text,
+// the file system's own names for paths.
 #pragma once
 
 #include "FilePath.h"
@@ -16,9 +17,9 @@ std::string ToCp932(const QString& text);
 std::optional<std::string> ToCp932Exact(const QString& text);
 // Code page 932 bytes for display; invalid or unassigned sequences show as U+FFFD.
 QString FromCp932(std::string_view bytes);
-// A path from an edit, a dialog or a drop. Its bytes are ToCp932(text); a name with characters
-// outside code page 932 names no file, so opening or creating it fails with a message naming
-// those bytes rather than reaching some other file.
+// A path from an edit, a dialog or a drop: the file system's own name for the text (UTF-8, which
+// the Windows core hands on as UTF-16), so any name the file system holds can be used, and
+// messages show it as it was written.
 FilePath PathFromText(const QString& text);
 
 } // namespace qvn::ui

@@ -8,6 +8,7 @@
 TfrmHelp::TfrmHelp(QWidget* parent)
     : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TfrmHelp>()) {
     ui->setupUi(this);
+    setAttribute(Qt::WA_QuitOnClose, false);
 }
 
 TfrmHelp::~TfrmHelp() = default;

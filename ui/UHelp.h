@@ -1,6 +1,7 @@
 // The help window: the program's help page in a plain, resizable window of its own, beside the
-// main window rather than in front of it. Links within the page move in it; links to the web
-// open in the desktop's browser.
+// main window rather than in front of it, and usable while any other window of the program is
+// open, modal ones included. Links within the page move in it; links to the web open in the
+// desktop's browser.
 #pragma once
 
 #include <QString>
@@ -15,7 +16,8 @@ class TfrmHelp : public QWidget {
     Q_OBJECT
 
 public:
-    // A window of its own even with a parent, which it dies with.
+    // A window of its own even with a parent, which it dies with. Left open, it does not keep the
+    // program running once the main window closes.
     explicit TfrmHelp(QWidget* parent = nullptr);
     ~TfrmHelp() override;
 

@@ -271,7 +271,7 @@ void TfrmTable::btnLoadClick() {
     linkCheck_->SetList(loaded);
 #endif
     qvn::Setting.LinkList = std::move(loaded);
-    dataPath_ = path;
+    qvn::Setting.LinkListFile = path;
     undo_->clear();
 }
 
@@ -311,9 +311,9 @@ bool TfrmTable::AskToSave() {
 }
 
 void TfrmTable::btnSaveClick() {
-    if (!dataPath_)
+    if (!qvn::Setting.LinkListFile)
         throw qvn::NoLinkDataError();
-    model_->Table().SaveToFile(*dataPath_);
+    model_->Table().SaveToFile(*qvn::Setting.LinkListFile);
     undo_->setClean();
 }
 
@@ -348,7 +348,7 @@ void TfrmTable::CellEdited(int row, int column, const QString& text) {
 }
 
 void TfrmTable::btnAddClick() {
-    if (!dataPath_)
+    if (!qvn::Setting.LinkListFile)
         throw qvn::NoLinkDataError();
     const int current = CurrentRecord();
     const int row = current < 0 ? model_->Records() : current + 1;

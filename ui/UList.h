@@ -62,6 +62,5 @@ private:
     qvn::ui::LinkGridModel* model_ = nullptr;      // owned by this window
     qvn::ui::LinkCheckPanel* linkCheck_ = nullptr; // owned by this window; none without libcurl
     QUndoStack* undo_ = nullptr;                   // owned by this window
-    std::optional<qvn::FilePath> dataPath_;        // the file the grid's table was read from
     qvn::ui::FileDialog odDataFile;
 };

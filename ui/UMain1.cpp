@@ -1,8 +1,11 @@
 #include "UMain1.h"
 
 #include "AppInfo.h"
+#include "Check.h"
 #include "Errors.h"
 #include "FileDrop.h"
+#include "FileIdentity.h"
+#include "FindingsDialog.h"
 #include "Fonts.h"
 #include "Guard.h"
 #include "MessageBoxes.h"
@@ -16,6 +19,11 @@
 #include "ui_UMain1.h"
 
 #include <QFileInfo>
+#include <QStringList>
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
 
 using namespace qvn;
 using namespace qvn::ui;
@@ -24,9 +32,74 @@ namespace {
 
 const QString kHtmlFilter = QStringLiteral("HTML 形式 (*.html *.htm)");
 
-// A failure of the help command, worded like the core's file messages.
+// A failure of the help command, worded like the core's file messages, the path as written.
 Error HelpError(const QString& path, const QString& ending) {
-    return Error(ToCp932(QStringLiteral("ヘルプファイル ") + path + ending));
+    const QString text = QStringLiteral("ヘルプファイル ") + path + ending;
+    return Error::WithUtf8(ToCp932(text), text.toStdString());
+}
+
+// A finding's line with its file named without its folder: "links.csv:2: 警告: …".
+QString ShortLine(const std::string& line, const std::string& name) {
+    const QString text = QString::fromStdString(line);
+    if (name.empty() || !line.starts_with(name))
+        return text;
+    return QFileInfo(QString::fromStdString(name)).fileName() +
+           text.mid(QString::fromStdString(name).size());
+}
+
+// The label of a finding's line, "NAME:LINE[:COLUMN]: LABEL: text" or "NAME: LABEL: text".
+std::string_view Label(std::string_view line, const std::string& name) {
+    line.remove_prefix(std::min(name.size(), line.size()));
+    while (line.size() > 1 && line[0] == ':' && line[1] >= '0' && line[1] <= '9') {
+        line.remove_prefix(1);
+        while (!line.empty() && line[0] >= '0' && line[0] <= '9')
+            line.remove_prefix(1);
+    }
+    if (!line.starts_with(": "))
+        return {};
+    line.remove_prefix(2);
+    return line.substr(0, line.find(':'));
+}
+
+// Why the builder could not cut the template, as the check explains it: its errors about the
+// template, each with its notes (the lines that were almost the missing marker).
+QString TemplateExplanation(const std::string& data, const std::string& templ,
+                            const Tokens& tokens) {
+    const check::Findings findings = check::CheckInputs(data, templ, tokens);
+    QStringList kept;
+    bool keepNotes = false;
+    for (const std::string& line : findings.templ) {
+        const std::string_view label = Label(line, templ);
+        if (label == "注記" ? keepNotes : label == "エラー") {
+            kept << ShortLine(line, templ);
+            keepNotes = keepNotes || label == "エラー";
+        } else {
+            keepNotes = false;
+        }
+    }
+    return kept.join(QLatin1Char('\n'));
+}
+
+// The page is built from the list loaded in the link list window, not from its file: a file that
+// can no longer be read (moved or deleted since) says nothing about this build, and the check's
+// words that the build stops there would be wrong. Its findings are left out.
+void DropUnreadableData(check::Findings& findings, const std::string& data) {
+    const bool unreadable =
+        std::any_of(findings.data.begin(), findings.data.end(),
+                    [&](const std::string& line) { return Label(line, data) == "エラー"; });
+    if (!unreadable)
+        return;
+    for (const std::string& line : findings.data) {
+        const std::string_view label = Label(line, data);
+        findings.errors -= label == "エラー" ? 1 : 0;
+        findings.warnings -= label == "警告" ? 1 : 0;
+    }
+    findings.data.clear();
+}
+
+// The name the check is given for a file: the file system's name ("" for none).
+std::string CheckName(const FilePath& path) {
+    return path.Native().value_or(std::string());
 }
 
 } // namespace
@@ -81,21 +154,48 @@ void TfrmMain::Button1Click() {
 }
 
 // "編集/出力": the template is read and cut before the save dialog opens, so a missing template or
-// marker is reported at once and no file name is asked for in vain. The page then goes straight
-// into its file as it is built.
+// marker is reported at once and no file name is asked for in vain; a template that cannot be cut
+// is explained by the check. The check of both inputs then runs as qvn-build --check runs it, and
+// when it finds anything the user sees the findings and may stop. The page then goes straight into
+// its file as it is built, never into the link data file or the template.
 void TfrmMain::Button2Click() {
     const QString pathText = ui->edPath->text();
-    Setting.TemplatePath = ToCp932(pathText); // as typed: no trimming, no check
+    const QByteArray typed = pathText.toUtf8();
+    Setting.TemplatePath.assign(typed.constData(), static_cast<std::size_t>(typed.size()));
     const TLinkTable& linkList = Setting.Links();
-    // Read through PathFromText: a text with no exact code page 932 form names no file, so it
-    // fails with the open message naming the bytes Setting.TemplatePath holds.
-    const TPageTemplate page(PathFromText(pathText));
+    const FilePath templPath = PathFromText(pathText);
+    const std::string dataName = Setting.LinkListFile ? CheckName(*Setting.LinkListFile) : "";
+
+    std::optional<TPageTemplate> page;
+    try {
+        page.emplace(templPath);
+    } catch (const ListIndexError& e) {
+        throw ExplainedError(
+            e, TemplateExplanation(dataName, CheckName(templPath), Setting.GetTokens()));
+    }
+    const Tokens tokens = TokensForTemplate(Setting.GetTokens(), page->Encoding());
+
+    if (Setting.LinkListFile) {
+        check::Findings findings = check::CheckInputs(dataName, CheckName(templPath), tokens);
+        DropUnreadableData(findings, dataName);
+        if (findings.errors + findings.warnings > 0) {
+            QStringList lines;
+            for (const std::string& line : findings.data)
+                lines << ShortLine(line, dataName);
+            for (const std::string& line : findings.templ)
+                lines << ShortLine(line, CheckName(templPath));
+            if (!ConfirmFindings(this, lines, findings.errors, findings.warnings))
+                return; // stopped: nothing saved, nothing shown
+        }
+    }
 
     const auto chosen = sdFile.Execute(this);
     if (!chosen)
         return; // cancelled: nothing saved, nothing shown
+    const FilePath output = PathFromText(*chosen);
+    RefuseInputAsOutput(output, Setting.LinkListFile ? &*Setting.LinkListFile : nullptr, templPath);
     TableLinks links(linkList);
-    SavePage(page, links, Setting.GetTokens(), PathFromText(*chosen));
+    SavePage(*page, links, tokens, output);
     ShowPlainMessage(this, ToCp932(QStringLiteral("正常に保存されました")));
 }
 
@@ -110,7 +210,7 @@ void TfrmMain::Help2Click() {
     if (!QFileInfo(helpFile_).isFile())
         throw HelpError(helpFile_, QStringLiteral(" が見つかりません"));
     if (!frmHelp_)
-        frmHelp_ = new TfrmHelp(this);
+        frmHelp_ = std::make_unique<TfrmHelp>();
     if (!frmHelp_->ShowPage(helpFile_))
         throw HelpError(helpFile_, QStringLiteral(" を開けません"));
 }

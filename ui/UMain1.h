@@ -29,6 +29,8 @@ public:
 
     // The help page that "QVN のヘルプ" opens; start-up sets it.
     void SetHelpFile(const QString& path) { helpFile_ = path; }
+    // The help window once it has been shown; null before.
+    TfrmHelp* HelpWindow() const { return frmHelp_.get(); }
 
 private:
     void AppInit();
@@ -46,6 +48,8 @@ private:
     TfrmTable* frmTable_ = nullptr;
     TfrmVer* frmVer_ = nullptr;
     TfrmSetting* frmSetting_ = nullptr;
-    TfrmHelp* frmHelp_ = nullptr; // made at the first showing; a child of this window
+    // Made at the first showing. A window without an owner, so that no dialog of this window
+    // blocks it; it dies with this window.
+    std::unique_ptr<TfrmHelp> frmHelp_;
     QString helpFile_;
 };

@@ -28,16 +28,11 @@ void PlaceLabelAbove(QLabel* label, const QLineEdit* edit) {
     label->setGeometry(edit->x(), edit->y() - height - 3, label->width(), height);
 }
 
-// The edit's text as code page 932 bytes. A character the code page lacks would turn into "?",
-// and a token "?" would replace the first question mark of every frame line (a URL's query, for
-// one), so such a text is refused, naming the edit by its label; the edit gets the focus.
-std::string TokenBytes(QLineEdit* edit, const QLabel* label) {
-    if (auto bytes = ToCp932Exact(edit->text()))
-        return *std::move(bytes);
-    edit->setFocus();
-    edit->selectAll();
-    throw Error(ToCp932(
-        QStringLiteral("「%1」にコードページ 932 で表せない文字があります").arg(label->text())));
+// The edit's text as UTF-8. A build converts it to the template's encoding, and refuses it there
+// when it holds a character that encoding lacks.
+std::string TokenBytes(const QLineEdit* edit) {
+    const QByteArray utf8 = edit->text().toUtf8();
+    return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
 }
 
 // The dividing line starts below the group box's title: styles that draw the title above the
@@ -85,17 +80,12 @@ TfrmSetting::TfrmSetting(QWidget* parent)
 TfrmSetting::~TfrmSetting() = default;
 
 // The texts are stored as typed: no trimming, and an empty or repeated token is allowed (an
-// empty one simply never matches in the page builder). All four are converted before any is
-// stored, so a refused text leaves every token as it was and the dialog open.
+// empty one simply never matches in the page builder).
 void TfrmSetting::btnOKClick() {
     setResult(QDialog::Accepted);
-    std::string title = TokenBytes(ui->ledTitle, ui->ledTitleLabel);
-    std::string url = TokenBytes(ui->ledURL, ui->ledURLLabel);
-    std::string author = TokenBytes(ui->ledBURL, ui->ledBURLLabel);
-    std::string explain = TokenBytes(ui->ledExplain, ui->ledExplainLabel);
-    Setting.Title = std::move(title);
-    Setting.URL = std::move(url);
-    Setting.Author = std::move(author);
-    Setting.Explain = std::move(explain);
+    Setting.Title = TokenBytes(ui->ledTitle);
+    Setting.URL = TokenBytes(ui->ledURL);
+    Setting.Author = TokenBytes(ui->ledBURL);
+    Setting.Explain = TokenBytes(ui->ledExplain);
     accept();
 }

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <ostream>
+#include <sstream>
 
 namespace qvn::check {
 namespace {
@@ -184,8 +185,20 @@ void ReportEncoding(const EncodingScan& scan, FileReport& report) {
                           scan.Cp932More());
 }
 
-int Check(const std::string& data, const std::string& templ, const Tokens& tokens,
-          std::ostream& out) {
+namespace {
+
+std::vector<std::string> Lines(const FileReport& report) {
+    std::stringstream text;
+    report.Print(text);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(std::move(line));
+    return lines;
+}
+
+} // namespace
+
+Findings CheckInputs(const std::string& data, const std::string& templ, const Tokens& tokens) {
     FileReport dataReport(data);
     FileReport templateReport(templ);
     const std::optional<FileFacts> dataFacts = CheckData(data, dataReport);
@@ -193,17 +206,24 @@ int Check(const std::string& data, const std::string& templ, const Tokens& token
     if (dataFacts && templateFacts)
         CompareEncodings(*dataFacts, *templateFacts, dataReport);
     CheckTokenOptions(tokens, templateReport);
+    return Findings{Lines(dataReport), Lines(templateReport),
+                    dataReport.Errors() + templateReport.Errors(),
+                    dataReport.Warnings() + templateReport.Warnings()};
+}
 
-    const long long errors = dataReport.Errors() + templateReport.Errors();
-    const long long warnings = dataReport.Warnings() + templateReport.Warnings();
-    if (errors + warnings > 0) {
-        dataReport.Print(out);
-        templateReport.Print(out);
-        out << "エラー " << errors << " 件, 警告 " << warnings << " 件\n";
+int Check(const std::string& data, const std::string& templ, const Tokens& tokens,
+          std::ostream& out) {
+    const Findings findings = CheckInputs(data, templ, tokens);
+    if (findings.errors + findings.warnings > 0) {
+        for (const auto* lines : {&findings.data, &findings.templ}) {
+            for (const std::string& line : *lines)
+                out << line << "\n";
+        }
+        out << "エラー " << findings.errors << " 件, 警告 " << findings.warnings << " 件\n";
     }
     if (!out.flush())
         throw WriteError();
-    return errors > 0 ? 1 : 0;
+    return findings.errors > 0 ? 1 : 0;
 }
 
 } // namespace qvn::check

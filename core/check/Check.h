@@ -10,6 +10,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qvn::check {
 
@@ -23,5 +24,15 @@ inline constexpr std::array<std::string_view, kLinkFields> kTokenOptions = {"tit
 // read, a template it cannot cut), otherwise 0.
 int Check(const std::string& data, const std::string& templ, const Tokens& tokens,
           std::ostream& out);
+
+// The same check for the windows: each file's findings as the lines Check prints for them, with
+// their notes, and the counts of errors and warnings.
+struct Findings {
+    std::vector<std::string> data;  // the data file's lines
+    std::vector<std::string> templ; // the template's lines
+    long long errors = 0;
+    long long warnings = 0;
+};
+Findings CheckInputs(const std::string& data, const std::string& templ, const Tokens& tokens);
 
 } // namespace qvn::check

@@ -290,18 +290,43 @@ TEST_F(CliTest, PageNamesAsLongAsTheFileSystemAllows) {
     EXPECT_EQ(dir.Read(name), kPage);
 }
 
-TEST_F(CliTest, PageWrittenOverItsOwnDataFile) {
-    const Result r = QvnBuild({"--data", data, "--template", templ, "--output", data});
+// A page never replaces a file it is made from, however the output names it: the build fails
+// naming the output as given, and nothing in the folder changes.
+TEST_F(CliTest, PageOverItsOwnDataOrTemplateIsRefused) {
+    std::filesystem::create_directory(test::NativePath(dir.Path("sub")));
+    const std::string isData = " はリンクデータのファイルです: ページで置き換えると失われるため、"
+                               "書き込みません.\n";
+    const std::string isTemplate =
+        " はテンプレートのファイルです: ページで置き換えると失われるため、"
+        "書き込みません.\n";
+    struct Case {
+        std::string output;
+        std::string ending;
+    };
+    std::vector<Case> cases = {
+        {data, isData},
+        {templ, isTemplate},
+        {dir.Path("./links.csv"), isData},
+        {dir.Path("sub/../t.html"), isTemplate},
+    };
 #ifdef _WIN32
-    // The data file is open, shared for reading only, until its last site is read: Windows lets
-    // no one replace it meanwhile, so the page is refused and the data stays.
-    EXPECT_EQ(r.status, 1);
-    ExpectCreateFailure(r.err, data, 0);
-    EXPECT_EQ(dir.Read("links.csv"), kLinks);
-    EXPECT_EQ(dir.EntryCount(), 2);
+    cases.push_back({dir.Path("LINKS.CSV"), isData}); // the same file in another letter case
 #else
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(dir.Read("links.csv"), kPage);
+    std::filesystem::create_symlink("t.html", test::NativePath(dir.Path("link.html")));
+    cases.push_back({dir.Path("link.html"), isTemplate});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.output);
+        const Result r = QvnBuild({"--data", data, "--template", templ, "--output", c.output});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "qvn-build: ファイル " + c.output + c.ending);
+        EXPECT_EQ(dir.Read("links.csv"), kLinks);
+        EXPECT_EQ(dir.Read("t.html"), kTemplate);
+    }
+#ifdef _WIN32
+    EXPECT_EQ(dir.EntryCount(), 3);
+#else
+    EXPECT_EQ(dir.EntryCount(), 4);
 #endif
 }
 
@@ -369,6 +394,44 @@ TEST_F(CliTest, EmptyTokenNeverMatches) {
     const Result r = ToStdout({"--title", "", "--url", "", "--author", "", "--explain", ""});
     EXPECT_EQ(r.out, "start\r\n[_TITLE_](_URL_) by _AUTHOR_: _EXPLAIN_\r\n"
                      "[_TITLE_](_URL_) by _AUTHOR_: _EXPLAIN_\r\nend\r\n");
+}
+
+// A token is matched in the template's encoding: given in UTF-8 (a terminal, or the Windows
+// command line) it is converted for a code page 932 template; bytes that are not UTF-8 are taken
+// as given; a character code page 932 lacks is an error naming the token.
+TEST_F(CliTest, TokensTakeTheTemplatesEncoding) {
+    const std::string nameSjis = "\x81\x79\x96\xBC\x91\x4F\x81\x7A"; // 【名前】
+    const std::string sjisTempl = "_HEAD_\nh\n_FRAME_\n<" + nameSjis + ">\n_FOOT_\nf\n";
+    const std::string utf8Templ = "_HEAD_\nh \xE3\x81\x82\n_FRAME_\n<【名前】>\n_FOOT_\nf\n";
+    const struct {
+        std::string templ;
+        std::string token;
+        int status;
+        std::string out;
+    } cases[] = {
+        {sjisTempl, "【名前】", 0, "h\r\n<s1>\r\n<s2>\r\nf\r\n"},
+        {sjisTempl, nameSjis, 0, "h\r\n<s1>\r\n<s2>\r\nf\r\n"},
+        {utf8Templ, "【名前】", 0, "h \xE3\x81\x82\r\n<s1>\r\n<s2>\r\nf\r\n"},
+        {sjisTempl, "【名前€】", 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.token);
+        templ = dir.Write("tokens.html", c.templ);
+        const Result r = ToStdout({"--title", c.token});
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.out, c.out);
+        if (c.status != 0) {
+            EXPECT_EQ(r.err, "qvn-build: 「サイト名」の置換文字列 " + c.token +
+                                 " には、テンプレートの文字コード Shift_JIS (CP932) "
+                                 "で表せない文字があります.\n");
+        }
+    }
+
+    // --check compares the token as the build would: found in the frame, no warning.
+    templ = dir.Write("tokens.html", sjisTempl);
+    const Result check = QvnBuild({"--check", "--data", data, "--template", templ, "--title",
+                                   "【名前】", "--url", "s", "--author", "a", "--explain", "e"});
+    EXPECT_THAT(check.out, ::testing::Not(HasSubstr("--title")));
 }
 
 // --- File names the system accepts but code page 932 cannot write. ---

@@ -1,6 +1,7 @@
 // The settings dialog and the About box of the real application: what OK, Cancel, Esc and the
-// close box do to the tokens and to the built page, typed text as code page 932, keyboard focus,
-// and the About picture decoded by libjpeg, including corrupt data.
+// close box do to the tokens and to the built page, typed tokens in the template's encoding,
+// keyboard focus, and the About picture decoded by libjpeg, including corrupt data.
+#include "Errors.h"
 #include "GuiTestSupport.h"
 #include "JpegImage.h"
 #include "UDec.h"
@@ -77,7 +78,7 @@ int RunAbout(std::function<void(QWidget*)> answer) {
 }
 
 // Builds a page from a template and link list written to a temporary folder, with the tokens
-// in Setting.
+// in Setting in the template's encoding, as the main window's build takes them.
 std::string BuildPage(const std::string& templateText, const std::vector<std::string>& fields) {
     TempDir dir;
     dir.Write("t.html", templateText);
@@ -86,10 +87,10 @@ std::string BuildPage(const std::string& templateText, const std::vector<std::st
     for (std::size_t i = 0; i < fields.size(); ++i)
         lines += fields[i] + (i % 4 == 3 ? "\r\n" : ",");
     Setting.LinkList = std::make_shared<TLinkTable>(TLinkTable::Parse(lines));
-    const TPageTemplate page(FilePath::FromCp932(Setting.TemplatePath));
+    const TPageTemplate page(FilePath::FromNative(Setting.TemplatePath));
     TableLinks links(Setting.Links());
     std::ostringstream out;
-    WritePage(page, links, Setting.GetTokens(), out);
+    WritePage(page, links, TokensForTemplate(Setting.GetTokens(), page.Encoding()), out);
     return out.str();
 }
 
@@ -206,46 +207,41 @@ TEST(SettingsDialog, EnterOnAFocusedButtonPressesIt) {
     ExpectTokens({"t2", "u2", "a2", "e2"});
 }
 
-TEST(SettingsDialog, JapaneseTokensBecomeCodePage932AndMatchTheTemplate) {
+// Typed tokens are kept as typed and take the template's encoding at the build: the same
+// Japanese token matches a code page 932 template and a UTF-8 one.
+TEST(SettingsDialog, JapaneseTokensMatchTemplatesInEitherEncoding) {
     TypeTokens(QStringLiteral("＠名前"), QStringLiteral("_URL_"), QStringLiteral("_AUTHOR_"),
                QStringLiteral("説明〜"));
     RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
+    EXPECT_EQ(Setting.Title, "＠名前");
     const std::string name = "\x81\x97\x96\xBC\x91\x4F";    // ＠名前
     const std::string explain = "\x90\xE0\x96\xBE\x81\x60"; // 説明〜 (wave dash 0x81 0x60)
-    EXPECT_EQ(Setting.Title, name);
-    EXPECT_EQ(Setting.Explain, explain);
     EXPECT_EQ(BuildPage("_HEAD_\nh\n_FRAME_\n<" + name + "> " + explain + "\n_FOOT_\nf\n",
                         {"s", "u", "a", "d"}),
               "h\r\n<s> d\r\nf\r\n");
+    EXPECT_EQ(BuildPage("_HEAD_\nh\n_FRAME_\n<＠名前> 説明〜\n_FOOT_\nf\n", {"s", "u", "a", "d"}),
+              "h\r\n<s> d\r\nf\r\n");
 }
 
-TEST(SettingsDialog, TextWithoutCodePage932FormIsRefusedAndChangesNothing) {
+// A token code page 932 cannot hold is kept; a UTF-8 template takes it, and a build from a code
+// page 932 template fails naming it, rather than matching "?".
+TEST(SettingsDialog, TokenOutsideCodePage932FailsOnlyWithACodePage932Template) {
+    TypeTokens("t", "u", QStringLiteral("a\U0001F600"), "e");
+    RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
+    EXPECT_EQ(Setting.Author, "a\U0001F600");
+    EXPECT_EQ(BuildPage("_HEAD_\n\xE3\x81\x82\n_FRAME_\n<a\U0001F600>\n_FOOT_\nf\n",
+                        {"s", "u", "x", "d"}),
+              "\xE3\x81\x82\r\n<x>\r\nf\r\n");
+    try {
+        BuildPage("_HEAD_\n\x82\xA0\n_FRAME_\n<a?>\n_FOOT_\nf\n", {"s", "u", "x", "d"});
+        ADD_FAILURE() << "a token code page 932 lacks must fail the build";
+    } catch (const Error& e) {
+        EXPECT_EQ(ErrorBoxTextUtf8(e),
+                  "「管理者」の置換文字列 a\U0001F600 には、テンプレートの文字コード "
+                  "Shift_JIS (CP932) で表せない文字があります.");
+    }
     TypeTokens("_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_");
     RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
-
-    // "?" would stand for the emoji and match every question mark in the frame.
-    TypeTokens("t", "u", QStringLiteral("a\U0001F600"), "e");
-    QString message;
-    bool stillOpenAfterError = false;
-    QWidget* focusAfterError = nullptr;
-    const int result = RunSettings([&](QWidget* dialog) {
-        WhenModal([&](QWidget* box) {
-            if (auto* mb = qobject_cast<QMessageBox*>(box))
-                message = mb->text();
-            box->close();
-            QTimer::singleShot(0, dialog, [&, dialog] {
-                stillOpenAfterError = dialog->isVisible();
-                focusAfterError = dialog->focusWidget();
-                Click(dialog, "btnCancel");
-            });
-        });
-        Click(dialog, "btnOK");
-    });
-    EXPECT_EQ(result, QDialog::Rejected);
-    EXPECT_TRUE(stillOpenAfterError);
-    EXPECT_EQ(message, QStringLiteral("「管理者」にコードページ 932 で表せない文字があります."));
-    ExpectTokens({"_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_"});
-    EXPECT_EQ(focusAfterError, Edit("ledBURL")) << "the refused text is where the user goes on";
 }
 
 // ---- About box ------------------------------------------------------------------------------

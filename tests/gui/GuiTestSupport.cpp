@@ -73,6 +73,7 @@ void ModalLog::Poll() {
         s.screen = modal->screen()->availableGeometry();
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         s.text = box->text();
+        s.informativeText = box->informativeText();
         s.icon = box->icon();
         for (QAbstractButton* b : box->buttons())
             s.buttons << b->text();

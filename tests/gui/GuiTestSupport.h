@@ -58,6 +58,7 @@ struct SeenModal {
     QString className;
     QString title;
     QString text;
+    QString informativeText; // a message box's text under its message
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons;
     QRect frame;

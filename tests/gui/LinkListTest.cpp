@@ -729,20 +729,21 @@ TEST_F(LinkEditTest, UnsavedEditsAskOnCloseAndOnLoadingAnotherFile) {
 
 // "編集/出力" builds from the sites as edited, without saving them first.
 TEST_F(LinkEditTest, PagesAreBuiltFromTheEditedSitesUnsaved) {
-    Load("a,u,x,d\r\nb,u,y,d\r\n", "links.csv");
+    Load("a,https://a.example/,x,d\r\nb,https://b.example/,y,d\r\n", "links.csv");
     TypeInto(2, 1, QStringLiteral("edited"));
     Select(2);
     Button("btnUp").click();
     Table().hide();
 
     TfrmMain* main = AppForms().frmMain;
-    dir_.Write("t.html", "_HEAD_\nh\n_FRAME_\n_TITLE_\n_FOOT_\nf\n");
+    dir_.Write("t.html", "_HEAD_\nh\n_FRAME_\n_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_\n_FOOT_\nf\n");
     Control<QLineEdit>(main, "edPath")->setText(QString::fromStdString(dir_.Path("t.html")));
     ui::FileDialog::SetNextFileName(QString::fromStdString(dir_.Path("page.html")));
     ModalLog log;
     Control<QPushButton>(main, "Button2")->click();
-    EXPECT_EQ(dir_.Read("page.html"), "h\r\nedited\r\na\r\nf\r\n");
-    EXPECT_EQ(dir_.Read("links.csv"), "a,u,x,d\r\nb,u,y,d\r\n");
+    EXPECT_EQ(dir_.Read("page.html"),
+              "h\r\nedited https://b.example/ y d\r\na https://a.example/ x d\r\nf\r\n");
+    EXPECT_EQ(dir_.Read("links.csv"), "a,https://a.example/,x,d\r\nb,https://b.example/,y,d\r\n");
 }
 
 // A very long field costs no more than a short one to show: the cell shows its start, an edit

@@ -1,7 +1,9 @@
 // The main window of the real application: the build-and-save road, failures in the error box,
-// the save dialog's cancel, drops, typed text as code page 932, the menu and the help page.
+// the save dialog's cancel, drops, any file name, the check before a build, the menu and the
+// help page.
 #include "AppInfo.h"
 #include "FileDialog.h"
+#include "FileIO.h"
 #include "GuiTestSupport.h"
 #include "UDec.h"
 #include "UHelp.h"
@@ -11,10 +13,14 @@
 #include "UVersion.h"
 
 #include <QAction>
+#include <cerrno>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QInputMethodEvent>
@@ -23,15 +29,18 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 #include <QWindow>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -40,9 +49,6 @@
 
 namespace qvn::test {
 namespace {
-
-// "テンプレート.html" in code page 932.
-const char* const kJapaneseNameCp932 = "\x83\x65\x83\x93\x83\x76\x83\x8c\x81\x5b\x83\x67.html";
 
 const char* const kTemplate = "top\r\n_HEAD_\r\nstart\r\n_FRAME_\r\n"
                               "[_TITLE_](_URL_) by _AUTHOR_: _EXPLAIN_\r\n_FOOT_\r\nend\r\n";
@@ -64,6 +70,7 @@ protected:
         Edit()->setText(savedPath_);
         QDir::setCurrent(savedDir_);
         Setting.LinkList = std::move(savedLinks_);
+        Setting.LinkListFile.reset();
         if (savedFocus_)
             savedFocus_->setFocus();
     }
@@ -75,6 +82,15 @@ protected:
     static void LoadTwoRecords() {
         Setting.LinkList =
             std::make_shared<TLinkTable>(TLinkTable::Parse("s1,u1,a1,d1\r\ns2,u2,a2,d2\r\n"));
+        Setting.LinkListFile.reset();
+    }
+
+    // Loads the data file through the link list window's "読み込み", as the user does.
+    static void LoadThroughListWindow(const std::string& path) {
+        QWidget* table = AppForms().frmTable;
+        Control<QLineEdit>(table, "edPath")->setText(QString::fromStdString(path));
+        Control<QPushButton>(table, "btnLoad")->click();
+        ASSERT_TRUE(Setting.LinkListFile.has_value()) << "the load failed";
     }
 
     // Text as the user types it: a Japanese input method commits whole strings.
@@ -209,18 +225,24 @@ TEST_F(MainWindow, FailuresShowErrorBoxAndWindowGoesOn) {
         ui::FileDialog::SetNextFileName(out);
         ModalLog log;
         ClickBuild();
-        ExpectErrorBox(log.Seen(), QStringLiteral("ファイル %1 を作成できません.").arg(out));
+        // The system's reason follows the message, as qvn-build gives it.
+        ExpectErrorBox(log.Seen(), QStringLiteral("ファイル %1 を作成できません. (%2)")
+                                       .arg(out, QString::fromStdString(SystemReason(ENOENT))));
     }
     {
-        SCOPED_TRACE("output name with a character code page 932 lacks");
+        SCOPED_TRACE("the template itself as the page, through a link to it");
         Type(QString::fromStdString(dir.Path("links.html")));
-        ui::FileDialog::SetNextFileName(QString::fromStdString(dir.Path("☃.html")));
+        const QString out = QString::fromStdString(dir.Path("alias.html"));
+        QFile::link(QStringLiteral("links.html"), out);
+        ui::FileDialog::SetNextFileName(out);
         ModalLog log;
         ClickBuild();
-        ExpectErrorBox(log.Seen(), QStringLiteral("ファイル %1 を作成できません.")
-                                       .arg(QString::fromStdString(dir.Path("?.html"))));
-        EXPECT_FALSE(dir.Exists("☃.html"));
-        EXPECT_FALSE(dir.Exists("?.html"));
+        ExpectErrorBox(
+            log.Seen(),
+            QStringLiteral("ファイル %1 はテンプレートのファイルです: ページで置き換えると"
+                           "失われるため、書き込みません.")
+                .arg(out));
+        EXPECT_EQ(dir.Read("links.html"), kTemplate);
     }
     {
         SCOPED_TRACE("the window still works");
@@ -345,43 +367,33 @@ TEST_F(MainWindow, FileDialogsAreQtsOwnAndRememberTheLastName) {
     }
 }
 
-TEST_F(MainWindow, TypedTextBecomesCodePage932) {
+// A name is the file system's own (UTF-8): any name it holds can be typed (and so picked or
+// dropped), reaches exactly that file, and every message shows it as written.
+TEST_F(MainWindow, AnyFileNameOpensAndIsNamedAsWritten) {
     TempDir dir;
-    dir.Write("テンプレート.html", kTemplate);
-    dir.Write("a?.html", kTemplate); // what a careless conversion would open instead
     LoadTwoRecords();
     QDir::setCurrent(QString::fromStdString(dir.Path("")));
-
-    {
-        SCOPED_TRACE("Japanese file name");
-        Type(QStringLiteral("テンプレート.html"));
-        ui::FileDialog::SetNextFileName(QString::fromStdString(dir.Path("出力.html")));
+    // U+301C (wave dash) and U+FF5E (fullwidth tilde) share one code page 932 form: each name
+    // must reach its own file.
+    dir.Write("x\uFF5E.html", "no markers\r\n");
+    for (const char* name :
+         {"テンプレート.html", "café.html", "한국어.html", "😀.html", "x\u301C.html"}) {
+        SCOPED_TRACE(name);
+        dir.Write(name, kTemplate);
+        Type(QString::fromUtf8(name));
+        ui::FileDialog::SetNextFileName(
+            QString::fromStdString(dir.Path("out-" + std::string(name))));
         ModalLog log;
         ClickBuild();
-        EXPECT_EQ(Setting.TemplatePath, kJapaneseNameCp932);
-        EXPECT_EQ(dir.Read("出力.html"), kPage);
+        EXPECT_EQ(Setting.TemplatePath, name);
+        EXPECT_EQ(dir.Read("out-" + std::string(name)), kPage);
         ASSERT_EQ(log.Seen().size(), 1u);
         EXPECT_EQ(log.Seen()[0].text, QStringLiteral("正常に保存されました"));
     }
-    {
-        SCOPED_TRACE("character outside code page 932");
-        Type(QStringLiteral("a☃.html"));
-        ModalLog log;
-        ClickBuild();
-        EXPECT_EQ(Setting.TemplatePath, "a?.html");
-        ExpectErrorBox(log.Seen(), QStringLiteral("ファイル a?.html は開けません."));
-    }
-    {
-        SCOPED_TRACE("wave dash that code page 932 folds");
-        // U+301C (wave dash) becomes the code page 932 form of U+FF5E (fullwidth tilde); the
-        // typed name must not reach the file named with U+FF5E.
-        dir.Write("x\uFF5E.html", kTemplate);
-        Type(QStringLiteral("x\u301C.html"));
-        ModalLog log;
-        ClickBuild();
-        EXPECT_EQ(Setting.TemplatePath, "x\x81\x60.html");
-        ExpectErrorBox(log.Seen(), QStringLiteral("ファイル x\uFF5E.html は開けません."));
-    }
+    Type(QStringLiteral("なし😀.html"));
+    ModalLog log;
+    ClickBuild();
+    ExpectErrorBox(log.Seen(), QStringLiteral("ファイル なし😀.html は開けません."));
 }
 
 TEST_F(MainWindow, DropTakesFirstOfSeveralFiles) {
@@ -543,7 +555,8 @@ TEST_F(MainWindow, HelpShowsThePageInItsOwnWindowOrNamesAMissingFile) {
     Main()->SetHelpFile(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../help/qvn-help.html"));
     ModalLog log;
     Find<QAction>("Help2")->trigger();
-    auto* help = Find<QWidget>("TfrmHelp");
+    TfrmHelp* help = Main()->HelpWindow();
+    ASSERT_NE(help, nullptr);
     auto* page = Control<QTextBrowser>(help, "tbHelp");
     EXPECT_TRUE(help->isVisible());
     EXPECT_TRUE(help->isWindow());
@@ -561,8 +574,182 @@ TEST_F(MainWindow, HelpShowsThePageInItsOwnWindowOrNamesAMissingFile) {
     Find<QAction>("Help2")->trigger();
     EXPECT_TRUE(help->isVisible());
     EXPECT_FALSE(help->isMinimized());
-    EXPECT_EQ(Main()->findChildren<TfrmHelp*>().size(), 1);
+    EXPECT_EQ(Main()->HelpWindow(), help);
     help->close();
+}
+
+// The data file loaded in the link list window (under a name code page 932 lacks) is never
+// replaced by the page either, whatever name reaches it.
+TEST_F(MainWindow, PageOverTheLoadedDataFileIsRefused) {
+    TempDir dir;
+    const std::string links = "s1,u1,a1,d1\r\ns2,u2,a2,d2\r\n";
+    dir.Write("links-café😀.csv", links);
+    dir.Write("links.html", kTemplate);
+    QDir().mkdir(QString::fromStdString(dir.Path("sub")));
+    LoadThroughListWindow(dir.Path("links-café😀.csv"));
+    Type(QString::fromStdString(dir.Path("links.html")));
+    const QString out = QString::fromStdString(dir.Path("sub/../links-café😀.csv"));
+    ui::FileDialog::SetNextFileName(out);
+    ModalLog log;
+    ClickBuild();
+    ExpectErrorBox(log.Seen(),
+                   QStringLiteral("ファイル %1 はリンクデータのファイルです: ページで置き換えると"
+                                  "失われるため、書き込みません.")
+                       .arg(QFileInfo(out).absoluteFilePath()));
+    EXPECT_EQ(dir.Read("links-café😀.csv"), links);
+}
+
+// What the user saw of the dialog before the build, and the answer given.
+struct SeenFindings {
+    QString title;
+    QStringList buttons;
+    QString findings;
+};
+
+// Answers the dialog before the build: a button's caption, or an empty caption for Esc. Any
+// other modal window is cancelled and leaves the title empty.
+void AnswerFindings(SeenFindings& seen, const QString& caption) {
+    WhenModal([&seen, caption](QWidget* modal) {
+        auto* dialog = qobject_cast<QDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        if (modal->windowTitle() != QStringLiteral("出力前の確認")) {
+            dialog->reject();
+            return;
+        }
+        seen.title = modal->windowTitle();
+        for (auto* b : modal->findChildren<QPushButton*>())
+            seen.buttons << b->text();
+        seen.findings = modal->findChild<QPlainTextEdit*>()->toPlainText();
+        if (caption.isEmpty()) {
+            QTest::keyClick(modal, Qt::Key_Escape);
+            return;
+        }
+        for (auto* b : modal->findChildren<QPushButton*>()) {
+            if (b->text() == caption)
+                b->click();
+        }
+    });
+}
+
+// Before the build the inputs are checked as qvn-build --check checks them: findings are listed
+// in "出力前の確認"; "やめる" and Esc stop before the save dialog, "出力する" goes on to it.
+TEST_F(MainWindow, FindingsAreShownBeforeTheBuildAndTheUserChooses) {
+    TempDir dir;
+    dir.Write("short.csv", "s1,u1,a1,d1\r\ns2,d2\r\n"); // the second line has one comma
+    dir.Write("links.html", kTemplate);
+    dir.Write("page.html", "old");
+    LoadThroughListWindow(dir.Path("short.csv"));
+    Type(QString::fromStdString(dir.Path("links.html")));
+
+    for (const QString& answer : {QStringLiteral("やめる"), QString()}) {
+        SCOPED_TRACE(answer.toStdString());
+        SeenFindings seen;
+        AnswerFindings(seen, answer);
+        ClickBuild();
+        WaitNoModal();
+        EXPECT_EQ(seen.title, QStringLiteral("出力前の確認"));
+        EXPECT_EQ(seen.buttons,
+                  (QStringList{QStringLiteral("出力する"), QStringLiteral("やめる")}));
+        EXPECT_TRUE(seen.findings.startsWith(QStringLiteral("short.csv:2: ")))
+            << seen.findings.toStdString();
+        EXPECT_EQ(dir.Read("page.html"), "old");
+    }
+
+    {
+        SeenFindings seen;
+        AnswerFindings(seen, QStringLiteral("出力する"));
+        ui::FileDialog::SetNextFileName(QString::fromStdString(dir.Path("page.html")));
+        ModalLog log; // the confirmation after the save
+        ClickBuild();
+        EXPECT_EQ(seen.title, QStringLiteral("出力前の確認"));
+        EXPECT_EQ(dir.Read("page.html"),
+                  "start\r\n[s1](u1) by a1: d1\r\n[s2]() by : d2\r\nend\r\n");
+    }
+
+    // A clean pair asks nothing: the save follows at once; so does a data file gone since its
+    // load, which the page, built from the loaded list, does not need.
+    dir.Write("gone.csv", "s1,u1,a1,d1\r\n");
+    LoadThroughListWindow(dir.Path("gone.csv"));
+    std::filesystem::remove(NativePath(dir.Path("gone.csv")));
+    ui::FileDialog::SetNextFileName(QString::fromStdString(dir.Path("page.html")));
+    {
+        ModalLog gone;
+        ClickBuild();
+        ASSERT_EQ(gone.Seen().size(), 1u);
+        EXPECT_EQ(gone.Seen()[0].text, QStringLiteral("正常に保存されました"));
+    }
+    dir.Write("links.csv", "s1,u1,a1,d1\r\ns2,u2,a2,d2\r\n");
+    LoadThroughListWindow(dir.Path("links.csv"));
+    ui::FileDialog::SetNextFileName(QString::fromStdString(dir.Path("page.html")));
+    ModalLog clean;
+    ClickBuild();
+    ASSERT_EQ(clean.Seen().size(), 1u);
+    EXPECT_EQ(clean.Seen()[0].text, QStringLiteral("正常に保存されました"));
+    EXPECT_EQ(dir.Read("page.html"), kPage);
+}
+
+// A template the builder cannot cut keeps its message, and the check says why under it: which
+// marker is missing and the line that was almost that marker.
+TEST_F(MainWindow, TemplateFailureIsExplainedUnderItsMessage) {
+    TempDir dir;
+    dir.Write("links.csv", "s1,u1,a1,d1\r\n");
+    dir.Write("broken.html", "_HEAD_\r\nh\r\n_FRAME_\r\nf\r\n_FOOT_ \r\nend\r\n");
+    LoadThroughListWindow(dir.Path("links.csv"));
+    Type(QString::fromStdString(dir.Path("broken.html")));
+    ModalLog log;
+    ClickBuild();
+    ExpectErrorBox(log.Seen(), QStringLiteral("リストのインデックスが範囲を超えています (6)"));
+    ASSERT_EQ(log.Seen().size(), 1u);
+    const QStringList lines = log.Seen()[0].informativeText.split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2) << log.Seen()[0].informativeText.toStdString();
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("broken.html:"))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("_FOOT_")));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("broken.html:5:"))) << lines[1].toStdString();
+}
+
+// The help window answers the keyboard while any other window of the program is modal.
+TEST_F(MainWindow, HelpStaysUsableBesideEveryModalWindow) {
+    Main()->SetHelpFile(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../help/qvn-help.html"));
+    Find<QAction>("Help2")->trigger();
+    TfrmHelp* help = Main()->HelpWindow();
+    ASSERT_NE(help, nullptr);
+    help->resize(400, 200);
+    auto* page = Control<QTextBrowser>(help, "tbHelp");
+    page->setFocus();
+    LoadTwoRecords();
+    Type(QStringLiteral("missing.html")); // "編集/出力" shows the error box
+
+    const std::vector<std::pair<const char*, std::function<void()>>> openers = {
+        {"link list", [] { Find<QPushButton>("Button1")->click(); }},
+        {"settings", [] { Find<QAction>("File1")->trigger(); }},
+        {"about", [] { Find<QAction>("About1")->trigger(); }},
+        {"file dialog", [] { Find<QPushButton>("btnRefer")->click(); }},
+        {"error box", [] { ClickBuild(); }},
+    };
+    for (const auto& [name, open] : openers) {
+        SCOPED_TRACE(name);
+        page->verticalScrollBar()->setValue(0);
+        int scrolled = -1;
+        WhenModal([&](QWidget* modal) {
+            QTest::keyClick(help->windowHandle(), Qt::Key_PageDown);
+            scrolled = page->verticalScrollBar()->value();
+            static_cast<QDialog*>(modal)->done(QDialog::Rejected);
+        });
+        open();
+        WaitNoModal();
+        EXPECT_GT(scrolled, 0) << "the help window did not scroll";
+    }
+    help->close();
+}
+
+// The menu bar and its menus draw in the windows' Japanese face.
+TEST_F(MainWindow, MenusUseTheWindowsFace) {
+    const QString face = QFontInfo(Edit()->font()).family();
+    for (QWidget* menu : {static_cast<QWidget*>(Find<QMenuBar>("menuMain")),
+                          static_cast<QWidget*>(Find<QMenu>("Help1"))}) {
+        SCOPED_TRACE(menu->metaObject()->className());
+        EXPECT_EQ(QFontInfo(menu->font()).family(), face);
+    }
 }
 
 } // namespace
