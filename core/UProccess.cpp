@@ -12,19 +12,6 @@ namespace {
 
 constexpr std::size_t kNoToken = kLinkFields;
 
-// Where in `text` the first of tokens from `from` on is found: the token's index (kNoToken for
-// none) and its offset. An empty token never matches.
-std::pair<std::size_t, std::size_t> FirstToken(std::string_view text, const Tokens& tokens,
-                                               std::size_t from) {
-    for (std::size_t k = from; k < kLinkFields; ++k) {
-        if (tokens[k].empty())
-            continue;
-        if (const std::size_t p = text.find(tokens[k]); p != std::string_view::npos)
-            return {k, p};
-    }
-    return {kNoToken, std::string_view::npos};
-}
-
 // A frame line being changed in the writer's block. It keeps the span of the line that holds every
 // byte not the frame line's own: the values put in so far and whatever lies between them. Before
 // and after the span the line is the frame line's own start and end. So a token is found before
@@ -91,6 +78,19 @@ TemplateCut CutTemplate(const TStringList& lines) {
     return cut;
 }
 
+TemplateCut::Section TemplateCut::SectionOf(int line) const {
+    if (line <= markers[0] || line == markers[1] || line == markers[2])
+        return Section::LeftOut;
+    return line < markers[1] ? Section::Head : line < markers[2] ? Section::Frame : Section::Foot;
+}
+
+std::array<std::size_t, kLinkFields> TokensInLine(std::string_view line, const Tokens& tokens) {
+    std::array<std::size_t, kLinkFields> at{};
+    for (std::size_t k = 0; k < kLinkFields; ++k)
+        at[k] = tokens[k].empty() ? std::string_view::npos : line.find(tokens[k]);
+    return at;
+}
+
 TPageTemplate::TPageTemplate(const FilePath& path) {
     lines_.LoadFromFile(path);
     // A scan that runs past the last line fails as reading the line after the last would.
@@ -120,11 +120,12 @@ void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) 
     std::vector<FrameLine> frame;
     for (int f = frameMarker_ + 1; f < footMarker_; ++f) {
         const std::string_view text = lines_.Get(f);
-        const auto [first, position] = FirstToken(text, tokens, 0);
-        FrameLine line{text, first, position, {}};
-        for (std::size_t k = 0; k < kLinkFields; ++k)
-            line.inText[k] = text.find(tokens[k]);
-        frame.push_back(line);
+        const auto inText = TokensInLine(text, tokens);
+        const auto first = static_cast<std::size_t>(
+            std::ranges::find_if(inText, [](std::size_t p) { return p != std::string_view::npos; }) -
+            inText.begin());
+        frame.push_back({text, first, first == kNoToken ? std::string_view::npos : inText[first],
+                         inText});
     }
 
     TLinkRecord record;
