@@ -4,6 +4,7 @@
 #include "Codec.h"
 #include "Words.h"
 
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -73,28 +74,33 @@ std::pair<std::string, std::size_t> SeparatorInstead(std::string_view text, int 
     return {"", 0};
 }
 
-// Sites seen so far, to name the first line of a site listed again: a table of the hashes of the
-// first 65,536 URLs, so memory stays flat however long the file (later sites are still compared
-// with those).
+// Sites seen so far, to name the first line of a site listed again. The first 16,384 URLs are
+// kept, each as a 32-bit tag of its hash and its line in a table of 256 KiB that stays in the
+// processor's cache; every later site is still compared with those. The hash of the whole line is
+// kept aside, looked at only when a URL comes again. Memory stays flat however long the file.
 class SeenSites {
 public:
     struct First {
-        long long line = 0;      // 0: the URL is new
-        bool sameLine = false;   // the whole line is the same too
+        long long line = 0;    // 0: the URL is new
+        bool sameLine = false; // the whole line is the same too
     };
 
     First Look(std::string_view url, std::string_view text, long long line) {
-        if (slots_.empty())
+        if (slots_.empty()) {
             slots_.resize(kSlots);
-        const std::uint64_t hash = Hash(url);
+            texts_.resize(kSlots);
+        }
+        const std::uint64_t hash = std::hash<std::string_view>{}(url);
+        const auto tag = static_cast<std::uint32_t>(hash >> 32) | 1; // 0: an empty slot
         for (std::size_t i = hash & (kSlots - 1);; i = (i + 1) & (kSlots - 1)) {
             Slot& slot = slots_[i];
-            if (slot.url == hash)
-                return {slot.line, slot.text == Hash(text)};
-            if (slot.url == 0) {
-                if (kept_ < kKept) {
+            if (slot.tag == tag)
+                return {slot.line, texts_[i] == std::hash<std::string_view>{}(text)};
+            if (slot.tag == 0) {
+                if (kept_ < kKept && line <= UINT32_MAX) {
                     ++kept_;
-                    slot = {hash, line, Hash(text)};
+                    slot = {tag, static_cast<std::uint32_t>(line)};
+                    texts_[i] = std::hash<std::string_view>{}(text);
                 }
                 return {};
             }
@@ -102,19 +108,15 @@ public:
     }
 
 private:
-    static constexpr std::size_t kSlots = std::size_t{1} << 17;
+    static constexpr std::size_t kSlots = std::size_t{1} << 15;
     static constexpr std::size_t kKept = kSlots / 2;
     struct Slot {
-        std::uint64_t url = 0; // 0: empty
-        long long line = 0;
-        std::uint64_t text = 0;
+        std::uint32_t tag = 0;
+        std::uint32_t line = 0;
     };
-    static std::uint64_t Hash(std::string_view bytes) {
-        const std::uint64_t hash = std::hash<std::string_view>{}(bytes);
-        return hash == 0 ? 1 : hash;
-    }
 
-    std::vector<Slot> slots_; // allocated at the first URL
+    std::vector<Slot> slots_;        // allocated at the first URL
+    std::vector<std::size_t> texts_; // the hash of each kept site's whole line
     std::size_t kept_ = 0;
 };
 

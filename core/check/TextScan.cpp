@@ -178,12 +178,13 @@ bool CutShortUtf8(std::string_view text, std::size_t bad) {
 
 } // namespace
 
-void EncodingScan::Keep(BadLines& bad, std::size_t keep, const BadByte& at) {
-    if (bad.kept.size() < keep)
-        bad.kept.push_back(at);
-    else if (bad.firstMore == 0)
-        bad.firstMore = at.line;
+bool EncodingScan::Keep(BadLines& bad, std::size_t keep, long long line) {
     ++bad.lines;
+    if (bad.kept.size() < keep)
+        return true;
+    if (bad.firstMore == 0)
+        bad.firstMore = line;
+    return false;
 }
 
 void EncodingScan::Line(long long line, std::string_view text, bool report) {
@@ -204,13 +205,15 @@ void EncodingScan::Line(long long line, std::string_view text, bool report) {
         ++utf8Bad_;
         if (eucPossible_)
             eucPossible_ = IsEucJp(text, nonAscii, eucKana_);
-        if (report)
-            Keep(utf8_, keep_, {line, Column::At(text, badUtf8), CutShortUtf8(text, badUtf8)});
+        // Where it is is worked out only for the lines kept: in a code page 932 file, that is
+        // every line.
+        if (report && Keep(utf8_, keep_, line))
+            utf8_.kept.push_back({line, Column::At(text, badUtf8), CutShortUtf8(text, badUtf8)});
     }
     if (const std::size_t bad = FirstInvalidCp932(text, nonAscii); bad != kNone) {
         ++cp932Bad_;
-        if (report)
-            Keep(cp932_, keep_, {line, Column::At(text, bad), false});
+        if (report && Keep(cp932_, keep_, line))
+            cp932_.kept.push_back({line, Column::At(text, bad), false});
     }
 }
 

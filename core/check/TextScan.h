@@ -73,7 +73,8 @@ public:
     const BadLines& BadCp932() const { return cp932_; }
 
 private:
-    static void Keep(BadLines& bad, std::size_t keep, const BadByte& at);
+    // Counts a bad line; true when it is to be kept.
+    static bool Keep(BadLines& bad, std::size_t keep, long long line);
 
     std::size_t keep_;
     BadByte firstNonAscii_;
