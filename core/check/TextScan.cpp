@@ -190,9 +190,15 @@ bool EncodingScan::Keep(BadLines& bad, std::size_t keep, long long line) {
 void EncodingScan::Line(long long line, std::string_view text, bool report) {
     const std::size_t nonAscii = FirstNonAscii(text);
     if (nonAscii == kNone) { // ASCII is valid in both
-        if (!iso2022_ && text.find('') != std::string_view::npos)
-            iso2022_ = text.find("$B") != std::string_view::npos ||
-                       text.find("$@") != std::string_view::npos;
+        if (!iso2022_ && text.find('\x1B') != std::string_view::npos) {
+            std::size_t at = text.find("\x1B$B");
+            if (at == std::string_view::npos)
+                at = text.find("\x1B$@");
+            if (at != std::string_view::npos) {
+                iso2022_ = true;
+                firstEscape_ = {line, Column::At(text, at)};
+            }
+        }
         return;
     }
     if (firstNonAscii_.line == 0)

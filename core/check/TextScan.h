@@ -66,8 +66,11 @@ public:
     void SetUtf16() { utf16_ = true; }
 
     Encoding Result() const;
-    // The first byte that is not ASCII (line 0 when there is none).
-    const BadByte& NonAscii() const { return firstNonAscii_; }
+    // The first character that is not ASCII, or for ISO-2022-JP text the first escape into
+    // Japanese (line 0 when there is none).
+    const BadByte& NonAscii() const {
+        return firstNonAscii_.line > 0 ? firstNonAscii_ : firstEscape_;
+    }
     // The lines (with `report` set) that do not fit each encoding.
     const BadLines& BadUtf8() const { return utf8_; }
     const BadLines& BadCp932() const { return cp932_; }
@@ -78,6 +81,7 @@ private:
 
     std::size_t keep_;
     BadByte firstNonAscii_;
+    BadByte firstEscape_;
     long long utf8Good_ = 0; // lines with characters outside ASCII that are valid UTF-8
     long long utf8Bad_ = 0;  // and those that are not, reported or not
     long long cp932Bad_ = 0;
