@@ -138,8 +138,14 @@ public:
             SplitFields(text, kLinkFields, [&](std::string_view field) { record[k++] = field; });
         if (commas < 3 && !Fields(line, text, commas, record))
             return;
-        if (record[kURL].empty())
+        // A site without a URL is the same site only as the same line (a URL holds no comma, so
+        // the two kinds of key never meet).
+        if (record[kURL].empty()) {
+            if (const auto first = seen_.Look(text, text, line); first.line > 0)
+                report_.AddRepeated(kDuplicateKind, Severity::Warning, line, {},
+                                    SameLine(first.line));
             return;
+        }
         if (std::string why = UrlProblem(record); !why.empty())
             report_.AddRepeated(kUrlKind, Severity::Warning, line,
                                 Column::At(text, static_cast<std::size_t>(record[kURL].data() -
@@ -148,9 +154,7 @@ public:
         if (const auto first = seen_.Look(record[kURL], text, line); first.line > 0)
             report_.AddRepeated(kDuplicateKind, Severity::Warning, line, {},
                                 first.sameLine
-                                    ? "この行は " + std::to_string(first.line) +
-                                          " 行目とまったく同じです。同じサイトがページに 2 "
-                                          "回入ります。"
+                                    ? SameLine(first.line)
                                     : "URL が " + std::to_string(first.line) +
                                           " 行目のサイトと同じです。同じサイトを 2 回載せて"
                                           "いないか確かめてください。");
@@ -209,6 +213,11 @@ private:
                                                " つしかありません。") +
                                 result);
         return commas > 0;
+    }
+
+    static std::string SameLine(long long first) {
+        return "この行は " + std::to_string(first) +
+               " 行目とまったく同じです。同じサイトがページに 2 回入ります。";
     }
 
     struct Pending {

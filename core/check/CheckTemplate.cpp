@@ -37,6 +37,12 @@ constexpr const char* kOtherText = "同じ行にほかの文字があります";
 std::string LooksLikeMarker(std::string_view line, std::string_view marker, bool partOfLine) {
     if (line == marker)
         return "";
+    // The marker written in full-width letters takes three bytes a letter at most: a longer line,
+    // once its spaces are left out, can only hold it among other text.
+    const std::string_view bare =
+        line.substr(LeadingSpace(line), line.size() - LeadingSpace(line) - TrailingSpace(line));
+    if (!partOfLine && bare.size() > 3 * marker.size() + 3)
+        return "";
     std::vector<const char*> why;
     std::string_view text = line;
     if (text.starts_with("\xEF\xBB\xBF")) {
@@ -206,44 +212,52 @@ std::optional<NearMiss> FindNearMiss(std::string_view line, const std::string& t
 // never replaced. Where a token is found is asked of the builder.
 void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens& tokens,
                  FileReport& report) {
-    std::vector<std::array<std::size_t, kLinkFields>> found(static_cast<std::size_t>(lines.Count()));
-    for (int i = cut.markers[0] + 1; i < lines.Count(); ++i)
-        found[static_cast<std::size_t>(i)] = TokensInLine(lines.Get(i), tokens);
-    for (std::size_t k = 0; k < kLinkFields; ++k) {
-        const std::string& token = tokens[k];
-        if (token.empty())
-            continue; // an empty token never matches: reported with the options
-        bool inFrame = false;
-        std::optional<NearMiss> nearMiss;
-        for (int i = cut.markers[0] + 1; i < lines.Count(); ++i) {
-            const int section = SectionIndex(cut, i);
-            const std::string_view line = lines.Get(i);
-            const std::size_t at = found[static_cast<std::size_t>(i)][k];
-            if (section == 1 && at != std::string_view::npos) {
-                inFrame = true;
-                if (const std::size_t again = line.find(token, at + token.size());
-                    again != std::string_view::npos)
-                    report.AddRepeated(kTokenTwiceKind, Severity::Warning, i + 1,
-                                       Column::At(line, again),
-                                       token + " がこの行に 2 つ以上あります。置き換わるのは最初の"
-                                               " 1 つだけで、ここはそのままページに残ります。");
-            } else if ((section == 0 || section == 2) && at != std::string_view::npos) {
+    std::array<bool, kLinkFields> inFrame{};
+    for (int i = cut.markers[0] + 1; i < lines.Count(); ++i) {
+        const int section = SectionIndex(cut, i);
+        if (section < 0)
+            continue;
+        const std::string_view line = lines.Get(i);
+        const auto found = TokensInLine(line, tokens); // an empty token is never found
+        for (std::size_t k = 0; k < kLinkFields; ++k) {
+            const std::string& token = tokens[k];
+            const std::size_t at = found[k];
+            if (at == std::string_view::npos)
+                continue;
+            if (section != 1) {
                 report.AddRepeated(kTokenOutsideFrameKind, Severity::Warning, i + 1,
                                    Column::At(line, at),
                                    std::string(kSectionNames[section]) + "の " + token +
                                        " は置き換えられず、そのままページに入ります。置換文字列は"
                                        "フレーム (_FRAME_ と _FOOT_ の間) に書いてください。");
-            } else if (section >= 0 && at == std::string_view::npos &&
-                       (!nearMiss || (section == 1 && SectionIndex(cut, nearMiss->line) != 1))) {
-                // A near miss in the frame is the likelier slip; else the first anywhere.
-                if (auto miss = FindNearMiss(line, token, tokens)) {
-                    miss->line = i;
-                    nearMiss = miss;
-                }
+                continue;
+            }
+            inFrame[k] = true;
+            if (const std::size_t again = line.find(token, at + token.size());
+                again != std::string_view::npos)
+                report.AddRepeated(kTokenTwiceKind, Severity::Warning, i + 1,
+                                   Column::At(line, again),
+                                   token + " がこの行に 2 つ以上あります。置き換わるのは最初の"
+                                           " 1 つだけで、ここはそのままページに残ります。");
+        }
+    }
+    for (std::size_t k = 0; k < kLinkFields; ++k) {
+        const std::string& token = tokens[k];
+        if (token.empty() || inFrame[k])
+            continue; // an empty token never matches: reported with the options
+        // A near miss in the frame is the likelier slip; else the first in the head or foot.
+        std::optional<NearMiss> nearMiss;
+        for (int pass = 0; pass < 2 && !nearMiss; ++pass) {
+            for (int i = cut.markers[0] + 1; i < lines.Count() && !nearMiss; ++i) {
+                const int section = SectionIndex(cut, i);
+                const std::string_view line = lines.Get(i);
+                if (section < 0 || (section == 1) != (pass == 0) ||
+                    line.find(token) != std::string_view::npos)
+                    continue;
+                if ((nearMiss = FindNearMiss(line, token, tokens)))
+                    nearMiss->line = i;
             }
         }
-        if (inFrame)
-            continue;
         const std::string lost = kFieldNames[k] + std::string("はページに入りません。");
         if (!nearMiss) {
             report.Add(Severity::Warning, cut.markers[1] + 1, {},
@@ -287,9 +301,13 @@ Charset FindCharset(const TStringList& lines, const TemplateCut& cut) {
         if (cut.complete && SectionIndex(cut, i) < 0)
             continue;
         const std::string_view line = lines.Get(i);
-        const std::size_t at = Upper(line).find("CHARSET");
-        if (at == std::string::npos)
+        constexpr std::string_view kName = "charset";
+        const auto found = std::ranges::search(line, kName, [](char a, char b) {
+            return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
+        });
+        if (found.empty())
             continue;
+        const auto at = static_cast<std::size_t>(found.begin() - line.begin());
         std::size_t p = at + 7;
         const auto skip = [&](std::string_view chars) {
             while (p < line.size() && chars.find(line[p]) != std::string_view::npos)

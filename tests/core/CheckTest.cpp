@@ -259,9 +259,9 @@ TEST_F(CheckTest, SeparatorsThatLookLikeCommasAreNamed) {
 TEST_F(CheckTest, SitesListedTwiceNameTheFirstLine) {
     data = dir.Write("links.csv", "a,https://a.example/,x,d\nb,https://b.example/,y,d\n"
                                   "c,https://a.example/,z,e\nb,https://b.example/,y,d\n"
-                                  "e,,x,d\nf,,x,d\n");
+                                  "e,,x,d\nf,,x,d\ne,,x,d\n");
     const std::string out = Check().out;
-    EXPECT_EQ(Places(out), "links.csv:3: 警告, links.csv:4: 警告");
+    EXPECT_EQ(Places(out), "links.csv:3: 警告, links.csv:4: 警告, links.csv:7: 警告");
     EXPECT_THAT(out, HasSubstr(":3: 警告: URL が 1 行目のサイトと同じです。"));
     EXPECT_THAT(out, HasSubstr(":4: 警告: この行は 2 行目とまったく同じです。"));
 }
