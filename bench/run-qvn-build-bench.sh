@@ -18,7 +18,7 @@
 #                 the generated inputs are clean, so it must print nothing and exit 0)
 # Wall times are medians over the repetitions; peak memory is the largest resident set (GNU
 # time's %M). Goals: at a million records, wall time at most 1.25 x the floor with fsync; peak
-# memory at most 32 MiB at any size; the check no slower than the build, its memory flat.
+# memory at most 32 MiB at any size; the check within the build's CPU time, its memory flat.
 set -euo pipefail
 
 build=$(cd "$(dirname "$0")/.." && pwd)/build-bench
