@@ -4,6 +4,7 @@
 #include "Codec.h"
 #include "Words.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <functional>
@@ -120,6 +121,23 @@ private:
     std::size_t kept_ = 0;
 };
 
+// Whether a URL field is the word a heading line would hold there ("URL", "アドレス"), in UTF-8
+// or in code page 932.
+bool IsHeading(std::string_view field) {
+    static const std::vector<std::string> headings = [] {
+        std::vector<std::string> words = {"url", "uri", "address", "link", "href"};
+        for (const char* word : {"アドレス", "リンク", "リンク先", "ホームページ"}) {
+            words.emplace_back(word);
+            words.push_back(Utf8ToCp932(word));
+        }
+        return words;
+    }();
+    std::string word = Lower(FoldFullWidth(field.substr(0, 32)));
+    word = word.substr(LeadingSpace(word));
+    word.resize(word.size() - TrailingSpace(word));
+    return std::ranges::find(headings, word) != headings.end();
+}
+
 class DataCheck {
 public:
     explicit DataCheck(FileReport& report) : report_(report) {}
@@ -144,6 +162,12 @@ public:
             if (const auto first = seen_.Look(text, text, line); first.line > 0)
                 report_.AddRepeated(kDuplicateKind, Severity::Warning, line, {},
                                     SameLine(first.line));
+            return;
+        }
+        if (line == 1 && IsHeading(record[kURL])) {
+            report_.Add(Severity::Warning, 1, {},
+                        "1 行目は項目の見出しのようです。見出しの行もサイトとしてページに入る"
+                        "ので、この行を消してください。");
             return;
         }
         if (std::string why = UrlProblem(record); !why.empty())

@@ -219,7 +219,9 @@ void EncodingScan::Line(long long line, std::string_view text, bool report) {
     if (const std::size_t bad = FirstInvalidCp932(text, nonAscii); bad != kNone) {
         ++cp932Bad_;
         if (report && Keep(cp932_, keep_, line))
-            cp932_.kept.push_back({line, Column::At(text, bad), false});
+            cp932_.kept.push_back({line, Column::At(text, bad),
+                                   bad + 1 == text.size() &&
+                                       IsCp932LeadByte(static_cast<unsigned char>(text[bad]))});
     }
 }
 

@@ -144,6 +144,8 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {kNeko + u + kNeko + ",https://v.example/,a,d\n" + kNeko + "x,https://w.example/,a,\xFF\n",
          t, {}, 0,
          "links.csv:3:25: 警告"},
+        // A Shift_JIS file cut in the middle of its last character.
+        {kNekoSjis + u + "x,https://w.example/,a,\x94", t, {}, 0, "links.csv:2:24: 警告"},
         // Data and template in other encodings, and against the declared charset.
         {kNeko + u, WithHead(kNekoSjis + "<meta charset=\"Shift_JIS\">"), {}, 0,
          "links.csv:1:1: 警告"},
@@ -223,12 +225,13 @@ TEST_F(CheckTest, TheUrlFieldLookedAtWithJudgement) {
         {"\xE3\x80\x80https://a.example/", "URL の前に全角の空白があります"},
         {"\"https://a.example/\"", "「\"」で囲まれています"},
         {"管理人", "URL に見えません"},
+        {"URL", "見出しのようです"}, // on the first line only
     };
     for (const auto& [url, why] : cases) {
         data = dir.Write("links.csv", "s," + url + ",a,d\n");
         const std::string out = Check().out;
         EXPECT_THAT(out, HasSubstr(why)) << url;
-        EXPECT_EQ(Places(out), "links.csv:1:3: 警告") << url;
+        EXPECT_EQ(Places(out), url == "URL" ? "links.csv:1: 警告" : "links.csv:1:3: 警告") << url;
     }
     // Fields swapped: the URL is in another field.
     data = dir.Write("links.csv", "https://a.example/,サイト,a,d\n");
