@@ -101,6 +101,10 @@ std::string UrlProblem(const TLinkRecord& record) {
         return why;
     if (lower.starts_with("www.") || IsBareDomain(lower))
         return kMissingScheme;
+    // A relative URL ("page.html", "links/") may stand beside a description that opens with a
+    // URL: only a field with neither "." nor "/" is taken for another field's text.
+    if (url.find_first_of("./") != std::string_view::npos)
+        return "";
     for (std::size_t k = 0; k < kLinkFields; ++k) {
         const std::string other = Lower(FoldFullWidth(record[k].substr(0, 16)));
         if (k != kURL && (other.starts_with("http://") || other.starts_with("https://")))
@@ -108,7 +112,7 @@ std::string UrlProblem(const TLinkRecord& record) {
                    "の欄に URL があります。項目の順番 (サイト名,URL,管理者,サイト説明) を確かめ"
                    "てください。";
     }
-    const bool text = url.find_first_of("/.:") == std::string_view::npos &&
+    const bool text = url.find(':') == std::string_view::npos &&
                       (url.find(' ') != std::string_view::npos ||
                        std::ranges::any_of(url, [](char c) { return c & 0x80; }));
     if (text)

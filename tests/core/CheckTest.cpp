@@ -90,7 +90,7 @@ TEST_F(CheckTest, CleanInputsGiveNoOutput) {
         {"s,https://a.example/,a,d\rt,https://b.example/,b,d", kTemplate}, // CR, no final break
         {",https://a.example/,a,d\n,,,\n", kTemplate}, // empty fields, but three commas each
         {"a,./rel.html,x,d\nb,/abs/,x,d\nc,../up/,x,d\nd,#top,x,d\ne,mailto:me@a.example,x,d\n"
-         "f,ftp://files.example/,x,d\ng,//cdn.example/,x,d\nh,page.html,x,d\ni,HTTPS://A.EXAMPLE/,x,"
+         "f,ftp://files.example/,x,d\ng,//cdn.example/,x,d\nh,page.html,x,https://mirror.example/\ni,HTTPS://A.EXAMPLE/,x,"
          "d\nj, https://spaced.example/,x,d\n",
          kTemplate},
         {many, WithHead("<meta charset=\"utf-8\">")},
