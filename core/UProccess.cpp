@@ -60,7 +60,45 @@ private:
     std::size_t last_;
 };
 
+// Tokens are replaced in order on the line as changed so far, so a later token is also found
+// inside a value inserted for an earlier one. Until the first replacement the line is the frame
+// line itself: where its first token stands is found once, not once a record; so is which tokens
+// the frame line holds at all.
+struct FrameLine {
+    std::string_view text;
+    std::size_t first;    // the first token found in text (kNoToken for none)
+    std::size_t position; // and its offset
+    std::array<std::size_t, kLinkFields> inText; // each token's first offset in text, or npos
+
+    static FrameLine Of(std::string_view text, const Tokens& tokens) {
+        const auto inText = TokensInLine(text, tokens);
+        const auto first = static_cast<std::size_t>(
+            std::ranges::find_if(inText, [](std::size_t p) { return p != std::string_view::npos; }) -
+            inText.begin());
+        return {text, first, first == kNoToken ? std::string_view::npos : inText[first], inText};
+    }
+
+    // Appends the line with the record's fields in place of the tokens to block (a line with a
+    // token: first != kNoToken).
+    void Fill(std::string& block, const Tokens& tokens, const TLinkRecord& record) const {
+        LineEdit line(block, text, position, tokens[first], record[first]);
+        for (std::size_t k = first + 1; k < kLinkFields; ++k) {
+            if (const std::size_t p = line.Find(tokens[k], inText[k]); p != std::string_view::npos)
+                line.Replace(p, tokens[k], record[k]);
+        }
+    }
+};
+
 } // namespace
+
+std::string FillFrameLine(std::string_view line, const Tokens& tokens, const TLinkRecord& record) {
+    const FrameLine frame = FrameLine::Of(line, tokens);
+    if (frame.first == kNoToken)
+        return std::string(line);
+    std::string filled;
+    frame.Fill(filled, tokens, record);
+    return filled;
+}
 
 TemplateCut CutTemplate(const TStringList& lines) {
     TemplateCut cut;
@@ -107,26 +145,9 @@ void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) 
     for (int i = headBegin_; i < frameMarker_; ++i)
         out.Line(lines_.Get(i));
 
-    // Tokens are replaced in order on the line as changed so far, so a later token is also found
-    // inside a value inserted for an earlier one. Until the first replacement the line is the
-    // frame line itself: where its first token stands is found once, not once a record; so is
-    // which tokens the frame line holds at all.
-    struct FrameLine {
-        std::string_view text;
-        std::size_t first;    // the first token found in text (kNoToken for none)
-        std::size_t position; // and its offset
-        std::array<std::size_t, kLinkFields> inText; // each token's first offset in text, or npos
-    };
     std::vector<FrameLine> frame;
-    for (int f = frameMarker_ + 1; f < footMarker_; ++f) {
-        const std::string_view text = lines_.Get(f);
-        const auto inText = TokensInLine(text, tokens);
-        const auto first = static_cast<std::size_t>(
-            std::ranges::find_if(inText, [](std::size_t p) { return p != std::string_view::npos; }) -
-            inText.begin());
-        frame.push_back({text, first, first == kNoToken ? std::string_view::npos : inText[first],
-                         inText});
-    }
+    for (int f = frameMarker_ + 1; f < footMarker_; ++f)
+        frame.push_back(FrameLine::Of(lines_.Get(f), tokens));
 
     TLinkRecord record;
     while (links.Next(record)) {
@@ -141,12 +162,7 @@ void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) 
             }
             // The line is made where it is written, in the writer's block.
             out.MakeLine(f.text.size() + recordBytes, [&](std::string& block) {
-                LineEdit line(block, f.text, f.position, tokens[f.first], record[f.first]);
-                for (std::size_t k = f.first + 1; k < kLinkFields; ++k) {
-                    if (const std::size_t p = line.Find(tokens[k], f.inText[k]);
-                        p != std::string_view::npos)
-                        line.Replace(p, tokens[k], record[k]);
-                }
+                f.Fill(block, tokens, record);
             });
         }
     }

@@ -45,6 +45,9 @@ TemplateCut CutTemplate(const TStringList& lines);
 // in before it holds one first.
 std::array<std::size_t, kLinkFields> TokensInLine(std::string_view line, const Tokens& tokens);
 
+// A frame line with the tokens replaced by a record's fields, as a build writes it.
+std::string FillFrameLine(std::string_view line, const Tokens& tokens, const TLinkRecord& record);
+
 // A template read and cut at its markers, ready to build pages from. Every section has at least
 // one line: the line after each marker is taken into the section it opens before the end of the
 // section is looked for, even when that line is itself a marker.

@@ -212,13 +212,30 @@ std::optional<NearMiss> FindNearMiss(std::string_view line, const std::string& t
 // never replaced. Where a token is found is asked of the builder.
 void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens& tokens,
                  FileReport& report) {
+    // Whether each field reaches the page is asked of the builder: a frame line is filled with
+    // marks for values, as a build fills it.
+    static const TLinkRecord kMarks = {"\x1F" "0\x1F", "\x1F" "1\x1F", "\x1F" "2\x1F",
+                                       "\x1F" "3\x1F"};
     std::array<bool, kLinkFields> inFrame{};
+    std::array<int, kLinkFields> unfilled{-1, -1, -1, -1}; // a frame line that has it, in vain
+    std::array<Column, kLinkFields> unfilledAt{};
     for (int i = cut.markers[0] + 1; i < lines.Count(); ++i) {
         const int section = SectionIndex(cut, i);
         if (section < 0)
             continue;
         const std::string_view line = lines.Get(i);
         const auto found = TokensInLine(line, tokens); // an empty token is never found
+        if (section == 1) {
+            const std::string filled = FillFrameLine(line, tokens, kMarks);
+            for (std::size_t k = 0; k < kLinkFields; ++k) {
+                if (filled.find(kMarks[k]) != std::string::npos) {
+                    inFrame[k] = true;
+                } else if (found[k] != std::string_view::npos && unfilled[k] < 0) {
+                    unfilled[k] = i;
+                    unfilledAt[k] = Column::At(line, found[k]);
+                }
+            }
+        }
         for (std::size_t k = 0; k < kLinkFields; ++k) {
             const std::string& token = tokens[k];
             const std::size_t at = found[k];
@@ -232,7 +249,6 @@ void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens&
                                        "フレーム (_FRAME_ と _FOOT_ の間) に書いてください。");
                 continue;
             }
-            inFrame[k] = true;
             if (const std::size_t again = line.find(token, at + token.size());
                 again != std::string_view::npos)
                 report.AddRepeated(kTokenTwiceKind, Severity::Warning, i + 1,
@@ -247,7 +263,7 @@ void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens&
             continue; // an empty token never matches: reported with the options
         // A near miss in the frame is the likelier slip; else the first in the head or foot.
         std::optional<NearMiss> nearMiss;
-        for (int pass = 0; pass < 2 && !nearMiss; ++pass) {
+        for (int pass = unfilled[k] >= 0 ? 2 : 0; pass < 2 && !nearMiss; ++pass) {
             for (int i = cut.markers[0] + 1; i < lines.Count() && !nearMiss; ++i) {
                 const int section = SectionIndex(cut, i);
                 const std::string_view line = lines.Get(i);
@@ -259,6 +275,12 @@ void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens&
             }
         }
         const std::string lost = kFieldNames[k] + std::string("はページに入りません。");
+        if (unfilled[k] >= 0) {
+            report.Add(Severity::Warning, unfilled[k] + 1, unfilledAt[k],
+                       token + " は、先に置き換わるほかの置換文字列と重なるため置き換わりません。" +
+                           lost + "置換文字列を重ならない文字に変えてください。");
+            continue;
+        }
         if (!nearMiss) {
             report.Add(Severity::Warning, cut.markers[1] + 1, {},
                        "フレームに置換文字列 " + token + " がありません。" + lost);

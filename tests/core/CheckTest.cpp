@@ -7,6 +7,7 @@
 #include "LinesAhead.h"
 #include "TempDir.h"
 #include "TextScan.h"
+#include "UProccess.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -169,8 +170,10 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {links, WithHead("<h1>_TITLE_</h1>") + "_URL_\n", {}, 0,
          "t.html:3:5: 警告, t.html:8:1: 警告"},
         {links, t, {"_TITLE_", "_URL_", "", "_EXPLAIN_"}, 0, "t.html: 警告"},
-        {links, t, {"_TITLE_", "_TITLE_", "_AUTHOR_", "_EXPLAIN_"}, 0, "t.html: 警告"},
-        {links, t, {"_TITLE_", "_URL_", "_AUTHOR_", "TITLE"}, 0, "t.html: 警告"},
+        // Tokens that a token replaced before them takes away: the field is lost.
+        {links, t, {"_TITLE_", "_TITLE_", "_AUTHOR_", "_EXPLAIN_"}, 0,
+         "t.html: 警告, t.html:5:2: 警告"},
+        {links, t, {"_TITLE_", "_URL_", "_AUTHOR_", "TITLE"}, 0, "t.html: 警告, t.html:5:3: 警告"},
         // Markers copied into the page.
         {links, "_HEAD_\n_FRAME_\nh\n_FRAME_\n" + kFrame + "_FOOT_\nf\n", {}, 0, "t.html:2: 警告"},
         {links, WithHead("_Foot_"), {}, 0, "t.html:3: 警告"},
@@ -210,6 +213,40 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
                                                                           : c.tokens);
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(Places(r.out), c.places) << r.out;
+    }
+}
+
+// What the check says of a field against what the build does: a field is said to be lost exactly
+// when its value is nowhere in the page. Frames of every pair of pieces, with the default tokens
+// and with tokens one inside another.
+TEST_F(CheckTest, AFieldIsSaidLostExactlyWhenThePageLacksIt) {
+    const qvn::Tokens nested = {"%a", "%ab", "b", "%"};
+    for (const qvn::Tokens& tokens : {qvn::DefaultTokens(), nested}) {
+        std::vector<std::string> pieces(tokens.begin(), tokens.end());
+        pieces.insert(pieces.end(), {"_title_", "_TITLE", "x"});
+        for (const std::string& first : pieces) {
+            for (const std::string& second : pieces) {
+                const std::string frame = first + " " + second + " " + first + "\n";
+                templ = dir.Write("t.html", WithHead("h", frame));
+                const std::string out = Check(tokens).out;
+                qvn::TStringList fields;
+                for (const char* value : {"V0", "V1", "V2", "V3"})
+                    fields.Add(value);
+                qvn::ListLinks links(fields);
+                std::ostringstream page;
+                qvn::WritePage(qvn::TPageTemplate(qvn::test::AsPath(templ)), links, tokens, page);
+                for (std::size_t k = 0; k < qvn::kLinkFields; ++k) {
+                    const std::string lost = std::string(k == 0   ? "「サイト名」"
+                                                         : k == 1 ? "「URL」"
+                                                         : k == 2 ? "「管理者」"
+                                                                  : "「サイト説明」") +
+                                             "はページに入りません";
+                    EXPECT_EQ(out.find(lost) != std::string::npos,
+                              page.str().find("V" + std::to_string(k)) == std::string::npos)
+                        << frame << out << page.str();
+                }
+            }
+        }
     }
 }
 
