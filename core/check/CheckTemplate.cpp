@@ -198,7 +198,7 @@ std::optional<NearMiss> FindNearMiss(std::string_view line, const std::string& t
             return !t.empty() && Upper(FoldFullWidth(t)) == word;
         });
         if (const std::size_t at = word.find(wanted); at != std::string_view::npos)
-            return NearMiss{0, Column::At(folded, i + at), std::string(line.substr(0, 0)), true};
+            return NearMiss{0, Column::At(folded, i + at), {}, true};
         const std::size_t limit = wanted.size() >= 5 ? 2 : 1;
         const bool underscores = wanted.front() != '_' || word.front() == '_';
         if (!other && word.size() >= 3 && underscores && Distance(word, wanted, limit) <= limit)
