@@ -33,8 +33,10 @@ int SectionIndex(const TemplateCut& cut, int line) {
 constexpr const char* kOtherText = "同じ行にほかの文字があります";
 
 // Why a line that is not the marker would be taken for it by a reader: "" when it would not.
-// With `partOfLine` a line that holds the marker among other text counts too.
-std::string LooksLikeMarker(std::string_view line, std::string_view marker, bool partOfLine) {
+// With `partOfLine` a line that holds the marker among other text counts too; a line of letters
+// and underscores that is `typos` letters or fewer away from the marker ("_FOOT", "_HAED_") too.
+std::string LooksLikeMarker(std::string_view line, std::string_view marker, bool partOfLine,
+                            std::size_t typos) {
     if (line == marker)
         return "";
     // The marker written in full-width letters takes three bytes a letter at most: a longer line,
@@ -60,8 +62,16 @@ std::string LooksLikeMarker(std::string_view line, std::string_view marker, bool
     const std::string folded = FoldFullWidth(text);
     if (folded != text)
         why.push_back("全角で書かれています");
-    if (Upper(folded) == marker) {
-        if (folded != marker)
+    const std::string upper = Upper(folded);
+    const bool word = !upper.empty() && std::ranges::all_of(upper, [](char c) {
+        return (c >= 'A' && c <= 'Z') || c == '_';
+    });
+    if (upper != marker && word && typos > 0 && Distance(upper, marker, typos) <= typos)
+        why.push_back("綴りが違います");
+    else if (upper != marker)
+        why.clear();
+    if (!why.empty() || upper == marker) {
+        if (upper == marker && folded != marker)
             why.push_back("大文字と小文字が違います");
         std::string joined;
         for (const char* reason : why)
@@ -112,7 +122,8 @@ void ReportCutError(const TStringList& lines, const TemplateCut& cut, FileReport
         const std::string_view line = lines.Get(i);
         if (i < from && line == marker) {
             meant.push_back({i, marker + " の行ですが、" + place(i), true});
-        } else if (const std::string why = LooksLikeMarker(line, marker, i >= from); !why.empty()) {
+        } else if (const std::string why = LooksLikeMarker(line, marker, i >= from, 2);
+                   !why.empty()) {
             // Before the scan's start only a line written as the marker alone is named: there,
             // text that mentions a marker is likely a remark about it.
             meant.push_back({i,
@@ -159,7 +170,7 @@ void ReportMarkersInSections(const TStringList& lines, const TemplateCut& cut, F
             if (line == marker)
                 report.AddRepeated(kMarkerInSectionKind, Severity::Warning, i + 1, {},
                                    std::string(marker) + " の行ですが、" + where);
-            else if (const std::string why = LooksLikeMarker(line, marker, false); !why.empty())
+            else if (const std::string why = LooksLikeMarker(line, marker, false, 1); !why.empty())
                 report.AddRepeated(kMarkerInSectionKind, Severity::Warning, i + 1, {},
                                    std::string(marker) + " に似ていますが (" + why + ")、" +
                                        where);

@@ -188,6 +188,8 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          1, "t.html:6: エラー"},
         {links, "_HEAD_\nh\n\t_FRAME_\n" + kFrame + "_FOOT_\nf\n", {}, 1, "t.html:3: エラー"},
         {links, "_HEAD_\nh\n_Frame_\n" + kFrame + "_FOOT_\nf\n", {}, 1, "t.html:3: エラー"},
+        {links, "_HEAD_\nh\n_FRAM_\n" + kFrame + "_FOOT_\nf\n", {}, 1, "t.html:3: エラー"},
+        {links, WithHead("h") + "_FOOT\n", {}, 0, "t.html:8: 警告"}, // a letter off, copied
         {links, "_HEAD_\nh\n_FR\x82\x81ME_\n" + kFrame + "_FOOT_\nf\n", {}, 1, "t.html:3: エラー"},
         {links, "_HEAD_\nh\n＿ＦＲＡＭＥ＿\n" + kFrame + "_FOOT_\nf\n", {}, 1, "t.html:3: エラー"},
         {links, "_HEAD_\nh\n<!-- _FRAME_ -->\n" + kFrame + "_FOOT_\nf\n", {}, 1,
