@@ -92,7 +92,7 @@ TEST_F(CheckTest, CleanInputsGiveNoOutput) {
         {",https://a.example/,a,d\n,,,\n", kTemplate}, // empty fields, but three commas each
         {"a,./rel.html,x,d\nb,/abs/,x,d\nc,../up/,x,d\nd,#top,x,d\ne,mailto:me@a.example,x,d\n"
          "f,ftp://files.example/,x,d\ng,//cdn.example/,x,d\nh,page.html,x,https://mirror.example/\ni,HTTPS://A.EXAMPLE/,x,"
-         "d\nj, https://spaced.example/,x,d\n",
+         "d\nj, https://spaced.example/,x,d\nk,/日記/,x,d\n",
          kTemplate},
         {many, WithHead("<meta charset=\"utf-8\">")},
         // Code page 932 extras: ①, ㈱, 髙, 﨑, half-width katakana.
@@ -192,6 +192,10 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {links, WithHead("h") + "_FOOT\n", {}, 0, "t.html:8: 警告"}, // a letter off, copied
         {links, "_HEAD_\nh\n_FR\x82\x81ME_\n" + kFrame + "_FOOT_\nf\n", {}, 1, "t.html:3: エラー"},
         {links, "_HEAD_\nh\n＿ＦＲＡＭＥ＿\n" + kFrame + "_FOOT_\nf\n", {}, 1, "t.html:3: エラー"},
+        {links,
+         "_HEAD_\nh\n\x81\x51\x82\x65\x82\x71\x82\x60\x82\x6C\x82\x64\x81\x51\n" + kFrame +
+             "_FOOT_\nf\n",
+         {}, 1, "t.html:3: エラー"}, // ＿ＦＲＡＭＥ＿ in code page 932
         {links, "_HEAD_\nh\n<!-- _FRAME_ -->\n" + kFrame + "_FOOT_\nf\n", {}, 1,
          "t.html:3: エラー"},
         {links, "_FRAME_\n_HEAD_\nh\n" + kFrame + "_FOOT_\nf\n", {}, 1, "t.html:1: エラー"},
@@ -465,6 +469,7 @@ TEST(TextScan, AFileIsInTheEncodingMostOfItsLinesAreIn) {
         {{neko, neko, nekoSjis}, Encoding::Utf8},
         {{neko, nekoSjis, nekoSjis}, Encoding::Cp932},
         {{"\xA4\xA2\xA4\xA4", "\xB0\xA1"}, Encoding::EucJp},
+        {{"\xA4\xA2\xB0\xE1\x8E\xB1"}, Encoding::EucJp}, // with a half-width katakana
         {{"\xB1\xB2", "\xB3\xB4"}, Encoding::Cp932}, // half-width katakana, no hiragana row
     };
     for (const auto& c : cases) {
