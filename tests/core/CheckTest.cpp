@@ -376,9 +376,15 @@ TEST_F(CheckTest, NulByteFirstInABlockOfTheReaderStartsItsLine) {
 }
 
 TEST_F(CheckTest, NamesAndTokensCannotForgeAFinding) {
+#ifndef _WIN32 // no Windows file name holds a line break or a colon
     data = dir.Write("a\nb.csv:9: エラー: x", "s,u\n");
+#else
+    data = dir.Write("links.csv", "s,u\n");
+#endif
     const std::string out = Check({"_TITLE_", "_URL_", "\x1B[31m", "_EXPLAIN_"}).out;
+#ifndef _WIN32
     EXPECT_THAT(out, HasSubstr("a\\nb.csv:9: エラー: x:1: 警告: カンマが 1 つしか"));
+#endif
     EXPECT_THAT(out, HasSubstr("\\x1B[31m"));
     EXPECT_EQ(out.find('\x1B'), std::string::npos);
 }
