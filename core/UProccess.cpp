@@ -135,19 +135,25 @@ TPageTemplate::TPageTemplate(const FilePath& path) {
     const TemplateCut cut = CutTemplate(lines_);
     if (!cut.complete)
         throw ListIndexError(lines_.Count());
-    headBegin_ = cut.markers[0] + 1;
-    frameMarker_ = cut.markers[1];
-    footMarker_ = cut.markers[2];
+    cut_ = cut;
 }
 
 template <typename Writer>
 void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) const {
-    for (int i = headBegin_; i < frameMarker_; ++i)
-        out.Line(lines_.Get(i));
+    using Section = TemplateCut::Section;
+    const auto write = [&](Section section) {
+        for (int i = 0; i < lines_.Count(); ++i) {
+            if (cut_.SectionOf(i) == section)
+                out.Line(lines_.Get(i));
+        }
+    };
+    write(Section::Head);
 
     std::vector<FrameLine> frame;
-    for (int f = frameMarker_ + 1; f < footMarker_; ++f)
-        frame.push_back(FrameLine::Of(lines_.Get(f), tokens));
+    for (int f = 0; f < lines_.Count(); ++f) {
+        if (cut_.SectionOf(f) == Section::Frame)
+            frame.push_back(FrameLine::Of(lines_.Get(f), tokens));
+    }
 
     TLinkRecord record;
     while (links.Next(record)) {
@@ -167,8 +173,7 @@ void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) 
         }
     }
 
-    for (int i = footMarker_ + 1; i < lines_.Count(); ++i)
-        out.Line(lines_.Get(i));
+    write(Section::Foot);
 }
 
 void ReplaceAt(std::string& text, std::size_t position, std::string_view token,

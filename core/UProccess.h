@@ -65,9 +65,7 @@ public:
 
 private:
     TStringList lines_;
-    int headBegin_ = 0;   // the head is [headBegin_, frameMarker_)
-    int frameMarker_ = 0; // the frame is (frameMarker_, footMarker_)
-    int footMarker_ = 0;  // the foot is (footMarker_, end)
+    TemplateCut cut_; // complete: which line is in which section
 };
 
 // Replaces the token's length in bytes starting at the 1-based position of text by value.
