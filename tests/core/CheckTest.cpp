@@ -137,6 +137,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {std::string("s1,u1,a1,d1\ns2,u2,a2,d2\0s3,u3,a3,d3\n", 36), t, {}, 0,
          "links.csv:2:12: 警告"},
         {std::string("s1,u1,a1,d1\r\n\0s2\n", 17), t, {}, 0, "links.csv:2:1: 警告"},
+        {std::string("s\0", 2), t, {}, 0, "links.csv:1: 警告, links.csv:1:2: 警告"}, // no UTF-16
         {links, t + std::string("x\0y\n", 4), {}, 0, "t.html:8:2: 警告"},
         {"\xEF\xBB\xBFs1" + u, t, {}, 0, "links.csv:1:1: 警告"},
         // Columns count characters: 猫 is one, in either encoding.
