@@ -235,7 +235,7 @@ private:
                             (commas == 0 ? std::string("カンマがありません。")
                                          : "カンマが " + std::to_string(commas) +
                                                " つしかありません。") +
-                                result);
+                                result + "サイト名,URL,管理者,サイト説明 の 4 項目にしてください。");
         return commas > 0;
     }
 

@@ -166,7 +166,8 @@ void ReportMarkersInSections(const TStringList& lines, const TemplateCut& cut, F
         const std::string_view line = lines.Get(i);
         for (const std::string_view marker : kMarkers) {
             const std::string where = std::string("区切りにはならず、") + kSectionNames[section] +
-                                      "の行としてそのままページに入ります。";
+                                      "の行としてそのままページに入ります。要らなければ行を消して"
+                                      "ください。";
             if (line == marker)
                 report.AddRepeated(kMarkerInSectionKind, Severity::Warning, i + 1, {},
                                    std::string(marker) + " の行ですが、" + where);
@@ -265,7 +266,8 @@ void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens&
                 report.AddRepeated(kTokenTwiceKind, Severity::Warning, i + 1,
                                    Column::At(line, again),
                                    token + " がこの行に 2 つ以上あります。置き換わるのは最初の"
-                                           " 1 つだけで、ここはそのままページに残ります。");
+                                           " 1 つだけで、ここはそのままページに残ります。同じ項目"
+                                           "を 2 回使うときは、フレームの別の行に書いてください。");
         }
     }
     for (std::size_t k = 0; k < kLinkFields; ++k) {
@@ -294,7 +296,9 @@ void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens&
         }
         if (!nearMiss) {
             report.Add(Severity::Warning, cut.markers[1] + 1, {},
-                       "フレームに置換文字列 " + token + " がありません。" + lost);
+                       "フレームに置換文字列 " + token + " がありません。" + lost +
+                           "入れるときは、フレーム (_FRAME_ と _FOOT_ の間) に " + token +
+                           " を書いてください。");
         } else if (nearMiss->sameLetters) {
             report.Add(Severity::Warning, nearMiss->line + 1, nearMiss->column,
                        "ここの文字は置換文字列 " + token +

@@ -404,7 +404,8 @@ TEST_F(CheckTest, WordingOfTheExampleInTheReadme) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, data +
                          ":2: 警告: カンマが 2 つしかありません。「管理者」は空になり、"
-                         "2 つめのカンマより後ろが「サイト説明」になります。\n" +
+                         "2 つめのカンマより後ろが「サイト説明」になります。サイト名,URL,管理者,"
+                         "サイト説明 の 4 項目にしてください。\n" +
                          templ +
                          ":7: エラー: _FOOT_ の区切りになりません (行末に空白があります)。"
                          "_FRAME_ の後ろに区切り行 _FOOT_ がありません。ビルドは「リストのイン"
