@@ -73,7 +73,8 @@ struct FrameLine {
     static FrameLine Of(std::string_view text, const Tokens& tokens) {
         const auto inText = TokensInLine(text, tokens);
         const auto first = static_cast<std::size_t>(
-            std::ranges::find_if(inText, [](std::size_t p) { return p != std::string_view::npos; }) -
+            std::ranges::find_if(inText,
+                                 [](std::size_t p) { return p != std::string_view::npos; }) -
             inText.begin());
         return {text, first, first == kNoToken ? std::string_view::npos : inText[first], inText};
     }
@@ -167,9 +168,8 @@ void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) 
                 continue;
             }
             // The line is made where it is written, in the writer's block.
-            out.MakeLine(f.text.size() + recordBytes, [&](std::string& block) {
-                f.Fill(block, tokens, record);
-            });
+            out.MakeLine(f.text.size() + recordBytes,
+                         [&](std::string& block) { f.Fill(block, tokens, record); });
         }
     }
 

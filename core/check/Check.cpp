@@ -35,8 +35,7 @@ void CompareEncodings(const FileFacts& data, const TemplateFacts& templ, FileRep
             return;
         text += declared + "。";
         if (!charset.encoding)
-            return report.Add(Severity::Warning, data.firstNonAscii.line,
-                              data.firstNonAscii.column,
+            return report.Add(Severity::Warning, data.firstNonAscii.line, data.firstNonAscii.column,
                               text + "ページではサイトの項目が文字化けします。charset を " +
                                   EncodingName(data.encoding) + " に直してください。");
         page = *charset.encoding;

@@ -171,10 +171,10 @@ public:
             return;
         }
         if (std::string why = UrlProblem(record); !why.empty())
-            report_.AddRepeated(kUrlKind, Severity::Warning, line,
-                                Column::At(text, static_cast<std::size_t>(record[kURL].data() -
-                                                                          text.data())),
-                                std::move(why));
+            report_.AddRepeated(
+                kUrlKind, Severity::Warning, line,
+                Column::At(text, static_cast<std::size_t>(record[kURL].data() - text.data())),
+                std::move(why));
         if (const auto first = seen_.Look(record[kURL], text, line); first.line > 0)
             report_.AddRepeated(kDuplicateKind, Severity::Warning, line, {},
                                 first.sameLine
@@ -187,10 +187,10 @@ public:
     FileFacts Finish() {
         if (tabLines_ > 0)
             report_.Add(Severity::Warning, firstTab_.line, firstTab_.column,
-                        firstTab_.text +
-                            (tabLines_ > 1 ? "タブで区切られた行はほかに " +
-                                                 std::to_string(tabLines_ - 1) + " 行あります。"
-                                           : ""));
+                        firstTab_.text + (tabLines_ > 1
+                                              ? "タブで区切られた行はほかに " +
+                                                    std::to_string(tabLines_ - 1) + " 行あります。"
+                                              : ""));
         ReportEncoding(scan_, report_);
         return {scan_.Result(), scan_.NonAscii()};
     }
@@ -212,7 +212,8 @@ private:
         }
         const std::string result =
             empty + "は空になり、" +
-            (commas == 0 ? std::string("行全体") : std::to_string(commas) + " つめのカンマより後ろ") +
+            (commas == 0 ? std::string("行全体")
+                         : std::to_string(commas) + " つめのカンマより後ろ") +
             "が" + kFieldNames[kDescription] + "になります。";
         const auto [instead, at] = SeparatorInstead(text, commas);
         if (instead == "タブ") {
@@ -231,11 +232,11 @@ private:
                                     result + "半角の「,」に直してください。");
             return false;
         }
-        report_.AddRepeated(kFieldsKind, Severity::Warning, line, {},
-                            (commas == 0 ? std::string("カンマがありません。")
-                                         : "カンマが " + std::to_string(commas) +
-                                               " つしかありません。") +
-                                result + "サイト名,URL,管理者,サイト説明 の 4 項目にしてください。");
+        report_.AddRepeated(
+            kFieldsKind, Severity::Warning, line, {},
+            (commas == 0 ? std::string("カンマがありません。")
+                         : "カンマが " + std::to_string(commas) + " つしかありません。") +
+                result + "サイト名,URL,管理者,サイト説明 の 4 項目にしてください。");
         return commas > 0;
     }
 

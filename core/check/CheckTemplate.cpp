@@ -95,7 +95,8 @@ void ReportCutError(const TStringList& lines, const TemplateCut& cut, FileReport
     if (missing == kMarkers.size()) {
         report.Add(Severity::Error, cut.markers[2] + 1, {},
                    "_FOOT_ の後ろに行がありません (フットは 1 行以上必要です)。" +
-                       BuildFailure(lines) + "_FOOT_ の後ろに </body></html> などの行を書いてください。");
+                       BuildFailure(lines) +
+                       "_FOOT_ の後ろに </body></html> などの行を書いてください。");
         return;
     }
     const std::string marker(kMarkers[missing]);
@@ -105,10 +106,10 @@ void ReportCutError(const TStringList& lines, const TemplateCut& cut, FileReport
     // Where a line before the scan's start stands: right after the marker before, or before it.
     const auto place = [&](int i) {
         const std::string previous(kMarkers[missing - 1]);
-        return i == before + 1 ? previous + " のすぐ次の行で、" + kSectionNames[missing - 1] +
-                                     "の 1 行目になります。"
-                               : previous + " (" + std::to_string(before + 1) +
-                                     " 行目) より前にあります。";
+        return i == before + 1
+                   ? previous + " のすぐ次の行で、" + kSectionNames[missing - 1] +
+                         "の 1 行目になります。"
+                   : previous + " (" + std::to_string(before + 1) + " 行目) より前にあります。";
     };
     // Lines probably meant as the marker, and why they are not; `whole` for a line that is the
     // marker but for spaces, case or width (or stands out of order), not one that mentions it.
@@ -132,10 +133,9 @@ void ReportCutError(const TStringList& lines, const TemplateCut& cut, FileReport
                              why != kOtherText});
         }
     }
-    const std::string what =
-        missing == 0 ? "区切り行 " + marker + " がありません。"
-                     : std::string(kMarkers[missing - 1]) + " の後ろに区切り行 " + marker +
-                           " がありません。";
+    const std::string what = missing == 0 ? "区切り行 " + marker + " がありません。"
+                                          : std::string(kMarkers[missing - 1]) +
+                                                " の後ろに区切り行 " + marker + " がありません。";
     // When exactly one line is almost the marker (or, failing any, exactly one mentions it), the
     // error stands there.
     const auto whole = std::ranges::count_if(meant, [](const Meant& m) { return m.whole; });
@@ -173,8 +173,7 @@ void ReportMarkersInSections(const TStringList& lines, const TemplateCut& cut, F
                                    std::string(marker) + " の行ですが、" + where);
             else if (const std::string why = LooksLikeMarker(line, marker, false, 1); !why.empty())
                 report.AddRepeated(kMarkerInSectionKind, Severity::Warning, i + 1, {},
-                                   std::string(marker) + " に似ていますが (" + why + ")、" +
-                                       where);
+                                   std::string(marker) + " に似ていますが (" + why + ")、" + where);
         }
     }
 }
@@ -195,7 +194,9 @@ std::optional<NearMiss> FindNearMiss(std::string_view line, const std::string& t
     const std::string wanted = Upper(FoldFullWidth(token));
     const std::string folded = FoldFullWidth(line);
     const std::string upper = Upper(folded);
-    const auto isWord = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    const auto isWord = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+    };
     for (std::size_t i = 0; i < upper.size();) {
         if (!isWord(upper[i])) {
             ++i;
@@ -226,8 +227,14 @@ void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens&
                  FileReport& report) {
     // Whether each field reaches the page is asked of the builder: a frame line is filled with
     // marks for values, as a build fills it.
-    static const TLinkRecord kMarks = {"\x1F" "0\x1F", "\x1F" "1\x1F", "\x1F" "2\x1F",
-                                       "\x1F" "3\x1F"};
+    static const TLinkRecord kMarks = {"\x1F"
+                                       "0\x1F",
+                                       "\x1F"
+                                       "1\x1F",
+                                       "\x1F"
+                                       "2\x1F",
+                                       "\x1F"
+                                       "3\x1F"};
     std::array<bool, kLinkFields> inFrame{};
     std::array<int, kLinkFields> unfilled{-1, -1, -1, -1}; // a frame line that has it, in vain
     std::array<Column, kLinkFields> unfilledAt{};
@@ -302,13 +309,13 @@ void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens&
         } else if (nearMiss->sameLetters) {
             report.Add(Severity::Warning, nearMiss->line + 1, nearMiss->column,
                        "ここの文字は置換文字列 " + token +
-                           " と大文字小文字や全角半角が違うため、置き換わりません。" + lost + token +
-                           " と同じに書いてください。");
+                           " と大文字小文字や全角半角が違うため、置き換わりません。" + lost +
+                           token + " と同じに書いてください。");
         } else {
             report.Add(Severity::Warning, nearMiss->line + 1, nearMiss->column,
                        "「" + nearMiss->word + "」は置換文字列 " + token +
-                           " の書き間違いではありませんか。フレームに " + token +
-                           " がないため、" + lost);
+                           " の書き間違いではありませんか。フレームに " + token + " がないため、" +
+                           lost);
         }
     }
 }
@@ -412,8 +419,7 @@ std::optional<TemplateFacts> CheckTemplate(const std::string& name, const Tokens
     facts.firstNonAscii = scan.NonAscii();
     facts.charset = FindCharset(lines, cut);
     const Charset& charset = facts.charset;
-    if (charset.line > 0 && facts.encoding != Encoding::Ascii &&
-        charset.encoding != facts.encoding)
+    if (charset.line > 0 && facts.encoding != Encoding::Ascii && charset.encoding != facts.encoding)
         report.Add(Severity::Warning, charset.line, {},
                    std::string("テンプレートは ") + EncodingName(facts.encoding) +
                        " で書かれていますが、charset=" + charset.name +

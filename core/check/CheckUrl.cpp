@@ -13,15 +13,15 @@ namespace {
 
 // Schemes other than http that a link may well use.
 constexpr std::array<std::string_view, 24> kSchemes = {
-    "ftp",  "ftps",   "file",   "mailto", "tel",   "sms",  "news",       "nntp",
-    "irc",  "ircs",   "git",    "ssh",    "sftp",  "data", "javascript", "about",
-    "feed", "webcal", "ws",     "wss",    "magnet", "skype", "line",     "geo"};
+    "ftp",  "ftps",   "file", "mailto", "tel",    "sms",   "news",       "nntp",
+    "irc",  "ircs",   "git",  "ssh",    "sftp",   "data",  "javascript", "about",
+    "feed", "webcal", "ws",   "wss",    "magnet", "skype", "line",       "geo"};
 
 // The last part of a host name that shows a bare domain ("example.com") written without its
 // scheme; a file name's extension (".html") is none of these.
 constexpr std::array<std::string_view, 20> kTopLevel = {
-    "com", "net", "org", "jp",  "info", "biz", "io", "co",   "me",   "tv",
-    "cc",  "us",  "uk",  "de",  "fr",   "edu", "gov", "xyz", "app",  "example"};
+    "com", "net", "org", "jp", "info", "biz", "io",  "co",  "me",  "tv",
+    "cc",  "us",  "uk",  "de", "fr",   "edu", "gov", "xyz", "app", "example"};
 
 bool NearHttp(std::string_view scheme) {
     return Distance(scheme, "http", 1) <= 1 || Distance(scheme, "https", 1) <= 1;
@@ -58,10 +58,13 @@ std::string SchemeProblem(std::string_view lower, std::string_view written) {
     const std::string_view scheme = lower.substr(0, n), rest = lower.substr(n);
     const auto typo = [&](std::size_t length) {
         return "URL の「" + std::string(written.substr(0, length)) +
-               "」は「http://」か「https://」の書き間違いのようです。このままではリンクが切れます。";
+               "」は「http://」か「https://"
+               "」の書き間違いのようです。このままではリンクが切れます。";
     };
     if (rest.starts_with("://"))
-        return scheme == "http" || scheme == "https" || IsKnownScheme(scheme) || !NearHttp(scheme) ? "" : typo(n + 3);
+        return scheme == "http" || scheme == "https" || IsKnownScheme(scheme) || !NearHttp(scheme)
+                   ? ""
+                   : typo(n + 3);
     if (rest.starts_with(":")) {
         if (scheme == "http" || scheme == "https")
             return "URL の「" + std::string(written.substr(0, n + 1)) +
@@ -90,8 +93,7 @@ std::string UrlProblem(const TLinkRecord& record) {
                "引用符を消してください。";
     const std::string folded = FoldFullWidth(url.substr(0, 64));
     const std::string lower = Lower(folded);
-    if (folded != url.substr(0, 64) &&
-        (lower.starts_with("http") || lower.starts_with("www.")))
+    if (folded != url.substr(0, 64) && (lower.starts_with("http") || lower.starts_with("www.")))
         return "URL が全角の文字で書かれています。このままではリンクが切れるので、半角で書き直し"
                "てください。";
     if (lower.starts_with("/") || lower.starts_with("./") || lower.starts_with("../") ||

@@ -120,7 +120,12 @@ Column Column::At(std::string_view line, std::size_t offset) {
     const auto* p = reinterpret_cast<const unsigned char*>(line.data());
     // A byte that is no part of a whole UTF-8 character shows as one character of its own.
     for (std::size_t i = 0, end = std::min(offset, line.size()); i < end; ++column.utf8) {
-        const std::size_t length = p[i] < 0x80 ? 1 : p[i] < 0xC2 ? 0 : p[i] < 0xE0 ? 2 : p[i] < 0xF0 ? 3 : p[i] < 0xF5 ? 4 : 0;
+        const std::size_t length = p[i] < 0x80   ? 1
+                                   : p[i] < 0xC2 ? 0
+                                   : p[i] < 0xE0 ? 2
+                                   : p[i] < 0xF0 ? 3
+                                   : p[i] < 0xF5 ? 4
+                                                 : 0;
         std::size_t whole = length > 0 && i + length <= end ? length : 1;
         for (std::size_t k = 1; k < whole; ++k) {
             if (!IsContinuation(p[i + k]))
@@ -166,7 +171,10 @@ bool IsEucJp(std::string_view text, std::size_t from, bool& kana) {
 // Whether the bytes from `bad` to the end of the line are the start of one UTF-8 character.
 bool CutShortUtf8(std::string_view text, std::size_t bad) {
     const auto lead = static_cast<unsigned char>(text[bad]);
-    const std::size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    const std::size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4
+                               : lead >= 0xE0               ? 3
+                               : lead >= 0xC2               ? 2
+                                                            : 0;
     if (length == 0 || lead > 0xF4 || text.size() - bad >= length)
         return false;
     for (std::size_t i = bad + 1; i < text.size(); ++i) {
@@ -219,9 +227,9 @@ void EncodingScan::Line(long long line, std::string_view text, bool report) {
     if (const std::size_t bad = FirstInvalidCp932(text, nonAscii); bad != kNone) {
         ++cp932Bad_;
         if (report && Keep(cp932_, keep_, line))
-            cp932_.kept.push_back({line, Column::At(text, bad),
-                                   bad + 1 == text.size() &&
-                                       IsCp932LeadByte(static_cast<unsigned char>(text[bad]))});
+            cp932_.kept.push_back(
+                {line, Column::At(text, bad),
+                 bad + 1 == text.size() && IsCp932LeadByte(static_cast<unsigned char>(text[bad]))});
     }
 }
 
@@ -260,8 +268,8 @@ std::size_t NulWatch::Read(char* buffer, std::size_t size) {
 }
 
 bool NulWatch::LooksUtf16() const {
-    if (headSize_ >= 2 && ((head_[0] == 0xFF && head_[1] == 0xFE) ||
-                           (head_[0] == 0xFE && head_[1] == 0xFF)))
+    if (headSize_ >= 2 &&
+        ((head_[0] == 0xFF && head_[1] == 0xFE) || (head_[0] == 0xFE && head_[1] == 0xFF)))
         return true;
     if (headSize_ < 4)
         return false;

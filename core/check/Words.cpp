@@ -23,7 +23,8 @@ std::string FoldFullWidth(std::string_view text) {
         } else if (utf8 && b(0) == 0xEF && b(1) == 0xBD && b(2) >= 0x80 && b(2) <= 0x9E) {
             out += static_cast<char>(0x60 + b(2) - 0x80);
             i += 3;
-        } else if (utf8 || b(0) < 0x80 || !IsCp932LeadByte(static_cast<unsigned char>(b(0))) || i + 1 == text.size()) {
+        } else if (utf8 || b(0) < 0x80 || !IsCp932LeadByte(static_cast<unsigned char>(b(0))) ||
+                   i + 1 == text.size()) {
             out += text[i++];
         } else if (b(0) == 0x81 && (b(1) == 0x51 || b(1) == 0x46 || b(1) == 0x5E || b(1) == 0x44)) {
             out += b(1) == 0x51 ? '_' : b(1) == 0x46 ? ':' : b(1) == 0x5E ? '/' : '.';

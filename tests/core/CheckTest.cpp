@@ -91,7 +91,8 @@ TEST_F(CheckTest, CleanInputsGiveNoOutput) {
         {"s,https://a.example/,a,d\rt,https://b.example/,b,d", kTemplate}, // CR, no final break
         {",https://a.example/,a,d\n,,,\n", kTemplate}, // empty fields, but three commas each
         {"a,./rel.html,x,d\nb,/abs/,x,d\nc,../up/,x,d\nd,#top,x,d\ne,mailto:me@a.example,x,d\n"
-         "f,ftp://files.example/,x,d\ng,//cdn.example/,x,d\nh,page.html,x,https://mirror.example/\ni,HTTPS://A.EXAMPLE/,x,"
+         "f,ftp://files.example/,x,d\ng,//cdn.example/,x,d\nh,page.html,x,https://mirror.example/"
+         "\ni,HTTPS://A.EXAMPLE/,x,"
          "d\nj, https://spaced.example/,x,d\nk,/日記/,x,d\n",
          kTemplate},
         {many, WithHead("<meta charset=\"utf-8\">")},
@@ -116,7 +117,8 @@ TEST_F(CheckTest, CleanInputsGiveNoOutput) {
     // Every name of the Shift_JIS family, in any case, for a code page 932 template.
     data = dir.Write("links.csv", kNekoSjis + ",https://a.example/,a,d\n");
     for (const char* name : {"Shift_JIS", "shift-jis", "x-sjis", "Windows-31J", "CP932", "ms932"}) {
-        templ = dir.Write("t.html", WithHead(std::string("<meta charset=") + name + ">" + kNekoSjis));
+        templ =
+            dir.Write("t.html", WithHead(std::string("<meta charset=") + name + ">" + kNekoSjis));
         EXPECT_EQ(Check().out, "") << name;
     }
 }
@@ -131,27 +133,44 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         std::string places;
     } cases[] = {
         // Fields.
-        {"s1,https://u.example/,a1,d1\nonly,two\n\ns4,https://v.example/,a4\n", t, {}, 0,
+        {"s1,https://u.example/,a1,d1\nonly,two\n\ns4,https://v.example/,a4\n",
+         t,
+         {},
+         0,
          "links.csv:2: 警告, links.csv:3: 警告, links.csv:4: 警告"},
         // A NUL ends the text: at its place in the line, or opening a line of its own.
-        {std::string("s1,u1,a1,d1\ns2,u2,a2,d2\0s3,u3,a3,d3\n", 36), t, {}, 0,
+        {std::string("s1,u1,a1,d1\ns2,u2,a2,d2\0s3,u3,a3,d3\n", 36),
+         t,
+         {},
+         0,
          "links.csv:2:12: 警告"},
         {std::string("s1,u1,a1,d1\r\n\0s2\n", 17), t, {}, 0, "links.csv:2:1: 警告"},
         {std::string("s\0", 2), t, {}, 0, "links.csv:1: 警告, links.csv:1:2: 警告"}, // no UTF-16
         {links, t + std::string("x\0y\n", 4), {}, 0, "t.html:8:2: 警告"},
         {"\xEF\xBB\xBFs1" + u, t, {}, 0, "links.csv:1:1: 警告"},
         // Columns count characters: 猫 is one, in either encoding.
-        {links + kNekoSjis + kNekoSjis + u.substr(0, u.size() - 1) + "\xFDx\n", t, {}, 0,
+        {links + kNekoSjis + kNekoSjis + u.substr(0, u.size() - 1) + "\xFDx\n",
+         t,
+         {},
+         0,
          "links.csv:3:26: 警告"},
         {kNeko + u + kNeko + ",https://v.example/,a,d\n" + kNeko + "x,https://w.example/,a,\xFF\n",
-         t, {}, 0,
+         t,
+         {},
+         0,
          "links.csv:3:25: 警告"},
         // A Shift_JIS file cut in the middle of its last character.
         {kNekoSjis + u + "x,https://w.example/,a,\x94", t, {}, 0, "links.csv:2:24: 警告"},
         // Data and template in other encodings, and against the declared charset.
-        {kNeko + u, WithHead(kNekoSjis + "<meta charset=\"Shift_JIS\">"), {}, 0,
+        {kNeko + u,
+         WithHead(kNekoSjis + "<meta charset=\"Shift_JIS\">"),
+         {},
+         0,
          "links.csv:1:1: 警告"},
-        {"s3,https://u.example/," + kNeko + ",d\n", WithHead("<meta charset=Shift_JIS>"), {}, 0,
+        {"s3,https://u.example/," + kNeko + ",d\n",
+         WithHead("<meta charset=Shift_JIS>"),
+         {},
+         0,
          "links.csv:1:23: 警告"},
         {kNekoSjis + u, WithHead("<meta charset=\"EUC-JP\">"), {}, 0, "links.csv:1:1: 警告"},
         {kNekoSjis + u, WithHead("<meta charset=\"ISO-8859-1\">"), {}, 0, "links.csv:1:1: 警告"},
@@ -160,19 +179,37 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {links, WithHead(kNekoSjis + "<meta charset=\"EUC-JP\">"), {}, 0, "t.html:3: 警告"},
         // Tokens: missing, near misses at their place, twice, in the head and foot.
         {links, WithHead("h", "_TITLE_ _URL_ _AUTHOR_\n"), {}, 0, "t.html:4: 警告"},
-        {links, WithHead("h", "_title_ _URL_ _AUTHOR_ _EXPLAIN_\n_Title_\n"), {}, 0,
+        {links,
+         WithHead("h", "_title_ _URL_ _AUTHOR_ _EXPLAIN_\n_Title_\n"),
+         {},
+         0,
          "t.html:5:1: 警告"},
-        {links, WithHead("h", "<b>_TITLE</b> _URL_ _AUTHOR_ _EXPLAIN_\n"), {}, 0,
+        {links,
+         WithHead("h", "<b>_TITLE</b> _URL_ _AUTHOR_ _EXPLAIN_\n"),
+         {},
+         0,
          "t.html:5:4: 警告"},
-        {links, WithHead("h", "_TITLE_ _URL_ _AUTHER_ _EXPRAIN_\n"), {}, 0,
+        {links,
+         WithHead("h", "_TITLE_ _URL_ _AUTHER_ _EXPRAIN_\n"),
+         {},
+         0,
          "t.html:5:15: 警告, t.html:5:24: 警告"},
-        {links, WithHead("h", "猫 _TITLE_ _URL_ _TITLE_ _AUTHOR_ _EXPLAIN_\n"), {}, 0,
+        {links,
+         WithHead("h", "猫 _TITLE_ _URL_ _TITLE_ _AUTHOR_ _EXPLAIN_\n"),
+         {},
+         0,
          "t.html:5:17: 警告"},
-        {links, WithHead("<h1>_TITLE_</h1>") + "_URL_\n", {}, 0,
+        {links,
+         WithHead("<h1>_TITLE_</h1>") + "_URL_\n",
+         {},
+         0,
          "t.html:3:5: 警告, t.html:8:1: 警告"},
         {links, t, {"_TITLE_", "_URL_", "", "_EXPLAIN_"}, 0, "t.html: 警告"},
         // Tokens that a token replaced before them takes away: the field is lost.
-        {links, t, {"_TITLE_", "_TITLE_", "_AUTHOR_", "_EXPLAIN_"}, 0,
+        {links,
+         t,
+         {"_TITLE_", "_TITLE_", "_AUTHOR_", "_EXPLAIN_"},
+         0,
          "t.html: 警告, t.html:5:2: 警告"},
         {links, t, {"_TITLE_", "_URL_", "_AUTHOR_", "TITLE"}, 0, "t.html: 警告, t.html:5:3: 警告"},
         // Markers copied into the page.
@@ -185,8 +222,11 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {"", t, {}, 1, "none.csv: エラー"},
         {links, "top\nstart\n_FRAME_\n" + kFrame + "_FOOT_\nend\n", {}, 1, "t.html:1: エラー"},
         // Exactly one line almost the marker carries the error; a remark that names it does not.
-        {links, "<!-- _HEAD_ goes below -->\n_HEAD_\nh\n_FRAME_\n" + kFrame + "_FOOT_ \nend\n", {},
-         1, "t.html:6: エラー"},
+        {links,
+         "<!-- _HEAD_ goes below -->\n_HEAD_\nh\n_FRAME_\n" + kFrame + "_FOOT_ \nend\n",
+         {},
+         1,
+         "t.html:6: エラー"},
         {links, "_HEAD_\nh\n\t_FRAME_\n" + kFrame + "_FOOT_\nf\n", {}, 1, "t.html:3: エラー"},
         {links, "_HEAD_\nh\n_Frame_\n" + kFrame + "_FOOT_\nf\n", {}, 1, "t.html:3: エラー"},
         {links, "_HEAD_\nh\n_FRAM_\n" + kFrame + "_FOOT_\nf\n", {}, 1, "t.html:3: エラー"},
@@ -196,16 +236,27 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {links,
          "_HEAD_\nh\n\x81\x51\x82\x65\x82\x71\x82\x60\x82\x6C\x82\x64\x81\x51\n" + kFrame +
              "_FOOT_\nf\n",
-         {}, 1, "t.html:3: エラー"}, // ＿ＦＲＡＭＥ＿ in code page 932
-        {links, "_HEAD_\nh\n<!-- _FRAME_ -->\n" + kFrame + "_FOOT_\nf\n", {}, 1,
+         {},
+         1,
+         "t.html:3: エラー"}, // ＿ＦＲＡＭＥ＿ in code page 932
+        {links,
+         "_HEAD_\nh\n<!-- _FRAME_ -->\n" + kFrame + "_FOOT_\nf\n",
+         {},
+         1,
          "t.html:3: エラー"},
         {links, "_FRAME_\n_HEAD_\nh\n" + kFrame + "_FOOT_\nf\n", {}, 1, "t.html:1: エラー"},
         // Two lines almost the marker: the error at the marker before, a note at each.
-        {links, "_HEAD_\nh\n_FRAME_ \n _FRAME_\n" + kFrame + "_FOOT_\nf\n", {}, 1,
+        {links,
+         "_HEAD_\nh\n_FRAME_ \n _FRAME_\n" + kFrame + "_FOOT_\nf\n",
+         {},
+         1,
          "t.html:1: エラー, t.html:3: 注記, t.html:4: 注記"},
         // A katakana whose trail byte is that of a full-width lower-case letter ("ユ", 0x83 0x86,
         // against "ｆ", 0x82 0x86) is no letter: "＿ユRAME_" is no lookalike.
-        {links, "_HEAD_\nh\n\x81\x51\x83\x86RAME_\n" + kFrame + "_FOOT_\nf\n", {}, 1,
+        {links,
+         "_HEAD_\nh\n\x81\x51\x83\x86RAME_\n" + kFrame + "_FOOT_\nf\n",
+         {},
+         1,
          "t.html:1: エラー"},
         {links, "_HEAD_\nh\n_FRAME_\n" + kFrame + "_FOOT_\n", {}, 1, "t.html:5: エラー"},
         // UTF-16 ("Unicode" in Notepad): one finding, whatever the first bytes read as.
@@ -216,8 +267,8 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         SCOPED_TRACE(c.places);
         data = c.data.empty() ? dir.Path("none.csv") : dir.Write("links.csv", c.data);
         templ = dir.Write("t.html", c.templ);
-        const Result r = Check(c.tokens[0].empty() && c.tokens[1].empty() ? qvn::DefaultTokens()
-                                                                          : c.tokens);
+        const Result r =
+            Check(c.tokens[0].empty() && c.tokens[1].empty() ? qvn::DefaultTokens() : c.tokens);
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(Places(r.out), c.places) << r.out;
     }
@@ -279,7 +330,8 @@ TEST_F(CheckTest, TheUrlFieldLookedAtWithJudgement) {
     }
     // Fields swapped: the URL is in another field.
     data = dir.Write("links.csv", "https://a.example/,サイト,a,d\n");
-    EXPECT_THAT(Check().out, HasSubstr(":1:20: 警告: 「URL」の欄に URL がなく、「サイト名」の欄に"));
+    EXPECT_THAT(Check().out,
+                HasSubstr(":1:20: 警告: 「URL」の欄に URL がなく、「サイト名」の欄に"));
 }
 
 TEST_F(CheckTest, SeparatorsThatLookLikeCommasAreNamed) {
@@ -354,12 +406,13 @@ TEST_F(CheckTest, PastTenOfAKindTheRestAreCounted) {
     templ = dir.Write("t.html", WithHead(sections));
     const Result r = Check();
     EXPECT_EQ(r.status, 0);
-    for (const auto& [name, kind] : {std::pair{data, "項目の足りない行"},
-                                     std::pair{data, "読めない文字"},
-                                     std::pair{templ, "区切り行にならない行"}})
-        EXPECT_THAT(r.out, HasSubstr(name + (kind == std::string("区切り行にならない行") ? ":13" : ":11") +
-                                     ": 注記: ここから先の「" + kind +
-                                     "」の警告 1 件は表示を省きました。\n"));
+    for (const auto& [name, kind] :
+         {std::pair{data, "項目の足りない行"}, std::pair{data, "読めない文字"},
+          std::pair{templ, "区切り行にならない行"}})
+        EXPECT_THAT(r.out,
+                    HasSubstr(name + (kind == std::string("区切り行にならない行") ? ":13" : ":11") +
+                              ": 注記: ここから先の「" + kind +
+                              "」の警告 1 件は表示を省きました。\n"));
     EXPECT_EQ(r.out.find(data + ":11: 警告"), std::string::npos);
     EXPECT_THAT(r.out, HasSubstr("エラー 0 件、警告 33 件。"));
 }
@@ -453,10 +506,12 @@ TEST(TextScan, ColumnsCountCharacters) {
         std::size_t offset, utf8, cp932;
     } cases[] = {
         {"abc", 2, 3, 3},
-        {"\xE7\x8C\xAB" "x", 3, 2, 3},     // 猫 in UTF-8: one character, or three bytes in 932
-        {"\x94\x4C\x94\x4Cx", 4, 5, 3},    // 猫猫 in code page 932
-        {"\xB1\xB2x", 2, 3, 3},            // half-width katakana: a byte each
-        {"\x94\x4C\xFDx", 2, 3, 2},        // a byte that is no character counts as one
+        {"\xE7\x8C\xAB"
+         "x",
+         3, 2, 3},                      // 猫 in UTF-8: one character, or three bytes in 932
+        {"\x94\x4C\x94\x4Cx", 4, 5, 3}, // 猫猫 in code page 932
+        {"\xB1\xB2x", 2, 3, 3},         // half-width katakana: a byte each
+        {"\x94\x4C\xFDx", 2, 3, 2},     // a byte that is no character counts as one
     };
     for (const auto& c : cases) {
         const qvn::check::Column column = qvn::check::Column::At(c.line, c.offset);
@@ -478,7 +533,7 @@ TEST(TextScan, AFileIsInTheEncodingMostOfItsLinesAreIn) {
         {{neko, nekoSjis, nekoSjis}, Encoding::Cp932},
         {{"\xA4\xA2\xA4\xA4", "\xB0\xA1"}, Encoding::EucJp},
         {{"\xA4\xA2\xB0\xE1\x8E\xB1"}, Encoding::EucJp}, // with a half-width katakana
-        {{"\xB1\xB2", "\xB3\xB4"}, Encoding::Cp932}, // half-width katakana, no hiragana row
+        {{"\xB1\xB2", "\xB3\xB4"}, Encoding::Cp932},     // half-width katakana, no hiragana row
     };
     for (const auto& c : cases) {
         qvn::check::EncodingScan scan(10);
@@ -515,9 +570,9 @@ TEST(LinesAhead, TheReadersLinesInOrderThenItsFailureWhereItCame) {
     std::string text;
     std::vector<std::string> expected;
     for (int i = 0; i < 80000; ++i) {
-        expected.push_back(i == 20000        ? std::string(300000, 'x')
+        expected.push_back(i == 20000                               ? std::string(300000, 'x')
                            : i % 40000 > 30000 && i % 40000 < 39000 ? ""
-                                              : "line " + std::to_string(i));
+                                                                    : "line " + std::to_string(i));
         text += expected.back() + "\n";
     }
     for (const int failAfter : {-1, 30000}) {
