@@ -145,9 +145,9 @@ Column Column::At(std::string_view line, std::size_t offset) {
 namespace {
 
 // Whether text from `from` on is EUC-JP (a pair of bytes A1 to FE for a character, 8E and a
-// half-width katakana, 8F and a pair), and whether it holds a hiragana or katakana (rows A4, A5),
-// which Japanese text nearly always has and code page 932 text read as EUC-JP rarely does.
-bool IsEucJp(std::string_view text, std::size_t from, bool& kana) {
+// half-width katakana, 8F and a pair), counting its pairs and those that are hiragana or katakana
+// (rows A4, A5): Japanese text has many, code page 932 half-width katakana read as EUC-JP few.
+bool IsEucJp(std::string_view text, std::size_t from, long long& pairs, long long& kana) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto high = [](unsigned char b) { return b >= 0xA1 && b <= 0xFE; };
     for (std::size_t i = from, n = text.size(); i < n;) {
@@ -159,7 +159,8 @@ bool IsEucJp(std::string_view text, std::size_t from, bool& kana) {
         } else if (b == 0x8F && i + 2 < n && high(p[i + 1]) && high(p[i + 2])) {
             i += 3;
         } else if (high(b) && i + 1 < n && high(p[i + 1])) {
-            kana = kana || b == 0xA4 || b == 0xA5;
+            ++pairs;
+            kana += (b == 0xA4 && p[i + 1] <= 0xF3) || (b == 0xA5 && p[i + 1] <= 0xF6);
             i += 2;
         } else {
             return false;
@@ -218,7 +219,7 @@ void EncodingScan::Line(long long line, std::string_view text, bool report) {
     } else {
         ++utf8Bad_;
         if (eucPossible_)
-            eucPossible_ = IsEucJp(text, nonAscii, eucKana_);
+            eucPossible_ = IsEucJp(text, nonAscii, eucPairs_, eucKana_);
         // Where it is is worked out only for the lines kept: in a code page 932 file, that is
         // every line.
         if (report && Keep(utf8_, keep_, line))
@@ -240,7 +241,7 @@ Encoding EncodingScan::Result() const {
         return iso2022_ ? Encoding::Iso2022Jp : Encoding::Ascii;
     if (utf8Bad_ == 0)
         return Encoding::Utf8;
-    if (eucPossible_ && eucKana_ && utf8Good_ <= utf8Bad_)
+    if (eucPossible_ && eucKana_ > 0 && eucKana_ * 4 >= eucPairs_ && utf8Good_ <= utf8Bad_)
         return Encoding::EucJp;
     // Mostly UTF-8: the lines that are not are pasted from elsewhere, or cut short. A tie goes to
     // the encoding with fewer lines that do not fit it.

@@ -88,7 +88,8 @@ private:
     BadLines utf8_;
     BadLines cp932_;
     bool eucPossible_ = true; // every line so far is valid EUC-JP
-    bool eucKana_ = false;    // and one holds a hiragana or katakana in it
+    long long eucPairs_ = 0;  // its two-byte characters
+    long long eucKana_ = 0;   // and those that are hiragana or katakana
     bool iso2022_ = false;    // a line holds an ISO-2022-JP escape sequence
     bool utf16_ = false;
 };

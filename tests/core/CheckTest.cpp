@@ -535,6 +535,8 @@ TEST(TextScan, AFileIsInTheEncodingMostOfItsLinesAreIn) {
         {{"\xA4\xA2\xA4\xA4", "\xB0\xA1"}, Encoding::EucJp},
         {{"\xA4\xA2\xB0\xE1\x8E\xB1"}, Encoding::EucJp}, // with a half-width katakana
         {{"\xB1\xB2", "\xB3\xB4"}, Encoding::Cp932},     // half-width katakana, no hiragana row
+        // Half-width katakana with a "･" (A5), which reads as an EUC-JP katakana.
+        {{"\xCE\xB0\xD1\xCD\xA5\xB1\xDF\xB0\xBC\xDE"}, Encoding::Cp932},
     };
     for (const auto& c : cases) {
         qvn::check::EncodingScan scan(10);
