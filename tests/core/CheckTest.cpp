@@ -342,6 +342,7 @@ TEST_F(CheckTest, SeparatorsThatLookLikeCommasAreNamed) {
         {"s\thttps://a.example/\ta\td\nt\thttps://b.example/\tb\td\n", "links.csv:1:2: 警告",
          "タブで区切られています。"},
         {"s，https://a.example/，a，d\n", "links.csv:1:2: 警告", "全角の「，」で区切られています"},
+        {"，https://a.example/，a，d\n", "links.csv:1:1: 警告", "全角の「，」で区切られています"},
         {"s、https://a.example/、a、d\n", "links.csv:1:2: 警告", "「、」で区切られています"},
         // A description's 「、」 is no separator: the line lacks a comma, no more.
         {"s,https://a.example/,草花と、季節\n", "links.csv:1: 警告", "カンマが 2 つしかありません"},
@@ -395,6 +396,27 @@ TEST_F(CheckTest, LinesInAnotherEncodingAreJudgedOneByOne) {
     EXPECT_EQ(Check().out, "");
     data = dir.Write("links.csv", utf8);
     EXPECT_THAT(Check().out, HasSubstr("データは UTF-8 ですが、テンプレートは EUC-JP です"));
+}
+
+TEST_F(CheckTest, EncodingsThatDifferSayWhatToSaveIn) {
+    const struct {
+        std::string data, templ, says;
+    } cases[] = {
+        {kNeko + ",u,a,d\n", WithHead(kNekoSjis),
+         "データは UTF-8 ですが、テンプレートは Shift_JIS です。ページではサイトの項目が文字化けし"
+         "ます。データをテンプレートと同じ Shift_JIS で保存し直してください。"},
+        {kNekoSjis + ",u,a,d\n", WithHead("<meta charset=\"EUC-JP\">"),
+         "テンプレートは 3 行目で charset=EUC-JP を宣言しています。ページではサイトの項目が文字化け"
+         "します。データをテンプレートと同じ EUC-JP で保存し直してください。"},
+        // A charset of no Japanese encoding: the charset is what to mend.
+        {kNekoSjis + ",u,a,d\n", WithHead("<meta charset=\"ISO-8859-1\">"),
+         "charset を Shift_JIS に直してください。"},
+    };
+    for (const auto& c : cases) {
+        data = dir.Write("links.csv", c.data);
+        templ = dir.Write("t.html", c.templ);
+        EXPECT_THAT(Check().out, HasSubstr(c.says));
+    }
 }
 
 TEST_F(CheckTest, PastTenOfAKindTheRestAreCounted) {
