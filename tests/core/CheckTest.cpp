@@ -535,6 +535,7 @@ TEST(TextScan, ColumnsCountCharacters) {
         {"\x94\x4C\x94\x4Cx", 4, 5, 3}, // 猫猫 in code page 932
         {"\xB1\xB2x", 2, 3, 3},         // half-width katakana: a byte each
         {"\x94\x4C\xFDx", 2, 3, 2},     // a byte that is no character counts as one
+        {"\xC2\xA3x", 2, 2, 3},         // £, the first two-byte lead of UTF-8; two katakana in 932
     };
     for (const auto& c : cases) {
         const qvn::check::Column column = qvn::check::Column::At(c.line, c.offset);
