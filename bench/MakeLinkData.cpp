@@ -4,13 +4,14 @@
 //   qvn-bench-data RECORDS DATA TEMPLATE
 //
 // Every record is one line "name,URL,administrator,description" ended by CR LF: names of 5 to 30
-// bytes, URLs of 20 to 60, administrators of 0 to 15 (some empty), descriptions of 20 to 120,
-// about a third of them with commas of their own (which stay in the description). Most names,
-// administrators and descriptions are Japanese, with double-byte characters whose trail byte is
-// 0x5C ("ソ", "表") or 0x5F ("ダ") among them. About 130 bytes a record: a million records make
-// a file of about 130 MB. The output depends only on RECORDS, so runs compare like with like.
+// bytes, URLs of 20 to 60 (each its own), administrators of 0 to 15 (some empty), descriptions of
+// 20 to 120, about a third of them with commas of their own (which stay in the description).
+// Most names, administrators and descriptions are Japanese, with double-byte characters whose
+// trail byte is 0x5C ("ソ", "表") or 0x5F ("ダ") among them. About 130 bytes a record: a million
+// records make a file of about 130 MB. The output depends only on RECORDS, so runs compare like with like.
 #include "Codec.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -143,7 +144,7 @@ private:
     }
 
     void Url(std::string& out) {
-        const std::size_t length = Between(20, 60);
+        std::size_t length = Between(20, 60);
         const std::size_t start = out.size();
         out += "https://";
         out += Below(3) == 0 ? std::string("www") : Pick(slugs_);
@@ -153,6 +154,10 @@ private:
             out.resize(start);
             out += "https://www.example/";
         }
+        // A path of the record's own, so that no two sites share a URL (the check reports those).
+        out += Base36(record_++);
+        out += '/';
+        length = std::max(length, out.size() - start);
         while (out.size() - start + 6 < length) {
             out += Below(4) == 0 ? "~" : "";
             out += Pick(slugs_);
@@ -188,6 +193,16 @@ private:
         Fill(out, length - (out.size() - start), japanese ? jaPhrases_ : enPhrases_, japanese);
     }
 
+    static std::string Base36(std::uint64_t n) {
+        std::string digits;
+        do {
+            digits.insert(digits.begin(), kFill[n % 36]);
+            n /= 36;
+        } while (n > 0);
+        return digits;
+    }
+
+    std::uint64_t record_ = 0;
     std::mt19937_64 rng_{20260101};
     Pool jaName_, enName_, slugs_, hosts_, surnames_, givenNames_, handles_, jaPhrases_, enPhrases_,
         commaPhrases_, kana_;

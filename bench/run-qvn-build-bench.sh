@@ -18,7 +18,7 @@
 #                 the generated inputs are clean, so it must print nothing and exit 0)
 # Wall times are medians over the repetitions; peak memory is the largest resident set (GNU
 # time's %M). Goals: at a million records, wall time at most 1.25 x the floor with fsync; peak
-# memory at most 32 MiB at any size; the check no slower than the build, its memory flat.
+# memory at most 32 MiB at any size; the check within the build's CPU time, its memory flat.
 set -euo pipefail
 
 build=$(cd "$(dirname "$0")/.." && pwd)/build-bench
@@ -32,24 +32,25 @@ qvn=$build/cli/qvn-build
 gen=$build/bench/qvn-bench-data
 mkdir -p "$work"
 
-# Runs a command under GNU time; sets wall (seconds, from the shell's microsecond clock) and
-# peak (KiB).
+# Runs a command under GNU time; sets wall (seconds, from the shell's microsecond clock), cpu
+# (user and system seconds, every thread) and peak (KiB).
 measure() {
     local out=$work/time.out start end
     start=$EPOCHREALTIME
-    /usr/bin/time -f '%M' -o "$out" "$@"
+    /usr/bin/time -f '%M %U %S' -o "$out" "$@"
     end=$EPOCHREALTIME
     wall=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }')
-    peak=$(tail -n 1 "$out")
+    peak=$(tail -n 1 "$out" | cut -d' ' -f1)
+    cpu=$(tail -n 1 "$out" | awk '{ printf "%.2f", $2 + $3 }')
 }
 
 
 fresh() { rm -f "$1"; sync; }
 
 echo "qvn-build $("$qvn" --version | cut -d' ' -f2), $(nproc) CPU, kernel $(uname -r), $reps repetitions, load $(cut -d' ' -f1-3 /proc/loadavg), work folder $work"
-printf '%9s %9s %9s | %9s %9s %9s | %7s %7s | %8s %8s | %8s %6s %9s\n' records "data MB" \
+printf '%9s %9s %9s | %9s %9s %9s | %7s %7s | %8s %8s | %8s %6s %9s | %7s %9s %6s\n' records "data MB" \
     "page MB" "qvn s" "floor s" "+fsync s" "x floor" "x fsync" "peak MiB" "goal MiB" \
-    "check s" "x qvn" "check MiB"
+    "check s" "x qvn" "check MiB" "qvn cpu" "check cpu" "x cpu"
 for n in "${sizes[@]}"; do
     data=$work/links-$n.csv template=$work/template.html page=$work/page-$n.html floor=$work/floor.bin
     [ -s "$data" ] || "$gen" "$n" "$data" "$template"
@@ -62,11 +63,11 @@ for n in "${sizes[@]}"; do
         { echo "the check failed on generated inputs:" >&2; echo "$findings" >&2; exit 1; }
     [ -z "$findings" ] || { echo "the check reported on generated inputs:" >&2; echo "$findings" >&2; exit 1; }
 
-    q=() f=() s=() peaks=() c=() cpeaks=()
+    q=() f=() s=() peaks=() c=() cpeaks=() qc=() cc=()
     for ((r = 0; r < reps; r++)); do
         fresh "$page"
         measure "$qvn" --data "$data" --template "$template" --output "$page"
-        q+=("$wall") peaks+=("$peak")
+        q+=("$wall") peaks+=("$peak") qc+=("$cpu")
         [ "$(stat -c %s "$page")" = "$size" ] || { echo "page size changed" >&2; exit 1; }
 
         fresh "$floor"
@@ -80,18 +81,20 @@ for n in "${sizes[@]}"; do
         s+=("$wall")
 
         measure "$qvn" --check --data "$data" --template "$template"
-        c+=("$wall") cpeaks+=("$peak")
+        c+=("$wall") cpeaks+=("$peak") cc+=("$cpu")
     done
     rm -f "$floor"
 
     awk -v n="$n" -v d="$(stat -c %s "$data")" -v p="$size" -v q="$(median "${q[@]}")" \
         -v f="$(median "${f[@]}")" -v s="$(median "${s[@]}")" -v m="$(median "${peaks[@]}")" \
-        -v c="$(median "${c[@]}")" -v cm="$(median "${cpeaks[@]}")" '
+        -v c="$(median "${c[@]}")" -v cm="$(median "${cpeaks[@]}")" \
+        -v qc="$(median "${qc[@]}")" -v cc="$(median "${cc[@]}")" '
         BEGIN {
             mb = 1000000
-            printf "%9d %9.1f %9.1f | %9.3f %9.3f %9.3f | %7.2f %7.2f | %8.1f %8.1f | %8.3f %6.2f %9.1f\n",
-                n, d / mb, p / mb, q, f, s, q / f, q / s, m / 1024, 32, c, c / q, cm / 1024
+            printf "%9d %9.1f %9.1f | %9.3f %9.3f %9.3f | %7.2f %7.2f | %8.1f %8.1f | %8.3f %6.2f %9.1f | %7.2f %9.2f %6.2f\n",
+                n, d / mb, p / mb, q, f, s, q / f, q / s, m / 1024, 32, c, c / q, cm / 1024, qc, cc, (qc > 0 ? cc / qc : 0)
         }'
 done
 echo "x floor, x fsync: qvn-build's time over the floor's;"
-echo "x qvn: the check's time over the build's."
+echo "x qvn: the check's time over the build's; cpu: user and system seconds (the check's two threads"
+echo "together), x cpu: the check's over the build's."

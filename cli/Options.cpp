@@ -74,7 +74,8 @@ constexpr OptionSpec kTable[] = {
     {"check", "", OptionSpec::Switch, kCheck, 0, false,
      "write no page: read both files as a build would and report, as\n"
      "FILE:LINE[:COLUMN], what would make the build fail (エラー) and what\n"
-     "it would do that is probably not meant (警告), then a count",
+     "it would do that is probably not meant (警告), then a count and\n"
+     "whether the build will succeed",
      nullptr},
     {"check-links", "", OptionSpec::Switch, kLinks, 0, false,
      "ask the server of every URL in DATA whether the site is still there:\n"
@@ -112,12 +113,13 @@ constexpr std::string_view kHelpTail =
     "\n"
     "Example:\n"
     "  $ qvn-build --check --data links.csv --template template.html\n"
-    "  links.csv:2: 警告: カンマが 2 つしかありません: 「管理者」は空になり、2 "
-    "つめのカンマより後ろが「サイト説明」になります\n"
-    "  template.html:5: エラー: _FRAME_ の後ろに区切り行 _FOOT_ がありません: "
-    "ビルドは「リストのインデックスが範囲を超えています (9)」で止まります\n"
-    "  template.html:7: 注記: _FOOT_ の区切りになりません: 行末に空白があります\n"
-    "  エラー 1 件, 警告 1 件\n";
+    "  links.csv:2: 警告: カンマが 2 つしかありません。「管理者」は空になり、2 "
+    "つめのカンマより後ろが「サイト説明」になります。サイト名,URL,管理者,サイト説明 の 4 "
+    "項目にしてください。\n"
+    "  template.html:7: エラー: _FOOT_ の区切りになりません (行末に空白があります)。_FRAME_ "
+    "の後ろに区切り行 _FOOT_ がありません。ビルドは「リストのインデックスが範囲を超えています "
+    "(9)」で止まります。この行を _FOOT_ だけの行に直してください。\n"
+    "  エラー 1 件、警告 1 件。このままではビルドは失敗します。\n";
 
 constexpr Mode kModes[] = {Mode::Build, Mode::Check, Mode::CheckLinks};
 

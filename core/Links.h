@@ -23,21 +23,28 @@ using Tokens = std::array<std::string, kLinkFields>;
 // The tokens in force at every start: "_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_".
 const Tokens& DefaultTokens();
 
+// The byte that ends each field of a data line but the last.
+inline constexpr char kFieldSeparator = ',';
+
 // Cuts a data line into `fields` fields, calling field(text) for each in order: the text before
 // each of the first fields − 1 commas, then the rest of the line. There is no quoting and no
 // trimming; once the commas run out each remaining step gives an empty field and the rest stays
-// whole in the last one, so commas past the third belong to the last field.
-template <typename Field> void SplitFields(std::string_view line, int fields, Field&& field) {
+// whole in the last one, so commas past the third belong to the last field. Returns how many
+// commas ended a field: fields − 1 for a whole line, fewer when the line ran out of them.
+template <typename Field> int SplitFields(std::string_view line, int fields, Field&& field) {
+    int cut = 0;
     for (int k = 1; k < fields; ++k) {
-        const std::size_t comma = line.find(',');
+        const std::size_t comma = line.find(kFieldSeparator);
         if (comma == std::string_view::npos) {
             field(line.substr(0, 0));
             continue;
         }
         field(line.substr(0, comma));
         line.remove_prefix(comma + 1);
+        ++cut;
     }
     field(line);
+    return cut;
 }
 
 // Link records one after another, as the page builder takes them.

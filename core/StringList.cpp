@@ -33,8 +33,9 @@ void TStringList::Clear() {
 
 void TStringList::LoadFromFile(const FilePath& path) {
     InputFile file(path); // throws before anything changes
+    // Nothing reserved from the file's size: a NUL may end the text long before it, and the lines
+    // grow as they are read.
     TStringList lines;
-    lines.ReserveBytes(file.SizeHint());
     LineReader reader(file);
     for (std::string_view line; reader.Next(line);)
         lines.Add(line);

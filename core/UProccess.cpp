@@ -12,19 +12,6 @@ namespace {
 
 constexpr std::size_t kNoToken = kLinkFields;
 
-// Where in `text` the first of tokens from `from` on is found: the token's index (kNoToken for
-// none) and its offset. An empty token never matches.
-std::pair<std::size_t, std::size_t> FirstToken(std::string_view text, const Tokens& tokens,
-                                               std::size_t from) {
-    for (std::size_t k = from; k < kLinkFields; ++k) {
-        if (tokens[k].empty())
-            continue;
-        if (const std::size_t p = text.find(tokens[k]); p != std::string_view::npos)
-            return {k, p};
-    }
-    return {kNoToken, std::string_view::npos};
-}
-
 // A frame line being changed in the writer's block. It keeps the span of the line that holds every
 // byte not the frame line's own: the values put in so far and whatever lies between them. Before
 // and after the span the line is the frame line's own start and end. So a token is found before
@@ -73,7 +60,46 @@ private:
     std::size_t last_;
 };
 
+// Tokens are replaced in order on the line as changed so far, so a later token is also found
+// inside a value inserted for an earlier one. Until the first replacement the line is the frame
+// line itself: where its first token stands is found once, not once a record; so is which tokens
+// the frame line holds at all.
+struct FrameLine {
+    std::string_view text;
+    std::size_t first;    // the first token found in text (kNoToken for none)
+    std::size_t position; // and its offset
+    std::array<std::size_t, kLinkFields> inText; // each token's first offset in text, or npos
+
+    static FrameLine Of(std::string_view text, const Tokens& tokens) {
+        const auto inText = TokensInLine(text, tokens);
+        const auto first = static_cast<std::size_t>(
+            std::ranges::find_if(inText,
+                                 [](std::size_t p) { return p != std::string_view::npos; }) -
+            inText.begin());
+        return {text, first, first == kNoToken ? std::string_view::npos : inText[first], inText};
+    }
+
+    // Appends the line with the record's fields in place of the tokens to block (a line with a
+    // token: first != kNoToken).
+    void Fill(std::string& block, const Tokens& tokens, const TLinkRecord& record) const {
+        LineEdit line(block, text, position, tokens[first], record[first]);
+        for (std::size_t k = first + 1; k < kLinkFields; ++k) {
+            if (const std::size_t p = line.Find(tokens[k], inText[k]); p != std::string_view::npos)
+                line.Replace(p, tokens[k], record[k]);
+        }
+    }
+};
+
 } // namespace
+
+std::string FillFrameLine(std::string_view line, const Tokens& tokens, const TLinkRecord& record) {
+    const FrameLine frame = FrameLine::Of(line, tokens);
+    if (frame.first == kNoToken)
+        return std::string(line);
+    std::string filled;
+    frame.Fill(filled, tokens, record);
+    return filled;
+}
 
 TemplateCut CutTemplate(const TStringList& lines) {
     TemplateCut cut;
@@ -91,40 +117,43 @@ TemplateCut CutTemplate(const TStringList& lines) {
     return cut;
 }
 
+TemplateCut::Section TemplateCut::SectionOf(int line) const {
+    if (line <= markers[0] || line == markers[1] || line == markers[2])
+        return Section::LeftOut;
+    return line < markers[1] ? Section::Head : line < markers[2] ? Section::Frame : Section::Foot;
+}
+
+std::array<std::size_t, kLinkFields> TokensInLine(std::string_view line, const Tokens& tokens) {
+    std::array<std::size_t, kLinkFields> at{};
+    for (std::size_t k = 0; k < kLinkFields; ++k)
+        at[k] = tokens[k].empty() ? std::string_view::npos : line.find(tokens[k]);
+    return at;
+}
+
 TPageTemplate::TPageTemplate(const FilePath& path) {
     lines_.LoadFromFile(path);
     // A scan that runs past the last line fails as reading the line after the last would.
     const TemplateCut cut = CutTemplate(lines_);
     if (!cut.complete)
         throw ListIndexError(lines_.Count());
-    headBegin_ = cut.markers[0] + 1;
-    frameMarker_ = cut.markers[1];
-    footMarker_ = cut.markers[2];
+    cut_ = cut;
 }
 
 template <typename Writer>
 void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) const {
-    for (int i = headBegin_; i < frameMarker_; ++i)
-        out.Line(lines_.Get(i));
-
-    // Tokens are replaced in order on the line as changed so far, so a later token is also found
-    // inside a value inserted for an earlier one. Until the first replacement the line is the
-    // frame line itself: where its first token stands is found once, not once a record; so is
-    // which tokens the frame line holds at all.
-    struct FrameLine {
-        std::string_view text;
-        std::size_t first;    // the first token found in text (kNoToken for none)
-        std::size_t position; // and its offset
-        std::array<std::size_t, kLinkFields> inText; // each token's first offset in text, or npos
+    using Section = TemplateCut::Section;
+    const auto write = [&](Section section) {
+        for (int i = 0; i < lines_.Count(); ++i) {
+            if (cut_.SectionOf(i) == section)
+                out.Line(lines_.Get(i));
+        }
     };
+    write(Section::Head);
+
     std::vector<FrameLine> frame;
-    for (int f = frameMarker_ + 1; f < footMarker_; ++f) {
-        const std::string_view text = lines_.Get(f);
-        const auto [first, position] = FirstToken(text, tokens, 0);
-        FrameLine line{text, first, position, {}};
-        for (std::size_t k = 0; k < kLinkFields; ++k)
-            line.inText[k] = text.find(tokens[k]);
-        frame.push_back(line);
+    for (int f = 0; f < lines_.Count(); ++f) {
+        if (cut_.SectionOf(f) == Section::Frame)
+            frame.push_back(FrameLine::Of(lines_.Get(f), tokens));
     }
 
     TLinkRecord record;
@@ -139,19 +168,12 @@ void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) 
                 continue;
             }
             // The line is made where it is written, in the writer's block.
-            out.MakeLine(f.text.size() + recordBytes, [&](std::string& block) {
-                LineEdit line(block, f.text, f.position, tokens[f.first], record[f.first]);
-                for (std::size_t k = f.first + 1; k < kLinkFields; ++k) {
-                    if (const std::size_t p = line.Find(tokens[k], f.inText[k]);
-                        p != std::string_view::npos)
-                        line.Replace(p, tokens[k], record[k]);
-                }
-            });
+            out.MakeLine(f.text.size() + recordBytes,
+                         [&](std::string& block) { f.Fill(block, tokens, record); });
         }
     }
 
-    for (int i = footMarker_ + 1; i < lines_.Count(); ++i)
-        out.Line(lines_.Get(i));
+    write(Section::Foot);
 }
 
 void ReplaceAt(std::string& text, std::size_t position, std::string_view token,

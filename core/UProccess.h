@@ -31,8 +31,23 @@ struct TemplateCut {
     // All three found and a line after the foot marker: the template can be built from. Otherwise
     // the build fails with ListIndexError and the line count.
     bool complete = false;
+
+    // What becomes of a line of a complete cut: the head is the lines after the head marker up
+    // to the frame marker, the frame those up to the foot marker, the foot the rest; the lines
+    // before the head and the three markers are left out of the page.
+    enum class Section { LeftOut, Head, Frame, Foot };
+    Section SectionOf(int line) const;
 };
 TemplateCut CutTemplate(const TStringList& lines);
+
+// Where each token is first found in a frame line as the template holds it (npos for none, and
+// for an empty token): a build replaces, in the order of the fields, the first occurrence of each
+// token on the line as changed so far, so a token the line holds is found there unless a value put
+// in before it holds one first.
+std::array<std::size_t, kLinkFields> TokensInLine(std::string_view line, const Tokens& tokens);
+
+// A frame line with the tokens replaced by a record's fields, as a build writes it.
+std::string FillFrameLine(std::string_view line, const Tokens& tokens, const TLinkRecord& record);
 
 // A template read and cut at its markers, ready to build pages from. Every section has at least
 // one line: the line after each marker is taken into the section it opens before the end of the
@@ -54,9 +69,7 @@ public:
 
 private:
     TStringList lines_;
-    int headBegin_ = 0;   // the head is [headBegin_, frameMarker_)
-    int frameMarker_ = 0; // the frame is (frameMarker_, footMarker_)
-    int footMarker_ = 0;  // the foot is (footMarker_, end)
+    TemplateCut cut_; // complete: which line is in which section
 };
 
 // Replaces the token's length in bytes starting at the 1-based position of text by value.

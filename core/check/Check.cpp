@@ -1,5 +1,5 @@
-// qvn-build --check: the reading of both files, the data file's checks, the comparison of the
-// two files' encodings, the token options, and the summary.
+// The check of the inputs: the reading of both files, the comparison of their encodings, the
+// token options, and the summary.
 #include "Check.h"
 
 #include "CheckFiles.h"
@@ -7,89 +7,43 @@
 #include "FileIO.h"
 #include "LinesAhead.h"
 
-#include <cstdio>
 #include <ostream>
 #include <sstream>
 
 namespace qvn::check {
 namespace {
 
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-std::string Hex(unsigned char b) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", b);
-    return text;
-}
-
-// A data line with fewer than three commas: which fields the build leaves empty, and what becomes
-// the description.
-void CheckFields(long long line, std::string_view text, FileReport& report) {
-    int commas = 0;
-    for (std::size_t p = 0; commas < 3 && (p = text.find(',', p)) != std::string_view::npos; ++p)
-        ++commas;
-    if (commas == 3)
-        return;
-    if (text.empty()) {
-        report.AddRepeated(kFieldsKind, Severity::Warning, line, 0,
-                           "空の行です: 4 項目とも空のサイトが 1 件できます");
-        return;
-    }
-    TLinkRecord record;
-    std::size_t k = 0;
-    SplitFields(text, kLinkFields, [&](std::string_view field) { record[k++] = field; });
-    std::string empty;
-    for (std::size_t f = 0; f + 1 < kLinkFields; ++f) {
-        if (record[f].empty())
-            empty += kFieldNames[f];
-    }
-    const std::string rest =
-        commas == 0 ? "行全体" : std::to_string(commas) + " つめのカンマより後ろ";
-    report.AddRepeated(kFieldsKind, Severity::Warning, line, 0,
-                       (commas == 0 ? std::string("カンマがありません")
-                                    : "カンマが " + std::to_string(commas) + " つしかありません") +
-                           ": " + empty + "は空になり、" + rest + "が" + kFieldNames[kDescription] +
-                           "になります");
-}
-
-std::optional<FileFacts> CheckData(const std::string& name, FileReport& report) {
-    EncodingScan scan(FileReport::kShown);
-    const bool read = ReadLines(name, report, [&](long long line, std::string_view text) {
-        if (line == 1 && text.starts_with(kBom))
-            report.Add(Severity::Warning, 1, 1,
-                       std::string("UTF-8 の BOM があります: 最初のサイトの") +
-                           kFieldNames[kSiteName] + "の頭に入ります");
-        scan.Line(line, text, true);
-        CheckFields(line, text, report);
-    });
-    if (!read)
-        return std::nullopt;
-    ReportEncoding(scan, report);
-    return FileFacts{scan.Result(), scan.NonAscii()};
-}
-
 // Data whose encoding is not the one the page will be read in: the template's, or for a template
-// of ASCII only the charset it declares. Reported at the data's first byte that is not ASCII.
+// of ASCII only the charset it declares. Reported at the data's first character outside ASCII.
 void CompareEncodings(const FileFacts& data, const TemplateFacts& templ, FileReport& report) {
-    if (data.encoding == Encoding::Ascii)
+    if (data.encoding == Encoding::Ascii || data.encoding == Encoding::Utf16 ||
+        templ.encoding == Encoding::Utf16)
         return;
     const Charset& charset = templ.charset;
-    const std::string line = std::to_string(charset.line) + " 行目";
+    const std::string declared =
+        std::to_string(charset.line) + " 行目で charset=" + charset.name + " を宣言しています";
     std::string text =
         std::string("データは ") + EncodingName(data.encoding) + " ですが、テンプレートは ";
+    Encoding page;
     if (templ.encoding != Encoding::Ascii) {
         if (templ.encoding == data.encoding)
             return;
-        text += std::string(EncodingName(templ.encoding)) + " です";
-        if (charset.line > 0)
-            text += " (" + line + "に charset=" + charset.name + ")";
+        page = templ.encoding;
+        text += std::string(EncodingName(page)) + " です" +
+                (charset.line > 0 ? " (" + declared + ")" : "") + "。";
     } else {
         if (charset.line == 0 || charset.encoding == data.encoding)
             return;
-        text += line + "で charset=" + charset.name + " を宣言しています";
+        text += declared + "。";
+        if (!charset.encoding)
+            return report.Add(Severity::Warning, data.firstNonAscii.line, data.firstNonAscii.column,
+                              text + "ページではサイトの項目が文字化けします。charset を " +
+                                  EncodingName(data.encoding) + " に直してください。");
+        page = *charset.encoding;
     }
     report.Add(Severity::Warning, data.firstNonAscii.line, data.firstNonAscii.column,
-               text + ": ページではサイトの項目が文字化けします");
+               text + "ページではサイトの項目が文字化けします。データをテンプレートと同じ " +
+                   EncodingName(page) + " で保存し直してください。");
 }
 
 // Tokens that cannot all do their work whatever the template holds: an empty one, two that are
@@ -100,7 +54,7 @@ void CheckTokenOptions(const Tokens& tokens, FileReport& report) {
     for (std::size_t k = 0; k < kLinkFields; ++k) {
         if (tokens[k].empty())
             report.AddToFile(Severity::Warning,
-                             option(k) + " が空です: " + kFieldNames[k] + "はページに入りません");
+                             option(k) + " が空です。" + kFieldNames[k] + "はページに入りません。");
     }
     for (std::size_t a = 0; a < kLinkFields; ++a) {
         for (std::size_t b = a + 1; b < kLinkFields; ++b) {
@@ -110,22 +64,22 @@ void CheckTokenOptions(const Tokens& tokens, FileReport& report) {
                 continue;
             if (first == second) {
                 report.AddToFile(Severity::Warning, option(a) + " と " + option(b) + " が同じ " +
-                                                        first + " です: 各フレーム行で 1 つめの " +
+                                                        first + " です。各フレーム行で 1 つめの " +
                                                         first + " が" + kFieldNames[a] +
                                                         "に、2 つめが" + kFieldNames[b] +
-                                                        "に置き換わります");
+                                                        "に置き換わります。");
             } else if (second.find(first) != std::string::npos) {
                 report.AddToFile(Severity::Warning,
                                  option(b) + " の " + second + " は " + option(a) + " の " + first +
-                                     " を含みます: 行の中で " + first + " が先に" + kFieldNames[a] +
+                                     " を含みます。行の中で " + first + " が先に" + kFieldNames[a] +
                                      "に置き換わるため、" + second + " には" + kFieldNames[b] +
-                                     "が入らないことがあります");
+                                     "が入らないことがあります。");
             } else if (first.find(second) != std::string::npos) {
                 report.AddToFile(Severity::Warning,
                                  option(b) + " の " + second + " は " + option(a) + " の " + first +
-                                     " の一部です: " + first + " を置き換えたあとも、行に残った " +
+                                     " の一部です。" + first + " を置き換えたあとも、行に残った " +
                                      first + " の中の " + second + " が" + kFieldNames[b] +
-                                     "に置き換わります");
+                                     "に置き換わります。");
             }
         }
     }
@@ -133,7 +87,7 @@ void CheckTokenOptions(const Tokens& tokens, FileReport& report) {
 
 } // namespace
 
-bool ReadLines(const std::string& name, FileReport& report,
+bool ReadLines(const std::string& name, FileReport& report, bool& utf16,
                const std::function<void(long long, std::string_view)>& line) {
     try {
         InputFile file(FilePath::FromNative(name));
@@ -141,48 +95,54 @@ bool ReadLines(const std::string& name, FileReport& report,
         LineReader reader(watch);
         LinesAhead lines(reader);
         long long count = 0;
-        std::size_t lastLength = 0;
-        for (std::string_view text; lines.Next(text);) {
+        std::string_view text;
+        while (lines.Next(text))
             line(++count, text);
-            lastLength = text.size();
-        }
-        if (watch.Found()) {
+        // The reading is over: the watch may be looked at, and the last line is still valid.
+        utf16 = watch.Found() && watch.LooksUtf16();
+        if (utf16) {
+            report.Clear(); // what the first few bytes gave says nothing
+        } else if (watch.Found()) {
             // The NUL either opens a line after the last one read or cuts the last one short.
             const long long at = watch.StartsLine() ? count + 1 : count;
-            const std::size_t column = watch.StartsLine() ? 1 : lastLength + 1;
+            const Column column = watch.StartsLine() ? Column{1, 1} : Column::At(text, text.size());
             std::string rest = "ここから後ろ";
             if (file.SizeHint() > watch.Offset())
                 rest += "の " + std::to_string(file.SizeHint() - watch.Offset()) + " バイト";
             report.Add(Severity::Warning, at, column,
-                       "NUL バイトがあります: " + rest + "は読まれず、ページに入りません");
+                       "ここで文字ではないデータ (値が 0 のバイト) が現れ、ビルドはファイルを"
+                       "ここまでしか読みません。" +
+                           rest +
+                           "はページに入りません。テキストとして保存し直したファイルを使って"
+                           "ください。");
         }
         return true;
     } catch (const FileError& e) {
         report.AddToFile(Severity::Error,
-                         "読めません: ビルドは「" + ErrorBoxTextUtf8(e) + "」で止まります");
+                         "読めません。ビルドは「" + ErrorBoxTextUtf8(e) + "」で止まります。");
         return false;
     }
 }
 
 void ReportEncoding(const EncodingScan& scan, FileReport& report) {
-    if (scan.Result() != Encoding::Cp932 || scan.Cp932Kept().empty())
+    const Encoding encoding = scan.Result();
+    report.SetEncoding(encoding);
+    if (encoding != Encoding::Utf8 && encoding != Encoding::Cp932)
         return;
-    const std::vector<BadByte>& kept = scan.Cp932Kept();
-    for (const BadByte& bad : kept) {
-        report.Add(Severity::Warning, bad.line, bad.column,
-                   "Shift_JIS (CP932) として不正なバイト " + Hex(bad.value) +
-                       " があります: そのままページに入り、文字化けします");
-        // Why the file was not taken as UTF-8 (it is taken as code page 932 only when UTF-8
-        // fails): where that reading fails first, once.
-        if (const BadByte& utf8 = scan.BadUtf8(); &bad == &kept.front())
-            report.Note(utf8.line, utf8.column,
-                        "UTF-8 としても " + std::to_string(scan.Utf8BadLines()) +
-                            " 行に不正なバイトがあり (最初はここの " + Hex(utf8.value) +
-                            ")、このファイルは Shift_JIS (CP932) とみなしました");
+    const BadLines& bad = encoding == Encoding::Utf8 ? scan.BadUtf8() : scan.BadCp932();
+    const std::string name = EncodingName(encoding);
+    for (const BadByte& at : bad.kept) {
+        report.Add(Severity::Warning, at.line, at.column,
+                   at.cutShort ? "この行の終わりで文字が途中で切れていて、ページでは文字化けし"
+                                 "ます。行の終わりを書き直してください。"
+                               : "ここから先に " + name +
+                                     " として読めない文字があります (ほかの文字コードで書かれた"
+                                     "部分のようです)。ページではこの部分が文字化けします。この部分"
+                                     "を書き直すか、ファイル全体を " +
+                                     name + " で保存し直してください。");
     }
-    if (scan.Cp932More() > 0)
-        report.AddLeftOut(kBadBytesKind, Severity::Warning, scan.Cp932FirstMore(),
-                          scan.Cp932More());
+    if (const long long more = bad.lines - static_cast<long long>(bad.kept.size()); more > 0)
+        report.AddLeftOut(kBadBytesKind, Severity::Warning, bad.firstMore, more);
 }
 
 namespace {
@@ -219,7 +179,7 @@ int Check(const std::string& data, const std::string& templ, const Tokens& token
             for (const std::string& line : *lines)
                 out << line << "\n";
         }
-        out << "エラー " << findings.errors << " 件, 警告 " << findings.warnings << " 件\n";
+        out << Summary(findings.errors, findings.warnings) << "\n";
     }
     if (!out.flush())
         throw WriteError();

@@ -1,4 +1,4 @@
-// The parts of qvn-build --check that look at one input file each, and what they learn for the
+// The parts of the check that look at one input file each, and what they learn for the
 // comparison of the two.
 #pragma once
 
@@ -23,7 +23,7 @@ struct FileFacts {
 struct Charset {
     std::string name;                 // as written
     long long line = 0;               // 0: none declared
-    std::optional<Encoding> encoding; // nullopt for a name that is neither UTF-8 nor Shift_JIS
+    std::optional<Encoding> encoding; // nullopt for a name of no encoding told apart here
 };
 
 struct TemplateFacts : FileFacts {
@@ -32,25 +32,37 @@ struct TemplateFacts : FileFacts {
 
 // Kinds of findings that may repeat line after line (FileReport::AddRepeated).
 inline constexpr const char* kFieldsKind = "項目の足りない行";
+inline constexpr const char* kUrlKind = "URL の書き方";
+inline constexpr const char* kDuplicateKind = "重なったサイト";
 inline constexpr const char* kTokenTwiceKind = "1 行に 2 つある置換文字列";
 inline constexpr const char* kTokenOutsideFrameKind = "ヘッドとフットの置換文字列";
-inline constexpr const char* kBadBytesKind = "不正なバイト";
+inline constexpr const char* kMarkerInSectionKind = "区切り行にならない行";
+inline constexpr const char* kBadBytesKind = "読めない文字";
 
 // The field names in messages, in brackets as the help page writes them, indexed by LinkField.
 inline constexpr const char* kFieldNames[kLinkFields] = {"「サイト名」", "「URL」", "「管理者」",
                                                          "「サイト説明」"};
 
 // Reads the file's lines as a build does (InputFile, LineReader), handing line(number, text) each
-// one, and reports a NUL byte that ends the text early. False, with the error reported, when the
-// file cannot be read.
-bool ReadLines(const std::string& name, FileReport& report,
+// one, and reports a NUL byte that ends the text early, or text in UTF-16, which a build cannot
+// read. False, with the error reported, when the file cannot be read; utf16 is set for UTF-16.
+bool ReadLines(const std::string& name, FileReport& report, bool& utf16,
                const std::function<void(long long, std::string_view)>& line);
 
-// Reports the bytes the scan found invalid, once the file turns out to be code page 932.
+// Reports the lines that do not fit the file's encoding, once the scan has decided it, and tells
+// the report how to count columns.
 void ReportEncoding(const EncodingScan& scan, FileReport& report);
+
+// The checks of the data file: fields, separators, URLs, repeated sites, its bytes.
+std::optional<FileFacts> CheckData(const std::string& name, FileReport& report);
 
 // The checks of the template: its cut, its tokens, its bytes. nullopt when it cannot be read.
 std::optional<TemplateFacts> CheckTemplate(const std::string& name, const Tokens& tokens,
                                            FileReport& report);
+
+// What is wrong with a URL field, in a sentence or two; "" when it looks like a URL, a relative
+// one or one of another scheme (mailto:, ftp:) included. record: the whole line's fields, to
+// tell a URL written in another field.
+std::string UrlProblem(const TLinkRecord& record);
 
 } // namespace qvn::check

@@ -5,9 +5,11 @@
 namespace qvn::check {
 namespace {
 
-// Bytes of lines a batch holds before it is handed over (a longer line makes a longer batch): few
-// hand-overs, and little memory beside the reader's own buffer.
+// Bytes and lines a batch holds before it is handed over (a longer line makes a longer batch): few
+// hand-overs, and little memory beside the reader's own buffer, however short the lines (each
+// line costs its end's place too, so a file of empty lines is bounded by the count).
 constexpr std::size_t kBatchBytes = std::size_t{256} << 10;
+constexpr std::size_t kBatchLines = std::size_t{16} << 10;
 
 } // namespace
 
@@ -31,9 +33,14 @@ bool LinesAhead::Next(std::string_view& line) {
         }
         std::unique_lock lock(mutex_);
         wake_.wait(lock, [this] { return full_; });
-        std::swap(current_, ready_); // the used batch goes back to be filled again
+        if (ready_.ends.empty() && ready_.last) { // nothing more: the last line stays valid
+            current_.last = true;
+            current_.error = ready_.error;
+        } else {
+            std::swap(current_, ready_); // the used batch goes back to be filled again
+            next_ = 0;
+        }
         full_ = false;
-        next_ = 0;
         lock.unlock();
         wake_.notify_all();
     }
@@ -50,7 +57,7 @@ void LinesAhead::Run() {
         batch.ends.clear();
         try {
             std::string_view line;
-            while (batch.bytes.size() < kBatchBytes) {
+            while (batch.bytes.size() < kBatchBytes && batch.ends.size() < kBatchLines) {
                 if (!reader_.Next(line)) {
                     batch.last = true;
                     break;

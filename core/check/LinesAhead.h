@@ -25,9 +25,9 @@ public:
     LinesAhead(const LinesAhead&) = delete;
     LinesAhead& operator=(const LinesAhead&) = delete;
 
-    // The reader's lines in order, each valid until the next call; false after the last, when the
-    // reader and its source may be looked at again. A failure of the reading is thrown here, where
-    // the line it stopped would have come.
+    // The reader's lines in order, each valid until the next call that returns true; false after
+    // the last, when the reader and its source may be looked at again. A failure of the reading is
+    // thrown here, where the line it stopped would have come.
     bool Next(std::string_view& line);
 
 private:

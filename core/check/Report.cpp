@@ -1,6 +1,8 @@
+// Collecting, ordering and printing the findings about one file.
 #include "Report.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ostream>
 
 namespace qvn::check {
@@ -14,21 +16,51 @@ constexpr const char* kNoteLabel = "注記";
 
 } // namespace
 
+std::string Printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b != 0x7F) {
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
+            out += escaped;
+        }
+    }
+    return out;
+}
+
+std::string Summary(long long errors, long long warnings) {
+    std::string text =
+        "エラー " + std::to_string(errors) + " 件、警告 " + std::to_string(warnings) + " 件。";
+    if (errors > 0)
+        return text + "このままではビルドは失敗します。";
+    return text + "ビルドはできますが、警告の点はページが思いどおりにならないおそれがあります。";
+}
+
 void FileReport::Count(Severity severity, long long n) {
     (severity == Severity::Error ? errors_ : warnings_) += n;
 }
 
-void FileReport::Add(Severity severity, long long line, std::size_t column, std::string text) {
+void FileReport::Add(Severity severity, long long line, Column column, std::string text) {
     Count(severity, 1);
     findings_.push_back({{line, column, std::move(text)}, Label(severity), {}});
 }
 
-void FileReport::Note(long long line, std::size_t column, std::string text) {
+void FileReport::Note(long long line, Column column, std::string text) {
     findings_.back().notes.push_back({line, column, std::move(text)});
 }
 
 void FileReport::AddRepeated(const std::string& kind, Severity severity, long long line,
-                             std::size_t column, std::string text) {
+                             Column column, std::string text) {
     LeftOut& seen = repeated_[kind];
     if (seen.shown < kShown) {
         ++seen.shown;
@@ -42,6 +74,12 @@ void FileReport::AddRepeated(const std::string& kind, Severity severity, long lo
     }
 }
 
+void FileReport::Clear() {
+    findings_.clear();
+    repeated_.clear();
+    errors_ = warnings_ = 0;
+}
+
 void FileReport::AddLeftOut(const std::string& kind, Severity severity, long long line,
                             long long count) {
     Count(severity, count);
@@ -50,21 +88,22 @@ void FileReport::AddLeftOut(const std::string& kind, Severity severity, long lon
 
 FileReport::Finding FileReport::LeftOutNote(const std::string& kind, Severity severity,
                                             long long line, long long count) {
-    return {{line, 0,
+    return {{line,
+             {},
              "ここから先の「" + kind + "」の" + Label(severity) + " " + std::to_string(count) +
-                 " 件は表示を省きました"},
+                 " 件は表示を省きました。"},
             kNoteLabel,
             {}};
 }
 
 void FileReport::PrintLine(std::ostream& out, const Place& place, const char* label) const {
-    out << name_ << ":";
+    out << Printable(name_) << ":";
     if (place.line > 0) {
         out << place.line << ":";
-        if (place.column > 0)
-            out << place.column << ":";
+        if (const std::size_t column = place.column.In(encoding_); column > 0)
+            out << column << ":";
     }
-    out << " " << label << ": " << place.text << "\n";
+    out << " " << label << ": " << Printable(place.text) << "\n";
 }
 
 void FileReport::Print(std::ostream& out) const {
@@ -76,7 +115,7 @@ void FileReport::Print(std::ostream& out) const {
     std::stable_sort(all.begin(), all.end(), [](const Finding& a, const Finding& b) {
         if (a.place.line != b.place.line)
             return a.place.line < b.place.line;
-        return a.place.column < b.place.column;
+        return a.place.column.utf8 < b.place.column.utf8;
     });
     for (const Finding& f : all) {
         PrintLine(out, f.place, f.label);

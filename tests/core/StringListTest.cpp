@@ -7,6 +7,7 @@
 #include "TempDir.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <vector>
@@ -148,6 +149,22 @@ TEST(StringList, FailedLoadNamesThePathAndKeepsTheList) {
     }
     EXPECT_THAT(Items(list), ElementsAre("kept"));
 }
+
+#ifndef _WIN32
+// A NUL ends the text, so a huge file whose text ends early loads in little memory: nothing is
+// set aside for the file's size before it is read (here a sparse file of 1 TiB).
+TEST(StringList, LoadSetsNothingAsideForTheFilesSize) {
+    TempDir dir;
+    const std::string path = dir.Write("sparse.txt", std::string("a\nb\0", 5));
+    std::error_code error;
+    std::filesystem::resize_file(qvn::test::NativePath(path), std::uintmax_t{1} << 40, error);
+    if (error)
+        GTEST_SKIP() << "no sparse file here: " << error.message();
+    TStringList list;
+    list.LoadFromFile(AsPath(path));
+    EXPECT_THAT(Items(list), ElementsAre("a", "b"));
+}
+#endif
 
 #ifdef _WIN32
 // A file is read shared for reading only, as Windows programs expect: one that another program

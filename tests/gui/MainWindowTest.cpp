@@ -701,10 +701,10 @@ TEST_F(MainWindow, TemplateFailureIsExplainedUnderItsMessage) {
     ExpectErrorBox(log.Seen(), QStringLiteral("リストのインデックスが範囲を超えています (6)"));
     ASSERT_EQ(log.Seen().size(), 1u);
     const QStringList lines = log.Seen()[0].informativeText.split(QLatin1Char('\n'));
-    ASSERT_EQ(lines.size(), 2) << log.Seen()[0].informativeText.toStdString();
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("broken.html:"))) << lines[0].toStdString();
+    // The check puts the error on the line that was almost the missing marker.
+    ASSERT_EQ(lines.size(), 1) << log.Seen()[0].informativeText.toStdString();
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("broken.html:5:"))) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains(QStringLiteral("_FOOT_")));
-    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("broken.html:5:"))) << lines[1].toStdString();
 }
 
 // The help window answers the keyboard while any other window of the program is modal.
