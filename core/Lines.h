@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,21 @@ public:
 
 protected:
     ~ByteSource() = default;
+};
+
+// Bytes in memory as a source, for the line reader.
+class MemorySource final : public ByteSource {
+public:
+    explicit MemorySource(std::string_view bytes) : rest_(bytes) {}
+    std::size_t Read(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min(size, rest_.size());
+        std::copy_n(rest_.data(), n, buffer);
+        rest_.remove_prefix(n);
+        return n;
+    }
+
+private:
+    std::string_view rest_;
 };
 
 // The offset of the first CR, LF or NUL at or after pos, or size. Lines are scanned eight bytes

@@ -12,21 +12,6 @@
 namespace qvn {
 namespace {
 
-// Bytes in memory as a source, for the line reader.
-class MemorySource final : public ByteSource {
-public:
-    explicit MemorySource(std::string_view bytes) : rest_(bytes) {}
-    std::size_t Read(char* buffer, std::size_t size) override {
-        const std::size_t n = std::min(size, rest_.size());
-        std::copy_n(rest_.data(), n, buffer);
-        rest_.remove_prefix(n);
-        return n;
-    }
-
-private:
-    std::string_view rest_;
-};
-
 // The break that the line reader stepped over after a line ending at `end`.
 LineBreak BreakAt(std::string_view text, std::size_t end) {
     if (end >= text.size())

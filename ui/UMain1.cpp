@@ -65,7 +65,8 @@ std::string_view Label(std::string_view line, const std::string& name) {
 // template, each with its notes (the lines that were almost the missing marker).
 QString TemplateExplanation(const std::string& data, const std::string& templ,
                             const Tokens& tokens) {
-    const check::Findings findings = check::CheckInputs(data, templ, tokens);
+    // Only the template's findings are wanted: the data is not read for them.
+    const check::Findings findings = check::CheckInputs(data, templ, tokens, std::string_view());
     QStringList kept;
     bool keepNotes = false;
     for (const std::string& line : findings.templ) {
@@ -80,21 +81,15 @@ QString TemplateExplanation(const std::string& data, const std::string& templ,
     return kept.join(QLatin1Char('\n'));
 }
 
-// The page is built from the list loaded in the link list window, not from its file: a file that
-// can no longer be read (moved or deleted since) says nothing about this build, and the check's
-// words that the build stops there would be wrong. Its findings are left out.
-void DropUnreadableData(check::Findings& findings, const std::string& data) {
-    const bool unreadable =
-        std::any_of(findings.data.begin(), findings.data.end(),
-                    [&](const std::string& line) { return Label(line, data) == "エラー"; });
-    if (!unreadable)
-        return;
-    for (const std::string& line : findings.data) {
-        const std::string_view label = Label(line, data);
-        findings.errors -= label == "エラー" ? 1 : 0;
-        findings.warnings -= label == "警告" ? 1 : 0;
-    }
-    findings.data.clear();
+// The bytes of the link list as loaded and edited in the link list window, which the page is
+// built from: what the check must look at, whatever the file holds now.
+std::string LinkListBytes(const TLinkTable& table) {
+    std::string bytes;
+    table.Write([&bytes](std::string& block) {
+        bytes += block;
+        block.clear();
+    });
+    return bytes;
 }
 
 // The name the check is given for a file: the file system's name ("" for none).
@@ -176,8 +171,8 @@ void TfrmMain::Button2Click() {
     const Tokens tokens = TokensForTemplate(Setting.GetTokens(), page->Encoding());
 
     if (Setting.LinkListFile) {
-        check::Findings findings = check::CheckInputs(dataName, CheckName(templPath), tokens);
-        DropUnreadableData(findings, dataName);
+        const check::Findings findings = check::CheckInputs(dataName, CheckName(templPath), tokens,
+                                                            LinkListBytes(linkList));
         if (findings.errors + findings.warnings > 0) {
             QStringList lines;
             for (const std::string& line : findings.data)

@@ -88,10 +88,16 @@ void CheckTokenOptions(const Tokens& tokens, FileReport& report) {
 } // namespace
 
 bool ReadLines(const std::string& name, FileReport& report, bool& utf16,
-               const std::function<void(long long, std::string_view)>& line) {
+               const std::function<void(long long, std::string_view)>& line,
+               std::optional<std::string_view> bytes) {
     try {
-        InputFile file(FilePath::FromNative(name));
-        NulWatch watch(file);
+        std::optional<InputFile> file;
+        std::optional<MemorySource> memory;
+        ByteSource& source =
+            bytes ? static_cast<ByteSource&>(memory.emplace(*bytes))
+                  : static_cast<ByteSource&>(file.emplace(FilePath::FromNative(name)));
+        const std::uint64_t size = bytes ? bytes->size() : file->SizeHint();
+        NulWatch watch(source);
         LineReader reader(watch);
         LinesAhead lines(reader);
         long long count = 0;
@@ -107,8 +113,8 @@ bool ReadLines(const std::string& name, FileReport& report, bool& utf16,
             const long long at = watch.StartsLine() ? count + 1 : count;
             const Column column = watch.StartsLine() ? Column{1, 1} : Column::At(text, text.size());
             std::string rest = "ここから後ろ";
-            if (file.SizeHint() > watch.Offset())
-                rest += "の " + std::to_string(file.SizeHint() - watch.Offset()) + " バイト";
+            if (size > watch.Offset())
+                rest += "の " + std::to_string(size - watch.Offset()) + " バイト";
             report.Add(Severity::Warning, at, column,
                        "ここで文字ではないデータ (値が 0 のバイト) が現れ、ビルドはファイルを"
                        "ここまでしか読みません。" +
@@ -158,10 +164,11 @@ std::vector<std::string> Lines(const FileReport& report) {
 
 } // namespace
 
-Findings CheckInputs(const std::string& data, const std::string& templ, const Tokens& tokens) {
+Findings CheckInputs(const std::string& data, const std::string& templ, const Tokens& tokens,
+                     std::optional<std::string_view> dataBytes) {
     FileReport dataReport(data);
     FileReport templateReport(templ);
-    const std::optional<FileFacts> dataFacts = CheckData(data, dataReport);
+    const std::optional<FileFacts> dataFacts = CheckData(data, dataReport, dataBytes);
     const std::optional<TemplateFacts> templateFacts = CheckTemplate(templ, tokens, templateReport);
     if (dataFacts && templateFacts)
         CompareEncodings(*dataFacts, *templateFacts, dataReport);

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,13 +27,15 @@ int Check(const std::string& data, const std::string& templ, const Tokens& token
           std::ostream& out);
 
 // The same check for the windows: each file's findings as the lines Check prints for them, with
-// their notes, and the counts of errors and warnings.
+// their notes, and the counts of errors and warnings. With dataBytes, the data is those bytes (the
+// link list as loaded and edited, which a page is built from) under the data file's name.
 struct Findings {
     std::vector<std::string> data;  // the data file's lines
     std::vector<std::string> templ; // the template's lines
     long long errors = 0;
     long long warnings = 0;
 };
-Findings CheckInputs(const std::string& data, const std::string& templ, const Tokens& tokens);
+Findings CheckInputs(const std::string& data, const std::string& templ, const Tokens& tokens,
+                     std::optional<std::string_view> dataBytes = std::nullopt);
 
 } // namespace qvn::check

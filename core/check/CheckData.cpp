@@ -260,11 +260,13 @@ private:
 
 } // namespace
 
-std::optional<FileFacts> CheckData(const std::string& name, FileReport& report) {
+std::optional<FileFacts> CheckData(const std::string& name, FileReport& report,
+                                   std::optional<std::string_view> bytes) {
     DataCheck check(report);
     bool utf16 = false;
-    if (!ReadLines(name, report, utf16,
-                   [&](long long line, std::string_view text) { check.Line(line, text); }))
+    if (!ReadLines(
+            name, report, utf16,
+            [&](long long line, std::string_view text) { check.Line(line, text); }, bytes))
         return std::nullopt;
     if (utf16) {
         report.Add(Severity::Warning, 1, {},

@@ -46,15 +46,18 @@ inline constexpr const char* kFieldNames[kLinkFields] = {"「サイト名」", "
 // Reads the file's lines as a build does (InputFile, LineReader), handing line(number, text) each
 // one, and reports a NUL byte that ends the text early, or text in UTF-16, which a build cannot
 // read. False, with the error reported, when the file cannot be read; utf16 is set for UTF-16.
+// With bytes, those are read in place of the file's (the link list as edited in the windows).
 bool ReadLines(const std::string& name, FileReport& report, bool& utf16,
-               const std::function<void(long long, std::string_view)>& line);
+               const std::function<void(long long, std::string_view)>& line,
+               std::optional<std::string_view> bytes = std::nullopt);
 
 // Reports the lines that do not fit the file's encoding, once the scan has decided it, and tells
 // the report how to count columns.
 void ReportEncoding(const EncodingScan& scan, FileReport& report);
 
 // The checks of the data file: fields, separators, URLs, repeated sites, its bytes.
-std::optional<FileFacts> CheckData(const std::string& name, FileReport& report);
+std::optional<FileFacts> CheckData(const std::string& name, FileReport& report,
+                                   std::optional<std::string_view> bytes = std::nullopt);
 
 // The checks of the template: its cut, its tokens, its bytes. nullopt when it cannot be read.
 std::optional<TemplateFacts> CheckTemplate(const std::string& name, const Tokens& tokens,

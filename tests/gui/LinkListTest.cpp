@@ -746,6 +746,23 @@ TEST_F(LinkEditTest, PagesAreBuiltFromTheEditedSitesUnsaved) {
     EXPECT_EQ(dir_.Read("links.csv"), "a,https://a.example/,x,d\r\nb,https://b.example/,y,d\r\n");
 }
 
+// The check before the build looks at the sites as edited, which the page is made from, not at
+// the file they were read from.
+TEST_F(LinkEditTest, CheckBeforeTheBuildSeesUnsavedEdits) {
+    Load("a,https://a.example/,x,d\r\n", "links.csv");
+    TypeInto(1, 2, QStringLiteral("www.a.example"));
+    Table().hide();
+
+    TfrmMain* main = AppForms().frmMain;
+    dir_.Write("t.html", "_HEAD_\nh\n_FRAME_\n_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_\n_FOOT_\nf\n");
+    Control<QLineEdit>(main, "edPath")->setText(QString::fromStdString(dir_.Path("t.html")));
+    ModalLog log; // Enter: "やめる"
+    Control<QPushButton>(main, "Button2")->click();
+    ASSERT_EQ(log.Seen().size(), 1u);
+    EXPECT_EQ(log.Seen()[0].title, QStringLiteral("出力前の確認"));
+    EXPECT_EQ(dir_.EntryCount(), 2) << "stopped: nothing written";
+}
+
 // A very long field costs no more than a short one to show: the cell shows its start, an edit
 // and a copy take all of it.
 TEST_F(LinkEditTest, LongFieldsShowTheirStartAndCopyWhole) {
