@@ -223,18 +223,18 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
             value = name.substr(eq + 1);
             name.resize(eq);
         }
-        const OptionSpec* spec = Find(name);
-        if (!spec || spec->modes == 0) {
+        const OptionSpec* entry = Find(name);
+        if (!entry || entry->modes == 0) {
             note("unknown option '--" + name + "'");
             continue;
         }
-        if (spec->kind == OptionSpec::Switch) {
+        if (entry->kind == OptionSpec::Switch) {
             if (value)
                 note("option '--" + name + "' takes no value");
-            else if (!given.insert(spec->name).second)
+            else if (!given.insert(entry->name).second)
                 note("option '--" + name + "' given twice");
             else
-                modeSwitches.push_back(spec);
+                modeSwitches.push_back(entry);
             continue;
         }
         if (!value) {
@@ -244,12 +244,12 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
             }
             value = args[++i];
         }
-        if (!given.insert(spec->name).second && !spec->repeatable) {
+        if (!given.insert(entry->name).second && !entry->repeatable) {
             note("option '--" + name + "' given twice");
             continue;
         }
-        if (spec->validate) {
-            if (const auto why = spec->validate(*value)) {
+        if (entry->validate) {
+            if (const auto why = entry->validate(*value)) {
                 note("option '--" + name + "' " + *why);
                 continue;
             }
@@ -266,15 +266,15 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
     else if (modeSwitches.size() == 1)
         o.mode = std::ranges::find(kModes, modeSwitches[0]->modes, Bit)[0];
     const OptionSpec* chosen = ModeSwitch(o.mode);
-    for (const OptionSpec& spec : kTable) {
-        if (spec.kind == OptionSpec::Switch)
+    for (const OptionSpec& entry : kTable) {
+        if (entry.kind == OptionSpec::Switch)
             continue;
-        const bool present = given.contains(spec.name);
-        if (present && !(spec.modes & Bit(o.mode))) {
-            const std::string name = "option '--" + std::string(spec.name) + "'";
+        const bool present = given.contains(entry.name);
+        if (present && !(entry.modes & Bit(o.mode))) {
+            const std::string name = "option '--" + std::string(entry.name) + "'";
             const OptionSpec* only = nullptr; // the switch of the one mode the option is for
             for (const Mode m : kModes) {
-                if (spec.modes == Bit(m))
+                if (entry.modes == Bit(m))
                     only = ModeSwitch(m);
             }
             if (only)
@@ -283,9 +283,9 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
                 note(name + " does not go with a build");
             else
                 note(name + " does not go with --" + std::string(chosen->name) +
-                     (spec.name == "output" ? ": it writes no page" : ""));
-        } else if (!present && (spec.required & Bit(o.mode))) {
-            note("missing --" + std::string(spec.name));
+                     (entry.name == "output" ? ": it writes no page" : ""));
+        } else if (!present && (entry.required & Bit(o.mode))) {
+            note("missing --" + std::string(entry.name));
         }
     }
     // "-" is standard output for --output only: the inputs are files.
