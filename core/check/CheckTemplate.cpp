@@ -346,12 +346,15 @@ Charset FindCharset(const TStringList& lines, const TemplateCut& cut) {
             continue;
         const std::string_view line = lines.Get(i);
         constexpr std::string_view kName = "charset";
-        const auto found = std::ranges::search(line, kName, [](char a, char b) {
-            return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
-        });
-        if (found.empty())
+        // std::search, not std::ranges::search: clang 14 cannot compile the latter on GCC 12's
+        // library.
+        const auto found = std::search(line.begin(), line.end(), kName.begin(), kName.end(),
+                                       [](char a, char b) {
+                                           return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
+                                       });
+        if (found == line.end())
             continue;
-        const auto at = static_cast<std::size_t>(found.begin() - line.begin());
+        const auto at = static_cast<std::size_t>(found - line.begin());
         std::size_t p = at + 7;
         const auto skip = [&](std::string_view chars) {
             while (p < line.size() && chars.find(line[p]) != std::string_view::npos)
