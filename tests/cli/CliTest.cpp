@@ -1004,10 +1004,10 @@ bool HasTemporaryFile(const TempDir& dir) {
 }
 
 #ifdef _WIN32
-// On a console: messages are shown in Unicode, and Ctrl+C during the write leaves no temporary
-// file. Ctrl+Break and a closed console take the same handler as Ctrl+C; under Wine 8 a test can
+// On a console: messages, help and reports are shown in Unicode, and Ctrl+C during the write
+// leaves no temporary file. Ctrl+Break and a closed console take the same handler as Ctrl+C; under Wine 8 a test can
 // send one event only, and a closed pseudo console sends none.
-TEST_F(BinaryTest, OnAConsoleMessagesAreUnicodeAndCtrlCLeavesNoTemporaryFile) {
+TEST_F(BinaryTest, OnAConsoleTextIsUnicodeAndCtrlCLeavesNoTemporaryFile) {
     const std::string templ = Example("template-utf8.html");
     const std::string page = dir.Write("page.html", "old\r\n");
     // The data comes through a pipe, in part, and then stops: qvn-build waits for the rest with
@@ -1030,13 +1030,27 @@ TEST_F(BinaryTest, OnAConsoleMessagesAreUnicodeAndCtrlCLeavesNoTemporaryFile) {
     EXPECT_TRUE(HasTemporaryFile(dir));
     ASSERT_TRUE(console.Join(writing));
 
-    // A failed build on the same console. Written as UTF-16, its message shows whatever the
-    // console's code page.
+    // On the same console: a failed build's message on standard error, the help and the
+    // check's report on standard output. Written as UTF-16, they show whatever the console's
+    // code page, and not as the UTF-8 bytes they are in a file.
+    const std::string noFrame = dir.Write("no-frame.html", "_HEAD_\r\n<ul>\r\n");
+    const struct {
+        std::vector<std::wstring> args;
+        DWORD status;
+        const char* shown;
+    } cases[] = {
+        {{L"--data", test::Wide("無い.csv"), L"--template", L"t", L"--output", L"-"},
+         1,
+         "qvn-build: ファイル 無い.csv は開けません."},
+        {{L"--help"}, 0, "「リストのインデックスが範囲を超えています (9)」"},
+        {{L"--check", L"--data", test::Wide(Example("links-utf8.csv")), L"--template",
+          test::Wide(noFrame)},
+         1,
+         "エラー 1 件, 警告 0 件"},
+    };
     const HANDLE screen = console.Output();
-    EXPECT_EQ(test::Run(test::CommandLine(exe, {L"--data", test::Wide("無い.csv"), L"--template",
-                                                L"t", L"--output", L"-"}),
-                        screen, screen),
-              1u);
+    for (const auto& c : cases)
+        EXPECT_EQ(test::Run(test::CommandLine(exe, c.args), screen, screen), c.status);
     ::CloseHandle(screen);
 
     EXPECT_TRUE(console.Signal(CTRL_C_EVENT));
@@ -1045,7 +1059,9 @@ TEST_F(BinaryTest, OnAConsoleMessagesAreUnicodeAndCtrlCLeavesNoTemporaryFile) {
     EXPECT_EQ(status, static_cast<DWORD>(STATUS_CONTROL_C_EXIT));
     EXPECT_FALSE(HasTemporaryFile(dir));
     EXPECT_EQ(dir.Read("page.html"), "old\r\n");
-    EXPECT_THAT(console.Close(), HasSubstr("qvn-build: ファイル 無い.csv は開けません."));
+    const std::string shown = console.Close();
+    for (const auto& c : cases)
+        EXPECT_THAT(shown, HasSubstr(c.shown));
 }
 #else
 TEST_F(BinaryTest, FileSizeLimitFailsTheWriteAndLeavesNoTemporaryFile) {
