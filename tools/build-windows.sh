@@ -1,17 +1,48 @@
 #!/usr/bin/env bash
-# Cross-builds the engine, qvn-build.exe and their tests for 64-bit Windows with Debian's
-# MinGW-w64, into build-windows/, and runs the tests under Wine: headless, without Wine's own
-# messages, in a Wine prefix of the build's own (build-windows/wine-prefix). No windows: Qt for
-# Windows is not packaged here. Runs apt-get as root, or through sudo for anyone else.
+# Cross-builds Quorvane for 64-bit Windows with Debian's MinGW-w64 into build-windows/, runs the
+# tests under Wine (headless, without Wine's own messages, in a Wine prefix of the build's own:
+# build-windows/wine-prefix), and makes the packages: build-windows/Quorvane-<version>-win64.zip
+# and build-windows/Quorvane-<version>-setup.exe, which are then installed, run and removed under
+# Wine.
+#
+# The engine and qvn-build.exe are built in every run. qvn1.exe and the window tests need the
+# static Qt for Windows that tools/build-qt-windows.sh builds into a cache folder (an hour or more
+# on two cores): when it is there they are built and tested too; when it is not, the log says so
+# and the packages hold qvn-build.exe alone. "--with-qt" builds that Qt first when it is missing.
+# Runs apt-get as root, or through sudo for anyone else.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest)
+with_qt=false
+for arg in "$@"; do
+    case $arg in
+    --with-qt) with_qt=true ;;
+    *) echo "usage: tools/build-windows.sh [--with-qt]" >&2; exit 2 ;;
+    esac
+done
+
+packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest icoutils nsis unzip
+          qt6-base-dev qt6-base-dev-tools qt6-translations-l10n)
 tools/apt-install.sh "${packages[@]}"
+
+qt_prefix=$(tools/build-qt-windows.sh --print-prefix)
+if $with_qt && [ ! -f "$qt_prefix/.complete" ]; then
+    tools/build-qt-windows.sh
+fi
+if [ -f "$qt_prefix/.complete" ]; then
+    echo "+ Qt for Windows from $qt_prefix: building qvn1.exe and the window tests too"
+    gui=(-DQVN_BUILD_GUI=ON -DQVN_WINDOWS_PREFIX="$qt_prefix" -DQT_HOST_PATH=/usr
+         -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+         -DQVN_WINDOWS_LICENSES="$qt_prefix/licenses")
+else
+    echo "+ No Qt for Windows in $qt_prefix (tools/build-qt-windows.sh builds it):" \
+         "building and testing the engine and qvn-build.exe only; the packages hold no qvn1.exe"
+    gui=(-DQVN_BUILD_GUI=OFF)
+fi
 
 build=build-windows
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-    -DQVN_BUILD_GUI=OFF -DQVN_WERROR=ON -DCMAKE_BUILD_TYPE=Release
+    -DQVN_WERROR=ON -DCMAKE_BUILD_TYPE=Release "${gui[@]}"
 
 # The Wine prefix is made once, before the build lists the tests through Wine, so that two test
 # binaries never make it at the same time.
@@ -23,4 +54,8 @@ fi
 
 cmake --build "$build" -j2
 ctest --test-dir "$build" --output-on-failure -j2
+
+rm -f "$build"/Quorvane-*-win64.zip "$build"/Quorvane-*-setup.exe
+(cd "$build" && cpack -G ZIP && cpack -G NSIS)
+tests/smoke/windows-package.sh "$build"
 wineserver --kill 2>/dev/null || true
