@@ -29,7 +29,10 @@ namespace {
 // UTF-8 sequence: what a write cut in the middle of a character leaves at its end. Only the second
 // byte's range depends on the lead, and one of 0x80 and 0xA0 fits every lead's range.
 bool StartsUtf8Sequence(std::string_view bytes) {
-    const std::size_t length = qvn::Utf8CharLength(bytes);
+    if (bytes.empty())
+        return false;
+    const auto lead = static_cast<unsigned char>(bytes[0]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
     if (length <= bytes.size())
         return false;
     for (const char pad : {'\x80', '\xA0'}) {

@@ -20,6 +20,11 @@ install(FILES ${QVN_WINDOWS_README} DESTINATION .)
 if(QVN_WINDOWS_LICENSES AND IS_DIRECTORY ${QVN_WINDOWS_LICENSES})
     install(DIRECTORY ${QVN_WINDOWS_LICENSES}/ DESTINATION licenses)
 endif()
+# Every program carries MinGW-w64's thread library (winpthreads), whose licence asks for its notice.
+set(QVN_MINGW_COPYRIGHT /usr/share/doc/mingw-w64-common/copyright)
+if(EXISTS ${QVN_MINGW_COPYRIGHT})
+    install(FILES ${QVN_MINGW_COPYRIGHT} DESTINATION licenses/mingw-w64 RENAME debian-copyright)
+endif()
 
 # The installer: a 64-bit Unicode NSIS installer, like the programs it installs (NSIS's default is
 # 32-bit ANSI). Its own texts are NSIS's, in the language of the user's Windows.

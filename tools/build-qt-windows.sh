@@ -44,7 +44,34 @@ prefix=$cache/qt-$qt_version-mingw64-static-$hash
 work=$cache/work/qt-$qt_version-mingw64-static-$hash
 
 if [ "${1:-}" = --print-prefix ]; then echo "$prefix"; exit 0; fi
+
+# The licences of what the programs are built from, for the packages to carry beside them: Qt's,
+# those of the parts Qt bundles, libjpeg-turbo's, and the Debian copyright files of the sources.
+copy_licenses() {
+    local qt=$1 jpeg=$2 to=$prefix/licenses
+    [ -d "$qt" ] && [ -d "$jpeg" ] || return 0
+    mkdir -p "$to/Qt" "$to/libjpeg-turbo"
+    cp "$qt"/LICENSES/* "$to/Qt/"
+    cp "$qt/debian/copyright" "$to/Qt/debian-copyright"
+    local part
+    for part in "$qt"/src/3rdparty/*/; do
+        local files
+        files=$(find "$part" -maxdepth 1 -type f \( -iname '*licen[cs]e*' -o -iname 'copying*' \
+                     -o -name qt_attribution.json \))
+        [ -n "$files" ] || continue
+        mkdir -p "$to/Qt-3rdparty/$(basename "$part")"
+        # shellcheck disable=SC2086 # one name a line, none with a space
+        cp $files "$to/Qt-3rdparty/$(basename "$part")/"
+    done
+    cp "$jpeg/LICENSE.md" "$jpeg/README.ijg" "$to/libjpeg-turbo/"
+    cp "$jpeg/debian/copyright" "$to/libjpeg-turbo/debian-copyright"
+}
+
 if [ -f "$prefix/.complete" ]; then
+    if [ ! -d "$prefix/licenses" ]; then
+        copy_licenses "$(find "$work/src" -maxdepth 1 -type d -name "qt6-base-$qt_version*" | head -n1)" \
+            "$(find "$work/src" -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n1)"
+    fi
     echo "Qt for Windows is already built: $prefix"
     exit 0
 fi
@@ -118,5 +145,6 @@ PKG_CONFIG= cmake -S "$qt_src" -B "$work/build-qt" -G Ninja -DCMAKE_TOOLCHAIN_FI
 echo "qtbase configured: $((SECONDS - start)) s"
 cmake --build "$work/build-qt" -j2
 cmake --install "$work/build-qt"
+copy_licenses "$qt_src" "$jpeg_src"
 touch "$prefix/.complete"
 echo "Qt for Windows built in $((SECONDS - start)) s: $prefix"

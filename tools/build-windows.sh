@@ -30,6 +30,7 @@ if $with_qt && [ ! -f "$qt_prefix/.complete" ]; then
     tools/build-qt-windows.sh
 fi
 if [ -f "$qt_prefix/.complete" ]; then
+    tools/build-qt-windows.sh # only checks the cached build, and its licences
     echo "+ Qt for Windows from $qt_prefix: building qvn1.exe and the window tests too"
     gui=(-DQVN_BUILD_GUI=ON -DQVN_WINDOWS_PREFIX="$qt_prefix" -DQT_HOST_PATH=/usr
          -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake

@@ -1034,6 +1034,19 @@ TEST_F(BinaryTest, OnAConsoleTextIsUnicodeAndCtrlCLeavesNoTemporaryFile) {
     // check's report on standard output. Written as UTF-16, they show whatever the console's
     // code page, and not as the UTF-8 bytes they are in a file.
     const std::string noFrame = dir.Write("no-frame.html", "_HEAD_\r\n<ul>\r\n");
+    // A UTF-8 page of 100 KB, nearly all three-byte characters: the writes to the console end
+    // inside characters, which still show whole, and the page shows to its end.
+    std::string links;
+    for (int i = 0; i < 40; ++i) {
+        links += "サイト" + std::to_string(i) + ",u,a,";
+        for (int k = 0; k < 280; ++k)
+            links += "あいう";
+        links += "\r\n";
+    }
+    links += "最後のサイト,u,a,完\r\n";
+    const std::string bigData = dir.Write("big.csv", links);
+    const std::string bigTemplate =
+        dir.Write("big.html", "_HEAD_\r\nstart\r\n_FRAME_\r\n_TITLE_ _EXPLAIN_\r\n_FOOT_\r\nend\r\n");
     const struct {
         std::vector<std::wstring> args;
         DWORD status;
@@ -1047,6 +1060,10 @@ TEST_F(BinaryTest, OnAConsoleTextIsUnicodeAndCtrlCLeavesNoTemporaryFile) {
           test::Wide(noFrame)},
          1,
          "エラー 1 件, 警告 0 件"},
+        {{L"--data", test::Wide(bigData), L"--template", test::Wide(bigTemplate), L"--output",
+          L"-"},
+         0,
+         "最後のサイト 完"},
     };
     const HANDLE screen = console.Output();
     for (const auto& c : cases)
