@@ -46,7 +46,7 @@ if(TARGET qvn1)
     # The Start menu entry, and the program's icon in Windows' list of installed programs.
     set(CPACK_PACKAGE_EXECUTABLES qvn1 Quorvane)
     set(CPACK_NSIS_INSTALLED_ICON_NAME qvn1.exe)
-    set(CPACK_NSIS_MENU_LINKS help/qvn-help.html "Quorvane Help")
+    set(CPACK_NSIS_MENU_LINKS "help\\qvn-help.html" "Quorvane Help")
 endif()
 
 include(CPack)
