@@ -92,7 +92,8 @@ protected:
         std::string text = std::exchange(held_, {});
         text.append(pending);
         std::size_t valid = qvn::FirstInvalidUtf8(text);
-        if (valid != std::string_view::npos && StartsUtf8Sequence(std::string_view(text).substr(valid))) {
+        if (valid != std::string_view::npos &&
+            StartsUtf8Sequence(std::string_view(text).substr(valid))) {
             held_ = text.substr(valid);
             text.resize(valid);
             valid = std::string_view::npos;
@@ -125,8 +126,8 @@ private:
     bool WriteBytes(std::string_view bytes) const {
         DWORD done = 0;
         for (std::size_t at = 0; at < bytes.size(); at += done) {
-            if (!::WriteFile(handle_, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &done,
-                             nullptr) ||
+            if (!::WriteFile(handle_, bytes.data() + at, static_cast<DWORD>(bytes.size() - at),
+                             &done, nullptr) ||
                 done == 0)
                 return false;
         }

@@ -8,16 +8,18 @@
 # The engine and qvn-build.exe are built in every run. qvn1.exe and the window tests need the
 # static Qt for Windows that tools/build-qt-windows.sh builds into a cache folder (an hour or more
 # on two cores): when it is there they are built and tested too; when it is not, the log says so
-# and the packages hold qvn-build.exe alone. "--with-qt" builds that Qt first when it is missing.
+# and the packages hold qvn-build.exe alone. "--with-qt" builds that Qt first when it is missing;
+# "--without-qt" leaves qvn1.exe out even when the Qt is there.
 # Runs apt-get as root, or through sudo for anyone else.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-with_qt=false
+qt=cached
 for arg in "$@"; do
     case $arg in
-    --with-qt) with_qt=true ;;
-    *) echo "usage: tools/build-windows.sh [--with-qt]" >&2; exit 2 ;;
+    --with-qt) qt=build ;;
+    --without-qt) qt=none ;;
+    *) echo "usage: tools/build-windows.sh [--with-qt | --without-qt]" >&2; exit 2 ;;
     esac
 done
 
@@ -26,10 +28,13 @@ packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest ic
 tools/apt-install.sh "${packages[@]}"
 
 qt_prefix=$(tools/build-qt-windows.sh --print-prefix)
-if $with_qt && [ ! -f "$qt_prefix/.complete" ]; then
+if [ $qt = build ] && [ ! -f "$qt_prefix/.complete" ]; then
     tools/build-qt-windows.sh
 fi
-if [ -f "$qt_prefix/.complete" ]; then
+if [ $qt = none ]; then
+    echo "+ --without-qt: building and testing the engine and qvn-build.exe only"
+    gui=(-DQVN_BUILD_GUI=OFF)
+elif [ -f "$qt_prefix/.complete" ]; then
     tools/build-qt-windows.sh # only checks the cached build, and its licences
     echo "+ Qt for Windows from $qt_prefix: building qvn1.exe and the window tests too"
     gui=(-DQVN_BUILD_GUI=ON -DQVN_WINDOWS_PREFIX="$qt_prefix" -DQT_HOST_PATH=/usr
