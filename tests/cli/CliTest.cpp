@@ -1005,8 +1005,8 @@ bool HasTemporaryFile(const TempDir& dir) {
 
 #ifdef _WIN32
 // On a console: messages, help and reports are shown in Unicode, and Ctrl+C during the write
-// leaves no temporary file. Ctrl+Break and a closed console take the same handler as Ctrl+C; under Wine 8 a test can
-// send one event only, and a closed pseudo console sends none.
+// leaves no temporary file. Ctrl+Break and a closed console take the same handler as Ctrl+C;
+// under Wine 8 a test can send one event only, and a closed pseudo console sends none.
 TEST_F(BinaryTest, OnAConsoleTextIsUnicodeAndCtrlCLeavesNoTemporaryFile) {
     const std::string templ = Example("template-utf8.html");
     const std::string page = dir.Write("page.html", "old\r\n");
