@@ -1045,8 +1045,8 @@ TEST_F(BinaryTest, OnAConsoleTextIsUnicodeAndCtrlCLeavesNoTemporaryFile) {
     }
     links += "最後のサイト,u,a,完\r\n";
     const std::string bigData = dir.Write("big.csv", links);
-    const std::string bigTemplate =
-        dir.Write("big.html", "_HEAD_\r\nstart\r\n_FRAME_\r\n_TITLE_ _EXPLAIN_\r\n_FOOT_\r\nend\r\n");
+    const std::string bigTemplate = dir.Write(
+        "big.html", "_HEAD_\r\nstart\r\n_FRAME_\r\n_TITLE_ _EXPLAIN_\r\n_FOOT_\r\nend\r\n");
     const struct {
         std::vector<std::wstring> args;
         DWORD status;
