@@ -61,6 +61,19 @@ fi
 cmake --build "$build" -j2
 ctest --test-dir "$build" --output-on-failure -j2
 
+if [ -f "$build/app/qvn1.exe" ]; then
+    # qvn1.exe under Wine on a virtual X server, through the Linux program's smoke test: its main
+    # window by title, the help window, Alt+Q. Qt's windows platform draws through Wine's X driver.
+    tools/apt-install.sh xvfb xauth xdotool
+    launcher=$PWD/$build/qvn1-under-wine.sh
+    printf '#!/bin/sh
+exec env QT_QPA_PLATFORM=windows wine %s
+' "'$PWD/$build/app/qvn1.exe'" \
+        >"$launcher"
+    chmod +x "$launcher"
+    tests/smoke/qvn1-xvfb.sh "$launcher"
+fi
+
 rm -f "$build"/Quorvane-*-win64.zip "$build"/Quorvane-*-setup.exe
 (cd "$build" && cpack -G ZIP && cpack -G NSIS)
 tests/smoke/windows-package.sh "$build"
