@@ -44,11 +44,10 @@ function(qvn_windows_resources target description)
     add_dependencies(${target} quorvane-icon)
 endfunction()
 
-# Qt's Japanese texts for its own dialogs, menus and buttons, built into target: a static Qt for
-# Windows has no translations folder beside the program. The file is Debian's qtbase_ja.qm
-# (qt6-translations-l10n, the same Qt version, under Qt's own licence); a qt.conf in the resources,
-# which Qt reads before any file, points Qt's translations path at it, so the program loads it as
-# it loads the system's on Linux.
+# Qt's Japanese texts for its own dialogs, menus and buttons, built into target as
+# :/qt/translations/qtbase_ja.qm, where the program looks when Qt's translations folder has none:
+# a static Qt for Windows has no such folder beside the program. The file is Debian's
+# (qt6-translations-l10n, the same Qt version, under Qt's own licence).
 function(qvn_windows_qt_translations target)
     find_file(QVN_QTBASE_JA qtbase_ja.qm PATHS /usr/share/qt6/translations
               NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
@@ -57,9 +56,7 @@ function(qvn_windows_qt_translations target)
         return()
     endif()
     set(dir ${CMAKE_CURRENT_BINARY_DIR}/qt-resources)
-    file(WRITE ${dir}/qt.conf "[Paths]\nTranslations = :/qt/translations\n")
     configure_file(${QVN_QTBASE_JA} ${dir}/qtbase_ja.qm COPYONLY)
-    qt_add_resources(${target} qvn_qt_conf PREFIX /qt/etc BASE ${dir} FILES ${dir}/qt.conf)
     qt_add_resources(${target} qvn_qt_translations PREFIX /qt/translations BASE ${dir}
                      FILES ${dir}/qtbase_ja.qm)
 endfunction()
