@@ -1064,6 +1064,12 @@ TEST_F(BinaryTest, OnAConsoleTextIsUnicodeAndCtrlCLeavesNoTemporaryFile) {
           L"-"},
          0,
          "最後のサイト 完"},
+        // A code page 932 page goes to the console as its bytes, shown in the console's code
+        // page, to its end.
+        {{L"--data", test::Wide(Example("links-sjis.csv")), L"--template",
+          test::Wide(Example("template-sjis.html")), L"--output", L"-"},
+         0,
+         "<p><a href=\"index.html\">"},
     };
     const HANDLE screen = console.Output();
     for (const auto& c : cases)
