@@ -44,6 +44,8 @@ else
 fi
 
 build=build-windows
+# A qvn1.exe left from an earlier run with --with-qt is no part of this one.
+[ $qt = none ] && rm -rf "$build/app"
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DQVN_WERROR=ON -DCMAKE_BUILD_TYPE=Release "${gui[@]}"
 
