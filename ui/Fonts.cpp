@@ -6,6 +6,17 @@
 namespace qvn::ui {
 
 void MapWindowFaces() {
+#ifdef Q_OS_WIN
+    // On Windows the faces are the system's own where Japanese is set up. Elsewhere the same fonts
+    // go by their English names (with Windows' Japanese supplemental fonts), and Yu Gothic and
+    // Meiryo come with every Windows 10 and 11.
+    QFont::insertSubstitutions(FormFace(),
+                               {QStringLiteral("MS PGothic"), QStringLiteral("Yu Gothic UI"),
+                                QStringLiteral("Meiryo UI"), QStringLiteral("Meiryo")});
+    QFont::insertSubstitutions(GridFace(),
+                               {QStringLiteral("MS Gothic"), QStringLiteral("BIZ UDGothic"),
+                                QStringLiteral("Yu Gothic"), QStringLiteral("Meiryo")});
+#endif
     // The faces are those of the windows' original desktop. Map them to the IPA fonts (Debian's
     // fonts-ipafont-gothic) and then to other common Japanese fonts, so Japanese text never falls
     // back to a font without its glyphs.

@@ -23,10 +23,12 @@ void InitApplication(QApplication& app) {
 
     // The interface is Japanese whatever the locale, and so are Qt's own texts in it: the file
     // dialogs, the edits' context menus, the standard buttons. Without Qt's translation file
-    // (Debian's qt6-translations-l10n) they stay English and nothing else changes.
+    // (Debian's qt6-translations-l10n) they stay English and nothing else changes. The Windows
+    // build, with Qt linked in, carries the file in its resources instead.
     auto* qtTexts = new QTranslator(&app);
     if (qtTexts->load(QStringLiteral("qtbase_ja"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        qtTexts->load(QStringLiteral("qtbase_ja"), QStringLiteral(":/qt/translations")))
         QCoreApplication::installTranslator(qtTexts);
     else
         delete qtTexts;

@@ -780,10 +780,10 @@ bool HasTemporaryFile(const TempDir& dir) {
 }
 
 #ifdef _WIN32
-// On a console: messages are shown in Unicode, and Ctrl+C during the write leaves no temporary
-// file. Ctrl+Break and a closed console take the same handler as Ctrl+C; under Wine 8 a test can
-// send one event only, and a closed pseudo console sends none.
-TEST_F(BinaryTest, OnAConsoleMessagesAreUnicodeAndCtrlCLeavesNoTemporaryFile) {
+// On a console: messages, help and reports are shown in Unicode, and Ctrl+C during the write
+// leaves no temporary file. Ctrl+Break and a closed console take the same handler as Ctrl+C;
+// under Wine 8 a test can send one event only, and a closed pseudo console sends none.
+TEST_F(BinaryTest, OnAConsoleTextIsUnicodeAndCtrlCLeavesNoTemporaryFile) {
     const std::string templ = Example("template-utf8.html");
     const std::string page = dir.Write("page.html", "old\r\n");
     // The data comes through a pipe, in part, and then stops: qvn-build waits for the rest with
@@ -806,13 +806,50 @@ TEST_F(BinaryTest, OnAConsoleMessagesAreUnicodeAndCtrlCLeavesNoTemporaryFile) {
     EXPECT_TRUE(HasTemporaryFile(dir));
     ASSERT_TRUE(console.Join(writing));
 
-    // A failed build on the same console. Written as UTF-16, its message shows whatever the
-    // console's code page.
+    // On the same console: a failed build's message on standard error, the help and the
+    // check's report on standard output. Written as UTF-16, they show whatever the console's
+    // code page, and not as the UTF-8 bytes they are in a file.
+    const std::string noFrame = dir.Write("no-frame.html", "_HEAD_\r\n<ul>\r\n");
+    // A UTF-8 page of 100 KB, nearly all three-byte characters: the writes to the console end
+    // inside characters, which still show whole, and the page shows to its end.
+    std::string links;
+    for (int i = 0; i < 40; ++i) {
+        links += "サイト" + std::to_string(i) + ",u,a,";
+        for (int k = 0; k < 280; ++k)
+            links += "あいう";
+        links += "\r\n";
+    }
+    links += "最後のサイト,u,a,完\r\n";
+    const std::string bigData = dir.Write("big.csv", links);
+    const std::string bigTemplate = dir.Write(
+        "big.html", "_HEAD_\r\nstart\r\n_FRAME_\r\n_TITLE_ _EXPLAIN_\r\n_FOOT_\r\nend\r\n");
+    const struct {
+        std::vector<std::wstring> args;
+        DWORD status;
+        const char* shown;
+    } cases[] = {
+        {{L"--data", test::Wide("無い.csv"), L"--template", L"t", L"--output", L"-"},
+         1,
+         "qvn-build: ファイル 無い.csv は開けません."},
+        {{L"--help"}, 0, "「リストのインデックスが範囲を超えています (9)」"},
+        {{L"--check", L"--data", test::Wide(Example("links-utf8.csv")), L"--template",
+          test::Wide(noFrame)},
+         1,
+         "エラー 1 件, 警告 0 件"},
+        {{L"--data", test::Wide(bigData), L"--template", test::Wide(bigTemplate), L"--output",
+          L"-"},
+         0,
+         "最後のサイト 完"},
+        // A code page 932 page goes to the console as its bytes, shown in the console's code
+        // page, to its end.
+        {{L"--data", test::Wide(Example("links-sjis.csv")), L"--template",
+          test::Wide(Example("template-sjis.html")), L"--output", L"-"},
+         0,
+         "<p><a href=\"index.html\">"},
+    };
     const HANDLE screen = console.Output();
-    EXPECT_EQ(test::Run(test::CommandLine(exe, {L"--data", test::Wide("無い.csv"), L"--template",
-                                                L"t", L"--output", L"-"}),
-                        screen, screen),
-              1u);
+    for (const auto& c : cases)
+        EXPECT_EQ(test::Run(test::CommandLine(exe, c.args), screen, screen), c.status);
     ::CloseHandle(screen);
 
     EXPECT_TRUE(console.Signal(CTRL_C_EVENT));
@@ -821,7 +858,9 @@ TEST_F(BinaryTest, OnAConsoleMessagesAreUnicodeAndCtrlCLeavesNoTemporaryFile) {
     EXPECT_EQ(status, static_cast<DWORD>(STATUS_CONTROL_C_EXIT));
     EXPECT_FALSE(HasTemporaryFile(dir));
     EXPECT_EQ(dir.Read("page.html"), "old\r\n");
-    EXPECT_THAT(console.Close(), HasSubstr("qvn-build: ファイル 無い.csv は開けません."));
+    const std::string shown = console.Close();
+    for (const auto& c : cases)
+        EXPECT_THAT(shown, HasSubstr(c.shown));
 }
 
 // Ended outright during the write (TerminateProcess, as Task Manager's "End task"): the old page

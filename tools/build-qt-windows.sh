@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# Cross-builds a static Qt (qtbase) and libjpeg-turbo for 64-bit Windows with Debian's MinGW-w64,
+# from Debian's own source packages, into a cache folder outside the repository, for
+# tools/build-windows.sh to build qvn1.exe with. The folder is named by the Qt version and a hash of
+# the build options; when it is already complete, the script only prints its path.
+#
+# The sources come through apt-get source with a private copy of the system's apt sources file,
+# its "Types: deb" turned into "Types: deb-src", and private lists and caches: the system's apt
+# set-up is left untouched. Runs apt-get as root, or through sudo for anyone else.
+#
+# Usage: tools/build-qt-windows.sh [--print-prefix]
+#   --print-prefix  prints the folder the build goes to (complete or not) and does nothing else.
+# QVN_CACHE (default /var/cache/quorvane) is the cache's parent folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cache=${QVN_CACHE:-/var/cache/quorvane}
+triplet=x86_64-w64-mingw32
+# The host's Qt tools (moc, rcc, uic) come from Debian's qt6-base-dev, so the Windows Qt must be
+# the same version.
+qt_version=6.4.2
+
+# Everything the cross-built Qt leaves out or takes from its own copies. Any change here changes
+# the folder's name, so a different build never mixes with an older one.
+qt_options=(
+    -DBUILD_SHARED_LIBS=OFF -DCMAKE_BUILD_TYPE=Release
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
+    -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF
+    -DINPUT_opengl=no -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_icu=OFF
+    -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_pkg_config=OFF -DFEATURE_zstd=OFF
+    # The Debian source leaves out the Wintab headers that tablet events need.
+    -DFEATURE_tabletevent=OFF
+    # qvn1 decodes JPEG with libjpeg-turbo itself; Qt's own copy of libjpeg would clash with it
+    # in one static program.
+    -DFEATURE_jpeg=OFF
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_png=OFF
+    -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF
+    -DFEATURE_testlib=ON
+)
+jpeg_options=(-DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
+              -DCMAKE_BUILD_TYPE=Release)
+hash=$(printf '%s\n' "$triplet" "${qt_options[@]}" "${jpeg_options[@]}" | sha256sum | cut -c1-10)
+prefix=$cache/qt-$qt_version-mingw64-static-$hash
+work=$cache/work/qt-$qt_version-mingw64-static-$hash
+
+if [ "${1:-}" = --print-prefix ]; then echo "$prefix"; exit 0; fi
+
+# The licences of what the programs are built from, for the packages to carry beside them: Qt's,
+# those of the parts Qt bundles, libjpeg-turbo's, and the Debian copyright files of the sources.
+copy_licenses() {
+    local qt=$1 jpeg=$2 to=$prefix/licenses
+    [ -d "$qt" ] && [ -d "$jpeg" ] || return 0
+    mkdir -p "$to/Qt" "$to/libjpeg-turbo"
+    cp "$qt"/LICENSES/* "$to/Qt/"
+    cp "$qt/debian/copyright" "$to/Qt/debian-copyright"
+    local part
+    for part in "$qt"/src/3rdparty/*/; do
+        local files
+        files=$(find "$part" -maxdepth 1 -type f \( -iname '*licen[cs]e*' -o -iname 'copying*' \
+                     -o -name qt_attribution.json \))
+        [ -n "$files" ] || continue
+        mkdir -p "$to/Qt-3rdparty/$(basename "$part")"
+        # shellcheck disable=SC2086 # one name a line, none with a space
+        cp $files "$to/Qt-3rdparty/$(basename "$part")/"
+    done
+    cp "$jpeg/LICENSE.md" "$jpeg/README.ijg" "$to/libjpeg-turbo/"
+    cp "$jpeg/debian/copyright" "$to/libjpeg-turbo/debian-copyright"
+}
+
+if [ -f "$prefix/.complete" ]; then
+    if [ ! -d "$prefix/licenses" ]; then
+        copy_licenses "$(find "$work/src" -maxdepth 1 -type d -name "qt6-base-$qt_version*" | head -n1)" \
+            "$(find "$work/src" -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n1)"
+    fi
+    echo "Qt for Windows is already built: $prefix"
+    exit 0
+fi
+
+tools/apt-install.sh cmake ninja-build g++-mingw-w64-x86-64-posix dpkg-dev qt6-base-dev \
+    qt6-base-dev-tools
+if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
+
+"${sudo[@]}" mkdir -p "$cache"
+"${sudo[@]}" chown "$(id -u):$(id -g)" "$cache"
+mkdir -p "$work"
+# Only one build at a time into the same folder.
+exec 9>"$work.lock"
+flock -n 9 || { echo "Another build of Qt for Windows is running into $prefix" >&2; exit 1; }
+
+echo "Building Qt $qt_version for Windows into $prefix (work folder $work)"
+start=$SECONDS
+
+# -- Sources, through a private apt set-up. --
+apt_dir=$work/apt
+mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
+system_sources=/etc/apt/sources.list.d/debian.sources
+[ -f "$system_sources" ] || { echo "No $system_sources to take the repositories from" >&2; exit 1; }
+sed 's/^Types:.*/Types: deb-src/' "$system_sources" > "$apt_dir/sources.list.d/debian-src.sources"
+: > "$apt_dir/sources.list"
+apt_private=(-o "Dir::Etc::SourceList=$apt_dir/sources.list"
+             -o "Dir::Etc::SourceParts=$apt_dir/sources.list.d"
+             -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
+             -o "APT::Sandbox::User=root")
+src=$work/src
+mkdir -p "$src"
+if [ ! -f "$src/.fetched" ]; then
+    apt-get "${apt_private[@]}" update -qq
+    (cd "$src" && apt-get "${apt_private[@]}" source -qq qt6-base libjpeg-turbo)
+    touch "$src/.fetched"
+fi
+qt_src=$(find "$src" -maxdepth 1 -type d -name "qt6-base-$qt_version*" | head -n1)
+jpeg_src=$(find "$src" -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n1)
+[ -n "$qt_src" ] || { echo "The qt6-base source is not version $qt_version" >&2; exit 1; }
+[ -n "$jpeg_src" ] || { echo "No libjpeg-turbo source" >&2; exit 1; }
+# Qt 6.4 builds its DirectWrite font database only along with Direct2D, yet the windows platform
+# plugin asks for it whenever DirectWrite 3 is there: without Direct2D it keeps to the GDI one.
+sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+    "$qt_src/src/plugins/platforms/windows/qwindowsintegration.cpp"
+
+# -- A toolchain file of the build's own: the project's may change without touching this build. --
+toolchain=$work/toolchain.cmake
+cat > "$toolchain" <<EOF
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER $triplet-gcc-posix)
+set(CMAKE_CXX_COMPILER $triplet-g++-posix)
+set(CMAKE_RC_COMPILER $triplet-windres)
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/$triplet $prefix)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+EOF
+
+# -- libjpeg-turbo: quick, so first. --
+if [ ! -f "$work/jpeg.done" ]; then
+    cmake -S "$jpeg_src" -B "$work/build-jpeg" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_INSTALL_PREFIX="$prefix" "${jpeg_options[@]}"
+    cmake --build "$work/build-jpeg" -j2
+    cmake --install "$work/build-jpeg"
+    touch "$work/jpeg.done"
+    echo "libjpeg-turbo done: $((SECONDS - start)) s"
+fi
+
+# -- qtbase. --
+PKG_CONFIG= cmake -S "$qt_src" -B "$work/build-qt" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DQT_HOST_PATH=/usr \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake "${qt_options[@]}"
+echo "qtbase configured: $((SECONDS - start)) s"
+cmake --build "$work/build-qt" -j2
+cmake --install "$work/build-qt"
+copy_licenses "$qt_src" "$jpeg_src"
+touch "$prefix/.complete"
+echo "Qt for Windows built in $((SECONDS - start)) s: $prefix"
