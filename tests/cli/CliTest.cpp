@@ -835,7 +835,7 @@ TEST_F(BinaryTest, OnAConsoleTextIsUnicodeAndCtrlCLeavesNoTemporaryFile) {
         {{L"--check", L"--data", test::Wide(Example("links-utf8.csv")), L"--template",
           test::Wide(noFrame)},
          1,
-         "エラー 1 件, 警告 0 件"},
+         "エラー 1 件、警告 0 件。このままではビルドは失敗します。"},
         {{L"--data", test::Wide(bigData), L"--template", test::Wide(bigTemplate), L"--output",
           L"-"},
          0,
