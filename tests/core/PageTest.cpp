@@ -2,6 +2,7 @@
 #include "Codec.h"
 #include "Errors.h"
 #include "TempDir.h"
+#include "TokenText.h"
 #include "UDec.h"
 #include "UProccess.h"
 
@@ -219,4 +220,29 @@ TEST_F(PageTest, SavedAndStreamedPagesAreTheSameAndAFailedBuildKeepsTheOldPage) 
     EXPECT_THROW(SavePage(templ, failing, DefaultTokens(), page), FileError);
     EXPECT_EQ(dir.Read("page.html"), "h\r\n<s1|u1>\r\n<s2|u2>\r\nf\r\n");
     EXPECT_EQ(dir.EntryCount(), 2);
+}
+
+// A template's encoding is judged from all its lines, the first one included, and a token typed
+// in UTF-8 is converted for a code page 932 template only.
+TEST(TokenText, TemplateEncodingFromEveryLineAndTokensConvertedForCodePage932) {
+    const std::string da = "\x83\x5F";               // ダ in code page 932
+    const std::string daUtf8 = "\xE3\x83\x80";      // ダ in UTF-8
+    const struct {
+        std::vector<std::string> lines;
+        TextEncoding encoding;
+    } cases[] = {
+        {{"<p>" + da + "</p>", "_HEAD_", "_FRAME_"}, TextEncoding::Cp932},
+        {{"<p>" + daUtf8 + "</p>", "_HEAD_"}, TextEncoding::Utf8},
+        {{"_HEAD_", "<p>" + daUtf8 + "</p>", "<p>" + da + "</p>"}, TextEncoding::Cp932},
+        {{"_HEAD_", "_FRAME_"}, TextEncoding::Ascii},
+    };
+    for (const auto& c : cases) {
+        TStringList lines;
+        for (const std::string& line : c.lines)
+            lines.Add(line);
+        EXPECT_EQ(JudgeEncoding(lines), c.encoding) << c.lines[0];
+    }
+    const Tokens typed = {daUtf8, "_URL_", "_AUTHOR_", "_EXPLAIN_"};
+    EXPECT_EQ(TokensForTemplate(typed, TextEncoding::Cp932)[kSiteName], da);
+    EXPECT_EQ(TokensForTemplate(typed, TextEncoding::Utf8)[kSiteName], daUtf8);
 }

@@ -426,12 +426,14 @@ TEST(AtomicSave, KeepsAccessControlListAndExtendedAttributes) {
         before = after;
     }
 
-    // The folder's default list gives a new file one; a page that had none stays without.
+    // The folder's default list gives a new file one; a page that had none stays without, also
+    // when it has other attributes.
     const std::string defaults = AccessList({{0x01, 6, 0xFFFFFFFF}, {0x02, 6, 60001},
                                              {0x04, 4, 0xFFFFFFFF}, {0x10, 6, 0xFFFFFFFF},
                                              {0x20, 4, 0xFFFFFFFF}});
     const std::string plain = dir.Write("plain.html", "old\r\n");
     fs::permissions(plain, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(setxattr(plain.c_str(), "user.note", "x", 1, 0), 0);
     ASSERT_EQ(setxattr(dir.Dir().c_str(), "system.posix_acl_default", defaults.data(),
                        defaults.size(), 0),
               0);
