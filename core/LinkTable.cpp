@@ -146,6 +146,7 @@ void TLinkTable::Put(int row, const Record& record) {
     if (row < 0 || row >= Count())
         throw ListIndexError(row);
     records_[static_cast<std::size_t>(row)] = record;
+    changed_ = true;
 }
 
 TLinkTable::Record TLinkTable::AddLine(std::string_view line) {
@@ -200,6 +201,7 @@ void TLinkTable::Insert(int row, const std::vector<Record>& records) {
     if (records.size() > static_cast<std::size_t>(INT_MAX - Count()))
         throw std::length_error("TLinkTable: too many lines");
     records_.insert(records_.begin() + row, records.begin(), records.end());
+    changed_ = true;
 }
 
 std::vector<TLinkTable::Record> TLinkTable::Remove(int row, int count) {
@@ -208,6 +210,7 @@ std::vector<TLinkTable::Record> TLinkTable::Remove(int row, int count) {
     const auto first = records_.begin() + row;
     std::vector<Record> removed(first, first + count);
     records_.erase(first, first + count);
+    changed_ = true;
     return removed;
 }
 
@@ -219,6 +222,7 @@ void TLinkTable::Move(int from, int to) {
         std::rotate(f, f + 1, t + 1);
     else
         std::rotate(t, f, f + 1);
+    changed_ = true;
 }
 
 LineBreak TLinkTable::WrittenBreak(std::size_t i) const {

@@ -95,6 +95,9 @@ public:
     // would otherwise read back differently: a line that lost its break is followed by another
     // one, or a CR would join the LF of an empty line after it.
     void Write(const ByteSink& sink) const;
+    // The file's bytes as read, which is what Write gives until the table first changes; null
+    // after any change (an edit that was undone too). Spares a copy of a large unchanged file.
+    const std::string* TextAsRead() const { return changed_ ? nullptr : &text_; }
     // Writes the file through ReplaceFile: atomically, with no temporary file left.
     void SaveToFile(const FilePath& path) const;
 
@@ -109,6 +112,7 @@ private:
     std::size_t tail_ = 0; // text_ from here on follows the text's end
     bool utf8_ = false;
     LineBreak defaultBreak_ = LineBreak::CrLf;
+    bool changed_ = false; // a record was put, inserted, removed or moved since the file was read
 };
 
 // The records of a table as a source for the page builder.

@@ -82,14 +82,16 @@ QString TemplateExplanation(const std::string& data, const std::string& templ,
 }
 
 // The bytes of the link list as loaded and edited in the link list window, which the page is
-// built from: what the check must look at, whatever the file holds now.
-std::string LinkListBytes(const TLinkTable& table) {
-    std::string bytes;
-    table.Write([&bytes](std::string& block) {
-        bytes += block;
+// built from: what the check must look at, whatever the file holds now. Unchanged, they are the
+// bytes the table read, with no copy; edited, they are written out once.
+std::string_view LinkListBytes(const TLinkTable& table, std::string& written) {
+    if (const std::string* read = table.TextAsRead())
+        return *read;
+    table.Write([&written](std::string& block) {
+        written += block;
         block.clear();
     });
-    return bytes;
+    return written;
 }
 
 // The name the check is given for a file: the file system's name ("" for none).
@@ -171,8 +173,9 @@ void TfrmMain::Button2Click() {
     const Tokens tokens = TokensForTemplate(Setting.GetTokens(), page->Encoding());
 
     if (Setting.LinkListFile) {
+        std::string written;
         const check::Findings findings = check::CheckInputs(dataName, CheckName(templPath), tokens,
-                                                            LinkListBytes(linkList));
+                                                            LinkListBytes(linkList, written));
         if (findings.errors + findings.warnings > 0) {
             QStringList lines;
             for (const std::string& line : findings.data)
