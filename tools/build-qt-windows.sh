@@ -41,7 +41,7 @@ jpeg_options=(-DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH
               -DCMAKE_BUILD_TYPE=Release)
 hash=$(printf '%s\n' "$triplet" "${qt_options[@]}" "${jpeg_options[@]}" | sha256sum | cut -c1-10)
 prefix=$cache/qt-$qt_version-mingw64-static-$hash
-work=$cache/work/qt-$qt_version-mingw64-static-$hash
+work=$cache/scratch/qt-$qt_version-mingw64-static-$hash
 
 if [ "${1:-}" = --print-prefix ]; then echo "$prefix"; exit 0; fi
 
