@@ -117,7 +117,8 @@ public:
     void Unwatch(Socket s) {
         std::erase(watched_, s);
     }
-    // The sockets ready to read; none when woken.
+    // Fills ready with the sockets that have something to read, within milliseconds (-1: no
+    // limit); false once Wake() was called.
     bool Wait(int milliseconds, std::vector<Socket>& ready) {
         ready.clear();
         std::vector<WSAPOLLFD> fds;
