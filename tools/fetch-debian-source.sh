@@ -31,5 +31,7 @@ apt_private=(-o "Dir::Etc::SourceList=$apt_dir/sources.list"
              -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
              -o "APT::Sandbox::User=root")
 apt-get "${apt_private[@]}" update -qq
+# What an interrupted fetch left would stop dpkg-source from unpacking again.
+find "$src" -mindepth 1 -delete
 (cd "$src" && apt-get "${apt_private[@]}" source -qq "$@")
 touch "$src/.fetched"
