@@ -1,6 +1,6 @@
 // qvn-build --check-links: reads the link data as a build does, asks about each distinct URL once,
 // and reports every line whose link is not healthy, in the order of the lines. Ctrl+C ends the
-// check early and still prints what was found.
+// check early and still prints what was found (on Windows Ctrl+Break too).
 #include "CheckLinks.h"
 
 #include "History.h"
@@ -15,8 +15,12 @@
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <sys/resource.h>
 #include <unordered_map>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/resource.h>
+#endif
 
 namespace qvn::cli {
 namespace {
@@ -24,6 +28,25 @@ namespace {
 std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
+#ifdef _WIN32
+// Called on a thread of its own that the console starts for the event.
+BOOL WINAPI Interrupt(DWORD) {
+    interrupted.store(true);
+    return TRUE;
+}
+
+// Catches the console's Ctrl+C and Ctrl+Break while it lives, so that the check ends and reports.
+class InterruptCatcher {
+public:
+    InterruptCatcher() {
+        interrupted.store(false);
+        ::SetConsoleCtrlHandler(Interrupt, TRUE);
+    }
+    ~InterruptCatcher() { ::SetConsoleCtrlHandler(Interrupt, FALSE); }
+    InterruptCatcher(const InterruptCatcher&) = delete;
+    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
+};
+#else
 extern "C" void Interrupt(int) {
     interrupted.store(true);
 }
@@ -51,6 +74,7 @@ private:
     struct sigaction oldInt_ {};
     struct sigaction oldTerm_ {};
 };
+#endif
 
 // The severities in the order of the count: エラー (dead), 警告 (moved, failing for the first
 // time), 注記 (not verified).
@@ -70,7 +94,9 @@ int Severity(linkcheck::Verdict verdict) {
 
 // Each request at once holds a connection: lets the process open as many as --jobs asks for,
 // within what the system allows it.
-void AllowConnections(int jobs) {
+// (Windows counts no descriptors for sockets: nothing to raise there.)
+void AllowConnections([[maybe_unused]] int jobs) {
+#ifndef _WIN32
     rlimit limit{};
     const rlim_t wanted = static_cast<rlim_t>(jobs) * 2 + 64;
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < wanted) {
@@ -78,6 +104,7 @@ void AllowConnections(int jobs) {
             limit.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, limit.rlim_max);
         ::setrlimit(RLIMIT_NOFILE, &limit);
     }
+#endif
 }
 
 std::int64_t Now() {

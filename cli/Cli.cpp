@@ -1,14 +1,12 @@
 #include "Cli.h"
 
 #include "Check.h"
-#include "Options.h"
-#ifdef QVN_HAVE_LINKCHECK
 #include "CheckLinks.h"
-#endif
 #include "Errors.h"
 #include "FileIO.h"
 #include "FileIdentity.h"
 #include "Links.h"
+#include "Options.h"
 #include "StringList.h"
 #include "TokenText.h"
 #include "UInCSV.h"
@@ -66,18 +64,6 @@ int Build(const Options& o, std::ostream& out) {
     return 0;
 }
 
-// The link check needs libcurl, which the Windows build leaves out for now.
-int CheckLinksIfBuilt(const Options& o, std::ostream& out, std::ostream& err) {
-#ifdef QVN_HAVE_LINKCHECK
-    return CheckLinks(o, out, err);
-#else
-    (void)o;
-    (void)out;
-    err << "qvn-build: --check-links is not available in this build\n";
-    return 1;
-#endif
-}
-
 } // namespace
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -101,7 +87,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     try {
         if (options->mode == Mode::CheckLinks)
-            return CheckLinksIfBuilt(*options, out, err);
+            return CheckLinks(*options, out, err);
         if (options->mode == Mode::Check)
             return check::Check(options->values.at("data"), options->values.at("template"),
                                 CheckTokens(*options), out);

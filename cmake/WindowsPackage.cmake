@@ -20,6 +20,10 @@ install(FILES ${QVN_WINDOWS_README} DESTINATION .)
 if(QVN_WINDOWS_LICENSES AND IS_DIRECTORY ${QVN_WINDOWS_LICENSES})
     install(DIRECTORY ${QVN_WINDOWS_LICENSES}/ DESTINATION licenses)
 endif()
+# libcurl's, from the folder tools/build-curl-windows.sh built it into.
+if(QVN_CURL_PREFIX AND IS_DIRECTORY ${QVN_CURL_PREFIX}/licenses)
+    install(DIRECTORY ${QVN_CURL_PREFIX}/licenses/ DESTINATION licenses)
+endif()
 # Every program carries MinGW-w64's thread library (winpthreads), whose licence asks for its notice.
 set(QVN_MINGW_COPYRIGHT /usr/share/doc/mingw-w64-common/copyright)
 if(EXISTS ${QVN_MINGW_COPYRIGHT})

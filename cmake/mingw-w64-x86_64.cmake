@@ -10,9 +10,10 @@ set(CMAKE_CXX_COMPILER ${QVN_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${QVN_MINGW_TRIPLET}-windres)
 
 # Libraries built for Windows outside the distribution (tools/build-qt-windows.sh puts a static Qt
-# and libjpeg-turbo in one folder) are found there, given as -DQVN_WINDOWS_PREFIX=<folder>.
-set(CMAKE_FIND_ROOT_PATH /usr/${QVN_MINGW_TRIPLET} ${QVN_WINDOWS_PREFIX})
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QVN_WINDOWS_PREFIX)
+# and libjpeg-turbo in one folder, tools/build-curl-windows.sh a static libcurl in another) are
+# found there, given as -DQVN_WINDOWS_PREFIX=<folder> and -DQVN_CURL_PREFIX=<folder>.
+set(CMAKE_FIND_ROOT_PATH /usr/${QVN_MINGW_TRIPLET} ${QVN_WINDOWS_PREFIX} ${QVN_CURL_PREFIX})
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QVN_WINDOWS_PREFIX QVN_CURL_PREFIX)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

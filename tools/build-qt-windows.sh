@@ -4,9 +4,8 @@
 # tools/build-windows.sh to build qvn1.exe with. The folder is named by the Qt version and a hash of
 # the build options; when it is already complete, the script only prints its path.
 #
-# The sources come through apt-get source with a private copy of the system's apt sources file,
-# its "Types: deb" turned into "Types: deb-src", and private lists and caches: the system's apt
-# set-up is left untouched. Runs apt-get as root, or through sudo for anyone else.
+# The sources come through apt-get source with a private apt set-up (tools/fetch-debian-source.sh):
+# the system's apt set-up is left untouched. Runs apt-get as root, or through sudo for anyone else.
 #
 # Usage: tools/build-qt-windows.sh [--print-prefix]
 #   --print-prefix  prints the folder the build goes to (complete or not) and does nothing else.
@@ -90,24 +89,9 @@ flock -n 9 || { echo "Another build of Qt for Windows is running into $prefix" >
 echo "Building Qt $qt_version for Windows into $prefix (work folder $work)"
 start=$SECONDS
 
-# -- Sources, through a private apt set-up. --
-apt_dir=$work/apt
-mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
-system_sources=/etc/apt/sources.list.d/debian.sources
-[ -f "$system_sources" ] || { echo "No $system_sources to take the repositories from" >&2; exit 1; }
-sed 's/^Types:.*/Types: deb-src/' "$system_sources" > "$apt_dir/sources.list.d/debian-src.sources"
-: > "$apt_dir/sources.list"
-apt_private=(-o "Dir::Etc::SourceList=$apt_dir/sources.list"
-             -o "Dir::Etc::SourceParts=$apt_dir/sources.list.d"
-             -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
-             -o "APT::Sandbox::User=root")
+# -- Sources, through a private apt set-up (the system's is left untouched). --
 src=$work/src
-mkdir -p "$src"
-if [ ! -f "$src/.fetched" ]; then
-    apt-get "${apt_private[@]}" update -qq
-    (cd "$src" && apt-get "${apt_private[@]}" source -qq qt6-base libjpeg-turbo)
-    touch "$src/.fetched"
-fi
+tools/fetch-debian-source.sh "$work" qt6-base libjpeg-turbo
 qt_src=$(find "$src" -maxdepth 1 -type d -name "qt6-base-$qt_version*" | head -n1)
 jpeg_src=$(find "$src" -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n1)
 [ -n "$qt_src" ] || { echo "The qt6-base source is not version $qt_version" >&2; exit 1; }

@@ -43,11 +43,18 @@ else
          -DQVN_WINDOWS_LICENSES="$qt_prefix/licenses")
 fi
 
+# -- libcurl for the link check: a static one with Windows' own TLS, cached like Qt (a few minutes
+# the first time, nothing after). --
+curl_prefix=$(tools/build-curl-windows.sh --print-prefix)
+tools/build-curl-windows.sh
+curl=(-DQVN_CURL_PREFIX="$curl_prefix")
+# -- end of libcurl --
+
 build=build-windows
 # A qvn1.exe left from an earlier run with --with-qt is no part of this one.
 [ $qt = none ] && rm -rf "$build/app"
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-    -DQVN_WERROR=ON -DCMAKE_BUILD_TYPE=Release "${gui[@]}"
+    -DQVN_WERROR=ON -DCMAKE_BUILD_TYPE=Release "${gui[@]}" "${curl[@]}"
 
 # The Wine prefix is made once, before the build lists the tests through Wine, so that two test
 # binaries never make it at the same time.

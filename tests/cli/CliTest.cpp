@@ -5,6 +5,7 @@
 #include "Codec.h"
 #include "Errors.h"
 #include "FileIO.h"
+#include "QvnBuild.h"
 #include "TempDir.h"
 
 #include <algorithm>
@@ -35,20 +36,10 @@ using ::testing::StartsWith;
 
 namespace {
 
+using qvn::test::QvnBuild;
+using qvn::test::Result;
 using qvn::test::TempDir;
 namespace test = qvn::test;
-
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Result QvnBuild(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = qvn::cli::run(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 constexpr const char* kUsageLine =
     "usage: qvn-build --data DATA --template TEMPLATE --output PAGE\n";

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace qvn::test {
@@ -35,7 +34,7 @@ protected:
                   reply.action = Reply::Stall;
               return reply;
           }) {
-        ::setenv("no_proxy", "*", 1); // every request stays on loopback
+        qputenv("no_proxy", "*"); // every request stays on loopback
         Table().show();
     }
     ~LinkCheckPanelTest() override { Table().hide(); }

@@ -1,30 +1,190 @@
 // A small HTTP/1.1 server on loopback addresses for the link check's tests and benchmark: every
 // answer is scripted per host and path (status, headers, a delay, a stall, a closed connection),
 // and every request is logged with the moment it came and how many were open at once per host.
-// Linux only (epoll); it listens on 127.0.0.0/8 addresses only.
+// It listens on 127.0.0.0/8 addresses only. Linux waits with epoll; Windows (and Wine) with
+// WSAPoll, woken by a datagram to a socket of its own.
 #pragma once
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
-#include <netinet/in.h>
 #include <queue>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <sys/epoll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 namespace qvn::test {
+
+// The few socket calls that differ between the systems.
+namespace net {
+#ifdef _WIN32
+using Socket = SOCKET;
+inline void Close(Socket s) {
+    ::closesocket(s);
+}
+inline void SetNonBlocking(Socket s) {
+    u_long one = 1;
+    ::ioctlsocket(s, FIONBIO, &one);
+}
+inline bool WouldBlock() {
+    return ::WSAGetLastError() == WSAEWOULDBLOCK;
+}
+inline std::string LastError() {
+    return "Winsock error " + std::to_string(::WSAGetLastError());
+}
+#else
+using Socket = int;
+inline void Close(Socket s) {
+    ::close(s);
+}
+inline void SetNonBlocking(Socket) {} // made so by SOCK_NONBLOCK
+inline bool WouldBlock() {
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+}
+inline std::string LastError() {
+    return std::strerror(errno);
+}
+#endif
+
+// Writes the bytes on a connected socket; a peer that is gone gets no SIGPIPE.
+inline void Send(Socket s, std::string_view bytes) {
+#ifdef _WIN32
+    (void)::send(s, bytes.data(), static_cast<int>(bytes.size()), 0);
+#else
+    (void)::send(s, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+#endif
+}
+
+// Winsock is started for as long as one lives (each start is counted by the system).
+class SocketsStarted {
+public:
+    SocketsStarted() {
+#ifdef _WIN32
+        WSADATA data;
+        if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
+            throw std::runtime_error("WSAStartup failed");
+#endif
+    }
+    ~SocketsStarted() {
+#ifdef _WIN32
+        ::WSACleanup();
+#endif
+    }
+    SocketsStarted(const SocketsStarted&) = delete;
+    SocketsStarted& operator=(const SocketsStarted&) = delete;
+};
+
+// Waits until one of the watched sockets has something to read (or a connection to accept), or
+// another thread calls Wake().
+class Poller {
+public:
+#ifdef _WIN32
+    Poller() {
+        wake_ = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int size = sizeof sa;
+        if (wake_ == INVALID_SOCKET || ::bind(wake_, reinterpret_cast<sockaddr*>(&sa), size) != 0 ||
+            ::getsockname(wake_, reinterpret_cast<sockaddr*>(&wakeAt_), &size) != 0)
+            throw std::runtime_error("no socket to wake the server with: " + LastError());
+    }
+    ~Poller() {
+        ::closesocket(wake_);
+    }
+    void Watch(Socket s) {
+        watched_.push_back(s);
+    }
+    void Unwatch(Socket s) {
+        std::erase(watched_, s);
+    }
+    // Fills ready with the sockets that have something to read, within milliseconds (-1: no
+    // limit); false once Wake() was called.
+    bool Wait(int milliseconds, std::vector<Socket>& ready) {
+        ready.clear();
+        std::vector<WSAPOLLFD> fds;
+        fds.push_back({wake_, POLLRDNORM, 0});
+        for (const Socket s : watched_)
+            fds.push_back({s, POLLRDNORM, 0});
+        const int n = ::WSAPoll(fds.data(), static_cast<ULONG>(fds.size()), milliseconds);
+        if (n > 0 && fds[0].revents != 0)
+            return false;
+        for (std::size_t i = 1; n > 0 && i < fds.size(); ++i) {
+            if (fds[i].revents != 0)
+                ready.push_back(fds[i].fd);
+        }
+        return true;
+    }
+    void Wake() {
+        ::sendto(wake_, "w", 1, 0, reinterpret_cast<const sockaddr*>(&wakeAt_), sizeof wakeAt_);
+    }
+
+private:
+    Socket wake_ = INVALID_SOCKET;
+    sockaddr_in wakeAt_{};
+    std::vector<Socket> watched_;
+#else
+    Poller()
+        : epoll_(::epoll_create1(EPOLL_CLOEXEC)), wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        Watch(wake_);
+    }
+    ~Poller() {
+        ::close(wake_);
+        ::close(epoll_);
+    }
+    void Watch(Socket s) {
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.fd = s;
+        ::epoll_ctl(epoll_, EPOLL_CTL_ADD, s, &ev);
+    }
+    void Unwatch(Socket s) {
+        ::epoll_ctl(epoll_, EPOLL_CTL_DEL, s, nullptr);
+    }
+    bool Wait(int milliseconds, std::vector<Socket>& ready) {
+        ready.clear();
+        epoll_event events[256];
+        const int n = ::epoll_wait(epoll_, events, 256, milliseconds);
+        for (int i = 0; i < n; ++i) {
+            if (events[i].data.fd == wake_)
+                return false;
+            ready.push_back(events[i].data.fd);
+        }
+        return true;
+    }
+    void Wake() {
+        const std::uint64_t one = 1;
+        (void)!::write(wake_, &one, sizeof one);
+    }
+
+private:
+    int epoll_;
+    int wake_;
+#endif
+public:
+    Poller(const Poller&) = delete;
+    Poller& operator=(const Poller&) = delete;
+};
+} // namespace net
 
 class HttpFixture {
 public:
@@ -53,51 +213,55 @@ public:
     // 0.
     HttpFixture(const std::vector<std::string>& addresses, int port, Script script)
         : script_(std::move(script)) {
-        epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
-        wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        Watch(wake_);
         for (const std::string& address : addresses) {
             if (!address.starts_with("127."))
                 throw std::runtime_error("the fixture listens on loopback only: " + address);
-            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+#ifdef _WIN32
+            const net::Socket fd = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+            // A listening port is this server's alone (Windows' SO_REUSEADDR would share it).
+            const int one = 1;
+            ::setsockopt(fd, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&one),
+                         sizeof one);
+            net::SetNonBlocking(fd);
+#else
+            const net::Socket fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
             const int one = 1;
             ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+#endif
             sockaddr_in sa{};
             sa.sin_family = AF_INET;
             sa.sin_port = htons(static_cast<std::uint16_t>(port));
             ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
             if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
                 ::listen(fd, 4096) != 0)
-                throw std::runtime_error("cannot listen on " + address + ": " +
-                                         std::strerror(errno));
+                throw std::runtime_error("cannot listen on " + address + ": " + net::LastError());
             if (port == 0) {
                 socklen_t size = sizeof sa;
                 ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &size);
                 port = ntohs(sa.sin_port);
             }
             listeners_.push_back(fd);
-            Watch(fd);
+            poller_.Watch(fd);
         }
         port_ = port;
         thread_ = std::thread([this] { Loop(); });
     }
 
     ~HttpFixture() {
-        const std::uint64_t one = 1;
-        (void)!::write(wake_, &one, sizeof one);
+        poller_.Wake();
         thread_.join();
         for (auto& [fd, conn] : conns_)
-            ::close(fd);
-        for (const int fd : listeners_)
-            ::close(fd);
-        ::close(wake_);
-        ::close(epoll_);
+            net::Close(fd);
+        for (const net::Socket fd : listeners_)
+            net::Close(fd);
     }
 
     HttpFixture(const HttpFixture&) = delete;
     HttpFixture& operator=(const HttpFixture&) = delete;
 
-    int Port() const { return port_; }
+    int Port() const {
+        return port_;
+    }
 
     std::vector<Request> Requests() const {
         const std::lock_guard lock(mutex_);
@@ -131,21 +295,14 @@ private:
     };
     struct Due {
         Clock::time_point at;
-        int fd;
+        net::Socket fd;
         std::uint64_t turn;
         Reply reply;
         bool operator>(const Due& other) const { return at > other.at; }
     };
 
-    void Watch(int fd) {
-        epoll_event ev{};
-        ev.events = EPOLLIN;
-        ev.data.fd = fd;
-        ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &ev);
-    }
-
     void Loop() {
-        std::vector<epoll_event> events(256);
+        std::vector<net::Socket> ready;
         for (;;) {
             int wait = -1;
             if (!due_.empty()) {
@@ -153,15 +310,12 @@ private:
                     due_.top().at - Clock::now());
                 wait = static_cast<int>(std::max<long long>(0, left.count() + 1));
             }
-            const int n =
-                ::epoll_wait(epoll_, events.data(), static_cast<int>(events.size()), wait);
-            for (int i = 0; i < n; ++i) {
-                const int fd = events[i].data.fd;
-                if (fd == wake_)
-                    return;
+            if (!poller_.Wait(wait, ready))
+                return;
+            for (const net::Socket fd : ready) {
                 if (std::ranges::find(listeners_, fd) != listeners_.end())
                     Accept(fd);
-                else
+                else if (conns_.contains(fd))
                     Readable(fd);
             }
             const auto now = Clock::now();
@@ -175,22 +329,30 @@ private:
         }
     }
 
-    void Accept(int listener) {
+    void Accept(net::Socket listener) {
         for (;;) {
-            const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+#ifdef _WIN32
+            const net::Socket fd = ::accept(listener, nullptr, nullptr);
+            if (fd == INVALID_SOCKET)
+                return;
+            net::SetNonBlocking(fd);
+#else
+            const net::Socket fd =
+                ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (fd < 0)
                 return;
+#endif
             conns_[fd];
-            Watch(fd);
+            poller_.Watch(fd);
         }
     }
 
-    void Readable(int fd) {
+    void Readable(net::Socket fd) {
         Conn& conn = conns_[fd];
         char buffer[4096];
         for (;;) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+            const auto n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n == 0 || (n < 0 && !net::WouldBlock()))
                 return Drop(fd);
             if (n < 0)
                 break;
@@ -202,8 +364,7 @@ private:
         if (!conn.in.empty() && conn.in[0] == '\x16') {
             // A TLS handshake on this plain server: answered in plain HTTP, which the client's
             // TLS takes for a broken handshake.
-            constexpr std::string_view plain = "HTTP/1.1 400 Plain\r\n\r\n";
-            (void)!::write(fd, plain.data(), plain.size());
+            net::Send(fd, "HTTP/1.1 400 Plain\r\n\r\n");
             return Drop(fd);
         }
         const std::size_t end = conn.in.find("\r\n\r\n");
@@ -279,7 +440,7 @@ private:
         conn.host.clear();
     }
 
-    void Send(int fd, Conn& conn, const Reply& reply) {
+    void Send(net::Socket fd, Conn& conn, const Reply& reply) {
         const std::string body = "fixture\n";
         std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " Fixture\r\n";
         out += "Content-Length: " + std::to_string(body.size()) + "\r\n";
@@ -290,27 +451,27 @@ private:
             out += body;
         Closed(conn);
         // Small answers on loopback: the socket's buffer takes them whole.
-        (void)!::write(fd, out.data(), out.size());
+        net::Send(fd, out);
         if (!conn.in.empty())
             Readable(fd); // a request that came while this one waited
     }
 
-    void Drop(int fd) {
+    void Drop(net::Socket fd) {
         const auto it = conns_.find(fd);
         if (it != conns_.end()) {
             Closed(it->second);
             conns_.erase(it);
         }
-        ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
-        ::close(fd);
+        poller_.Unwatch(fd);
+        net::Close(fd);
     }
 
+    net::SocketsStarted sockets_; // first made, last ended
     Script script_;
-    int epoll_ = -1;
-    int wake_ = -1;
+    net::Poller poller_;
     int port_ = 0;
-    std::vector<int> listeners_;
-    std::map<int, Conn> conns_;
+    std::vector<net::Socket> listeners_;
+    std::map<net::Socket, Conn> conns_;
     std::priority_queue<Due, std::vector<Due>, std::greater<>> due_;
     mutable std::mutex mutex_;
     std::vector<Request> log_;

@@ -129,7 +129,9 @@ public:
     PseudoConsole(const PseudoConsole&) = delete;
     PseudoConsole& operator=(const PseudoConsole&) = delete;
 
-    Process Start(const std::wstring& commandLine) {
+    // Starts a program on the console; with out and err (inheritable handles) its standard output
+    // and error go there instead, while Ctrl+C still reaches it through the console.
+    Process Start(const std::wstring& commandLine, HANDLE out = nullptr, HANDLE err = nullptr) {
         SIZE_T size = 0;
         ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
         std::vector<char> list(size);
@@ -140,7 +142,13 @@ public:
         STARTUPINFOEXW startup{};
         startup.StartupInfo.cb = sizeof startup;
         startup.lpAttributeList = attributes;
-        Process process(commandLine, startup.StartupInfo, EXTENDED_STARTUPINFO_PRESENT, false);
+        if (out) {
+            startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+            startup.StartupInfo.hStdOutput = out;
+            startup.StartupInfo.hStdError = err;
+        }
+        Process process(commandLine, startup.StartupInfo, EXTENDED_STARTUPINFO_PRESENT,
+                        out != nullptr);
         ::DeleteProcThreadAttributeList(attributes);
         return process;
     }
