@@ -5,16 +5,16 @@
 # and build-windows/Quorvane-<version>-setup.exe, which are then installed, run and removed under
 # Wine.
 #
-# The engine and qvn-build.exe are built and tested in every run. With "--with-qt", qvn1.exe and
-# the window tests are built too, over the static Qt for Windows that tools/build-qt-windows.sh
-# builds into a cache folder (an hour or more on two cores; built first when it is missing). Some
-# window tests still fail under Wine, so by default, and in CI, qvn1.exe is left out and the log
-# says so; the packages then hold qvn-build.exe alone.
+# The engine and qvn-build.exe are built and tested in every run. qvn1.exe and its window tests
+# are built and tested too whenever the static Qt for Windows that tools/build-qt-windows.sh
+# builds is in its cache folder; when it is not, the log says so and the packages hold
+# qvn-build.exe alone. "--with-qt" builds that Qt first when it is missing (an hour or more on two
+# cores, which is why CI, running without it, never does).
 # Runs apt-get as root, or through sudo for anyone else.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-qt=none
+qt=cached
 for arg in "$@"; do
     case $arg in
     --with-qt) qt=build ;;
@@ -22,30 +22,38 @@ for arg in "$@"; do
     esac
 done
 
+# The window tests run on Qt's offscreen platform, which under Windows takes its fonts from one
+# folder rather than the system: Debian's IPA Gothic fonts and DejaVu give them Japanese and the
+# About box's face (tests/gui/CMakeLists.txt gathers them). Xvfb, xauth and xdotool start
+# qvn1.exe on a virtual display.
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest icoutils nsis unzip
-          qt6-base-dev qt6-base-dev-tools qt6-translations-l10n)
+          qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
+          fonts-ipafont-gothic fonts-dejavu-core xvfb xauth xdotool)
 tools/apt-install.sh "${packages[@]}"
 
+# --- Qt for Windows and qvn1.exe -------------------------------------------------------------
 qt_prefix=$(tools/build-qt-windows.sh --print-prefix)
 if [ $qt = build ] && [ ! -f "$qt_prefix/.complete" ]; then
     tools/build-qt-windows.sh
 fi
-if [ $qt = none ]; then
-    if [ -f "$qt_prefix/.complete" ]; then state="is cached in $qt_prefix"; else state="is not built"; fi
-    echo "+ Qt for Windows $state: building and testing the engine and qvn-build.exe only;" \
-         "qvn1.exe and its window tests come with --with-qt (some fail under Wine yet)"
-    gui=(-DQVN_BUILD_GUI=OFF)
-else
+if [ -f "$qt_prefix/.complete" ]; then
     tools/build-qt-windows.sh # only checks the cached build, and its licences
-    echo "+ Qt for Windows from $qt_prefix: building qvn1.exe and the window tests too"
+    echo "+ Qt for Windows is cached in $qt_prefix: building and testing qvn1.exe and its" \
+         "window tests too"
     gui=(-DQVN_BUILD_GUI=ON -DQVN_WINDOWS_PREFIX="$qt_prefix" -DQT_HOST_PATH=/usr
          -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
          -DQVN_WINDOWS_LICENSES="$qt_prefix/licenses")
+else
+    echo "+ Qt for Windows is not built ($qt_prefix has none): building and testing the engine" \
+         "and qvn-build.exe only, without qvn1.exe; tools/build-windows.sh --with-qt builds Qt" \
+         "first (an hour or more)"
+    gui=(-DQVN_BUILD_GUI=OFF)
 fi
+# ---------------------------------------------------------------------------------------------
 
 build=build-windows
-# A qvn1.exe left from an earlier run with --with-qt is no part of this one.
-[ $qt = none ] && rm -rf "$build/app"
+# A qvn1.exe left from an earlier run with the cached Qt is no part of a run without it.
+[ "${gui[0]}" = -DQVN_BUILD_GUI=OFF ] && rm -rf "$build/app"
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DQVN_WERROR=ON -DCMAKE_BUILD_TYPE=Release "${gui[@]}"
 
