@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows packages of a build folder, under Wine: the ZIP holds the programs, the help page,
 # the examples and the read-me; the installer run silently (/S) puts them in the folder asked for
-# with a Start menu entry, the installed qvn1.exe (when the build has it) starts and shows its
-# window on a virtual X server, the installed qvn-build.exe builds the example page as the build's
-# own does, and the uninstaller run silently takes it all away again.
+# with a Start menu entry, the programs import no DLL but the system's, the installed qvn1.exe
+# (when the build has it) starts and shows its window on a virtual X server, the installed
+# qvn-build.exe builds the example page as the build's own does, and the uninstaller run silently
+# takes it all away again.
 # Usage: tests/smoke/windows-package.sh BUILD_DIR   (WINEPREFIX set, as tools/build-windows.sh does)
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -34,6 +35,15 @@ rm -rf "$unix_target"
 "${wine[@]}" "$setup" /S "/D=$target" || fail "the installer failed"
 for f in "${expected[@]}" Uninstall.exe; do
     [ -f "$unix_target/$f" ] || fail "the installer put no $f in place"
+done
+# Each program stands alone: every DLL it imports is the system's (in system32, or one of
+# Windows' API sets), none of Qt's, MinGW's runtime or libjpeg's.
+for exe in "$unix_target"/qvn*.exe; do
+    for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}'); do
+        case $dll in api-ms-win-*) continue ;; esac
+        find "$WINEPREFIX/drive_c/windows/system32" -maxdepth 1 -iname "$dll" | grep -q . ||
+            fail "$(basename "$exe") needs $dll, which is no system DLL"
+    done
 done
 link=$(find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/Quorvane/*.lnk' | head -n1)
 [ -n "$link" ] || fail "the installer made no Start menu entry"
