@@ -23,12 +23,11 @@ for arg in "$@"; do
 done
 
 # The window tests run on Qt's offscreen platform, which under Windows takes its fonts from one
-# folder rather than the system: Debian's IPA Gothic fonts and DejaVu give them Japanese and the
-# About box's face (tests/gui/CMakeLists.txt gathers them). Xvfb, xauth and xdotool start
-# qvn1.exe on a virtual display.
+# folder rather than the system's: Debian's IPA Gothic fonts give them Japanese (see
+# tests/gui/CMakeLists.txt). Xvfb, xauth and xdotool start qvn1.exe on a virtual display.
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest icoutils nsis unzip
           qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-          fonts-ipafont-gothic fonts-dejavu-core xvfb xauth xdotool)
+          fonts-ipafont-gothic xvfb xauth xdotool)
 tools/apt-install.sh "${packages[@]}"
 
 # --- Qt for Windows and qvn1.exe -------------------------------------------------------------
