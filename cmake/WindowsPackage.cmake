@@ -50,7 +50,8 @@ if(TARGET qvn1)
     # The Start menu entry, and the program's icon in Windows' list of installed programs.
     set(CPACK_PACKAGE_EXECUTABLES qvn1 Quorvane)
     set(CPACK_NSIS_INSTALLED_ICON_NAME qvn1.exe)
-    set(CPACK_NSIS_MENU_LINKS "help\\qvn-help.html" "Quorvane Help")
+    # CPackConfig.cmake takes the value as written, so its backslash is escaped twice.
+    set(CPACK_NSIS_MENU_LINKS "help\\\\qvn-help.html" "Quorvane Help")
 endif()
 
 include(CPack)

@@ -122,7 +122,9 @@ std::optional<QString> FileDialog::Execute(QWidget* parent) {
     }
     lastName_ = QFileInfo(chosen).fileName();
     QDir::setCurrent(QFileInfo(chosen).absolutePath());
-    return chosen;
+    // Qt gives "/" on every system; the path goes into an edit and into messages, where a Windows
+    // user reads and types backslashes.
+    return QDir::toNativeSeparators(chosen);
 }
 
 } // namespace qvn::ui

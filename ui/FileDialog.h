@@ -22,7 +22,7 @@ class FileDialog {
 public:
     explicit FileDialog(FileDialogOptions options) : options_(std::move(options)) {}
 
-    // The full path chosen, or nullopt when the user cancels.
+    // The full path chosen, with the system's own separators, or nullopt when the user cancels.
     std::optional<QString> Execute(QWidget* parent);
 
     // Test hook: the next Execute of any dialog returns this (an empty string means "cancel")

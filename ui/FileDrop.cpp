@@ -1,5 +1,6 @@
 #include "FileDrop.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLineEdit>
@@ -10,13 +11,14 @@
 namespace qvn::ui {
 namespace {
 
-// The first dropped local file, or an empty string when the drop holds none.
+// The first dropped local file, or an empty string when the drop holds none. The path is shown
+// with the system's own separators (backslashes on Windows), as the user knows it.
 QString FirstLocalFile(const QMimeData* mime) {
     if (!mime || !mime->hasUrls())
         return {};
     for (const QUrl& url : mime->urls()) {
         if (url.isLocalFile())
-            return url.toLocalFile(); // the whole path, however long
+            return QDir::toNativeSeparators(url.toLocalFile()); // the whole path, however long
     }
     return {};
 }

@@ -18,6 +18,7 @@
 #include "UVersion.h"
 #include "ui_UMain1.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
@@ -32,9 +33,10 @@ namespace {
 
 const QString kHtmlFilter = QStringLiteral("HTML 形式 (*.html *.htm)");
 
-// A failure of the help command, worded like the core's file messages, the path as written.
+// A failure of the help command, worded like the core's file messages, the path with the
+// system's own separators.
 Error HelpError(const QString& path, const QString& ending) {
-    const QString text = QStringLiteral("ヘルプファイル ") + path + ending;
+    const QString text = QStringLiteral("ヘルプファイル ") + QDir::toNativeSeparators(path) + ending;
     return Error::WithUtf8(ToCp932(text), text.toStdString());
 }
 

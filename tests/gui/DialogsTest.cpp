@@ -210,16 +210,25 @@ TEST(SettingsDialog, EnterOnAFocusedButtonPressesIt) {
 // Typed tokens are kept as typed and take the template's encoding at the build: the same
 // Japanese token matches a code page 932 template and a UTF-8 one.
 TEST(SettingsDialog, JapaneseTokensMatchTemplatesInEitherEncoding) {
+#ifdef _WIN32
+    // Windows' Japanese input types "～" as U+FF5E, the character its code page 932 table gives
+    // the bytes 0x81 0x60 (it has none for the wave dash U+301C).
+    const std::string explainUtf8 = "説明～";
+#else
+    // Typed on Linux as the wave dash U+301C, which glibc's table takes to 0x81 0x60 too.
+    const std::string explainUtf8 = "説明〜";
+#endif
     TypeTokens(QStringLiteral("＠名前"), QStringLiteral("_URL_"), QStringLiteral("_AUTHOR_"),
-               QStringLiteral("説明〜"));
+               QString::fromStdString(explainUtf8));
     RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
     EXPECT_EQ(Setting.Title, "＠名前");
     const std::string name = "\x81\x97\x96\xBC\x91\x4F";    // ＠名前
-    const std::string explain = "\x90\xE0\x96\xBE\x81\x60"; // 説明〜 (wave dash 0x81 0x60)
+    const std::string explain = "\x90\xE0\x96\xBE\x81\x60"; // 説明～ (0x81 0x60)
     EXPECT_EQ(BuildPage("_HEAD_\nh\n_FRAME_\n<" + name + "> " + explain + "\n_FOOT_\nf\n",
                         {"s", "u", "a", "d"}),
               "h\r\n<s> d\r\nf\r\n");
-    EXPECT_EQ(BuildPage("_HEAD_\nh\n_FRAME_\n<＠名前> 説明〜\n_FOOT_\nf\n", {"s", "u", "a", "d"}),
+    EXPECT_EQ(BuildPage("_HEAD_\nh\n_FRAME_\n<＠名前> " + explainUtf8 + "\n_FOOT_\nf\n",
+                        {"s", "u", "a", "d"}),
               "h\r\n<s> d\r\nf\r\n");
 }
 

@@ -32,6 +32,11 @@ int main(int argc, char** argv) {
     // (gtest_discover_tests), which needs the application too and must not need a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifdef QVN_TEST_FONT_DIR
+    // The offscreen platform on Windows draws with the fonts of one folder, never the system's.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR"))
+        qputenv("QT_QPA_FONTDIR", QVN_TEST_FONT_DIR);
+#endif
     // Qt's file dialog keeps its column sizes, folder history and places in the user's settings:
     // a run of its own, so a test neither sees an earlier run's nor leaves its own behind.
     const QTemporaryDir settings;

@@ -13,11 +13,17 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 class QFileDialog;
+
+// Readable QStrings in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace qvn::test {
 
@@ -42,6 +48,18 @@ template <typename T> T* Control(QWidget* window, const char* name) {
             return c;
     }
     throw std::logic_error(std::string("no control ") + name);
+}
+
+// A path as the windows show it in their edits and messages: with the system's own separators,
+// backslashes on Windows.
+inline QString Shown(QString path) {
+#ifdef _WIN32
+    path.replace(QLatin1Char('/'), QLatin1Char('\\'));
+#endif
+    return path;
+}
+inline QString Shown(const std::string& path) {
+    return Shown(QString::fromStdString(path));
 }
 
 // Runs action on the next modal window (message box, dialog) once it is shown, from the event

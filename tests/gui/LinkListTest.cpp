@@ -49,11 +49,6 @@ void operator delete(void* p, std::size_t) noexcept {
     std::free(p);
 }
 
-// Readable QStrings in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-
 namespace qvn::test {
 namespace {
 
@@ -345,7 +340,7 @@ TEST_F(LinkListTest, EnterPressesTheFocusedButtonOnly) {
         Path().clear();
         ui::FileDialog::SetNextFileName(next);
         enter(Button("btnRefer"), Qt::Key_Return);
-        EXPECT_EQ(Path().text(), next);
+        EXPECT_EQ(Path().text(), Shown(dir_.Path("next.csv")));
         enter(Button("btnLoad"), Qt::Key_Enter);
         EXPECT_EQ(Row(1)[0], QStringLiteral("next1"));
         enter(Button("btnClose"), Qt::Key_Return);
@@ -374,16 +369,16 @@ TEST_F(LinkListTest, DropsAndTheOpenDialogFillThisWindowsPath) {
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(Grid().viewport(), &drop);
     EXPECT_TRUE(drop.isAccepted());
-    EXPECT_EQ(Path().text(), QStringLiteral("/tmp/first.csv"));
+    EXPECT_EQ(Path().text(), Shown(QStringLiteral("/tmp/first.csv")));
     EXPECT_EQ(mainPath.text(), mainBefore);
 
     dir_.Write("chosen.csv", Lines(2));
     ui::FileDialog::SetNextFileName(QString::fromStdString(dir_.Path("chosen.csv")));
     Button("btnRefer").click();
-    EXPECT_EQ(Path().text(), QString::fromStdString(dir_.Path("chosen.csv")));
+    EXPECT_EQ(Path().text(), Shown(dir_.Path("chosen.csv")));
     ui::FileDialog::SetNextFileName(QString()); // cancel
     Button("btnRefer").click();
-    EXPECT_EQ(Path().text(), QString::fromStdString(dir_.Path("chosen.csv")));
+    EXPECT_EQ(Path().text(), Shown(dir_.Path("chosen.csv")));
     Grid().setFocus(); // where a fresh window has it, for the tests that run after this one
 }
 

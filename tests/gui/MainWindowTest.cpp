@@ -46,6 +46,9 @@
 #include <memory>
 #include <string>
 #include <vector>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace qvn::test {
 namespace {
@@ -54,6 +57,26 @@ const char* const kTemplate = "top\r\n_HEAD_\r\nstart\r\n_FRAME_\r\n"
                               "[_TITLE_](_URL_) by _AUTHOR_: _EXPLAIN_\r\n_FOOT_\r\nend\r\n";
 const char* const kPage = "start\r\n[s1](u1) by a1: d1\r\n[s2](u2) by a2: d2\r\nend\r\n";
 const char* const kInitialPath = "ここにテンプレートファイルへのパスを入力してください。";
+
+// The system's reason, as the error box gives it after the message, for a file in a folder that
+// does not exist: Windows' own wording of its error code, or the C library's text for ENOENT.
+std::string NoFolderReason() {
+#ifdef _WIN32
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, ERROR_PATH_NOT_FOUND, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    QString reason = QString::fromWCharArray(text, n);
+    ::LocalFree(text);
+    while (reason.endsWith(QLatin1Char('\n')) || reason.endsWith(QLatin1Char('\r')) ||
+           reason.endsWith(QLatin1Char(' ')) || reason.endsWith(QLatin1Char('.')) ||
+           reason.endsWith(QChar(0x3002)))
+        reason.chop(1);
+    return reason.toStdString();
+#else
+    return SystemReason(ENOENT);
+#endif
+}
 
 class MainWindow : public ::testing::Test {
 protected:
@@ -227,13 +250,20 @@ TEST_F(MainWindow, FailuresShowErrorBoxAndWindowGoesOn) {
         ClickBuild();
         // The system's reason follows the message, as qvn-build gives it.
         ExpectErrorBox(log.Seen(), QStringLiteral("ファイル %1 を作成できません. (%2)")
-                                       .arg(out, QString::fromStdString(SystemReason(ENOENT))));
+                                       .arg(Shown(out), QString::fromStdString(NoFolderReason())));
     }
     {
         SCOPED_TRACE("the template itself as the page, through a link to it");
         Type(QString::fromStdString(dir.Path("links.html")));
         const QString out = QString::fromStdString(dir.Path("alias.html"));
+#ifdef _WIN32
+        // A Windows shortcut (.lnk) is a file of its own: the link that reaches the same file is
+        // a hard link.
+        std::filesystem::create_hard_link(NativePath(dir.Path("links.html")),
+                                          NativePath(dir.Path("alias.html")));
+#else
         QFile::link(QStringLiteral("links.html"), out);
+#endif
         ui::FileDialog::SetNextFileName(out);
         ModalLog log;
         ClickBuild();
@@ -241,7 +271,7 @@ TEST_F(MainWindow, FailuresShowErrorBoxAndWindowGoesOn) {
             log.Seen(),
             QStringLiteral("ファイル %1 はテンプレートのファイルです: ページで置き換えると"
                            "失われるため、書き込みません.")
-                .arg(out));
+                .arg(Shown(out)));
         EXPECT_EQ(dir.Read("links.html"), kTemplate);
     }
     {
@@ -338,7 +368,7 @@ TEST_F(MainWindow, FileDialogsAreQtsOwnAndRememberTheLastName) {
         EXPECT_EQ(seen.mode, QFileDialog::AcceptOpen);
         EXPECT_EQ(seen.filters, html);
         EXPECT_EQ(seen.nameBox, QString()) << "empty the first time";
-        EXPECT_EQ(Edit()->text(), site + QStringLiteral("/links.html"));
+        EXPECT_EQ(Edit()->text(), Shown(site + QStringLiteral("/links.html")));
         EXPECT_EQ(QDir::current().canonicalPath(), site) << "the current folder follows the choice";
     }
     {
@@ -419,7 +449,7 @@ TEST_F(MainWindow, DropTakesFirstOfSeveralFiles) {
         EXPECT_TRUE(enter.isAccepted());
         QDropEvent drop(at, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window, &drop);
-        EXPECT_EQ(Edit()->text(), first);
+        EXPECT_EQ(Edit()->text(), Shown(first));
     }
 }
 
@@ -548,7 +578,7 @@ TEST_F(MainWindow, HelpShowsThePageInItsOwnWindowOrNamesAMissingFile) {
         ModalLog log;
         Find<QAction>("Help2")->trigger();
         ExpectErrorBox(log.Seen(),
-                       QStringLiteral("ヘルプファイル %1 が見つかりません.").arg(missing));
+                       QStringLiteral("ヘルプファイル %1 が見つかりません.").arg(Shown(missing)));
     }
 
     // The page the program ships, read as the UTF-8 it is.
@@ -595,7 +625,7 @@ TEST_F(MainWindow, PageOverTheLoadedDataFileIsRefused) {
     ExpectErrorBox(log.Seen(),
                    QStringLiteral("ファイル %1 はリンクデータのファイルです: ページで置き換えると"
                                   "失われるため、書き込みません.")
-                       .arg(QFileInfo(out).absoluteFilePath()));
+                       .arg(Shown(QFileInfo(out).absoluteFilePath())));
     EXPECT_EQ(dir.Read("links-café😀.csv"), links);
 }
 

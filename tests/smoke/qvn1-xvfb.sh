@@ -44,9 +44,10 @@ fail() {
     exit 1
 }
 
-# The main window, found by its exact title once it is mapped.
+# The main window, found by its exact title once it is mapped (within 30 seconds: a program under
+# Wine on a busy machine starts slowly).
 wid=""
-for _ in $(seq 100); do
+for _ in $(seq 300); do
     wid=$(xdotool search --onlyvisible --name '^Quorvane \[QVN\]$' 2>/dev/null | head -n 1) || true
     [ -n "$wid" ] && break
     kill -0 "$pid" 2>/dev/null || fail "qvn1 ended before showing its window"
@@ -75,11 +76,18 @@ done
 [ -n "$help" ] || fail "no window titled 'QVN のヘルプ' appeared"
 echo "qvn1-xvfb: found help window $help"
 
-# Quit as a user would: focus the window and press Alt+Q for "終了(&Q)".
+# Quit as a user would: bring the main window forward with a click on an empty spot of it (between
+# the two lower buttons), then press Alt+Q for "終了(&Q)". X's input focus alone would do on Linux,
+# but under Wine a window becomes Windows' active window, the one that takes the keys, only when
+# it is clicked, and the help window lies over the main window.
+xdotool windowraise "$wid"
 xdotool windowfocus --sync "$wid"
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+xdotool mousemove --window "$wid" $((WIDTH / 2)) $((HEIGHT - 12)) click 1
+sleep 0.3
 xdotool key --clearmodifiers alt+q
 
-for _ in $(seq 100); do
+for _ in $(seq 200); do
     if ! kill -0 "$pid" 2>/dev/null; then
         status=0
         wait "$pid" || status=$?
