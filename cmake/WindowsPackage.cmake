@@ -42,7 +42,11 @@ set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_MUI_ICON ${QVN_ICON})
 set(CPACK_NSIS_MUI_UNIICON ${QVN_ICON})
-set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# A new version is installed over the old one, file by file. CPack's "uninstall the old version
+# first" would run the uninstaller the registry names, and when the user has deleted the program's
+# folder by hand that uninstaller is gone: the installer then stops with "Uninstall failed" (in
+# silent mode too, on a message box nobody answers), and Quorvane could never be installed again.
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL OFF)
 set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
 set(CPACK_NSIS_CONTACT quorvane@example.com)
 set(CPACK_NSIS_URL_INFO_ABOUT ${CPACK_PACKAGE_HOMEPAGE_URL})

@@ -3,8 +3,8 @@
 # the examples and the read-me; the installer run silently (/S) puts them in the folder asked for
 # with a Start menu entry, the programs import no DLL but the system's, the installed qvn1.exe
 # (when the build has it) starts and shows its window on a virtual X server, the installed
-# qvn-build.exe builds the example page as the build's own does, and the uninstaller run silently
-# takes it all away again.
+# qvn-build.exe builds the example page as the build's own does, the installer puts it all back
+# after the folder was deleted by hand, and the uninstaller run silently takes it all away again.
 # Usage: tests/smoke/windows-package.sh BUILD_DIR   (WINEPREFIX set, as tools/build-windows.sh does)
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -77,6 +77,15 @@ done
 cmp -s "$scratch/cli.html" "$scratch/Quorvaneテスト.html" ||
     fail "the installed qvn-build.exe builds another page than the build's"
 [ -s "$scratch/cli.html" ] || fail "no page from the examples"
+
+# A program folder deleted by hand, uninstaller and all, leaves the registry's entry behind: the
+# installer still installs, over the entry, and the programs are back.
+rm -rf "$unix_target"
+timeout 300 "${wine[@]}" "$setup" /S "/D=$target" ||
+    fail "the installer failed after the program folder was deleted by hand"
+for f in "${expected[@]}" Uninstall.exe; do
+    [ -f "$unix_target/$f" ] || fail "the installer put no $f back after the folder was deleted"
+done
 
 # Run in place (_?=), the uninstaller waits until it is done.
 "${wine[@]}" "$unix_target/Uninstall.exe" /S "_?=$target" || fail "the uninstaller failed"
