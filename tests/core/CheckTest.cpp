@@ -194,6 +194,10 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          {},
          0,
          "t.html:5:15: 警告, t.html:5:24: 警告"},
+        // Two letters swapped in a token of five: a near miss. A word three edits from a token
+        // is a word of its own.
+        {links, WithHead("h", "_TITLE_ _ULR_ _AUTHOR_ _EXPLAIN_\n"), {}, 0, "t.html:5:9: 警告"},
+        {links, WithHead("h", "_DATE_ _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_\n"), {}, 0, ""},
         {links,
          WithHead("h", "猫 _TITLE_ _URL_ _TITLE_ _AUTHOR_ _EXPLAIN_\n"),
          {},
@@ -318,6 +322,8 @@ TEST_F(CheckTest, TheUrlFieldLookedAtWithJudgement) {
         {"http//a.example/", "「http//」は"},
         {"http:/a.example/", "「http:」の後ろに「//」がありません"},
         {"ｈｔｔｐｓ：／／a.example/", "全角の文字で書かれています"},
+        {qvn::Utf8ToCp932("ｈｔｔｐｓ：／／a.example/"), "全角の文字で書かれています"},
+        {qvn::Utf8ToCp932("ｗｗｗ．ａ．ｅｘａｍｐｌｅ／"), "全角の文字で書かれています"},
         {"\xE3\x80\x80https://a.example/", "URL の前に全角の空白があります"},
         {"\"https://a.example/\"", "「\"」で囲まれています"},
         {"管理人", "URL に見えません"},
@@ -341,6 +347,9 @@ TEST_F(CheckTest, SeparatorsThatLookLikeCommasAreNamed) {
     } cases[] = {
         {"s\thttps://a.example/\ta\td\nt\thttps://b.example/\tb\td\n", "links.csv:1:2: 警告",
          "タブで区切られています。"},
+        // One line cut by tabs: no count of others.
+        {"s\thttps://a.example/\ta\td\n", "links.csv:1:2: 警告",
+         "カンマ区切り (CSV) で保存し直してください。\n"},
         {"s，https://a.example/，a，d\n", "links.csv:1:2: 警告", "全角の「，」で区切られています"},
         {"，https://a.example/，a，d\n", "links.csv:1:1: 警告", "全角の「，」で区切られています"},
         {"s、https://a.example/、a、d\n", "links.csv:1:2: 警告", "「、」で区切られています"},
