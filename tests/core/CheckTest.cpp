@@ -244,7 +244,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          1,
          "t.html:3: エラー"}, // ＿ＦＲＡＭＥ＿ in code page 932
         {links,
-         "_HEAD_\nh\n<!-- _FRAME_ -->\n" + kFrame + "_FOOT_\nf\n",
+         "_HEAD_\nh\n<!-- one site a frame, from here: _FRAME_ -->\n" + kFrame + "_FOOT_\nf\n",
          {},
          1,
          "t.html:3: エラー"},
