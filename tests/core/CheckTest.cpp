@@ -224,6 +224,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {links, "t\xFDp" + t.substr(3), {}, 0, ""},
         // Errors: the build fails. A missing file; missing markers, and lines almost markers.
         {"", t, {}, 1, "none.csv: エラー"},
+        {kNeko + u, "", {}, 1, "none.html: エラー"}, // only that it cannot be read
         {links, "top\nstart\n_FRAME_\n" + kFrame + "_FOOT_\nend\n", {}, 1, "t.html:1: エラー"},
         // Exactly one line almost the marker carries the error; a remark that names it does not.
         {links,
@@ -270,7 +271,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.places);
         data = c.data.empty() ? dir.Path("none.csv") : dir.Write("links.csv", c.data);
-        templ = dir.Write("t.html", c.templ);
+        templ = c.templ.empty() ? dir.Path("none.html") : dir.Write("t.html", c.templ);
         const Result r =
             Check(c.tokens[0].empty() && c.tokens[1].empty() ? qvn::DefaultTokens() : c.tokens);
         EXPECT_EQ(r.status, c.status);
@@ -324,6 +325,9 @@ TEST_F(CheckTest, TheUrlFieldLookedAtWithJudgement) {
         {"ｈｔｔｐｓ：／／a.example/", "全角の文字で書かれています"},
         {qvn::Utf8ToCp932("ｈｔｔｐｓ：／／a.example/"), "全角の文字で書かれています"},
         {qvn::Utf8ToCp932("ｗｗｗ．ａ．ｅｘａｍｐｌｅ／"), "全角の文字で書かれています"},
+        // A host name in full-width letters and digits is still a host name.
+        {"ｃａｆｅ２９．ｊｐ", "「https://」(または「http://」) がありません"},
+        {qvn::Utf8ToCp932("ｃａｆｅ２９．ｊｐ"), "「https://」(または「http://」) がありません"},
         {"\xE3\x80\x80https://a.example/", "URL の前に全角の空白があります"},
         {"\"https://a.example/\"", "「\"」で囲まれています"},
         {"管理人", "URL に見えません"},
