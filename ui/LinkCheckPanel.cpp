@@ -258,8 +258,8 @@ void LinkCheckPanel::Known(std::size_t url, const linkcheck::Outcome& outcome) {
 
 void LinkCheckPanel::AddFinding(int row) {
     const linkcheck::Outcome* outcome = VerdictOf(row);
-    auto* item = new QListWidgetItem(QString::number(row + 1) + QStringLiteral(" 行: ") +
-                                     MessageOf(row));
+    auto* item =
+        new QListWidgetItem(QString::number(row + 1) + QStringLiteral(" 行: ") + MessageOf(row));
     item->setData(Qt::UserRole, row);
     // In the order of the lines, whatever order the answers came in.
     int at = lbFindings_->count();

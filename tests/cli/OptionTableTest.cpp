@@ -109,12 +109,12 @@ TEST(OptionTable, ValuesAreTakenUpToTheEdgesTheMessageNames) {
         {"timeout", {"0.5", "3600", "20"}, {"0", "3600.5", ".", "1.2.3", "-1", ""}},
         {"resolve",
          {"a.test:443:127.0.0.1", "a:1:127.0.0.1", "a.test:65535:::1"},
-         {":443:127.0.0.1", "a.test:0:127.0.0.1", "a.test:65536:127.0.0.1", "a.test:443:",
-          "a.test:443", "a.test:x:127.0.0.1"}},
+         {":443:127.0.0.1", "a.test:0:127.0.0.1", "a.test:65536:127.0.0.1",
+          "a.test:443:", "a.test:443", "a.test:x:127.0.0.1"}},
     };
     for (const auto& c : cases) {
-        const auto spec = std::ranges::find(OptionTable(), std::string_view(c.option),
-                                            &OptionSpec::name);
+        const auto spec =
+            std::ranges::find(OptionTable(), std::string_view(c.option), &OptionSpec::name);
         ASSERT_NE(spec, OptionTable().end()) << c.option;
         ASSERT_NE(spec->validate, nullptr) << c.option;
         for (const std::string& value : c.taken)

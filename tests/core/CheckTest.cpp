@@ -216,7 +216,11 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          0,
          "t.html: 警告, t.html:5:2: 警告"},
         {links, t, {"_TITLE_", "_URL_", "_AUTHOR_", "TITLE"}, 0, "t.html: 警告, t.html:5:3: 警告"},
-        {links, t, {"_TITLE_", "_URL_", "_URL_", "_EXPLAIN_"}, 0, "t.html: 警告, t.html:5:11: 警告"},
+        {links,
+         t,
+         {"_TITLE_", "_URL_", "_URL_", "_EXPLAIN_"},
+         0,
+         "t.html: 警告, t.html:5:11: 警告"},
         // Markers copied into the page.
         {links, "_HEAD_\n_FRAME_\nh\n_FRAME_\n" + kFrame + "_FOOT_\nf\n", {}, 0, "t.html:2: 警告"},
         {links, WithHead("_Foot_"), {}, 0, "t.html:3: 警告"},

@@ -6,8 +6,8 @@
 #include "HttpFixture.h"
 #include "UList.h"
 
-#include <QApplication>
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QItemSelectionModel>
@@ -104,8 +104,7 @@ protected:
     // Makes the first cell of a record's row the current one.
     void Select(int record) {
         Grid().setCurrentIndex(Grid().model()->index(record, 0));
-        Grid().selectionModel()->select(Grid().currentIndex(),
-                                        QItemSelectionModel::ClearAndSelect);
+        Grid().selectionModel()->select(Grid().currentIndex(), QItemSelectionModel::ClearAndSelect);
     }
 
     // Double-clicks the finding that starts with prefix; the grid's selected rows after it.
