@@ -21,7 +21,7 @@
 namespace qvn::cli {
 namespace {
 
-std::atomic<bool> interrupted{false};
+std::atomic<bool> interrupted; // cleared by each InterruptCatcher as it starts
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
 extern "C" void Interrupt(int) {
