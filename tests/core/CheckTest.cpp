@@ -408,10 +408,12 @@ TEST_F(CheckTest, LinesInAnotherEncodingAreJudgedOneByOne) {
         EXPECT_EQ(Places(out), c.places);
         EXPECT_THAT(out, HasSubstr(c.says));
     }
-    // EUC-JP is named as such, and taken as it is when both files are in it.
+    // EUC-JP, with half-width katakana (two bytes each) among its characters, is named as such,
+    // and taken as it is when both files are in it.
     const std::string eucTemplate = WithHead("<meta charset=\"EUC-JP\">\xA4\xA2");
     templ = dir.Write("t.html", eucTemplate);
-    data = dir.Write("links.csv", "\xA4\xA2\xA4\xA4,https://a.example/,a,d\n");
+    data = dir.Write("links.csv", "\xA4\xA2\xA4\xA4,https://a.example/,a,d\n"
+                                  "\x8E\xB1\xA4\xA2\xA4\xA4,https://b.example/,a,d\n");
     EXPECT_EQ(Check().out, "");
     data = dir.Write("links.csv", utf8);
     EXPECT_THAT(Check().out, HasSubstr("データは UTF-8 ですが、テンプレートは EUC-JP です"));
