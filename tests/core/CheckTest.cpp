@@ -337,12 +337,15 @@ TEST_F(CheckTest, TheUrlFieldLookedAtWithJudgement) {
         {"\"https://a.example/\"", "「\"」で囲まれています"},
         {"管理人", "URL に見えません"},
         {"URL", "見出しのようです"}, // on the first line only
+        {qvn::Utf8ToCp932("リンク"), "見出しのようです"},
     };
     for (const auto& [url, why] : cases) {
         data = dir.Write("links.csv", "s," + url + ",a,d\n");
         const std::string out = Check().out;
         EXPECT_THAT(out, HasSubstr(why)) << url;
-        EXPECT_EQ(Places(out), url == "URL" ? "links.csv:1: 警告" : "links.csv:1:3: 警告") << url;
+        EXPECT_EQ(Places(out),
+                  why == "見出しのようです" ? "links.csv:1: 警告" : "links.csv:1:3: 警告")
+            << url;
     }
     // Fields swapped: the URL is in another field.
     data = dir.Write("links.csv", "https://a.example/,サイト,a,d\n");
