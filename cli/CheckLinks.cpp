@@ -74,8 +74,7 @@ void AllowConnections(int jobs) {
     rlimit limit{};
     const rlim_t wanted = static_cast<rlim_t>(jobs) * 2 + 64;
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < wanted) {
-        limit.rlim_cur =
-            limit.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, limit.rlim_max);
+        limit.rlim_cur = std::min(wanted, limit.rlim_max); // RLIM_INFINITY is above any number
         ::setrlimit(RLIMIT_NOFILE, &limit);
     }
 }
