@@ -113,14 +113,14 @@ TEST(OptionTable, ValuesAreTakenUpToTheEdgesTheMessageNames) {
           "a.test:443:", "a.test:443", "a.test:x:127.0.0.1"}},
     };
     for (const auto& c : cases) {
-        const auto spec =
+        const auto entry =
             std::ranges::find(OptionTable(), std::string_view(c.option), &OptionSpec::name);
-        ASSERT_NE(spec, OptionTable().end()) << c.option;
-        ASSERT_NE(spec->validate, nullptr) << c.option;
+        ASSERT_NE(entry, OptionTable().end()) << c.option;
+        ASSERT_NE(entry->validate, nullptr) << c.option;
         for (const std::string& value : c.taken)
-            EXPECT_EQ(spec->validate(value), std::nullopt) << c.option << " " << value;
+            EXPECT_EQ(entry->validate(value), std::nullopt) << c.option << " " << value;
         for (const std::string& value : c.refused)
-            EXPECT_NE(spec->validate(value), std::nullopt) << c.option << " " << value;
+            EXPECT_NE(entry->validate(value), std::nullopt) << c.option << " " << value;
     }
 }
 
