@@ -100,6 +100,7 @@ TEST_F(CheckTest, CleanInputsGiveNoOutput) {
         {"\x87\x40\x87\x8A,https://a.example/,\xFB\xFC\xFA\xB1,\xB1\xB2\xB3\n", sjisTemplate},
         {"Example Garden,https://garden.example.com/,hana,草花の写真と、季節の便り\n",
          WithHead("<meta charset=\"UTF-8\">")},
+        {"Café ©,https://cafe.example/,a,d\n", WithHead("<meta charset=\"UTF-8\">")},
         // A marker's name among other text in a section is ordinary text, taken for no marker.
         {kLinks, "_HEAD_\n<!-- _FRAME_ below -->\n_FRAME_\n[_TITLE_](_URL_) _AUTHOR_ _EXPLAIN_\n"
                  "_FOOT_\n<p>_HEAD_</p>\n"},
@@ -145,6 +146,14 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          0,
          "links.csv:2:12: 警告"},
         {std::string("s1,u1,a1,d1\r\n\0s2\n", 17), t, {}, 0, "links.csv:2:1: 警告"},
+        // Empty lines are each an empty line, not the same line again.
+        {"s1,https://u.example/,a1,d1\n\n\n", t, {}, 0, "links.csv:2: 警告, links.csv:3: 警告"},
+        // A NUL in a file that starts with a stray byte: no UTF-16 without its mark or pattern.
+        {std::string("\xFFs,u,a,d\nx\0", 11),
+         t,
+         {},
+         0,
+         "links.csv:1:1: 警告, links.csv:2: 警告, links.csv:2:2: 警告"},
         {std::string("s\0", 2), t, {}, 0, "links.csv:1: 警告, links.csv:1:2: 警告"}, // no UTF-16
         {links, t + std::string("x\0y\n", 4), {}, 0, "t.html:8:2: 警告"},
         {"\xEF\xBB\xBFs1" + u, t, {}, 0, "links.csv:1:1: 警告"},
@@ -198,6 +207,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         // is a word of its own.
         {links, WithHead("h", "_TITLE_ _ULR_ _AUTHOR_ _EXPLAIN_\n"), {}, 0, "t.html:5:9: 警告"},
         {links, WithHead("h", "_DATE_ _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_\n"), {}, 0, ""},
+        {links, WithHead("h", "_TITLE_ _UR _AUTHOR_ _EXPLAIN_\n"), {}, 0, "t.html:5:9: 警告"},
         {links,
          WithHead("h", "猫 _TITLE_ _URL_ _TITLE_ _AUTHOR_ _EXPLAIN_\n"),
          {},
@@ -330,6 +340,7 @@ TEST_F(CheckTest, TheUrlFieldLookedAtWithJudgement) {
         {"ｈｔｔｐｓ：／／a.example/", "全角の文字で書かれています"},
         {qvn::Utf8ToCp932("ｈｔｔｐｓ：／／a.example/"), "全角の文字で書かれています"},
         {qvn::Utf8ToCp932("ｗｗｗ．ａ．ｅｘａｍｐｌｅ／"), "全角の文字で書かれています"},
+        {qvn::Utf8ToCp932("http：//a.example/"), "全角の文字で書かれています"},
         // A host name in full-width letters and digits is still a host name.
         {"ｃａｆｅ２９．ｊｐ", "「https://」(または「http://」) がありません"},
         {qvn::Utf8ToCp932("ｃａｆｅ２９．ｊｐ"), "「https://」(または「http://」) がありません"},
@@ -360,6 +371,8 @@ TEST_F(CheckTest, SeparatorsThatLookLikeCommasAreNamed) {
         // Lines cut by tabs are reported once, at the first, even the same line twice.
         {"s\thttps://a.example/\ta\td\ns\thttps://a.example/\ta\td\n", "links.csv:1:2: 警告",
          "タブで区切られています。"},
+        // A tab in the text, fewer than the missing commas, is no separator.
+        {"s,https://a.example/\tsite\n", "links.csv:1: 警告", "カンマが 1 つしかありません"},
         // One line cut by tabs: no count of others.
         {"s\thttps://a.example/\ta\td\n", "links.csv:1:2: 警告",
          "カンマ区切り (CSV) で保存し直してください。\n"},
