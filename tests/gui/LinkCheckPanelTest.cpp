@@ -7,10 +7,12 @@
 #include "UList.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QItemSelectionModel>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -50,6 +52,7 @@ protected:
           }) {
         ::setenv("no_proxy", "*", 1); // every request stays on loopback
         Table().show();
+        Grid().clearSelection(); // a selected row is painted over its verdict's colour
     }
     ~LinkCheckPanelTest() override { Table().hide(); }
 
@@ -178,6 +181,7 @@ TEST_F(LinkCheckPanelTest, StopAndClosingTheWindowEndACheckThatWaits) {
         EXPECT_LT(timer.elapsed(), 2000); // not the 20 s the stalled request would take
         EXPECT_LT(Find<QProgressBar>("pbLinkCheck").value(), 2);
         Table().show();
+        Grid().clearSelection(); // a selected row is painted over its verdict's colour
     }
 }
 
@@ -223,8 +227,12 @@ TEST_F(LinkCheckPanelTest, VerdictsFollowMovedSitesAndLeaveChangedUrls) {
     EXPECT_EQ(ColourOf(0), Grid().palette().color(QPalette::Base));
     EXPECT_EQ(ColourOf(1), kGreen);
 
-    Grid().setFocus();
-    QTest::keyClick(&Grid(), Qt::Key_Z, Qt::ControlModifier);
+    // Undone through the window's Ctrl+Z action: a simulated key press would leave the
+    // application's modifier state held for the tests after this one.
+    for (QAction* action : Table().actions()) {
+        if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_Z))
+            action->trigger();
+    }
     EXPECT_EQ(Findings(), QStringList{QStringLiteral("1 行: ") + Dead("/gone")});
     EXPECT_EQ(ColourOf(0), kRed);
     Find<QPushButton>("btnSave").click();
