@@ -25,7 +25,7 @@
 namespace qvn::cli {
 namespace {
 
-std::atomic<bool> interrupted{false};
+std::atomic<bool> interrupted; // cleared by each InterruptCatcher as it starts
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
 #ifdef _WIN32
@@ -100,8 +100,7 @@ void AllowConnections([[maybe_unused]] int jobs) {
     rlimit limit{};
     const rlim_t wanted = static_cast<rlim_t>(jobs) * 2 + 64;
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < wanted) {
-        limit.rlim_cur =
-            limit.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, limit.rlim_max);
+        limit.rlim_cur = std::min(wanted, limit.rlim_max); // RLIM_INFINITY is above any number
         ::setrlimit(RLIMIT_NOFILE, &limit);
     }
 #endif

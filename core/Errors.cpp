@@ -24,7 +24,7 @@ std::string_view Suffix(FileError::Kind kind) {
     case FileError::Kind::Open:
         return kOpenSuffix;
     case FileError::Kind::Create:
-        return kCreateSuffix;
+        break;
     case FileError::Kind::OutputIsData:
         return kIsDataSuffix;
     case FileError::Kind::OutputIsTemplate:

@@ -24,6 +24,9 @@ namespace {
 
 using linkcheck::Verdict;
 
+// The index of a URL that was not in the list when the check started.
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
 QColor ColourOf(Verdict verdict) {
     switch (verdict) {
     case Verdict::Healthy:
@@ -121,6 +124,12 @@ LinkCheckPanel::LinkCheckPanel(QTableView& grid, QWidget& window, QWidget* paren
     ConnectGuarded(btnStop_, &QPushButton::clicked, this, &LinkCheckPanel::btnStopClick);
     connect(lbFindings_, &QListWidget::itemDoubleClicked, this,
             &LinkCheckPanel::FindingDoubleClicked);
+    // Every edit of the list tells the rows it changed, as far as they reach: a row put in place,
+    // or every row from an insertion, removal or move on.
+    connect(grid_.model(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& first, const QModelIndex& last) {
+                RowsChanged(first.row(), last.row());
+            });
     window.installEventFilter(this);
 }
 
@@ -132,8 +141,9 @@ void LinkCheckPanel::SetList(std::shared_ptr<const TLinkTable> list) {
     Stop();
     list_ = std::move(list);
     urls_.clear();
-    recordUrl_.clear();
-    urlRecords_.clear();
+    urlIndex_.clear();
+    rowUrl_.clear();
+    urlRows_.clear();
     outcomes_.clear();
     lbFindings_->clear();
     known_ = 0;
@@ -143,16 +153,17 @@ void LinkCheckPanel::SetList(std::shared_ptr<const TLinkTable> list) {
 }
 
 const linkcheck::Outcome* LinkCheckPanel::VerdictOf(int record) const {
-    if (record < 0 || static_cast<std::size_t>(record) >= recordUrl_.size())
+    if (record < 0 || static_cast<std::size_t>(record) >= rowUrl_.size() ||
+        rowUrl_[record] == kNone)
         return nullptr;
-    return outcomes_[recordUrl_[record]].get();
+    return outcomes_[rowUrl_[record]].get();
 }
 
 QString LinkCheckPanel::MessageOf(int record) const {
     const linkcheck::Outcome* outcome = VerdictOf(record);
     if (!outcome)
         return {};
-    const std::string& url = urls_[recordUrl_[record]];
+    const std::string& url = urls_[rowUrl_[record]];
     // The message with the URL put in as text of its own, whatever its bytes.
     QString text = QString::fromUtf8(linkcheck::Describe("\x01", *outcome));
     text.replace(QChar(1), UrlText(url));
@@ -172,17 +183,14 @@ void LinkCheckPanel::btnLinkCheckClick() {
     // Each distinct URL once; every record that lists it gets its verdict.
     const std::shared_ptr<const TLinkTable> list = list_;
     SetList(list);
-    std::unordered_map<std::string, std::size_t> seen;
     for (int row = 0; row < list->Count(); ++row) {
         const std::string url(list->Field(row, kURL));
-        const auto [it, fresh] = seen.emplace(url, urls_.size());
-        if (fresh) {
+        const auto [it, fresh] = urlIndex_.emplace(url, urls_.size());
+        if (fresh)
             urls_.push_back(url);
-            urlRecords_.emplace_back();
-        }
-        recordUrl_.push_back(it->second);
-        urlRecords_[it->second].push_back(static_cast<int>(recordUrl_.size()) - 1);
+        rowUrl_.push_back(it->second);
     }
+    IndexRows();
     outcomes_.resize(urls_.size());
     pbProgress_->setRange(0, std::max<int>(1, static_cast<int>(urls_.size())));
     pbProgress_->setValue(0);
@@ -241,21 +249,53 @@ void LinkCheckPanel::Known(std::size_t url, const linkcheck::Outcome& outcome) {
         return;
     outcomes_[url] = std::make_unique<linkcheck::Outcome>(outcome);
     pbProgress_->setValue(++known_);
-    for (const int record : urlRecords_[url]) {
-        if (outcome.verdict == Verdict::Healthy)
-            continue;
-        auto* item = new QListWidgetItem(QString::number(record + 1) + QStringLiteral(" 行: ") +
-                                         MessageOf(record));
-        item->setData(Qt::UserRole, record);
-        // In the order of the lines, whatever order the answers came in.
-        int at = lbFindings_->count();
-        while (at > 0 && lbFindings_->item(at - 1)->data(Qt::UserRole).toInt() > record)
-            --at;
-        lbFindings_->insertItem(at, item);
-        item->setForeground(QColor(0, 0, 0));
-        item->setBackground(ColourOf(outcome.verdict));
+    if (outcome.verdict != Verdict::Healthy) {
+        for (const int row : urlRows_[url])
+            AddFinding(row);
     }
     grid_.viewport()->update();
+}
+
+void LinkCheckPanel::AddFinding(int row) {
+    const linkcheck::Outcome* outcome = VerdictOf(row);
+    auto* item =
+        new QListWidgetItem(QString::number(row + 1) + QStringLiteral(" 行: ") + MessageOf(row));
+    item->setData(Qt::UserRole, row);
+    // In the order of the lines, whatever order the answers came in.
+    int at = lbFindings_->count();
+    while (at > 0 && lbFindings_->item(at - 1)->data(Qt::UserRole).toInt() > row)
+        --at;
+    lbFindings_->insertItem(at, item);
+    item->setForeground(QColor(0, 0, 0));
+    item->setBackground(ColourOf(outcome->verdict));
+}
+
+void LinkCheckPanel::RowsChanged(int first, int last) {
+    const auto* model = qobject_cast<const LinkGridModel*>(grid_.model());
+    if (urls_.empty() || !model || &model->Table() != list_.get())
+        return; // no check yet, or the grid is being given another list
+    // The rows after the last record emptied or were never records.
+    const int rows = list_->Count();
+    rowUrl_.resize(static_cast<std::size_t>(rows), kNone);
+    for (int row = std::max(first, 0); row <= std::min(last, rows - 1); ++row) {
+        const auto it = urlIndex_.find(std::string(list_->Field(row, kURL)));
+        rowUrl_[row] = it == urlIndex_.end() ? kNone : it->second;
+    }
+    IndexRows();
+    lbFindings_->clear();
+    for (int row = 0; row < rows; ++row) {
+        if (const linkcheck::Outcome* outcome = VerdictOf(row);
+            outcome && outcome->verdict != Verdict::Healthy)
+            AddFinding(row);
+    }
+}
+
+void LinkCheckPanel::IndexRows() {
+    urlRows_.assign(urls_.size(), {});
+    for (std::size_t row = 0; row < rowUrl_.size(); ++row) {
+        if (rowUrl_[row] != kNone)
+            urlRows_[rowUrl_[row]].push_back(static_cast<int>(row));
+    }
 }
 
 void LinkCheckPanel::Finished() {

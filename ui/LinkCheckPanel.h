@@ -1,7 +1,9 @@
 // The link list window's link check: the 「リンクチェック」 and 「中止」 buttons, a progress bar
 // (checked / total), and the findings below the grid. The check runs on a worker thread; each
 // row of the grid shows its link's verdict as a colour and a tooltip, and a double-click on a
-// finding selects its row. Hiding the window stops the check.
+// finding selects its row. A verdict belongs to a URL, not to a row: rows added, removed, moved or
+// given another URL, during the check or after it, show the verdict of the URL they hold now.
+// Hiding the window stops the check.
 #pragma once
 
 #include "LinkCheck.h"
@@ -11,6 +13,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 class QListWidget;
@@ -25,8 +28,9 @@ class LinkCheckPanel final : public QWidget {
     Q_OBJECT
 
 public:
-    // Works on grid (its rows are the records of the list set by SetList): paints the verdicts
-    // under the grid's own cells and selects a finding's row. Watches window for being hidden.
+    // Works on grid (its rows are the records of the list set by SetList, and its model, set
+    // already, tells of their edits): paints the verdicts under the grid's own cells and selects a
+    // finding's row. Watches window for being hidden.
     LinkCheckPanel(QTableView& grid, QWidget& window, QWidget* parent = nullptr);
     ~LinkCheckPanel() override;
 
@@ -46,6 +50,11 @@ private:
     void btnStopClick();
     void Stop();
     void Known(std::size_t url, const linkcheck::Outcome& outcome);
+    // Rows first to last of the list changed: takes their URLs anew and lists the findings again.
+    void RowsChanged(int first, int last);
+    // Which rows list each URL, from rowUrl_.
+    void IndexRows();
+    void AddFinding(int row);
     void Finished();
     void FindingDoubleClicked(QListWidgetItem* item);
 
@@ -56,9 +65,11 @@ private:
     QListWidget* lbFindings_;
 
     std::shared_ptr<const TLinkTable> list_;
-    std::vector<std::string> urls_;                             // distinct URLs of the list
-    std::vector<std::size_t> recordUrl_;                        // by record: its index in urls_
-    std::vector<std::vector<int>> urlRecords_;                  // by URL: the records that list it
+    // The distinct URLs of the list when the check started, and their indexes.
+    std::vector<std::string> urls_;
+    std::unordered_map<std::string, std::size_t> urlIndex_;
+    std::vector<std::size_t> rowUrl_;       // by row as the list stands: its URL's index, or kNone
+    std::vector<std::vector<int>> urlRows_; // by URL: the rows that list it now
     std::vector<std::unique_ptr<linkcheck::Outcome>> outcomes_; // by URL
     int known_ = 0;
 

@@ -30,9 +30,9 @@ void CompareEncodings(const FileFacts& data, const TemplateFacts& templ, FileRep
             return;
         page = templ.encoding;
         text += std::string(EncodingName(page)) + " です" +
-                (charset.line > 0 ? " (" + declared + ")" : "") + "。";
+                (charset.name.empty() ? "" : " (" + declared + ")") + "。";
     } else {
-        if (charset.line == 0 || charset.encoding == data.encoding)
+        if (charset.name.empty() || charset.encoding == data.encoding)
             return;
         text += declared + "。";
         if (!charset.encoding)

@@ -122,20 +122,24 @@ private:
 };
 
 // Whether a URL field is the word a heading line would hold there ("URL", "アドレス"), in UTF-8
-// or in code page 932.
+// or in code page 932. Only the English words are compared in lower case: the second byte of a
+// code page 932 character may be a letter ("ク" is 0x83 'N'), and lowering it would make another
+// character.
 bool IsHeading(std::string_view field) {
-    static const std::vector<std::string> headings = [] {
-        std::vector<std::string> words = {"url", "uri", "address", "link", "href"};
+    static const std::vector<std::string> japanese = [] {
+        std::vector<std::string> words;
         for (const char* word : {"アドレス", "リンク", "リンク先", "ホームページ"}) {
             words.emplace_back(word);
             words.push_back(Utf8ToCp932(word));
         }
         return words;
     }();
-    std::string word = Lower(FoldFullWidth(field.substr(0, 32)));
+    constexpr std::string_view kEnglish[] = {"url", "uri", "address", "link", "href"};
+    std::string word = FoldFullWidth(field.substr(0, 32));
     word = word.substr(LeadingSpace(word));
     word.resize(word.size() - TrailingSpace(word));
-    return std::ranges::find(headings, word) != headings.end();
+    return std::ranges::find(japanese, word) != japanese.end() ||
+           std::ranges::find(kEnglish, Lower(word)) != std::end(kEnglish);
 }
 
 class DataCheck {

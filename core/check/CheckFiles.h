@@ -21,8 +21,8 @@ struct FileFacts {
 
 // A charset the template declares ("charset=…" on a line that reaches the page).
 struct Charset {
-    std::string name;                 // as written
-    long long line = 0;               // 0: none declared
+    std::string name;                 // as written; empty: none declared
+    long long line = 0;               // where it is declared
     std::optional<Encoding> encoding; // nullopt for a name of no encoding told apart here
 };
 

@@ -422,7 +422,8 @@ std::optional<TemplateFacts> CheckTemplate(const std::string& name, const Tokens
     facts.firstNonAscii = scan.NonAscii();
     facts.charset = FindCharset(lines, cut);
     const Charset& charset = facts.charset;
-    if (charset.line > 0 && facts.encoding != Encoding::Ascii && charset.encoding != facts.encoding)
+    if (!charset.name.empty() && facts.encoding != Encoding::Ascii &&
+        charset.encoding != facts.encoding)
         report.Add(Severity::Warning, charset.line, {},
                    std::string("テンプレートは ") + EncodingName(facts.encoding) +
                        " で書かれていますが、charset=" + charset.name +

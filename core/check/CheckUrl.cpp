@@ -11,12 +11,6 @@
 namespace qvn::check {
 namespace {
 
-// Schemes other than http that a link may well use.
-constexpr std::array<std::string_view, 24> kSchemes = {
-    "ftp",  "ftps",   "file", "mailto", "tel",    "sms",   "news",       "nntp",
-    "irc",  "ircs",   "git",  "ssh",    "sftp",   "data",  "javascript", "about",
-    "feed", "webcal", "ws",   "wss",    "magnet", "skype", "line",       "geo"};
-
 // The last part of a host name that shows a bare domain ("example.com") written without its
 // scheme; a file name's extension (".html") is none of these.
 constexpr std::array<std::string_view, 20> kTopLevel = {
@@ -25,10 +19,6 @@ constexpr std::array<std::string_view, 20> kTopLevel = {
 
 bool NearHttp(std::string_view scheme) {
     return Distance(scheme, "http", 1) <= 1 || Distance(scheme, "https", 1) <= 1;
-}
-
-bool IsKnownScheme(std::string_view scheme) {
-    return std::ranges::find(kSchemes, scheme) != kSchemes.end();
 }
 
 // Whether the text up to its first "/" is a host name ending in a well-known top-level domain.
@@ -48,7 +38,9 @@ const std::string kMissingScheme =
     "URL の先頭に「https://」(または「http://」) がありません。このままではサイトの中のファイル"
     "名と読まれ、リンクが切れます。";
 
-// Problems of the scheme ("ttp://", "http:/", "http;//"); "" for none or another scheme.
+// Problems of the scheme ("ttp://", "http:/", "http;//"); "" for none or another scheme. A scheme
+// a link may well use besides http (ftp, mailto, tel, ssh, ...) is never a letter off http or
+// https, so it is never taken for a slip.
 std::string SchemeProblem(std::string_view lower, std::string_view written) {
     std::size_t n = 0;
     while (n < lower.size() && n < 12 && std::isalpha(static_cast<unsigned char>(lower[n])))
@@ -62,14 +54,12 @@ std::string SchemeProblem(std::string_view lower, std::string_view written) {
                "」の書き間違いのようです。このままではリンクが切れます。";
     };
     if (rest.starts_with("://"))
-        return scheme == "http" || scheme == "https" || IsKnownScheme(scheme) || !NearHttp(scheme)
-                   ? ""
-                   : typo(n + 3);
+        return scheme == "http" || scheme == "https" || !NearHttp(scheme) ? "" : typo(n + 3);
     if (rest.starts_with(":")) {
         if (scheme == "http" || scheme == "https")
             return "URL の「" + std::string(written.substr(0, n + 1)) +
                    "」の後ろに「//」がありません。このままではリンクが切れます。";
-        return IsKnownScheme(scheme) || !NearHttp(scheme) || n < 3 ? "" : typo(n + 1);
+        return !NearHttp(scheme) || n < 3 ? "" : typo(n + 1);
     }
     for (const std::string_view slip : {"//", ";//", ".//", ":\\\\"}) {
         if (rest.starts_with(slip) && NearHttp(scheme))

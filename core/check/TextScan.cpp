@@ -160,7 +160,7 @@ bool IsEucJp(std::string_view text, std::size_t from, long long& pairs, long lon
             i += 3;
         } else if (high(b) && i + 1 < n && high(p[i + 1])) {
             ++pairs;
-            kana += (b == 0xA4 && p[i + 1] <= 0xF3) || (b == 0xA5 && p[i + 1] <= 0xF6);
+            kana += b == 0xA4 || b == 0xA5;
             i += 2;
         } else {
             return false;

@@ -985,7 +985,7 @@ TEST_F(BinaryTest, DescriptorNamesAreWrittenThroughNotReplaced) {
     } cases[] = {
         {"/dev/stdout", " >>" + Quote(log)},     {"/dev/fd/1", " >>" + Quote(log)},
         {"/proc/self/fd/1", " >>" + Quote(log)}, {"/dev/stderr", " 2>>" + Quote(log)},
-        {"/dev/fd/5", " 5>>" + Quote(log)},
+        {"/dev/fd/5", " 5>>" + Quote(log)},      {"/dev/stdin", " 0>>" + Quote(log)},
     };
     const std::vector<std::string> inputs = {"--data", Example("links-utf8.csv"), "--template",
                                              Example("template-utf8.html"), "--output"};

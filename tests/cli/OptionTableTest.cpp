@@ -1,8 +1,10 @@
 // qvn-build's option table against the texts written from it by hand: every option of the table,
 // and no other, is in the manual page's option list with its value's name, and in the bash
-// completion with the modes it belongs to, its kind of value and whether it repeats.
+// completion with the modes it belongs to, its kind of value and whether it repeats; the values
+// an option takes are those its refusal names.
 #include "Options.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -94,6 +97,31 @@ TEST(OptionTable, CompletionKnowsEveryOptionItsModesAndItsValue) {
     EXPECT_EQ(BashArray(script, "file_options"), files);
     EXPECT_EQ(BashArray(script, "text_options"), texts);
     EXPECT_EQ(BashArray(script, "repeatable_options"), repeatable);
+}
+
+// Each value check takes the edges of what its message names and refuses what lies past them.
+TEST(OptionTable, ValuesAreTakenUpToTheEdgesTheMessageNames) {
+    const struct {
+        const char* option;
+        std::vector<std::string> taken, refused;
+    } cases[] = {
+        {"jobs", {"1", "1024"}, {"0", "1025", "-1", "4x", ""}},
+        {"timeout", {"0.5", "3600", "20"}, {"0", "3600.5", ".", "1.2.3", "-1", ""}},
+        {"resolve",
+         {"a.test:443:127.0.0.1", "a:1:127.0.0.1", "a.test:65535:::1"},
+         {":443:127.0.0.1", "a.test:0:127.0.0.1", "a.test:65536:127.0.0.1",
+          "a.test:443:", "a.test:443", "a.test:x:127.0.0.1"}},
+    };
+    for (const auto& c : cases) {
+        const auto entry =
+            std::ranges::find(OptionTable(), std::string_view(c.option), &OptionSpec::name);
+        ASSERT_NE(entry, OptionTable().end()) << c.option;
+        ASSERT_NE(entry->validate, nullptr) << c.option;
+        for (const std::string& value : c.taken)
+            EXPECT_EQ(entry->validate(value), std::nullopt) << c.option << " " << value;
+        for (const std::string& value : c.refused)
+            EXPECT_NE(entry->validate(value), std::nullopt) << c.option << " " << value;
+    }
 }
 
 } // namespace

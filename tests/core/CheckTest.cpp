@@ -100,6 +100,7 @@ TEST_F(CheckTest, CleanInputsGiveNoOutput) {
         {"\x87\x40\x87\x8A,https://a.example/,\xFB\xFC\xFA\xB1,\xB1\xB2\xB3\n", sjisTemplate},
         {"Example Garden,https://garden.example.com/,hana,草花の写真と、季節の便り\n",
          WithHead("<meta charset=\"UTF-8\">")},
+        {"Café ©,https://cafe.example/,a,d\n", WithHead("<meta charset=\"UTF-8\">")},
         // A marker's name among other text in a section is ordinary text, taken for no marker.
         {kLinks, "_HEAD_\n<!-- _FRAME_ below -->\n_FRAME_\n[_TITLE_](_URL_) _AUTHOR_ _EXPLAIN_\n"
                  "_FOOT_\n<p>_HEAD_</p>\n"},
@@ -145,6 +146,14 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          0,
          "links.csv:2:12: 警告"},
         {std::string("s1,u1,a1,d1\r\n\0s2\n", 17), t, {}, 0, "links.csv:2:1: 警告"},
+        // Empty lines are each an empty line, not the same line again.
+        {"s1,https://u.example/,a1,d1\n\n\n", t, {}, 0, "links.csv:2: 警告, links.csv:3: 警告"},
+        // A NUL in a file that starts with a stray byte: no UTF-16 without its mark or pattern.
+        {std::string("\xFFs,u,a,d\nx\0", 11),
+         t,
+         {},
+         0,
+         "links.csv:1:1: 警告, links.csv:2: 警告, links.csv:2:2: 警告"},
         {std::string("s\0", 2), t, {}, 0, "links.csv:1: 警告, links.csv:1:2: 警告"}, // no UTF-16
         {links, t + std::string("x\0y\n", 4), {}, 0, "t.html:8:2: 警告"},
         {"\xEF\xBB\xBFs1" + u, t, {}, 0, "links.csv:1:1: 警告"},
@@ -194,6 +203,11 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          {},
          0,
          "t.html:5:15: 警告, t.html:5:24: 警告"},
+        // Two letters swapped in a token of five: a near miss. A word three edits from a token
+        // is a word of its own.
+        {links, WithHead("h", "_TITLE_ _ULR_ _AUTHOR_ _EXPLAIN_\n"), {}, 0, "t.html:5:9: 警告"},
+        {links, WithHead("h", "_DATE_ _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_\n"), {}, 0, ""},
+        {links, WithHead("h", "_TITLE_ _UR _AUTHOR_ _EXPLAIN_\n"), {}, 0, "t.html:5:9: 警告"},
         {links,
          WithHead("h", "猫 _TITLE_ _URL_ _TITLE_ _AUTHOR_ _EXPLAIN_\n"),
          {},
@@ -212,6 +226,11 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          0,
          "t.html: 警告, t.html:5:2: 警告"},
         {links, t, {"_TITLE_", "_URL_", "_AUTHOR_", "TITLE"}, 0, "t.html: 警告, t.html:5:3: 警告"},
+        {links,
+         t,
+         {"_TITLE_", "_URL_", "_URL_", "_EXPLAIN_"},
+         0,
+         "t.html: 警告, t.html:5:11: 警告"},
         // Markers copied into the page.
         {links, "_HEAD_\n_FRAME_\nh\n_FRAME_\n" + kFrame + "_FOOT_\nf\n", {}, 0, "t.html:2: 警告"},
         {links, WithHead("_Foot_"), {}, 0, "t.html:3: 警告"},
@@ -220,6 +239,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {links, "t\xFDp" + t.substr(3), {}, 0, ""},
         // Errors: the build fails. A missing file; missing markers, and lines almost markers.
         {"", t, {}, 1, "none.csv: エラー"},
+        {kNeko + u, "", {}, 1, "none.html: エラー"}, // only that it cannot be read
         {links, "top\nstart\n_FRAME_\n" + kFrame + "_FOOT_\nend\n", {}, 1, "t.html:1: エラー"},
         // Exactly one line almost the marker carries the error; a remark that names it does not.
         {links,
@@ -240,7 +260,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          1,
          "t.html:3: エラー"}, // ＿ＦＲＡＭＥ＿ in code page 932
         {links,
-         "_HEAD_\nh\n<!-- _FRAME_ -->\n" + kFrame + "_FOOT_\nf\n",
+         "_HEAD_\nh\n<!-- one site a frame, from here: _FRAME_ -->\n" + kFrame + "_FOOT_\nf\n",
          {},
          1,
          "t.html:3: エラー"},
@@ -266,7 +286,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.places);
         data = c.data.empty() ? dir.Path("none.csv") : dir.Write("links.csv", c.data);
-        templ = dir.Write("t.html", c.templ);
+        templ = c.templ.empty() ? dir.Path("none.html") : dir.Write("t.html", c.templ);
         const Result r =
             Check(c.tokens[0].empty() && c.tokens[1].empty() ? qvn::DefaultTokens() : c.tokens);
         EXPECT_EQ(r.status, c.status);
@@ -318,16 +338,25 @@ TEST_F(CheckTest, TheUrlFieldLookedAtWithJudgement) {
         {"http//a.example/", "「http//」は"},
         {"http:/a.example/", "「http:」の後ろに「//」がありません"},
         {"ｈｔｔｐｓ：／／a.example/", "全角の文字で書かれています"},
+        {qvn::Utf8ToCp932("ｈｔｔｐｓ：／／a.example/"), "全角の文字で書かれています"},
+        {qvn::Utf8ToCp932("ｗｗｗ．ａ．ｅｘａｍｐｌｅ／"), "全角の文字で書かれています"},
+        {qvn::Utf8ToCp932("http：//a.example/"), "全角の文字で書かれています"},
+        // A host name in full-width letters and digits is still a host name.
+        {"ｃａｆｅ２９．ｊｐ", "「https://」(または「http://」) がありません"},
+        {qvn::Utf8ToCp932("ｃａｆｅ２９．ｊｐ"), "「https://」(または「http://」) がありません"},
         {"\xE3\x80\x80https://a.example/", "URL の前に全角の空白があります"},
         {"\"https://a.example/\"", "「\"」で囲まれています"},
         {"管理人", "URL に見えません"},
         {"URL", "見出しのようです"}, // on the first line only
+        {qvn::Utf8ToCp932("リンク"), "見出しのようです"},
     };
     for (const auto& [url, why] : cases) {
         data = dir.Write("links.csv", "s," + url + ",a,d\n");
         const std::string out = Check().out;
         EXPECT_THAT(out, HasSubstr(why)) << url;
-        EXPECT_EQ(Places(out), url == "URL" ? "links.csv:1: 警告" : "links.csv:1:3: 警告") << url;
+        EXPECT_EQ(Places(out),
+                  why == "見出しのようです" ? "links.csv:1: 警告" : "links.csv:1:3: 警告")
+            << url;
     }
     // Fields swapped: the URL is in another field.
     data = dir.Write("links.csv", "https://a.example/,サイト,a,d\n");
@@ -339,8 +368,14 @@ TEST_F(CheckTest, SeparatorsThatLookLikeCommasAreNamed) {
     const struct {
         std::string data, places, says;
     } cases[] = {
-        {"s\thttps://a.example/\ta\td\nt\thttps://b.example/\tb\td\n", "links.csv:1:2: 警告",
+        // Lines cut by tabs are reported once, at the first, even the same line twice.
+        {"s\thttps://a.example/\ta\td\ns\thttps://a.example/\ta\td\n", "links.csv:1:2: 警告",
          "タブで区切られています。"},
+        // A tab in the text, fewer than the missing commas, is no separator.
+        {"s,https://a.example/\tsite\n", "links.csv:1: 警告", "カンマが 1 つしかありません"},
+        // One line cut by tabs: no count of others.
+        {"s\thttps://a.example/\ta\td\n", "links.csv:1:2: 警告",
+         "カンマ区切り (CSV) で保存し直してください。\n"},
         {"s，https://a.example/，a，d\n", "links.csv:1:2: 警告", "全角の「，」で区切られています"},
         {"，https://a.example/，a，d\n", "links.csv:1:1: 警告", "全角の「，」で区切られています"},
         {"s、https://a.example/、a、d\n", "links.csv:1:2: 警告", "「、」で区切られています"},
@@ -389,10 +424,12 @@ TEST_F(CheckTest, LinesInAnotherEncodingAreJudgedOneByOne) {
         EXPECT_EQ(Places(out), c.places);
         EXPECT_THAT(out, HasSubstr(c.says));
     }
-    // EUC-JP is named as such, and taken as it is when both files are in it.
+    // EUC-JP, with half-width katakana (two bytes each) among its characters, is named as such,
+    // and taken as it is when both files are in it.
     const std::string eucTemplate = WithHead("<meta charset=\"EUC-JP\">\xA4\xA2");
     templ = dir.Write("t.html", eucTemplate);
-    data = dir.Write("links.csv", "\xA4\xA2\xA4\xA4,https://a.example/,a,d\n");
+    data = dir.Write("links.csv", "\xA4\xA2\xA4\xA4,https://a.example/,a,d\n"
+                                  "\x8E\xB1\xA4\xA2\xA4\xA4,https://b.example/,a,d\n");
     EXPECT_EQ(Check().out, "");
     data = dir.Write("links.csv", utf8);
     EXPECT_THAT(Check().out, HasSubstr("データは UTF-8 ですが、テンプレートは EUC-JP です"));

@@ -144,6 +144,15 @@ TEST(FullStop, MessagesOfTheSystem) {
     EXPECT_EQ(ErrorBoxTextUtf8(NoLinkDataError()), "リンクデータが読み込まれていません.");
 }
 
+// A message given in UTF-8 as well, for characters code page 932 lacks, is shown in UTF-8 and
+// takes its stop by the same rule.
+TEST(FullStop, AMessageInUtf8TakesItsStopByTheSameRule) {
+    for (const std::string words : {"置換文字列 😀 は書けません", "置換文字列 (😀)"}) {
+        const std::string stop = words.ends_with(")") ? "" : ".";
+        EXPECT_EQ(ErrorBoxTextUtf8(Error::WithUtf8(Utf8ToCp932(words), words)), words + stop);
+    }
+}
+
 TEST(FullStop, TerminalTextNamesANativeFileAsGiven) {
     const FileError e(FileError::Kind::Create, FilePath::FromNative("/tmp/サイト😀.html"));
     EXPECT_EQ(ErrorBoxTextUtf8(e), "ファイル /tmp/サイト😀.html を作成できません.");

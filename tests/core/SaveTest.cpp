@@ -19,6 +19,7 @@
 #else
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -390,6 +391,37 @@ TEST(AtomicSave, SizeLimitFailsTheSaveWithoutEndingTheProgram) {
         EXPECT_EQ(dir.Read("links.html"), "old\r\n");
         EXPECT_EQ(dir.EntryCount(), 1);
     }
+}
+
+// A program started with its standard input closed gets descriptor 0 for the first file it opens:
+// the file reads as any other, and the read and the saves close every descriptor they open.
+TEST(AtomicSave, DescriptorZeroIsAFileLikeAnyOther) {
+    TempDir dir;
+    const std::string path = dir.Write("links.html", "old\r\n");
+    const int raw = InChild([&] {
+        close(0);
+        try {
+            InputFile in(AsPath(path));
+            char bytes[8] = {};
+            if (in.Read(bytes, sizeof bytes) != 5)
+                return 1;
+        } catch (const Error&) {
+            return 2;
+        }
+        if (fcntl(0, F_GETFD) != -1)
+            return 3;
+        for (const bool named : {false, true}) {
+            UseNamedTemporaryFiles(named);
+            Page(3).SaveToFile(AsPath(path));
+            if (fcntl(0, F_GETFD) != -1)
+                return 4;
+        }
+        return 0;
+    });
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
+    EXPECT_EQ(WEXITSTATUS(raw), 0)
+        << "1: read short, 2: not opened, 3: left open by the read, 4: left open by a save";
+    EXPECT_EQ(dir.Read("links.html"), SavedBytes(Page(3)));
 }
 
 // The access control list and the other extended attributes come over to the new page, and the

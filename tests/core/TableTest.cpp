@@ -156,12 +156,31 @@ TEST(LinkTable, EditsUndoneByTheirRecordsGiveTheFileBack) {
     EXPECT_EQ(table.NewSite().LineNumber(), 0u);
 }
 
+// The message names the index outside the table: the one asked for, or the last one a removal
+// would reach.
 TEST(LinkTable, IndexesOutsideTheTableFailWithTheListMessage) {
     TLinkTable table = TLinkTable::Parse("a\r\nb\r\n");
-    EXPECT_THROW(table.At(2), ListIndexError);
-    EXPECT_THROW(table.Remove(1, 2), ListIndexError);
-    EXPECT_THROW(table.Move(0, 2), ListIndexError);
-    EXPECT_THROW(table.Insert(3, {}), ListIndexError);
+    const struct {
+        void (*edit)(TLinkTable&);
+        const char* index;
+    } cases[] = {
+        {[](TLinkTable& t) { t.At(2); }, "2"},
+        {[](TLinkTable& t) { t.Put(-1, t.At(0)); }, "-1"},
+        {[](TLinkTable& t) { t.Remove(1, 2); }, "2"},
+        {[](TLinkTable& t) { t.Remove(0, 3); }, "2"},
+        {[](TLinkTable& t) { t.Remove(-1, 1); }, "-1"},
+        {[](TLinkTable& t) { t.Move(0, 2); }, "2"},
+        {[](TLinkTable& t) { t.Insert(3, {}); }, "3"},
+    };
+    for (const auto& c : cases) {
+        try {
+            c.edit(table);
+            ADD_FAILURE() << "no failure for index " << c.index;
+        } catch (const ListIndexError& e) {
+            EXPECT_EQ(ErrorBoxTextUtf8(e),
+                      std::string("リストのインデックスが範囲を超えています (") + c.index + ")");
+        }
+    }
     EXPECT_EQ(Written(table), "a\r\nb\r\n");
 }
 

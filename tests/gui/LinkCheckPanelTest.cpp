@@ -1,20 +1,28 @@
 // The link list window's link check, against a scripted HTTP server on 127.0.0.1: progress,
 // findings, a double-click on a finding selects its row, the row shows its verdict's colour, and
-// 「中止」 or closing the window stops a check that is waiting on a server.
+// 「中止」 or closing the window stops a check that is waiting on a server; the verdicts stay with
+// their sites when the list is edited during the check or after it.
 #include "GuiTestSupport.h"
 #include "HttpFixture.h"
 #include "UList.h"
 
+#include <QAbstractItemModel>
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QItemSelectionModel>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <vector>
+
 
 namespace qvn::test {
 namespace {
@@ -32,10 +40,13 @@ protected:
                   reply.headers = {{"Location", "/ok"}}, reply.status = 301;
               else if (r.path == "/stall")
                   reply.action = Reply::Stall;
+              else if (r.path == "/late")
+                  reply.status = 404, reply.delay = std::chrono::milliseconds(1500);
               return reply;
           }) {
         qputenv("no_proxy", "*"); // every request stays on loopback
         Table().show();
+        Grid().clearSelection(); // a selected row is painted over its verdict's colour
     }
     ~LinkCheckPanelTest() override { Table().hide(); }
 
@@ -69,9 +80,53 @@ protected:
         return true;
     }
 
+    QTableView& Grid() { return Find<QTableView>("sgLinkList"); }
+
+    // The findings' texts, top to bottom.
+    QStringList Findings() {
+        QListWidget& findings = Find<QListWidget>("lbFindings");
+        QStringList texts;
+        for (int i = 0; i < findings.count(); ++i)
+            texts << findings.item(i)->text();
+        return texts;
+    }
+
+    // The colour painted under the last cell of a record's row, away from its text.
+    QColor ColourOf(int record) {
+        const QImage shot = Grid().viewport()->grab().toImage();
+        const QRect cell = Grid().visualRect(Grid().model()->index(record, 3));
+        return shot.pixelColor(cell.right() - 3, cell.bottom() - 3);
+    }
+
+    // Makes the first cell of a record's row the current one.
+    void Select(int record) {
+        Grid().setCurrentIndex(Grid().model()->index(record, 0));
+        Grid().selectionModel()->select(Grid().currentIndex(), QItemSelectionModel::ClearAndSelect);
+    }
+
+    // Double-clicks the finding that starts with prefix; the grid's selected rows after it.
+    std::vector<int> DoubleClickFinding(const QString& prefix) {
+        QListWidget& findings = Find<QListWidget>("lbFindings");
+        for (int i = 0; i < findings.count(); ++i) {
+            if (findings.item(i)->text().startsWith(prefix))
+                emit findings.itemDoubleClicked(findings.item(i));
+        }
+        std::vector<int> rows;
+        for (const QModelIndex& row : Grid().selectionModel()->selectedRows())
+            rows.push_back(row.row());
+        return rows;
+    }
+
+    QString Dead(const std::string& path) {
+        return QStringLiteral("エラー: ") + QString::fromStdString(Url(path)) +
+               QStringLiteral(": リンク切れです (HTTP 404)");
+    }
+
     HttpFixture server_;
     TempDir dir_;
 };
+
+const QColor kRed(0xff, 0xc8, 0xc8), kGreen(0xd8, 0xf5, 0xd8);
 
 TEST_F(LinkCheckPanelTest, FindingsProgressColourAndADoubleClickSelectingTheRow) {
     Check({"/ok", "/gone", "/moved", "/gone"});
@@ -84,42 +139,21 @@ TEST_F(LinkCheckPanelTest, FindingsProgressColourAndADoubleClickSelectingTheRow)
     EXPECT_EQ(progress.maximum(), 3); // distinct URLs
     EXPECT_EQ(progress.value(), 3);
 
-    QListWidget& findings = Find<QListWidget>("lbFindings");
-    QStringList texts; // in the order of the lines
-    for (int i = 0; i < findings.count(); ++i)
-        texts << findings.item(i)->text();
-    const QString gone = QString::fromStdString(Url("/gone"));
-    EXPECT_EQ(
-        texts,
-        (QStringList{
-            QStringLiteral("2 行: エラー: ") + gone + QStringLiteral(": リンク切れです (HTTP 404)"),
-            QStringLiteral("3 行: 警告: ") + QString::fromStdString(Url("/moved")) +
-                QStringLiteral(": 移転しています (HTTP 301): ") +
-                QString::fromStdString(Url("/ok")),
-            QStringLiteral("4 行: エラー: ") + gone + QStringLiteral(": リンク切れです (HTTP 404)"),
-        }));
+    EXPECT_EQ(Findings(), // in the order of the lines
+              (QStringList{
+                  QStringLiteral("2 行: ") + Dead("/gone"),
+                  QStringLiteral("3 行: 警告: ") + QString::fromStdString(Url("/moved")) +
+                      QStringLiteral(": 移転しています (HTTP 301): ") +
+                      QString::fromStdString(Url("/ok")),
+                  QStringLiteral("4 行: ") + Dead("/gone"),
+              }));
 
     // The dead link's row is painted red under its text, the healthy one green.
-    QTableView& grid = Find<QTableView>("sgLinkList");
-    const QImage shot = grid.viewport()->grab().toImage();
-    const auto colourOf = [&](int record) {
-        const QRect cell = grid.visualRect(grid.model()->index(record, 3));
-        return shot.pixelColor(cell.right() - 3, cell.bottom() - 3);
-    };
-    EXPECT_EQ(colourOf(1), QColor(0xff, 0xc8, 0xc8));
-    EXPECT_EQ(colourOf(0), QColor(0xd8, 0xf5, 0xd8));
+    EXPECT_EQ(ColourOf(1), kRed);
+    EXPECT_EQ(ColourOf(0), kGreen);
 
     // A double-click on the finding of line 4 selects the fourth record's row.
-    QListWidgetItem* line4 = nullptr;
-    for (int i = 0; i < findings.count(); ++i) {
-        if (findings.item(i)->text().startsWith(QStringLiteral("4 行")))
-            line4 = findings.item(i);
-    }
-    ASSERT_NE(line4, nullptr);
-    emit findings.itemDoubleClicked(line4);
-    const QModelIndexList rows = grid.selectionModel()->selectedRows();
-    ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows[0].row(), 3);
+    EXPECT_EQ(DoubleClickFinding(QStringLiteral("4 行")), std::vector<int>{3});
 }
 
 TEST_F(LinkCheckPanelTest, StopAndClosingTheWindowEndACheckThatWaits) {
@@ -141,7 +175,61 @@ TEST_F(LinkCheckPanelTest, StopAndClosingTheWindowEndACheckThatWaits) {
         EXPECT_LT(timer.elapsed(), 2000); // not the 20 s the stalled request would take
         EXPECT_LT(Find<QProgressBar>("pbLinkCheck").value(), 2);
         Table().show();
+        Grid().clearSelection(); // a selected row is painted over its verdict's colour
     }
+}
+
+// A site removed while the check runs: the verdicts found before it and the one that comes after
+// it stand at the rows their sites moved to.
+TEST_F(LinkCheckPanelTest, VerdictsMoveWithTheirSitesWhenTheListIsEditedDuringTheCheck) {
+    Check({"/ok", "/gone", "/late"});
+    QElapsedTimer timer;
+    timer.start();
+    while (Find<QProgressBar>("pbLinkCheck").value() < 2 && timer.elapsed() < 5000)
+        QTest::qWait(20);
+    ASSERT_TRUE(Find<QPushButton>("btnStop").isEnabled()) << "the late answer is still awaited";
+    ASSERT_EQ(Findings(), QStringList{QStringLiteral("2 行: ") + Dead("/gone")});
+
+    Select(0);
+    Find<QPushButton>("btnDelete").click();
+    EXPECT_EQ(Findings(), QStringList{QStringLiteral("1 行: ") + Dead("/gone")});
+    ASSERT_TRUE(WaitForTheEnd(10000));
+    EXPECT_EQ(Findings(), (QStringList{QStringLiteral("1 行: ") + Dead("/gone"),
+                                       QStringLiteral("2 行: ") + Dead("/late")}));
+    EXPECT_EQ(ColourOf(0), kRed);
+    EXPECT_EQ(ColourOf(1), kRed);
+    EXPECT_EQ(ColourOf(2), Grid().palette().color(QPalette::Base)) << "no site, no verdict";
+    EXPECT_EQ(DoubleClickFinding(QStringLiteral("2 行")), std::vector<int>{1});
+    Find<QPushButton>("btnSave").click();
+}
+
+// After the check: a moved site keeps its verdict, one whose URL is changed loses it, and undoing
+// the change brings it back.
+TEST_F(LinkCheckPanelTest, VerdictsFollowMovedSitesAndLeaveChangedUrls) {
+    Check({"/ok", "/gone"});
+    ASSERT_TRUE(WaitForTheEnd(10000));
+    Select(1);
+    Find<QPushButton>("btnUp").click();
+    EXPECT_EQ(Findings(), QStringList{QStringLiteral("1 行: ") + Dead("/gone")});
+    EXPECT_EQ(ColourOf(0), kRed);
+    EXPECT_EQ(ColourOf(1), kGreen);
+    EXPECT_EQ(DoubleClickFinding(QStringLiteral("1 行")), std::vector<int>{0});
+
+    QAbstractItemModel& model = *Grid().model();
+    model.setData(model.index(0, 1), QString::fromStdString(Url("/elsewhere")), Qt::EditRole);
+    EXPECT_EQ(Findings(), QStringList{});
+    EXPECT_EQ(ColourOf(0), Grid().palette().color(QPalette::Base));
+    EXPECT_EQ(ColourOf(1), kGreen);
+
+    // Undone through the window's Ctrl+Z action: a simulated key press would leave the
+    // application's modifier state held for the tests after this one.
+    for (QAction* action : Table().actions()) {
+        if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_Z))
+            action->trigger();
+    }
+    EXPECT_EQ(Findings(), QStringList{QStringLiteral("1 行: ") + Dead("/gone")});
+    EXPECT_EQ(ColourOf(0), kRed);
+    Find<QPushButton>("btnSave").click();
 }
 
 } // namespace
