@@ -6,10 +6,8 @@
 #include "FileDrop.h"
 #include "Fonts.h"
 #include "Guard.h"
-#include "LinkGridModel.h"
-#ifdef QVN_HAVE_LINKCHECK
 #include "LinkCheckPanel.h"
-#endif
+#include "LinkGridModel.h"
 #include "Text.h"
 #include "UDec.h"
 #include "USetStrGrid.h"
@@ -170,11 +168,9 @@ TfrmTable::TfrmTable(QWidget* parent)
     model_ = new qvn::ui::LinkGridModel(this);
     ui->sgLinkList->setModel(model_);
     ui->sgLinkList->setItemDelegate(new qvn::ui::LinkCellDelegate(ui->sgLinkList));
-#ifdef QVN_HAVE_LINKCHECK
     // The link check, under the grid: its delegate paints the verdicts under the cells.
     linkCheck_ = new qvn::ui::LinkCheckPanel(*ui->sgLinkList, *this, this);
     ui->layoutTable->insertWidget(1, linkCheck_);
-#endif
 
     ConnectGuarded(ui->btnRefer, &QPushButton::clicked, this, &TfrmTable::btnReferClick);
     ConnectGuarded(ui->btnLoad, &QPushButton::clicked, this, &TfrmTable::btnLoadClick);
@@ -267,9 +263,7 @@ void TfrmTable::btnLoadClick() {
     // The grid and Setting.LinkList hold the same table: the grid's edits are what a page is
     // built from, and a reload holds the old table and the new one at most.
     qvn::ui::SetStrGrid(grid, loaded, kFields);
-#ifdef QVN_HAVE_LINKCHECK
     linkCheck_->SetList(loaded);
-#endif
     qvn::Setting.LinkList = std::move(loaded);
     qvn::Setting.LinkListFile = path;
     undo_->clear();

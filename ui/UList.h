@@ -60,7 +60,7 @@ private:
 
     std::unique_ptr<Ui::TfrmTable> ui;
     qvn::ui::LinkGridModel* model_ = nullptr;      // owned by this window
-    qvn::ui::LinkCheckPanel* linkCheck_ = nullptr; // owned by this window; none without libcurl
+    qvn::ui::LinkCheckPanel* linkCheck_ = nullptr; // owned by this window
     QUndoStack* undo_ = nullptr;                   // owned by this window
     qvn::ui::FileDialog odDataFile;
 };

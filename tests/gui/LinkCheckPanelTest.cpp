@@ -23,7 +23,6 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-
 namespace qvn::test {
 namespace {
 
