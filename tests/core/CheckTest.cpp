@@ -139,6 +139,12 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          {},
          0,
          "links.csv:2: 警告, links.csv:3: 警告, links.csv:4: 警告"},
+        // A line short of commas but holding one is still a site, and can be listed twice.
+        {"only,two\nonly,two\n",
+         t,
+         {},
+         0,
+         "links.csv:1: 警告, links.csv:2: 警告, links.csv:2: 警告"},
         // A NUL ends the text: at its place in the line, or opening a line of its own.
         {std::string("s1,u1,a1,d1\ns2,u2,a2,d2\0s3,u3,a3,d3\n", 36),
          t,
@@ -168,6 +174,12 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          {},
          0,
          "links.csv:3:25: 警告"},
+        // An ISO-2022-JP file is pointed out at its first escape, not its last.
+        {"s,https://u.example/,a,\x1B$B$\"\x1B(B\ns,https://v.example/,a,\x1B$B$$\x1B(B\n",
+         WithHead(kNeko),
+         {},
+         0,
+         "links.csv:1:24: 警告"},
         // A Shift_JIS file cut in the middle of its last character.
         {kNekoSjis + u + "x,https://w.example/,a,\x94", t, {}, 0, "links.csv:2:24: 警告"},
         // Data and template in other encodings, and against the declared charset.
@@ -379,6 +391,12 @@ TEST_F(CheckTest, SeparatorsThatLookLikeCommasAreNamed) {
         {"s，https://a.example/，a，d\n", "links.csv:1:2: 警告", "全角の「，」で区切られています"},
         {"，https://a.example/，a，d\n", "links.csv:1:1: 警告", "全角の「，」で区切られています"},
         {"s、https://a.example/、a、d\n", "links.csv:1:2: 警告", "「、」で区切られています"},
+        // In code page 932 the full-width comma is found after double-byte characters too.
+        {qvn::Utf8ToCp932("サイト，https://a.example/，a，d\n"), "links.csv:1:4: 警告",
+         "全角の「，」で区切られています"},
+        // An ideographic comma counts before a URL with an ideographic space in front of it.
+        {"s、\xE3\x80\x80https://a.example/、a、d\n", "links.csv:1:2: 警告",
+         "「、」で区切られています"},
         // A description's 「、」 is no separator: the line lacks a comma, no more.
         {"s,https://a.example/,草花と、季節\n", "links.csv:1: 警告", "カンマが 2 つしかありません"},
     };
