@@ -5,6 +5,7 @@
 #include "StringList.h"
 #include "TempDir.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -17,7 +18,6 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <grp.h>
@@ -81,6 +81,44 @@ void ExpectCreateFailure(const TStringList& page, const std::string& path) {
 }
 
 } // namespace
+
+// A page written to a stream (qvn-build's standard output) that fails names the system's reason
+// when the failed write left one, and none, rather than a stale one, when it did not.
+TEST(StreamSave, AFailedWriteNamesItsOwnReasonOrNone) {
+    // Fails every write, or takes the writes and fails the flush.
+    struct Failing : std::streambuf {
+        int error;
+        bool atFlush;
+        Failing(int e, bool f) : error(e), atFlush(f) {}
+        std::streamsize xsputn(const char*, std::streamsize n) override {
+            return atFlush ? n : Fail();
+        }
+        int_type overflow(int_type c) override { return atFlush ? c : Fail(); }
+        int sync() override { return atFlush ? Fail() : 0; }
+        int Fail() const {
+            if (error != 0)
+                errno = error;
+            return -1;
+        }
+    };
+    for (const bool atFlush : {false, true}) {
+        for (const int error : {ENOSPC, 0}) {
+            Failing buffer(error, atFlush);
+            std::ostream out(&buffer);
+            errno = EACCES; // left over from something earlier
+            try {
+                WriteStream(out, [](const ByteSink& sink) {
+                    std::string bytes = "page\r\n";
+                    sink(bytes);
+                });
+                ADD_FAILURE() << "a failed write was taken for a written page";
+            } catch (const WriteError& e) {
+                EXPECT_EQ(e.Reason(), error != 0 ? SystemReason(error) : std::string())
+                    << error << (atFlush ? " at the flush" : "");
+            }
+        }
+    }
+}
 
 #ifndef _WIN32
 TEST(AtomicSave, WriteFailingMidwayKeepsTheOldPageAndLeavesNoTemporaryFile) {
