@@ -1,22 +1,25 @@
 # Shared by the benchmark drivers; sourced, not run. Before sourcing, set `build` and `work` to
-# the defaults of the driver. Parses the drivers' common options and leaves:
+# the defaults of the driver, and `reps` and `default_sizes` where the driver's differ from 5
+# repetitions of 10000 100000 1000000. Parses the drivers' common options (-h prints the driver's
+# opening comment) and leaves:
 #   repo build work reps sizes   the repository, the options and the record counts to run
 #   median VALUES...             the median of numbers
 #   build_bench GUI TARGETS...   configures and builds a Release tree in $build (GUI: ON or OFF)
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
-reps=5
+reps=${reps:-5}
 while getopts "b:w:n:h" opt; do
     case $opt in
     b) build=$OPTARG ;;
     w) work=$OPTARG ;;
     n) reps=$OPTARG ;;
-    *) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) sed -n '2,/^[^#]/p' "$0" | sed -n 's/^# \{0,1\}//p'; exit 2 ;;
     esac
 done
 shift $((OPTIND - 1))
 sizes=("$@")
-[ ${#sizes[@]} -gt 0 ] || sizes=(10000 100000 1000000)
+[ -n "${default_sizes+set}" ] || default_sizes=(10000 100000 1000000)
+[ ${#sizes[@]} -gt 0 ] || sizes=("${default_sizes[@]}")
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 

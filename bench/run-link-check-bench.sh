@@ -17,27 +17,17 @@
 # at once to one host, at most 64 MiB.
 set -euo pipefail
 
-repo=$(cd "$(dirname "$0")/.." && pwd)
-build=$repo/build-bench
+build=$(cd "$(dirname "$0")/.." && pwd)/build-bench
 work=${TMPDIR:-/tmp}/qvn-link-bench
 reps=1
-while getopts "b:w:n:h" opt; do
-    case $opt in
-    b) build=$OPTARG ;;
-    w) work=$OPTARG ;;
-    n) reps=$OPTARG ;;
-    *) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
-    esac
-done
-shift $((OPTIND - 1))
-urls=${1:-10000}
-hosts=${2:-1000}
-delay=${3:-100}
+default_sizes=(10000 1000 100)
+. "$(dirname "$0")/common.sh" "$@"
+urls=${sizes[0]}
+hosts=${sizes[1]:-1000}
+delay=${sizes[2]:-100}
 
 [ -x /usr/bin/time ] || { echo "needs GNU time (apt-get install time)" >&2; exit 1; }
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQVN_BUILD_BENCH=ON \
-    -DQVN_BUILD_GUI=OFF -DQVN_BUILD_TESTS=OFF > /dev/null
-cmake --build "$build" --target qvn-build qvn-bench-link-server > /dev/null
+build_bench OFF qvn-build qvn-bench-link-server
 qvn=$build/cli/qvn-build
 server_bin=$build/bench/qvn-bench-link-server
 
