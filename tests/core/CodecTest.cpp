@@ -81,6 +81,7 @@ TEST(Utf8Check, TellsAsciiValidUtf8AndOtherBytesApart) {
     EXPECT_EQ(ClassifyUtf8("猫の手帖"), Utf8Kind::Utf8);
     EXPECT_EQ(ClassifyUtf8("a😀"), Utf8Kind::Utf8);               // four bytes, at the end
     EXPECT_EQ(ClassifyUtf8("\xF4\x8F\xBF\xBF"), Utf8Kind::Utf8); // U+10FFFF, the last
+    EXPECT_EQ(ClassifyUtf8("\xDF\xBF"), Utf8Kind::Utf8);         // U+07FF, the last of two bytes
     EXPECT_EQ(ClassifyUtf8("\xE0\xA0\x80"), Utf8Kind::Utf8);     // U+0800, the first of three bytes
     EXPECT_EQ(ClassifyUtf8(Utf8ToCp932("猫の手帖")), Utf8Kind::NotUtf8); // code page 932
     // Half-width katakana "ﾃｽ" in code page 932 is 0xC3 0xBD, which is valid UTF-8 ("ý"): one
