@@ -71,10 +71,21 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver --wait
 fi
 
+# One Wine server, and the Windows services it starts with the first program, serve the build's
+# test listing and the tests, all started here with their output closed. Started by a test, they
+# would inherit its output pipe, and ctest, waiting for the pipe to close, counted that test as
+# running until the server ended after the last test: one of the two test slots was lost for the
+# whole run. Two tests starting at once no longer race to start them either.
+wineserver --persistent </dev/null >/dev/null 2>&1
+trap 'wineserver --kill 2>/dev/null || true' EXIT
+env -u DISPLAY -u WAYLAND_DISPLAY wine cmd /c exit </dev/null >/dev/null 2>&1
+
 cmake --build "$build" -j2
 ctest --test-dir "$build" --output-on-failure -j2
+# The package test waits for the server to end between its steps.
+wineserver --kill
+wineserver --wait
 
 rm -f "$build"/Quorvane-*-win64.zip "$build"/Quorvane-*-setup.exe
 (cd "$build" && cpack -G ZIP && cpack -G NSIS)
 tests/smoke/windows-package.sh "$build"
-wineserver --kill 2>/dev/null || true
