@@ -161,6 +161,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          0,
          "links.csv:1:1: 警告, links.csv:2: 警告, links.csv:2:2: 警告"},
         {std::string("s\0", 2), t, {}, 0, "links.csv:1: 警告, links.csv:1:2: 警告"}, // no UTF-16
+        {std::string("ab\0c\n", 5), t, {}, 0, "links.csv:1: 警告, links.csv:1:3: 警告"},
         {links, t + std::string("x\0y\n", 4), {}, 0, "t.html:8:2: 警告"},
         {"\xEF\xBB\xBFs1" + u, t, {}, 0, "links.csv:1:1: 警告"},
         // Columns count characters: 猫 is one, in either encoding.
@@ -225,6 +226,13 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          {},
          0,
          "t.html:5:17: 警告"},
+        // A half-width katakana is one byte in code page 932: the full-width token after it is
+        // read from its own first byte.
+        {links,
+         WithHead("h", "\xB1" + qvn::Utf8ToCp932("＿ＴＩＴＬＥ＿") + " _URL_ _AUTHOR_ _EXPLAIN_\n"),
+         {},
+         0,
+         "t.html:5:2: 警告"},
         {links,
          WithHead("<h1>_TITLE_</h1>") + "_URL_\n",
          {},
@@ -293,6 +301,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
         {links, "_HEAD_\nh\n_FRAME_\n" + kFrame + "_FOOT_\n", {}, 1, "t.html:5: エラー"},
         // UTF-16 ("Unicode" in Notepad): one finding, whatever the first bytes read as.
         {std::string("\xFF\xFEs\0,\0u\0", 8), t, {}, 0, "links.csv:1: 警告"},
+        {std::string("s\0,\0u\0", 6), t, {}, 0, "links.csv:1: 警告"},
         {links, std::string("\0_\0H\0E\0A\0D\0_", 12), {}, 1, "t.html:1: エラー"},
     };
     for (const auto& c : cases) {
