@@ -437,12 +437,16 @@ TEST_F(CheckTest, LinesInAnotherEncodingAreJudgedOneByOne) {
     const struct {
         std::string data, places, says;
     } cases[] = {
-        // A pasted Shift_JIS line, a Latin-1 é, a character cut short at the end of the file.
+        // A pasted Shift_JIS line, a Latin-1 é (after an emoji, one character of four bytes), a
+        // character cut short at the end of the file, and four whole bytes past U+10FFFF there.
         {utf8 + kNekoSjis + ",https://x.example/,a,d\n", "links.csv:7:1: 警告",
          "UTF-8 として読めない文字があります"},
         {utf8 + "caf\xE9,https://x.example/,a,d\n", "links.csv:7:4: 警告", "ファイル全体を UTF-8"},
+        {utf8 + "😀caf\xE9,https://x.example/,a,d\n", "links.csv:7:5: 警告", "ファイル全体を UTF-8"},
         {utf8 + "x,https://x.example/,a," + kNeko.substr(0, 2), "links.csv:7:24: 警告",
          "文字が途中で切れていて"},
+        {utf8 + "x,https://x.example/,a,\xF4\x90\x80\x80", "links.csv:7:24: 警告",
+         "UTF-8 として読めない文字があります"},
     };
     for (const auto& c : cases) {
         data = dir.Write("links.csv", c.data);
