@@ -3,6 +3,7 @@
 // check early and still prints what was found (on Windows Ctrl+Break too).
 #include "CheckLinks.h"
 
+#include "Findings.h"
 #include "History.h"
 #include "LinkCheck.h"
 #include "UInCSV.h"
@@ -75,22 +76,6 @@ private:
     struct sigaction oldTerm_ {};
 };
 #endif
-
-// The severities in the order of the count: エラー (dead), 警告 (moved, failing for the first
-// time), 注記 (not verified).
-constexpr const char* kLabels[] = {"エラー", "警告", "注記"};
-
-int Severity(linkcheck::Verdict verdict) {
-    switch (verdict) {
-    case linkcheck::Verdict::Dead:
-        return 0;
-    case linkcheck::Verdict::Moved:
-    case linkcheck::Verdict::Suspect:
-        return 1;
-    default:
-        return 2;
-    }
-}
 
 // Each request at once holds a connection: lets the process open as many as --jobs asks for,
 // within what the system allows it.
@@ -172,19 +157,18 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
             interrupted);
     }
 
-    long long counts[3] = {}; // エラー, 警告, 注記
+    Counts counts;
     for (std::size_t line = 0; line < lineUrl.size(); ++line) {
         const std::size_t i = lineUrl[line];
         if (!outcomes[i] || outcomes[i]->verdict == linkcheck::Verdict::Healthy)
             continue;
-        const int severity = Severity(outcomes[i]->verdict);
-        ++counts[severity];
-        out << data << ":" << line + 1 << ": " << kLabels[severity] << ": "
-            << linkcheck::Describe(urls[i], *outcomes[i]) << "\n";
+        const Finding finding =
+            linkcheck::FindingOf(data, static_cast<long long>(line) + 1, urls[i], *outcomes[i]);
+        counts.Add(finding.severity);
+        Print(out, finding);
     }
-    if (counts[0] + counts[1] + counts[2] > 0)
-        out << "エラー " << counts[0] << " 件, 警告 " << counts[1] << " 件, 注記 " << counts[2]
-            << " 件\n";
+    if (counts.Total() > 0)
+        out << Summary(counts) << "\n";
     out.flush();
     // Saved after the findings are out, so that a history that cannot be written loses nothing
     // of this run but itself.
@@ -198,7 +182,7 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
             << " 件を確認しました\n";
         return 130;
     }
-    return counts[0] > 0 ? 1 : 0;
+    return counts.errors > 0 ? 1 : 0;
 }
 
 } // namespace qvn::cli

@@ -4,19 +4,12 @@
 #include "CheckLinks.h"
 #include "Errors.h"
 #include "FileIO.h"
-#include "FileIdentity.h"
+#include "Findings.h"
 #include "Links.h"
 #include "Options.h"
-#include "StringList.h"
-#include "TokenText.h"
-#include "UInCSV.h"
-#include "UProccess.h"
+#include "PageBuild.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <iterator>
-#include <map>
-#include <optional>
 #include <ostream>
 
 namespace qvn::cli {
@@ -26,42 +19,41 @@ namespace {
 Tokens TokensOf(const Options& o) {
     Tokens tokens = DefaultTokens();
     for (std::size_t k = 0; k < kLinkFields; ++k) {
-        if (const auto it = o.values.find(std::string(check::kTokenOptions[k]));
-            it != o.values.end())
+        if (const auto it = o.values.find(std::string(kTokenOptions[k])); it != o.values.end())
             tokens[k] = it->second;
     }
     return tokens;
 }
 
-// The tokens for --check: in the template's encoding, as a build takes them; as given when the
-// template cannot be read, which the check reports.
-Tokens CheckTokens(const Options& o) {
-    TStringList lines;
-    try {
-        lines.LoadFromFile(FilePath::FromNative(o.values.at("template")));
-    } catch (const FileError&) {
-        return TokensOf(o);
-    }
-    return TokensForTemplate(TokensOf(o), JudgeEncoding(lines));
+// The tokens as the check names them: by their options.
+check::TokenNames OptionNames() {
+    check::TokenNames names;
+    for (std::size_t k = 0; k < kLinkFields; ++k)
+        names[k] = "--" + std::string(kTokenOptions[k]);
+    return names;
 }
 
 int Build(const Options& o, std::ostream& out) {
-    // The inputs are opened in this order, so that of several bad ones the data file is named
-    // first. The data is read record by record as the page is written, never held whole.
-    const FilePath data = FilePath::FromNative(o.values.at("data"));
-    const FilePath templPath = FilePath::FromNative(o.values.at("template"));
-    LinkReader links(data);
-    const TPageTemplate templ(templPath);
-    const Tokens tokens = TokensForTemplate(TokensOf(o), templ.Encoding());
-    const std::string& output = o.values.at("output");
-    if (output == "-") {
-        WritePage(templ, links, tokens, out);
-    } else {
-        const FilePath page = FilePath::FromNative(output);
-        RefuseInputAsOutput(page, &data, templPath);
-        SavePage(templ, links, tokens, page);
-    }
+    PageBuild build(FilePath::FromNative(o.values.at("data")),
+                    FilePath::FromNative(o.values.at("template")), TokensOf(o));
+    if (const std::string& output = o.values.at("output"); output == "-")
+        build.Write(out);
+    else
+        build.Save(FilePath::FromNative(output));
     return 0;
+}
+
+// Prints the findings and their summary; nothing at all when there is nothing to report.
+int Check(const Options& o, std::ostream& out) {
+    const Findings findings = check::CheckInputs({o.values.at("data")}, {o.values.at("template")},
+                                                 TokensOf(o), OptionNames());
+    for (const Finding& finding : findings.list)
+        Print(out, finding);
+    if (findings.counts.Total() > 0)
+        out << check::CheckSummary(findings.counts) << "\n";
+    if (!out.flush())
+        throw WriteError();
+    return findings.counts.errors > 0 ? 1 : 0;
 }
 
 } // namespace
@@ -82,18 +74,17 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         if (out.flush())
             return 0;
         const std::string reason = errno != 0 ? SystemReason(errno) : "";
-        err << "qvn-build: " << ErrorBoxTextUtf8(WriteError(reason)) << "\n";
+        err << "qvn-build: " << ErrorBoxText(WriteError(reason)) << "\n";
         return 1;
     }
     try {
         if (options->mode == Mode::CheckLinks)
             return CheckLinks(*options, out, err);
         if (options->mode == Mode::Check)
-            return check::Check(options->values.at("data"), options->values.at("template"),
-                                CheckTokens(*options), out);
+            return Check(*options, out);
         return Build(*options, out);
     } catch (const Error& e) {
-        err << "qvn-build: " << ErrorBoxTextUtf8(e) << "\n";
+        err << "qvn-build: " << ErrorBoxText(e) << "\n";
     } catch (const std::bad_alloc&) {
         err << "qvn-build: out of memory\n";
     } catch (const std::exception& e) {

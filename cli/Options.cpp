@@ -1,8 +1,6 @@
 // qvn-build's option table, the parser it drives, and the usage and help texts made from it.
 #include "Options.h"
 
-#include "Check.h"
-
 #include <algorithm>
 #include <charconv>
 #include <ostream>
@@ -54,8 +52,6 @@ std::optional<std::string> HostPortAddress(std::string_view value) {
     return "takes HOST:PORT:ADDRESS";
 }
 
-// The token options take their names from the check's list, which the build's tokens are
-// indexed by.
 constexpr OptionSpec kTable[] = {
     {"data", "DATA", OptionSpec::File, kAll, kAll, false,
      "link data: one site a line, \"name,URL,administrator,description\"", nullptr},
@@ -63,13 +59,13 @@ constexpr OptionSpec kTable[] = {
      "HTML template with the marker lines _HEAD_, _FRAME_ and _FOOT_", nullptr},
     {"output", "PAGE", OptionSpec::File, kBuild, kBuild, false,
      "the page to write (replaced atomically); \"-\" for standard output", nullptr},
-    {check::kTokenOptions[kSiteName], "T", OptionSpec::Text, kBuild | kCheck, 0, false,
+    {kTokenOptions[kSiteName], "T", OptionSpec::Text, kBuild | kCheck, 0, false,
      "token replaced by the site name      (default _TITLE_)", nullptr},
-    {check::kTokenOptions[kURL], "U", OptionSpec::Text, kBuild | kCheck, 0, false,
+    {kTokenOptions[kURL], "U", OptionSpec::Text, kBuild | kCheck, 0, false,
      "token replaced by the URL            (default _URL_)", nullptr},
-    {check::kTokenOptions[kAdministrator], "A", OptionSpec::Text, kBuild | kCheck, 0, false,
+    {kTokenOptions[kAdministrator], "A", OptionSpec::Text, kBuild | kCheck, 0, false,
      "token replaced by the administrator  (default _AUTHOR_)", nullptr},
-    {check::kTokenOptions[kDescription], "E", OptionSpec::Text, kBuild | kCheck, 0, false,
+    {kTokenOptions[kDescription], "E", OptionSpec::Text, kBuild | kCheck, 0, false,
      "token replaced by the description    (default _EXPLAIN_)", nullptr},
     {"check", "", OptionSpec::Switch, kCheck, 0, false,
      "write no page: read both files as a build would and report, as\n"
@@ -119,7 +115,7 @@ constexpr std::string_view kHelpTail =
     "  template.html:7: エラー: _FOOT_ の区切りになりません (行末に空白があります)。_FRAME_ "
     "の後ろに区切り行 _FOOT_ がありません。ビルドは「リストのインデックスが範囲を超えています "
     "(9)」で止まります。この行を _FOOT_ だけの行に直してください。\n"
-    "  エラー 1 件、警告 1 件。このままではビルドは失敗します。\n";
+    "  エラー 1 件、警告 1 件、注記 0 件。このままではビルドは失敗します。\n";
 
 constexpr Mode kModes[] = {Mode::Build, Mode::Check, Mode::CheckLinks};
 

@@ -2,6 +2,9 @@
 // page and the bash completion are checked against it by the tests.
 #pragma once
 
+#include "Links.h"
+
+#include <array>
 #include <iosfwd>
 #include <map>
 #include <optional>
@@ -11,6 +14,10 @@
 #include <vector>
 
 namespace qvn::cli {
+
+// The token options without their "--", indexed by LinkField.
+inline constexpr std::array<std::string_view, kLinkFields> kTokenOptions = {"title", "url",
+                                                                            "author", "explain"};
 
 // What a command line asks for: a page, the check of the inputs, or the check of the links.
 enum class Mode { Build, Check, CheckLinks };

@@ -1,5 +1,5 @@
-// The parts of the codec that are the same on every platform: character lengths, the UTF-8
-// check and the error-box full stop.
+// The parts of the codec that are the same on every platform: character lengths and the UTF-8
+// check.
 #include "Codec.h"
 
 #include <cstdint>
@@ -98,21 +98,6 @@ Utf8Kind ClassifyUtf8(std::string_view bytes) noexcept {
         return Utf8Kind::Ascii;
     return FirstInvalidUtf8(bytes, first) == std::string_view::npos ? Utf8Kind::Utf8
                                                                     : Utf8Kind::NotUtf8;
-}
-
-std::string WithFullStop(std::string_view message) {
-    if (message.empty())
-        return std::string(message);
-    // Walk whole characters from the start: a trail byte may look like anything, even ".".
-    std::size_t last = 0;
-    for (std::size_t i = 0; i < message.size();) {
-        last = i;
-        i += IsCp932LeadByte(static_cast<unsigned char>(message[i])) ? 2 : 1;
-    }
-    std::string text(message);
-    if (static_cast<unsigned char>(message[last]) > 0x2E)
-        text += '.';
-    return text;
 }
 
 } // namespace qvn

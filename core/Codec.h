@@ -59,9 +59,4 @@ constexpr bool IsCp932LeadByte(unsigned char b) {
 std::size_t Cp932CharLength(std::string_view cp932);
 std::size_t Utf8CharLength(std::string_view utf8);
 
-// The error-box rule: a message that is not empty gets a full stop "." appended when the first
-// byte of its last character (walking code page 932 characters from the start) is above 0x2E,
-// so nothing is added after ".", ")", a space or a control character.
-std::string WithFullStop(std::string_view cp932Message);
-
 } // namespace qvn

@@ -35,6 +35,14 @@ private:
     std::size_t sizeHint_ = 0;
 };
 
+// The whole file's bytes. FileError (Open) when it cannot be opened or read.
+std::string ReadFile(const FilePath& path);
+
+// A text file as lines are read from it: its bytes up to its first NUL byte, which ends the text,
+// that byte included; nothing after it is read, so a huge file whose text ends early costs little.
+// size: the file's size, for saying how much was left unread. FileError (Open) as ReadFile.
+std::string ReadText(const FilePath& path, std::uint64_t& size);
+
 // Hands produce a sink for the file's bytes, in order, and replaces the file at path by them.
 // The bytes go to a new file in the target's folder, which is flushed to disk and then put in the
 // target's place in one step (on Linux an unnamed file, named only once complete; elsewhere a

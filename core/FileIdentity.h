@@ -11,6 +11,10 @@ namespace qvn {
 // letter case of a name all count as the file they reach. False when either name reaches no file.
 bool SameFile(const FilePath& a, const FilePath& b);
 
+// True when the process's standard output is the file the name reaches, as after "> NAME",
+// ">> NAME" or "1<> NAME".
+bool IsStandardOutput(const FilePath& path);
+
 // Refuses an output that is the link data file or the template itself: FileError (OutputIsData,
 // OutputIsTemplate) naming the output as it was given. data is null when the link data has no
 // file of its own to compare.

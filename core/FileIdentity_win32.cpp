@@ -16,6 +16,13 @@ struct Identity {
     bool operator==(const Identity&) const = default;
 };
 
+std::optional<Identity> IdentityOf(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (h == INVALID_HANDLE_VALUE || h == nullptr || !::GetFileInformationByHandle(h, &info))
+        return std::nullopt;
+    return Identity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
 std::optional<Identity> IdentityOf(const FilePath& path) {
     if (!path.Native() || path.Native()->empty())
         return std::nullopt;
@@ -26,14 +33,10 @@ std::optional<Identity> IdentityOf(const FilePath& path) {
     const HANDLE h =
         ::CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
-    ::CloseHandle(h);
-    if (!ok)
-        return std::nullopt;
-    return Identity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    const auto identity = IdentityOf(h);
+    if (h != INVALID_HANDLE_VALUE)
+        ::CloseHandle(h);
+    return identity;
 }
 
 } // namespace
@@ -41,6 +44,11 @@ std::optional<Identity> IdentityOf(const FilePath& path) {
 bool SameFile(const FilePath& a, const FilePath& b) {
     const auto ia = IdentityOf(a);
     return ia && ia == IdentityOf(b);
+}
+
+bool IsStandardOutput(const FilePath& path) {
+    const auto out = IdentityOf(::GetStdHandle(STD_OUTPUT_HANDLE));
+    return out && out == IdentityOf(path);
 }
 
 } // namespace qvn

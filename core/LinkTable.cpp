@@ -21,11 +21,8 @@ LineBreak BreakAt(std::string_view text, std::size_t end) {
     return text[end] == '\n' ? LineBreak::Lf : LineBreak::None; // a NUL ends the text
 }
 
-// The field names as the grid's headers give them, for the messages.
-constexpr const char* kFieldNames[kLinkFields] = {"サイト名", "URL", "管理者", "サイト説明"};
-
 [[noreturn]] void Refuse(LinkField field, std::string_view why) {
-    throw FieldError(Utf8ToCp932(std::string("「") + kFieldNames[field] + "」" + std::string(why)));
+    throw FieldError(QuotedField(field) + std::string(why));
 }
 
 // The first character of utf8 that code page 932 cannot hold, as "U+XXXX".
@@ -63,30 +60,6 @@ std::string_view LineBreakBytes(LineBreak lineBreak) {
         break;
     }
     return {};
-}
-
-TLinkTable TLinkTable::Read(const FilePath& path) {
-    InputFile file(path);
-    std::string bytes(file.SizeHint(), '\0'); // one allocation for a file that keeps its size
-    std::size_t size = 0;
-    for (;;) {
-        if (size == bytes.size()) { // full: a small read finds the end, or that the file grew
-            char probe[4096];
-            const std::size_t n = file.Read(probe, sizeof probe);
-            if (n == 0)
-                break;
-            bytes.resize(std::max<std::size_t>(size * 2, sizeof probe) + n);
-            std::copy_n(probe, n, bytes.data() + size);
-            size += n;
-            continue;
-        }
-        const std::size_t n = file.Read(bytes.data() + size, bytes.size() - size);
-        if (n == 0)
-            break;
-        size += n;
-    }
-    bytes.resize(size);
-    return Parse(std::move(bytes));
 }
 
 TLinkTable TLinkTable::Parse(std::string bytes) {

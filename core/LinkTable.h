@@ -54,9 +54,7 @@ public:
     // An empty table: no records, code page 932, CR LF.
     TLinkTable() = default;
 
-    // Reads the whole file. FileError (Open) when it cannot be opened or read.
-    static TLinkTable Read(const FilePath& path);
-    // The table of a text as read from a file.
+    // The table of a file's text (ReadCSV reads it).
     static TLinkTable Parse(std::string bytes);
 
     int Count() const { return static_cast<int>(records_.size()); }

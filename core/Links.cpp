@@ -7,12 +7,8 @@ const Tokens& DefaultTokens() {
     return tokens;
 }
 
-bool ListLinks::Next(TLinkRecord& record) {
-    if (list_.Count() - next_ < static_cast<int>(kLinkFields))
-        return false;
-    for (std::string_view& field : record)
-        field = list_.Get(next_++);
-    return true;
+std::string QuotedField(std::size_t field) {
+    return "「" + std::string(kFieldNames[field]) + "」";
 }
 
 } // namespace qvn

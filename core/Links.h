@@ -14,6 +14,13 @@ namespace qvn {
 // The fields of a link record, in the order of a data line and of token replacement.
 enum LinkField : std::size_t { kSiteName, kURL, kAdministrator, kDescription, kLinkFields };
 
+// The fields' names, as the link list's headers and the settings dialog show them, indexed by
+// LinkField.
+inline constexpr std::array<std::string_view, kLinkFields> kFieldNames = {"サイト名", "URL",
+                                                                          "管理者", "サイト説明"};
+// A field's name as messages quote it: 「サイト名」.
+std::string QuotedField(std::size_t field);
+
 // One site's four fields, indexed by LinkField.
 using TLinkRecord = std::array<std::string_view, kLinkFields>;
 
@@ -55,18 +62,6 @@ public:
 
 protected:
     ~LinkSource() = default;
-};
-
-// The whole records of a flat field list (four items a record); items past the last whole record
-// are left out.
-class ListLinks final : public LinkSource {
-public:
-    explicit ListLinks(const TStringList& list) : list_(list) {}
-    bool Next(TLinkRecord& record) override;
-
-private:
-    const TStringList& list_;
-    int next_ = 0; // the first item of the next record
 };
 
 } // namespace qvn

@@ -31,24 +31,18 @@ void TStringList::Clear() {
     ends_.clear();
 }
 
-void TStringList::LoadFromFile(const FilePath& path) {
-    InputFile file(path); // throws before anything changes
-    // Nothing reserved from the file's size: a NUL may end the text long before it, and the lines
-    // grow as they are read.
+void TStringList::LoadFromText(std::string_view text) {
+    MemorySource source(text);
     TStringList lines;
-    LineReader reader(file);
+    LineReader reader(source);
     for (std::string_view line; reader.Next(line);)
         lines.Add(line);
     *this = std::move(lines);
 }
 
-void TStringList::SaveToFile(const FilePath& path) const {
-    ReplaceFile(path, [this](const ByteSink& sink) {
-        CrLfWriter writer(sink);
-        for (int i = 0; i < Count(); ++i)
-            writer.Line(Get(i));
-        writer.Flush();
-    });
+void TStringList::LoadFromFile(const FilePath& path) {
+    std::uint64_t size = 0;
+    LoadFromText(ReadText(path, size)); // throws before anything changes
 }
 
 } // namespace qvn

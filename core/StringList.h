@@ -24,19 +24,13 @@ public:
     int Count() const { return static_cast<int>(ends_.size()); }
     void Clear();
 
-    // Replaces the contents by the file's lines, by the rules of LineReader: CR, LF and CR LF each
-    // end a line, a NUL byte ends the text, a break at the very end adds no empty line, and nothing
-    // else is touched (no character set conversion, a byte-order mark stays in the first line).
-    // Throws FileError (Open) and leaves the list unchanged when the file cannot be read.
+    // Replaces the contents by the lines of text: CR, LF and CR LF each end a line, a NUL byte
+    // ends the text, a break at the very end adds no empty line, and nothing else is touched (no
+    // character set conversion, a byte-order mark stays in the first line).
+    void LoadFromText(std::string_view text);
+    // The same for the file's whole contents. Throws FileError (Open) and leaves the list
+    // unchanged when the file cannot be read.
     void LoadFromFile(const FilePath& path);
-
-    // Writes every item followed by CR LF as the file's whole contents. The file is replaced
-    // atomically: on any failure (FileError Create, WriteError) the previous file is untouched.
-    void SaveToFile(const FilePath& path) const;
-
-    // Room for this many bytes of items, so that a list read from a file of known size never
-    // moves its bytes while it grows.
-    void ReserveBytes(std::size_t bytes) { data_.reserve(bytes); }
 
 private:
     std::string data_;             // all items back to back

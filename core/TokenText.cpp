@@ -5,13 +5,6 @@
 #include "Errors.h"
 
 namespace qvn {
-namespace {
-
-// The field names in messages, as the windows write them, indexed by LinkField.
-constexpr const char* kFieldNames[kLinkFields] = {"「サイト名」", "「URL」", "「管理者」",
-                                                  "「サイト説明」"};
-
-} // namespace
 
 TextEncoding JudgeEncoding(const TStringList& lines) {
     bool utf8 = false;
@@ -29,22 +22,20 @@ TextEncoding JudgeEncoding(const TStringList& lines) {
     return utf8 ? TextEncoding::Utf8 : TextEncoding::Ascii;
 }
 
+std::string TokenForTemplate(std::size_t field, const std::string& token, TextEncoding encoding) {
+    if (encoding != TextEncoding::Cp932 || ClassifyUtf8(token) != Utf8Kind::Utf8)
+        return token; // ASCII, or bytes given in code page 932 already
+    auto bytes = Utf8ToCp932Exact(token);
+    if (!bytes)
+        throw Error(QuotedField(field) + "の置換文字列 " + token +
+                    " には、テンプレートの文字コード Shift_JIS (CP932) で表せない文字があります");
+    return std::move(*bytes);
+}
+
 Tokens TokensForTemplate(const Tokens& tokens, TextEncoding encoding) {
-    if (encoding != TextEncoding::Cp932)
-        return tokens;
-    Tokens converted = tokens;
-    for (std::size_t k = 0; k < kLinkFields; ++k) {
-        if (ClassifyUtf8(tokens[k]) != Utf8Kind::Utf8)
-            continue; // ASCII, or bytes given in code page 932 already
-        auto bytes = Utf8ToCp932Exact(tokens[k]);
-        if (!bytes) {
-            const std::string words = std::string(kFieldNames[k]) + "の置換文字列 " + tokens[k] +
-                                      " には、テンプレートの文字コード Shift_JIS (CP932) "
-                                      "で表せない文字があります";
-            throw Error::WithUtf8(Utf8ToCp932(words), words);
-        }
-        converted[k] = std::move(*bytes);
-    }
+    Tokens converted;
+    for (std::size_t k = 0; k < kLinkFields; ++k)
+        converted[k] = TokenForTemplate(k, tokens[k], encoding);
     return converted;
 }
 

@@ -23,5 +23,7 @@ TextEncoding JudgeEncoding(const TStringList& lines);
 // UTF-8 or ASCII template every token is used as given. Error naming the field and the token when
 // a token holds a character that code page 932 lacks.
 Tokens TokensForTemplate(const Tokens& tokens, TextEncoding encoding);
+// The same for the token of one field.
+std::string TokenForTemplate(std::size_t field, const std::string& token, TextEncoding encoding);
 
 } // namespace qvn

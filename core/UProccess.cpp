@@ -12,6 +12,12 @@ namespace {
 
 constexpr std::size_t kNoToken = kLinkFields;
 
+// Replaces the token's length in bytes starting at the 1-based position of text by value.
+void ReplaceAt(std::string& text, std::size_t position, std::string_view token,
+               std::string_view value) {
+    text.replace(position - 1, token.size(), value);
+}
+
 // A frame line being changed in the writer's block. It keeps the span of the line that holds every
 // byte not the frame line's own: the values put in so far and whatever lies between them. Before
 // and after the span the line is the frame line's own start and end. So a token is found before
@@ -130,13 +136,9 @@ std::array<std::size_t, kLinkFields> TokensInLine(std::string_view line, const T
     return at;
 }
 
-TPageTemplate::TPageTemplate(const FilePath& path) {
-    lines_.LoadFromFile(path);
-    // A scan that runs past the last line fails as reading the line after the last would.
-    const TemplateCut cut = CutTemplate(lines_);
-    if (!cut.complete)
-        throw ListIndexError(lines_.Count());
-    cut_ = cut;
+TPageTemplate::TPageTemplate(std::string_view text) {
+    lines_.LoadFromText(text);
+    cut_ = CutTemplate(lines_);
 }
 
 template <typename Writer>
@@ -176,26 +178,13 @@ void TPageTemplate::Build(LinkSource& links, const Tokens& tokens, Writer& out) 
     write(Section::Foot);
 }
 
-void ReplaceAt(std::string& text, std::size_t position, std::string_view token,
-               std::string_view value) {
-    text.replace(position - 1, token.size(), value);
-}
-
 void MakePage(const TPageTemplate& templ, LinkSource& links, const Tokens& tokens,
               const ByteSink& sink) {
+    if (!templ.Complete())
+        throw templ.CutFailure();
     CrLfWriter writer(sink);
     templ.Build(links, tokens, writer);
     writer.Flush();
-}
-
-void SavePage(const TPageTemplate& templ, LinkSource& links, const Tokens& tokens,
-              const FilePath& output) {
-    ReplaceFile(output, [&](const ByteSink& sink) { MakePage(templ, links, tokens, sink); });
-}
-
-void WritePage(const TPageTemplate& templ, LinkSource& links, const Tokens& tokens,
-               std::ostream& out) {
-    WriteStream(out, [&](const ByteSink& sink) { MakePage(templ, links, tokens, sink); });
 }
 
 } // namespace qvn

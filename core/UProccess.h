@@ -3,15 +3,14 @@
 // the record's fields. The page is never held whole: it goes straight into its file.
 #pragma once
 
+#include "Errors.h"
 #include "FileIO.h"
-#include "FilePath.h"
 #include "Links.h"
 #include "StringList.h"
 #include "TokenText.h"
 
 #include <array>
 #include <cstddef>
-#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -49,15 +48,19 @@ std::array<std::size_t, kLinkFields> TokensInLine(std::string_view line, const T
 // A frame line with the tokens replaced by a record's fields, as a build writes it.
 std::string FillFrameLine(std::string_view line, const Tokens& tokens, const TLinkRecord& record);
 
-// A template read and cut at its markers, ready to build pages from. Every section has at least
-// one line: the line after each marker is taken into the section it opens before the end of the
-// section is looked for, even when that line is itself a marker.
+// A template cut at its markers, ready to build pages from. Every section has at least one line:
+// the line after each marker is taken into the section it opens before the end of the section is
+// looked for, even when that line is itself a marker.
 class TPageTemplate {
 public:
-    // Reads and cuts the template. FileError (Open) when it cannot be read; ListIndexError with
-    // the template's line count when a scan for a marker, or for the foot's first line, runs past
-    // its last line.
-    explicit TPageTemplate(const FilePath& path);
+    // The template's text, split into lines by the rules of TStringList and cut.
+    explicit TPageTemplate(std::string_view text);
+
+    // All three markers found and a line after the foot marker: pages can be built from it.
+    bool Complete() const { return cut_.complete; }
+    // How a build from a template that is not complete fails: a scan for a marker, or for the
+    // foot's first line, ran past the last line.
+    ListIndexError CutFailure() const { return ListIndexError(lines_.Count()); }
 
     // Writes every line of the page in order into out (a CrLfWriter): the head, the frame once
     // per record of links with the tokens replaced, then the foot.
@@ -69,26 +72,14 @@ public:
 
 private:
     TStringList lines_;
-    TemplateCut cut_; // complete: which line is in which section
+    TemplateCut cut_;
 };
-
-// Replaces the token's length in bytes starting at the 1-based position of text by value.
-void ReplaceAt(std::string& text, std::size_t position, std::string_view token,
-               std::string_view value);
 
 // Builds the page of templ from links and tokens into sink, every line followed by CR LF. In each
 // frame line the tokens are replaced in their order, the first occurrence of each, byte-wise, on
-// the line as changed so far; an empty token never matches.
+// the line as changed so far; an empty token never matches. CutFailure() before anything is
+// written when the template is not complete.
 void MakePage(const TPageTemplate& templ, LinkSource& links, const Tokens& tokens,
               const ByteSink& sink);
-
-// Builds the page into the file at output, replaced atomically (see ReplaceFile): a failure while
-// building, a read error in the link data included, leaves the old file as it was.
-void SavePage(const TPageTemplate& templ, LinkSource& links, const Tokens& tokens,
-              const FilePath& output);
-
-// Builds the page into a stream (WriteError when the stream fails).
-void WritePage(const TPageTemplate& templ, LinkSource& links, const Tokens& tokens,
-               std::ostream& out);
 
 } // namespace qvn

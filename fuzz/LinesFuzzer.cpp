@@ -1,6 +1,7 @@
 // Line splitting: any bytes become the same lines whether a list loads them from a file or a line
 // reader takes them from a source a few bytes at a time, across the edge of the reader's block;
-// and a list saved and loaded again gives the same items, each saved with CR LF after it.
+// and lines saved as a page is saved and loaded again give the same items, each saved with CR LF
+// after it.
 //
 // Input: two control bytes, then the text.
 //   byte 0, bits 0-2: how many bytes the source hands out at a time (1 to all it is asked for);
@@ -11,6 +12,7 @@
 //   byte 1, bit 0: also save the list, and load it again;
 //           bits 1-2: how many bytes of the text come before the block's end (0 to 3).
 #include "Errors.h"
+#include "FileIO.h"
 #include "FuzzSupport.h"
 #include "Lines.h"
 #include "Reference.h"
@@ -142,7 +144,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Saved and loaded again; the save replaces the file it writes, and leaves no other.
     if (save) {
         const std::string out = Scratch::Path("out.txt");
-        list.SaveToFile(FilePath::FromNative(out));
+        ReplaceFile(FilePath::FromNative(out), [&list](const ByteSink& sink) {
+            CrLfWriter writer(sink);
+            for (int i = 0; i < list.Count(); ++i)
+                writer.Line(list.Get(i));
+            writer.Flush();
+        });
         QVN_CHECK(ReadFile(out) == ref::CrLfText(lines));
         TStringList back;
         back.LoadFromFile(FilePath::FromNative(out));

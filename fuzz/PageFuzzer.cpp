@@ -1,16 +1,16 @@
-// The page builder: a template, link data and tokens, all taken from the input, give the page
-// that the reference builds, or fail where the reference fails, with the template's line count.
-// The records come once from the data file as it is read and once from a loaded flat field list
-// with a few items left over past its last whole record; both pages must be the same.
+// The page build: a template, link data and tokens, all taken from the input, give the page that
+// the reference builds, or fail where the reference fails, with the template's line count. The
+// records come once from the data file as it is read (qvn-build) and once from the table a load
+// makes (the windows); both pages must be the same.
 //
 // Input: parts cut at a pair of NUL bytes (see Parts): the template, the link data, then up to
 // four tokens in their order (_TITLE_, _URL_, _AUTHOR_, _EXPLAIN_ stand for any not given).
 #include "Codec.h"
 #include "Errors.h"
 #include "FuzzSupport.h"
+#include "PageBuild.h"
 #include "Reference.h"
-#include "UInCSV.h"
-#include "UProccess.h"
+#include "TokenText.h"
 
 #include <array>
 #include <optional>
@@ -28,12 +28,12 @@ using namespace qvn::fuzz;
 constexpr std::size_t kMaxWork = std::size_t{1} << 22;
 
 std::string ListIndexMessage(std::size_t count) {
-    return Utf8ToCp932("リストのインデックスが範囲を超えています (") + std::to_string(count) + ")";
+    return "リストのインデックスが範囲を超えています (" + std::to_string(count) + ")";
 }
 
-std::string Built(const TPageTemplate& page, LinkSource& links, const Tokens& tokens) {
+std::string Built(PageBuild build) {
     std::ostringstream out;
-    WritePage(page, links, tokens, out);
+    build.Write(out);
     return out.str();
 }
 
@@ -55,36 +55,44 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<ref::Record> records = ref::Records(linkData);
     if (records.size() * (templateText.size() + linkData.size()) > kMaxWork)
         return 0;
-    const auto expected = ref::Page(templateLines, records, refTokens);
 
     const std::string templatePath = Scratch::Path("template.html");
     const std::string dataPath = Scratch::Path("links.csv");
     WriteFile(templatePath, templateText);
     WriteFile(dataPath, linkData);
+    const FilePath templ = FilePath::FromNative(templatePath);
+    const FilePath file = FilePath::FromNative(dataPath);
 
-    std::optional<TPageTemplate> page;
+    // The tokens take the template's encoding; one it cannot hold stops the build at once.
+    TStringList lines;
+    lines.LoadFromText(templateText);
     try {
-        page.emplace(FilePath::FromNative(templatePath));
-    } catch (const ListIndexError& e) {
-        QVN_CHECK(!expected);
-        QVN_CHECK(e.Message() == ListIndexMessage(templateLines.size()));
+        const Tokens converted = TokensForTemplate(tokens, JudgeEncoding(lines));
+        std::copy(converted.begin(), converted.end(), refTokens.begin());
+    } catch (const Error&) {
+        bool refused = false;
+        try {
+            PageBuild(file, templ, tokens);
+        } catch (const Error&) {
+            refused = true;
+        }
+        QVN_CHECK(refused);
         return 0;
     }
-    QVN_CHECK(expected);
+    const auto expected = ref::Page(templateLines, records, refTokens);
+    if (!expected) {
+        try {
+            Built(PageBuild(file, templ, tokens));
+            QVN_CHECK(false);
+        } catch (const ListIndexError& e) {
+            QVN_CHECK(e.Message() == ListIndexMessage(templateLines.size()));
+        }
+        return 0;
+    }
     const std::string want = ref::CrLfText(*expected);
-
-    LinkReader reader(FilePath::FromNative(dataPath));
-    QVN_CHECK(Built(*page, reader, tokens) == want);
-
-    TStringList list;
-    QVN_CHECK(ReadCSV(list, FilePath::FromNative(dataPath), 4) == static_cast<int>(records.size()));
-    for (std::size_t extra = size % 4; extra > 0; --extra)
-        list.Add("_TITLE_ left over");
-    ListLinks links(list);
-    QVN_CHECK(Built(*page, links, tokens) == want);
-
-    // The template is cut once: a second page from it is the same.
-    ListLinks again(list);
-    QVN_CHECK(Built(*page, again, tokens) == want);
+    QVN_CHECK(Built(PageBuild(file, templ, tokens)) == want);
+    const TLinkTable table = ReadCSV(file);
+    QVN_CHECK(table.Count() == static_cast<int>(records.size()));
+    QVN_CHECK(Built(PageBuild(table, file, templ, tokens)) == want);
     return 0;
 }

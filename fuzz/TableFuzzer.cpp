@@ -8,6 +8,7 @@
 #include "FuzzSupport.h"
 #include "LinkTable.h"
 #include "Reference.h"
+#include "UInCSV.h"
 
 #include <cstdint>
 #include <string>
@@ -66,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const FilePath file = FilePath::FromNative(path);
         table.SaveToFile(file);
         QVN_CHECK(ReadFile(path) == bytes);
-        QVN_CHECK(Written(TLinkTable::Read(file)) == bytes);
+        QVN_CHECK(Written(ReadCSV(file)) == bytes);
     }
 
     // Edits steered by the input, each also made on a plain list of the sites; every one kept as

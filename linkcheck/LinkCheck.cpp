@@ -492,4 +492,26 @@ std::string Describe(const std::string& url, const Outcome& outcome) {
     return url;
 }
 
+Severity SeverityOf(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Dead:
+        return Severity::Error;
+    case Verdict::Moved:
+    case Verdict::Suspect:
+        return Severity::Warning;
+    case Verdict::Unverified:
+    case Verdict::Healthy:
+        break;
+    }
+    return Severity::Note;
+}
+
+Finding FindingOf(const std::string& file, long long line, const std::string& url,
+                  const Outcome& outcome) {
+    const std::string_view kind = outcome.verdict == Verdict::Moved        ? "moved"
+                                  : outcome.verdict == Verdict::Unverified ? "unverified"
+                                                                           : "dead";
+    return {file, line, 0, SeverityOf(outcome.verdict), kind, Describe(url, outcome), {}};
+}
+
 } // namespace qvn::linkcheck

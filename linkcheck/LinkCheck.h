@@ -4,6 +4,8 @@
 // one hop at a time. Used by qvn-build --check-links and by the link list window.
 #pragma once
 
+#include "Findings.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -57,5 +59,13 @@ bool CheckUrls(const std::vector<std::string>& urls, const Settings& settings,
 // The finding for a URL as both front ends show it: "URL: リンク切れです (HTTP 404)", and for a
 // moved link the new URL last, so that it can be copied: "URL: 移転しています (HTTP 301): NEW".
 std::string Describe(const std::string& url, const Outcome& outcome);
+
+// How a verdict is reported: エラー for a dead link; 警告 for a moved one, or one failing for the
+// first time; 注記 when the server would not say. Not for a healthy link.
+Severity SeverityOf(Verdict verdict);
+
+// The finding for a URL that is not healthy, on line `line` of the data file `file`.
+Finding FindingOf(const std::string& file, long long line, const std::string& url,
+                  const Outcome& outcome);
 
 } // namespace qvn::linkcheck

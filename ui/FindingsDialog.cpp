@@ -3,6 +3,7 @@
 #include "Fonts.h"
 
 #include <QDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -10,21 +11,41 @@
 #include <QVBoxLayout>
 
 namespace qvn::ui {
+namespace {
 
-bool ConfirmFindings(QWidget* parent, const QStringList& lines, long long errors,
-                     long long warnings) {
+QString Line(const QString& file, long long line, std::size_t column, Severity severity,
+             const std::string& text) {
+    QString place = file + QLatin1Char(':');
+    if (line > 0) {
+        place += QString::number(line) + QLatin1Char(':');
+        if (column > 0)
+            place += QString::number(column) + QLatin1Char(':');
+    }
+    return place + QLatin1Char(' ') + QString::fromStdString(std::string(Label(severity))) +
+           QStringLiteral(": ") + QString::fromStdString(text);
+}
+
+} // namespace
+
+QStringList FindingLines(const Finding& finding) {
+    const QString file = QFileInfo(QString::fromStdString(finding.file)).fileName();
+    QStringList lines{Line(file, finding.line, finding.column, finding.severity, finding.text)};
+    for (const Note& note : finding.notes)
+        lines << Line(file, note.line, note.column, Severity::Note, note.text);
+    return lines;
+}
+
+bool ConfirmFindings(QWidget* parent, const Findings& findings) {
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("findingsDialog"));
     dialog.setWindowTitle(QStringLiteral("出力前の確認"));
     SetFormFont(&dialog);
 
-    auto* intro = new QLabel(
-        QStringLiteral(
-            "入力ファイルを確かめたところ、次の点が見つかりました (エラー %1 件, 警告 %2 "
-            "件)。このまま出力しますか?")
-            .arg(errors)
-            .arg(warnings),
-        &dialog);
+    auto* intro =
+        new QLabel(QStringLiteral("入力ファイルを確かめたところ、次の点が見つかりました。") +
+                       QString::fromStdString(Summary(findings.counts)) +
+                       QStringLiteral("このまま出力しますか?"),
+                   &dialog);
     intro->setWordWrap(true);
 
     // Read-only text: it scrolls, and a line can be selected and copied.
@@ -32,6 +53,9 @@ bool ConfirmFindings(QWidget* parent, const QStringList& lines, long long errors
     list->setObjectName(QStringLiteral("findings"));
     list->setReadOnly(true);
     list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QStringList lines;
+    for (const Finding& finding : findings.list)
+        lines << FindingLines(finding);
     list->setPlainText(lines.join(QLatin1Char('\n')));
     list->setAccessibleName(QStringLiteral("見つかった点"));
 

@@ -38,12 +38,12 @@ void InitApplication(QApplication& app) {
     QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));
 }
 
-Forms CreateForms() {
+Forms CreateForms(TSetting& setting) {
     Forms f;
-    f.frmMain = new TfrmMain;
-    f.frmTable = new TfrmTable(f.frmMain);
+    f.frmMain = new TfrmMain(setting);
+    f.frmTable = new TfrmTable(setting, f.frmMain);
     f.frmVer = new TfrmVer(f.frmMain);
-    f.frmSetting = new TfrmSetting(f.frmMain);
+    f.frmSetting = new TfrmSetting(setting, f.frmMain);
     f.frmMain->SetWindows(f.frmTable, f.frmVer, f.frmSetting);
     return f;
 }

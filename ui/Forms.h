@@ -7,6 +7,10 @@ class TfrmVer;
 class TfrmSetting;
 class QApplication;
 
+namespace qvn {
+struct TSetting;
+}
+
 namespace qvn::ui {
 
 // Application-wide set-up before any window exists: the mapping of the windows' Japanese font
@@ -22,8 +26,8 @@ struct Forms {
 };
 
 // Creates the windows in the order main window, link list window, About box, settings dialog,
-// each running its creation handler as it is made. The main window owns the other three and
-// shows them modally.
-Forms CreateForms();
+// each running its creation handler as it is made, and hands the windows that work on the
+// settings record that record. The main window owns the other three and shows them modally.
+Forms CreateForms(TSetting& setting);
 
 } // namespace qvn::ui

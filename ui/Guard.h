@@ -3,7 +3,6 @@
 // command at that point, the error box shows it, and the window and the program go on.
 #pragma once
 
-#include "Codec.h"
 #include "Errors.h"
 #include "MessageBoxes.h"
 
@@ -22,7 +21,7 @@ namespace qvn::ui {
 class ExplainedError : public Error {
 public:
     ExplainedError(const Error& failure, QString explanation)
-        : Error(failure), text_(QString::fromStdString(ErrorBoxTextUtf8(failure))),
+        : Error(failure), text_(QString::fromStdString(ErrorBoxText(failure))),
           explanation_(std::move(explanation)) {}
     const QString& Text() const { return text_; }
     const QString& Explanation() const { return explanation_; }
@@ -38,11 +37,11 @@ template <typename Handler> void Guarded(QWidget* owner, Handler&& handler) noex
     } catch (const ExplainedError& e) {
         ShowErrorBox(owner, e.Text(), e.Explanation());
     } catch (const Error& e) {
-        ShowErrorBox(owner, QString::fromStdString(ErrorBoxTextUtf8(e)));
+        ShowErrorBox(owner, QString::fromStdString(ErrorBoxText(e)));
     } catch (const std::bad_alloc&) {
         ShowErrorBox(owner, QStringLiteral("メモリが足りません."));
     } catch (const std::exception& e) {
-        ShowErrorBox(owner, QString::fromStdString(ErrorBoxTextUtf8(Error(e.what()))));
+        ShowErrorBox(owner, QString::fromStdString(ErrorBoxText(Error(e.what()))));
     }
 }
 

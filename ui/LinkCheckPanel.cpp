@@ -215,9 +215,9 @@ void LinkCheckPanel::btnLinkCheckClick() {
                 },
                 stop_);
         } catch (const Error& e) {
-            failure = ErrorBoxTextUtf8(e);
+            failure = ErrorBoxText(e);
         } catch (const std::exception& e) {
-            failure = ErrorBoxTextUtf8(Error(e.what()));
+            failure = ErrorBoxText(Error(e.what()));
         }
         QMetaObject::invokeMethod(
             this,

@@ -1,8 +1,6 @@
 #include "MessageBoxes.h"
 
 #include "AppInfo.h"
-#include "Codec.h"
-#include "Text.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -53,9 +51,8 @@ void ShowErrorBox(QWidget* parent, const QString& text, const QString& explanati
     box.exec();
 }
 
-void ShowPlainMessage(QWidget* parent, std::string_view cp932Message) {
-    QMessageBox box(QMessageBox::NoIcon, AppTitle(), FromCp932(cp932Message), QMessageBox::NoButton,
-                    parent);
+void ShowPlainMessage(QWidget* parent, const QString& message) {
+    QMessageBox box(QMessageBox::NoIcon, AppTitle(), message, QMessageBox::NoButton, parent);
     box.setObjectName(QStringLiteral("plainMessage"));
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok); // Enter

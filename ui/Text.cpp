@@ -11,14 +11,6 @@ std::string_view View(const QByteArray& bytes) {
 
 } // namespace
 
-std::string ToCp932(const QString& text) {
-    return Utf8ToCp932(View(text.toUtf8()));
-}
-
-std::optional<std::string> ToCp932Exact(const QString& text) {
-    return Utf8ToCp932Exact(View(text.toUtf8()));
-}
-
 QString FromCp932(std::string_view bytes) {
     const std::string utf8 = Cp932ToUtf8(bytes);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));

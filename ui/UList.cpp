@@ -10,6 +10,7 @@
 #include "LinkGridModel.h"
 #include "Text.h"
 #include "UDec.h"
+#include "UInCSV.h"
 #include "USetStrGrid.h"
 #include "ui_UList.h"
 
@@ -142,8 +143,8 @@ private:
 
 } // namespace
 
-TfrmTable::TfrmTable(QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TfrmTable>()),
+TfrmTable::TfrmTable(qvn::TSetting& setting, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TfrmTable>()), setting_(setting),
       odDataFile({QStringLiteral("CSV 形式 (*.csv)"), /*mustExist=*/true, /*save=*/false}) {
     ui->setupUi(this);
     move(199, 112);
@@ -252,7 +253,7 @@ void TfrmTable::btnLoadClick() {
     if (!AskToSave())
         return;
     const qvn::FilePath path = qvn::ui::PathFromText(ui->edPath->text());
-    auto loaded = std::make_shared<TLinkTable>(TLinkTable::Read(path));
+    auto loaded = std::make_shared<TLinkTable>(qvn::ReadCSV(path));
     const int records = loaded->Count();
 
     QTableView& grid = *ui->sgLinkList;
@@ -260,12 +261,12 @@ void TfrmTable::btnLoadClick() {
     // an earlier, longer load made.
     if (records > kInitialRows - 1)
         qvn::ui::SetRowCount(grid, records + 1);
-    // The grid and Setting.LinkList hold the same table: the grid's edits are what a page is
+    // The grid and the record's LinkList hold the same table: the grid's edits are what a page is
     // built from, and a reload holds the old table and the new one at most.
     qvn::ui::SetStrGrid(grid, loaded, kFields);
     linkCheck_->SetList(loaded);
-    qvn::Setting.LinkList = std::move(loaded);
-    qvn::Setting.LinkListFile = path;
+    setting_.LinkList = std::move(loaded);
+    setting_.LinkListFile = path;
     undo_->clear();
 }
 
@@ -305,9 +306,9 @@ bool TfrmTable::AskToSave() {
 }
 
 void TfrmTable::btnSaveClick() {
-    if (!qvn::Setting.LinkListFile)
+    if (!setting_.LinkList)
         throw qvn::NoLinkDataError();
-    model_->Table().SaveToFile(*qvn::Setting.LinkListFile);
+    model_->Table().SaveToFile(setting_.LinkListFile);
     undo_->setClean();
 }
 
@@ -342,7 +343,7 @@ void TfrmTable::CellEdited(int row, int column, const QString& text) {
 }
 
 void TfrmTable::btnAddClick() {
-    if (!qvn::Setting.LinkListFile)
+    if (!setting_.LinkList)
         throw qvn::NoLinkDataError();
     const int current = CurrentRecord();
     const int row = current < 0 ? model_->Records() : current + 1;

@@ -1,6 +1,6 @@
 // The link list window: loads the link data file, shows its records in a numbered grid where they
 // are edited, added, removed and reordered with undo, saves the file, and hands the records to the
-// page builder through Setting.LinkList.
+// page builder through the settings record's LinkList.
 #pragma once
 
 #include "FileDialog.h"
@@ -17,15 +17,20 @@ class TfrmTable;
 namespace qvn::ui {
 class LinkGridModel;
 class LinkCheckPanel;
-}
+} // namespace qvn::ui
 
 class QUndoStack;
+
+namespace qvn {
+struct TSetting;
+}
 
 class TfrmTable : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TfrmTable(QWidget* parent = nullptr);
+    // A load puts the link list and its file in setting.
+    explicit TfrmTable(qvn::TSetting& setting, QWidget* parent = nullptr);
     ~TfrmTable() override;
 
 protected:
@@ -59,6 +64,7 @@ private:
     void CopyCells();
 
     std::unique_ptr<Ui::TfrmTable> ui;
+    qvn::TSetting& setting_;
     qvn::ui::LinkGridModel* model_ = nullptr;      // owned by this window
     qvn::ui::LinkCheckPanel* linkCheck_ = nullptr; // owned by this window
     QUndoStack* undo_ = nullptr;                   // owned by this window

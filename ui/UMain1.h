@@ -12,6 +12,10 @@ namespace Ui {
 class TfrmMain;
 }
 
+namespace qvn {
+struct TSetting;
+}
+
 class TfrmHelp;
 class TfrmTable;
 class TfrmVer;
@@ -21,7 +25,8 @@ class TfrmMain : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit TfrmMain(QWidget* parent = nullptr);
+    // The window sets the default tokens in setting, and builds pages from what it holds.
+    explicit TfrmMain(qvn::TSetting& setting, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     // The three windows this one shows modally. They are children of this window and die with it.
@@ -43,6 +48,7 @@ private:
     void Exit1Click();
 
     std::unique_ptr<Ui::TfrmMain> ui;
+    qvn::TSetting& setting_;
     qvn::ui::FileDialog odFile;
     qvn::ui::FileDialog sdFile;
     TfrmTable* frmTable_ = nullptr;

@@ -45,8 +45,8 @@ void KeepBelowTitle(QFrame* line, const QGroupBox* box) {
 
 } // namespace
 
-TfrmSetting::TfrmSetting(QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TfrmSetting>()) {
+TfrmSetting::TfrmSetting(TSetting& setting, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TfrmSetting>()), setting_(setting) {
     ui->setupUi(this);
 
     SetFormFont(this);
@@ -72,7 +72,7 @@ TfrmSetting::TfrmSetting(QWidget* parent)
     ui->btnOK->setFocus();
 
     // OK first marks the result, then stores the tokens; the dialog closes only when that
-    // succeeded. Cancel, Esc and the close box reject and leave Setting alone.
+    // succeeded. Cancel, Esc and the close box reject and leave the record alone.
     ConnectGuarded(ui->btnOK, &QPushButton::clicked, this, &TfrmSetting::btnOKClick);
     connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -83,9 +83,9 @@ TfrmSetting::~TfrmSetting() = default;
 // empty one simply never matches in the page builder).
 void TfrmSetting::btnOKClick() {
     setResult(QDialog::Accepted);
-    Setting.Title = TokenBytes(ui->ledTitle);
-    Setting.URL = TokenBytes(ui->ledURL);
-    Setting.Author = TokenBytes(ui->ledBURL);
-    Setting.Explain = TokenBytes(ui->ledExplain);
+    setting_.Title = TokenBytes(ui->ledTitle);
+    setting_.URL = TokenBytes(ui->ledURL);
+    setting_.Author = TokenBytes(ui->ledBURL);
+    setting_.Explain = TokenBytes(ui->ledExplain);
     accept();
 }

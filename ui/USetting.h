@@ -9,15 +9,21 @@ namespace Ui {
 class TfrmSetting;
 }
 
+namespace qvn {
+struct TSetting;
+}
+
 class TfrmSetting : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TfrmSetting(QWidget* parent = nullptr);
+    // OK stores the tokens in setting.
+    explicit TfrmSetting(qvn::TSetting& setting, QWidget* parent = nullptr);
     ~TfrmSetting() override;
 
 private:
     void btnOKClick();
 
     std::unique_ptr<Ui::TfrmSetting> ui;
+    qvn::TSetting& setting_;
 };

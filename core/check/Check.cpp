@@ -7,8 +7,7 @@
 #include "FileIO.h"
 #include "LinesAhead.h"
 
-#include <ostream>
-#include <sstream>
+#include <algorithm>
 
 namespace qvn::check {
 namespace {
@@ -36,67 +35,72 @@ void CompareEncodings(const FileFacts& data, const TemplateFacts& templ, FileRep
             return;
         text += declared + "。";
         if (!charset.encoding)
-            return report.Add(Severity::Warning, data.firstNonAscii.line, data.firstNonAscii.column,
+            return report.Add(kEncodingKind, Severity::Warning, data.firstNonAscii.line,
+                              data.firstNonAscii.column,
                               text + "ページではサイトの項目が文字化けします。charset を " +
                                   EncodingName(data.encoding) + " に直してください。");
         page = *charset.encoding;
     }
-    report.Add(Severity::Warning, data.firstNonAscii.line, data.firstNonAscii.column,
+    report.Add(kEncodingKind, Severity::Warning, data.firstNonAscii.line, data.firstNonAscii.column,
                text + "ページではサイトの項目が文字化けします。データをテンプレートと同じ " +
                    EncodingName(page) + " で保存し直してください。");
 }
 
+} // namespace
+
 // Tokens that cannot all do their work whatever the template holds: an empty one, two that are
 // the same, one inside another. Replacement goes in the order of the fields, the first occurrence
-// of each token on the line as changed so far.
-void CheckTokenOptions(const Tokens& tokens, FileReport& report) {
-    const auto option = [](std::size_t k) { return "--" + std::string(kTokenOptions[k]); };
+// of each token on the line as changed so far. `tokens` as the build matches them, `typed` as the
+// user wrote them.
+void CheckTokenOptions(const Tokens& tokens, const Tokens& typed, const TokenNames& names,
+                       FileReport& report) {
     for (std::size_t k = 0; k < kLinkFields; ++k) {
         if (tokens[k].empty())
-            report.AddToFile(Severity::Warning,
-                             option(k) + " が空です。" + kFieldNames[k] + "はページに入りません。");
+            report.AddToFile(kTokenKind, Severity::Warning,
+                             names[k] + " が空です。" + QuotedField(k) + "はページに入りません。");
     }
     for (std::size_t a = 0; a < kLinkFields; ++a) {
         for (std::size_t b = a + 1; b < kLinkFields; ++b) {
             const std::string& first = tokens[a]; // replaced first
             const std::string& second = tokens[b];
+            const std::string& one = typed[a];
+            const std::string& other = typed[b];
             if (first.empty() || second.empty())
                 continue;
             if (first == second) {
-                report.AddToFile(Severity::Warning, option(a) + " と " + option(b) + " が同じ " +
-                                                        first + " です。各フレーム行で 1 つめの " +
-                                                        first + " が" + kFieldNames[a] +
-                                                        "に、2 つめが" + kFieldNames[b] +
-                                                        "に置き換わります。");
+                report.AddToFile(kTokenKind, Severity::Warning,
+                                 names[a] + " と " + names[b] + " が同じ " + one +
+                                     " です。各フレーム行で 1 つめの " + one + " が" +
+                                     QuotedField(a) + "に、2 つめが" + QuotedField(b) +
+                                     "に置き換わります。");
             } else if (second.find(first) != std::string::npos) {
-                report.AddToFile(Severity::Warning,
-                                 option(b) + " の " + second + " は " + option(a) + " の " + first +
-                                     " を含みます。行の中で " + first + " が先に" + kFieldNames[a] +
-                                     "に置き換わるため、" + second + " には" + kFieldNames[b] +
+                report.AddToFile(kTokenKind, Severity::Warning,
+                                 names[b] + " の " + other + " は " + names[a] + " の " + one +
+                                     " を含みます。行の中で " + one + " が先に" + QuotedField(a) +
+                                     "に置き換わるため、" + other + " には" + QuotedField(b) +
                                      "が入らないことがあります。");
             } else if (first.find(second) != std::string::npos) {
-                report.AddToFile(Severity::Warning,
-                                 option(b) + " の " + second + " は " + option(a) + " の " + first +
-                                     " の一部です。" + first + " を置き換えたあとも、行に残った " +
-                                     first + " の中の " + second + " が" + kFieldNames[b] +
+                report.AddToFile(kTokenKind, Severity::Warning,
+                                 names[b] + " の " + other + " は " + names[a] + " の " + one +
+                                     " の一部です。" + one + " を置き換えたあとも、行に残った " +
+                                     one + " の中の " + other + " が" + QuotedField(b) +
                                      "に置き換わります。");
             }
         }
     }
 }
 
-} // namespace
-
-bool ReadLines(const std::string& name, FileReport& report, bool& utf16,
-               const std::function<void(long long, std::string_view)>& line,
-               std::optional<std::string_view> bytes) {
+bool ReadLines(const Input& input, FileReport& report, bool& utf16,
+               const std::function<void(long long, std::string_view)>& line) {
+    const std::optional<std::string_view>& bytes = input.bytes;
     try {
         std::optional<InputFile> file;
         std::optional<MemorySource> memory;
         ByteSource& source =
             bytes ? static_cast<ByteSource&>(memory.emplace(*bytes))
-                  : static_cast<ByteSource&>(file.emplace(FilePath::FromNative(name)));
-        const std::uint64_t size = bytes ? bytes->size() : file->SizeHint();
+                  : static_cast<ByteSource&>(file.emplace(FilePath::FromNative(input.name)));
+        const std::uint64_t size =
+            bytes ? std::max<std::uint64_t>(input.size, bytes->size()) : file->SizeHint();
         NulWatch watch(source);
         LineReader reader(watch);
         LinesAhead lines(reader);
@@ -115,7 +119,7 @@ bool ReadLines(const std::string& name, FileReport& report, bool& utf16,
             std::string rest = "ここから後ろ";
             if (size > watch.Offset())
                 rest += "の " + std::to_string(size - watch.Offset()) + " バイト";
-            report.Add(Severity::Warning, at, column,
+            report.Add(kNulKind, Severity::Warning, at, column,
                        "ここで文字ではないデータ (値が 0 のバイト) が現れ、ビルドはファイルを"
                        "ここまでしか読みません。" +
                            rest +
@@ -124,8 +128,8 @@ bool ReadLines(const std::string& name, FileReport& report, bool& utf16,
         }
         return true;
     } catch (const FileError& e) {
-        report.AddToFile(Severity::Error,
-                         "読めません。ビルドは「" + ErrorBoxTextUtf8(e) + "」で止まります。");
+        report.AddToFile(kUnreadableKind, Severity::Error,
+                         "読めません。ビルドは「" + ErrorBoxText(e) + "」で止まります。");
         return false;
     }
 }
@@ -138,7 +142,7 @@ void ReportEncoding(const EncodingScan& scan, FileReport& report) {
     const BadLines& bad = encoding == Encoding::Utf8 ? scan.BadUtf8() : scan.BadCp932();
     const std::string name = EncodingName(encoding);
     for (const BadByte& at : bad.kept) {
-        report.Add(Severity::Warning, at.line, at.column,
+        report.Add(kBadBytesKind, Severity::Warning, at.line, at.column,
                    at.cutShort ? "この行の終わりで文字が途中で切れていて、ページでは文字化けし"
                                  "ます。行の終わりを書き直してください。"
                                : "ここから先に " + name +
@@ -151,46 +155,33 @@ void ReportEncoding(const EncodingScan& scan, FileReport& report) {
         report.AddLeftOut(kBadBytesKind, Severity::Warning, bad.firstMore, more);
 }
 
-namespace {
-
-std::vector<std::string> Lines(const FileReport& report) {
-    std::stringstream text;
-    report.Print(text);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(text, line);)
-        lines.push_back(std::move(line));
-    return lines;
-}
-
-} // namespace
-
-Findings CheckInputs(const std::string& data, const std::string& templ, const Tokens& tokens,
-                     std::optional<std::string_view> dataBytes) {
-    FileReport dataReport(data);
-    FileReport templateReport(templ);
-    const std::optional<FileFacts> dataFacts = CheckData(data, dataReport, dataBytes);
-    const std::optional<TemplateFacts> templateFacts = CheckTemplate(templ, tokens, templateReport);
+Findings CheckInputs(const Input& data, const Input& templ, const Tokens& tokens,
+                     const TokenNames& names) {
+    FileReport dataReport(data.name);
+    FileReport templateReport(templ.name);
+    const std::optional<FileFacts> dataFacts = CheckData(data, dataReport);
+    const std::optional<TemplateFacts> templateFacts =
+        CheckTemplate(templ, tokens, names, templateReport);
     if (dataFacts && templateFacts)
         CompareEncodings(*dataFacts, *templateFacts, dataReport);
-    CheckTokenOptions(tokens, templateReport);
-    return Findings{Lines(dataReport), Lines(templateReport),
-                    dataReport.Errors() + templateReport.Errors(),
-                    dataReport.Warnings() + templateReport.Warnings()};
+    Findings findings;
+    dataReport.AppendTo(findings);
+    templateReport.AppendTo(findings);
+    return findings;
 }
 
-int Check(const std::string& data, const std::string& templ, const Tokens& tokens,
-          std::ostream& out) {
-    const Findings findings = CheckInputs(data, templ, tokens);
-    if (findings.errors + findings.warnings > 0) {
-        for (const auto* lines : {&findings.data, &findings.templ}) {
-            for (const std::string& line : *lines)
-                out << line << "\n";
-        }
-        out << Summary(findings.errors, findings.warnings) << "\n";
-    }
-    if (!out.flush())
-        throw WriteError();
-    return findings.errors > 0 ? 1 : 0;
+Findings CheckTemplateOnly(const Input& templ, const Tokens& tokens, const TokenNames& names) {
+    FileReport report(templ.name);
+    CheckTemplate(templ, tokens, names, report);
+    Findings findings;
+    report.AppendTo(findings);
+    return findings;
+}
+
+std::string CheckSummary(const Counts& counts) {
+    return Summary(counts) + (counts.errors > 0 ? "このままではビルドは失敗します。"
+                                                : "ビルドはできますが、警告の点はページが思いど"
+                                                  "おりにならないおそれがあります。");
 }
 
 } // namespace qvn::check

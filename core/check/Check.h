@@ -1,41 +1,43 @@
 // The check of the inputs, for qvn-build --check and for the windows before a build: reads the
-// link data and the template by the build's own rules, writes no page, and reports what would
-// make the build fail (errors) and what the build would do that is probably not what was meant
-// (warnings), with file, line and, where it helps, byte column.
+// link data and the template by the build's own rules, writes no page, and finds what would make
+// the build fail (errors) and what the build would do that is probably not what was meant
+// (warnings), with file, line and, where it helps, column.
 #pragma once
 
+#include "Findings.h"
 #include "Links.h"
 
 #include <array>
-#include <iosfwd>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace qvn::check {
 
-// qvn-build's token options without their "--", indexed by LinkField.
-inline constexpr std::array<std::string_view, kLinkFields> kTokenOptions = {"title", "url",
-                                                                            "author", "explain"};
+// How the findings name a token, indexed by LinkField: qvn-build by its option ("--title"), the
+// windows as the settings dialog does (「サイト名」の置換文字列).
+using TokenNames = std::array<std::string, kLinkFields>;
 
-// Checks the data file and the template, named as they were given, with the tokens a build would
-// use. Prints the findings to out, one a line, and then a count of errors and warnings; nothing at
-// all when there is nothing to report. Returns 1 when the build would fail (a file that cannot be
-// read, a template it cannot cut), otherwise 0.
-int Check(const std::string& data, const std::string& templ, const Tokens& tokens,
-          std::ostream& out);
-
-// The same check for the windows: each file's findings as the lines Check prints for them, with
-// their notes, and the counts of errors and warnings. With dataBytes, the data is those bytes (the
-// link list as loaded and edited, which a page is built from) under the data file's name.
-struct Findings {
-    std::vector<std::string> data;  // the data file's lines
-    std::vector<std::string> templ; // the template's lines
-    long long errors = 0;
-    long long warnings = 0;
+// A file the check reads: its name as it was given, and its bytes when the caller holds them
+// already (the link list as loaded and edited, a template read once for a build); otherwise the
+// file is read.
+struct Input {
+    std::string name;
+    std::optional<std::string_view> bytes = std::nullopt;
+    std::uint64_t size = 0; // the file's size, when bytes stop at its first NUL (ReadText)
 };
-Findings CheckInputs(const std::string& data, const std::string& templ, const Tokens& tokens,
-                     std::optional<std::string_view> dataBytes = std::nullopt);
+
+// Checks the data file and the template with the tokens as typed (UTF-8, converted to the
+// template's encoding as a build converts them; the findings quote them as typed).
+Findings CheckInputs(const Input& data, const Input& templ, const Tokens& tokens,
+                     const TokenNames& names);
+
+// The template's part of the check alone: why a build cannot cut it, what becomes of its tokens.
+Findings CheckTemplateOnly(const Input& templ, const Tokens& tokens, const TokenNames& names);
+
+// The last line of a check that found something: the counts, and in words whether the build
+// will succeed.
+std::string CheckSummary(const Counts& counts);
 
 } // namespace qvn::check

@@ -148,9 +148,9 @@ public:
 
     void Line(long long line, std::string_view text) {
         if (line == 1 && text.starts_with(kBom))
-            report_.Add(Severity::Warning, 1, Column{1, 1},
+            report_.Add(kBomKind, Severity::Warning, 1, Column{1, 1},
                         std::string("ファイルの先頭に目に見えない文字があり、最初のサイトの") +
-                            kFieldNames[kSiteName] +
+                            QuotedField(kSiteName) +
                             "の頭に入ります。メモ帳なら文字コードに「UTF-8」を選んで保存し直して"
                             "ください。");
         scan_.Line(line, text, true);
@@ -169,7 +169,7 @@ public:
             return;
         }
         if (line == 1 && IsHeading(record[kURL])) {
-            report_.Add(Severity::Warning, 1, {},
+            report_.Add(kHeadingKind, Severity::Warning, 1, {},
                         "1 行目は項目の見出しのようです。見出しの行もサイトとしてページに入る"
                         "ので、この行を消してください。");
             return;
@@ -190,7 +190,7 @@ public:
 
     FileFacts Finish() {
         if (tabLines_ > 0)
-            report_.Add(Severity::Warning, firstTab_.line, firstTab_.column,
+            report_.Add(kFieldsKind, Severity::Warning, firstTab_.line, firstTab_.column,
                         firstTab_.text + (tabLines_ > 1
                                               ? "タブで区切られた行はほかに " +
                                                     std::to_string(tabLines_ - 1) + " 行あります。"
@@ -212,13 +212,13 @@ private:
         std::string empty;
         for (std::size_t f = 0; f + 1 < kLinkFields; ++f) {
             if (record[f].empty())
-                empty += kFieldNames[f];
+                empty += QuotedField(f);
         }
         const std::string result =
             empty + "は空になり、" +
             (commas == 0 ? std::string("行全体")
                          : std::to_string(commas) + " つめのカンマより後ろ") +
-            "が" + kFieldNames[kDescription] + "になります。";
+            "が" + QuotedField(kDescription) + "になります。";
         const auto [instead, at] = SeparatorInstead(text, commas);
         if (instead == "タブ") {
             if (tabLines_++ == 0)
@@ -264,16 +264,14 @@ private:
 
 } // namespace
 
-std::optional<FileFacts> CheckData(const std::string& name, FileReport& report,
-                                   std::optional<std::string_view> bytes) {
+std::optional<FileFacts> CheckData(const Input& data, FileReport& report) {
     DataCheck check(report);
     bool utf16 = false;
-    if (!ReadLines(
-            name, report, utf16,
-            [&](long long line, std::string_view text) { check.Line(line, text); }, bytes))
+    if (!ReadLines(data, report, utf16,
+                   [&](long long line, std::string_view text) { check.Line(line, text); }))
         return std::nullopt;
     if (utf16) {
-        report.Add(Severity::Warning, 1, {},
+        report.Add(kEncodingKind, Severity::Warning, 1, {},
                    "このファイルは UTF-16 (メモ帳の「Unicode」) で保存されていて、ビルドには最初"
                    "の数文字しか読めません。サイトは 1 件だけになり、その項目も文字化けします。"
                    "テンプレートと同じ文字コード (UTF-8 か Shift_JIS) で保存し直してください。");

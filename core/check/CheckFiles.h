@@ -2,6 +2,7 @@
 // comparison of the two.
 #pragma once
 
+#include "Check.h"
 #include "Links.h"
 #include "Report.h"
 #include "TextScan.h"
@@ -30,38 +31,46 @@ struct TemplateFacts : FileFacts {
     Charset charset;
 };
 
-// Kinds of findings that may repeat line after line (FileReport::AddRepeated).
-inline constexpr const char* kFieldsKind = "項目の足りない行";
-inline constexpr const char* kUrlKind = "URL の書き方";
-inline constexpr const char* kDuplicateKind = "重なったサイト";
-inline constexpr const char* kTokenTwiceKind = "1 行に 2 つある置換文字列";
-inline constexpr const char* kTokenOutsideFrameKind = "ヘッドとフットの置換文字列";
-inline constexpr const char* kMarkerInSectionKind = "区切り行にならない行";
-inline constexpr const char* kBadBytesKind = "読めない文字";
+// The kinds of findings. Those that may come line after line (FileReport::AddRepeated) carry the
+// words that name them when the ones past the first few are left out.
+inline constexpr Kind kFieldsKind{"fields", "項目の足りない行"};
+inline constexpr Kind kUrlKind{"url", "URL の書き方"};
+inline constexpr Kind kDuplicateKind{"duplicate", "重なったサイト"};
+inline constexpr Kind kTokenTwiceKind{"token", "1 行に 2 つある置換文字列"};
+inline constexpr Kind kTokenOutsideFrameKind{"token", "ヘッドとフットの置換文字列"};
+inline constexpr Kind kMarkerInSectionKind{"marker", "区切り行にならない行"};
+inline constexpr Kind kBadBytesKind{"encoding", "読めない文字"};
+inline constexpr Kind kEncodingKind{"encoding"};
+inline constexpr Kind kTokenKind{"token"};
+inline constexpr Kind kCutKind{"cut"};
+inline constexpr Kind kUnreadableKind{"unreadable"};
+inline constexpr Kind kNulKind{"nul"};
+inline constexpr Kind kHeadingKind{"heading"};
+inline constexpr Kind kBomKind{"bom"};
+inline constexpr Kind kCharsetKind{"charset"};
 
-// The field names in messages, in brackets as the help page writes them, indexed by LinkField.
-inline constexpr const char* kFieldNames[kLinkFields] = {"「サイト名」", "「URL」", "「管理者」",
-                                                         "「サイト説明」"};
-
-// Reads the file's lines as a build does (InputFile, LineReader), handing line(number, text) each
+// Reads the input's lines as a build does (InputFile, LineReader), handing line(number, text) each
 // one, and reports a NUL byte that ends the text early, or text in UTF-16, which a build cannot
 // read. False, with the error reported, when the file cannot be read; utf16 is set for UTF-16.
-// With bytes, those are read in place of the file's (the link list as edited in the windows).
-bool ReadLines(const std::string& name, FileReport& report, bool& utf16,
-               const std::function<void(long long, std::string_view)>& line,
-               std::optional<std::string_view> bytes = std::nullopt);
+bool ReadLines(const Input& input, FileReport& report, bool& utf16,
+               const std::function<void(long long, std::string_view)>& line);
 
 // Reports the lines that do not fit the file's encoding, once the scan has decided it, and tells
 // the report how to count columns.
 void ReportEncoding(const EncodingScan& scan, FileReport& report);
 
 // The checks of the data file: fields, separators, URLs, repeated sites, its bytes.
-std::optional<FileFacts> CheckData(const std::string& name, FileReport& report,
-                                   std::optional<std::string_view> bytes = std::nullopt);
+std::optional<FileFacts> CheckData(const Input& data, FileReport& report);
 
-// The checks of the template: its cut, its tokens, its bytes. nullopt when it cannot be read.
-std::optional<TemplateFacts> CheckTemplate(const std::string& name, const Tokens& tokens,
-                                           FileReport& report);
+// The checks of the template: its cut, its tokens (typed, converted here to its encoding), its
+// bytes. nullopt when it cannot be read.
+std::optional<TemplateFacts> CheckTemplate(const Input& templ, const Tokens& typed,
+                                           const TokenNames& names, FileReport& report);
+
+// Tokens that cannot all do their work whatever the template holds. `tokens` as the build
+// matches them, `typed` as the user wrote them, for the messages.
+void CheckTokenOptions(const Tokens& tokens, const Tokens& typed, const TokenNames& names,
+                       FileReport& report);
 
 // What is wrong with a URL field, in a sentence or two; "" when it looks like a URL, a relative
 // one or one of another scheme (mailto:, ftp:) included. record: the whole line's fields, to

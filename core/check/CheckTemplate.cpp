@@ -3,6 +3,7 @@
 #include "CheckFiles.h"
 #include "Errors.h"
 #include "StringList.h"
+#include "TokenText.h"
 #include "UProccess.h"
 #include "Words.h"
 
@@ -84,7 +85,7 @@ std::string LooksLikeMarker(std::string_view line, std::string_view marker, bool
 }
 
 std::string BuildFailure(const TStringList& lines) {
-    return "ビルドは「" + ErrorBoxTextUtf8(ListIndexError(lines.Count())) + "」で止まります。";
+    return "ビルドは「" + ErrorBoxText(ListIndexError(lines.Count())) + "」で止まります。";
 }
 
 // The template cannot be cut: names the marker the scans did not find and the lines that may
@@ -93,7 +94,7 @@ void ReportCutError(const TStringList& lines, const TemplateCut& cut, FileReport
     const auto missing =
         static_cast<std::size_t>(std::ranges::find(cut.markers, -1) - cut.markers.begin());
     if (missing == kMarkers.size()) {
-        report.Add(Severity::Error, cut.markers[2] + 1, {},
+        report.Add(kCutKind, Severity::Error, cut.markers[2] + 1, {},
                    "_FOOT_ の後ろに行がありません (フットは 1 行以上必要です)。" +
                        BuildFailure(lines) +
                        "_FOOT_ の後ろに </body></html> などの行を書いてください。");
@@ -142,7 +143,7 @@ void ReportCutError(const TStringList& lines, const TemplateCut& cut, FileReport
     const auto culprit = std::ranges::find_if(
         meant, [&](const Meant& m) { return whole == 1 ? m.whole : meant.size() == 1; });
     if (culprit != meant.end()) {
-        report.Add(Severity::Error, culprit->line + 1, {},
+        report.Add(kCutKind, Severity::Error, culprit->line + 1, {},
                    culprit->why + what + BuildFailure(lines) + "この行を " + marker +
                        " だけの行に直してください。");
         for (const Meant& m : meant) {
@@ -151,7 +152,7 @@ void ReportCutError(const TStringList& lines, const TemplateCut& cut, FileReport
         }
         return;
     }
-    report.Add(Severity::Error, missing == 0 ? 1 : before + 1, {},
+    report.Add(kCutKind, Severity::Error, missing == 0 ? 1 : before + 1, {},
                what + BuildFailure(lines) + marker + " だけの行を書いてください。");
     for (const Meant& m : meant)
         report.Note(m.line + 1, {}, m.why);
@@ -224,7 +225,7 @@ std::optional<NearMiss> FindNearMiss(std::string_view line, const std::string& t
 // Tokens the frame lacks or holds twice in a line, and tokens in the head or the foot, which are
 // never replaced. Where a token is found is asked of the builder.
 void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens& tokens,
-                 FileReport& report) {
+                 const Tokens& typed, FileReport& report) {
     // Whether each field reaches the page is asked of the builder: a frame line is filled with
     // marks for values, as a build fills it.
     static const TLinkRecord kMarks = {"\x1F"
@@ -257,13 +258,14 @@ void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens&
         }
         for (std::size_t k = 0; k < kLinkFields; ++k) {
             const std::string& token = tokens[k];
+            const std::string& shown = typed[k];
             const std::size_t at = found[k];
             if (at == std::string_view::npos)
                 continue;
             if (section != 1) {
                 report.AddRepeated(kTokenOutsideFrameKind, Severity::Warning, i + 1,
                                    Column::At(line, at),
-                                   std::string(kSectionNames[section]) + "の " + token +
+                                   std::string(kSectionNames[section]) + "の " + shown +
                                        " は置き換えられず、そのままページに入ります。置換文字列は"
                                        "フレーム (_FRAME_ と _FOOT_ の間) に書いてください。");
                 continue;
@@ -272,13 +274,14 @@ void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens&
                 again != std::string_view::npos)
                 report.AddRepeated(kTokenTwiceKind, Severity::Warning, i + 1,
                                    Column::At(line, again),
-                                   token + " がこの行に 2 つ以上あります。置き換わるのは最初の"
+                                   shown + " がこの行に 2 つ以上あります。置き換わるのは最初の"
                                            " 1 つだけで、ここはそのままページに残ります。同じ項目"
                                            "を 2 回使うときは、フレームの別の行に書いてください。");
         }
     }
     for (std::size_t k = 0; k < kLinkFields; ++k) {
         const std::string& token = tokens[k];
+        const std::string& shown = typed[k];
         if (token.empty() || inFrame[k])
             continue; // an empty token never matches: reported with the options
         // A near miss in the frame is the likelier slip; else the first in the head or foot.
@@ -294,27 +297,27 @@ void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens&
                     nearMiss->line = i;
             }
         }
-        const std::string lost = kFieldNames[k] + std::string("はページに入りません。");
+        const std::string lost = QuotedField(k) + std::string("はページに入りません。");
         if (unfilled[k] >= 0) {
-            report.Add(Severity::Warning, unfilled[k] + 1, unfilledAt[k],
-                       token + " は、先に置き換わるほかの置換文字列と重なるため置き換わりません。" +
+            report.Add(kTokenKind, Severity::Warning, unfilled[k] + 1, unfilledAt[k],
+                       shown + " は、先に置き換わるほかの置換文字列と重なるため置き換わりません。" +
                            lost + "置換文字列を重ならない文字に変えてください。");
             continue;
         }
         if (!nearMiss) {
-            report.Add(Severity::Warning, cut.markers[1] + 1, {},
-                       "フレームに置換文字列 " + token + " がありません。" + lost +
-                           "入れるときは、フレーム (_FRAME_ と _FOOT_ の間) に " + token +
+            report.Add(kTokenKind, Severity::Warning, cut.markers[1] + 1, {},
+                       "フレームに置換文字列 " + shown + " がありません。" + lost +
+                           "入れるときは、フレーム (_FRAME_ と _FOOT_ の間) に " + shown +
                            " を書いてください。");
         } else if (nearMiss->sameLetters) {
-            report.Add(Severity::Warning, nearMiss->line + 1, nearMiss->column,
-                       "ここの文字は置換文字列 " + token +
+            report.Add(kTokenKind, Severity::Warning, nearMiss->line + 1, nearMiss->column,
+                       "ここの文字は置換文字列 " + shown +
                            " と大文字小文字や全角半角が違うため、置き換わりません。" + lost +
-                           token + " と同じに書いてください。");
+                           shown + " と同じに書いてください。");
         } else {
-            report.Add(Severity::Warning, nearMiss->line + 1, nearMiss->column,
-                       "「" + nearMiss->word + "」は置換文字列 " + token +
-                           " の書き間違いではありませんか。フレームに " + token + " がないため、" +
+            report.Add(kTokenKind, Severity::Warning, nearMiss->line + 1, nearMiss->column,
+                       "「" + nearMiss->word + "」は置換文字列 " + shown +
+                           " の書き間違いではありませんか。フレームに " + shown + " がないため、" +
                            lost);
         }
     }
@@ -348,10 +351,10 @@ Charset FindCharset(const TStringList& lines, const TemplateCut& cut) {
         constexpr std::string_view kName = "charset";
         // std::search, not std::ranges::search: clang 14 cannot compile the latter on GCC 12's
         // library.
-        const auto found = std::search(line.begin(), line.end(), kName.begin(), kName.end(),
-                                       [](char a, char b) {
-                                           return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
-                                       });
+        const auto found =
+            std::search(line.begin(), line.end(), kName.begin(), kName.end(), [](char a, char b) {
+                return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
+            });
         if (found == line.end())
             continue;
         const auto at = static_cast<std::size_t>(found - line.begin());
@@ -385,16 +388,16 @@ const char* CharsetFor(Encoding encoding) {
 
 } // namespace
 
-std::optional<TemplateFacts> CheckTemplate(const std::string& name, const Tokens& tokens,
-                                           FileReport& report) {
+std::optional<TemplateFacts> CheckTemplate(const Input& templ, const Tokens& typed,
+                                           const TokenNames& names, FileReport& report) {
     // Held whole, as the build holds it.
     TStringList lines;
     bool utf16 = false;
-    if (!ReadLines(name, report, utf16,
+    if (!ReadLines(templ, report, utf16,
                    [&lines](long long, std::string_view text) { lines.Add(text); }))
         return std::nullopt;
     if (utf16) {
-        report.Add(Severity::Error, 1, {},
+        report.Add(kEncodingKind, Severity::Error, 1, {},
                    "このファイルは UTF-16 (メモ帳の「Unicode」) で保存されていて、ビルドには読めま"
                    "せん。" +
                        BuildFailure(lines) + "UTF-8 か Shift_JIS で保存し直してください。");
@@ -403,10 +406,24 @@ std::optional<TemplateFacts> CheckTemplate(const std::string& name, const Tokens
         return facts;
     }
 
+    // The tokens as the build matches them; one the template's encoding cannot hold stops the
+    // build, and is looked for as typed here.
+    const TextEncoding encoding = JudgeEncoding(lines);
+    Tokens tokens = typed;
+    for (std::size_t k = 0; k < kLinkFields; ++k) {
+        try {
+            tokens[k] = TokenForTemplate(k, typed[k], encoding);
+        } catch (const Error& e) {
+            report.AddToFile(kTokenKind, Severity::Error,
+                             "ビルドは「" + ErrorBoxText(e) + "」で止まります。");
+        }
+    }
+    CheckTokenOptions(tokens, typed, names, report);
+
     const TemplateCut cut = CutTemplate(lines);
     if (cut.complete) {
         ReportMarkersInSections(lines, cut, report);
-        CheckTokens(lines, cut, tokens, report);
+        CheckTokens(lines, cut, tokens, typed, report);
     } else {
         ReportCutError(lines, cut, report);
     }
@@ -424,7 +441,7 @@ std::optional<TemplateFacts> CheckTemplate(const std::string& name, const Tokens
     const Charset& charset = facts.charset;
     if (!charset.name.empty() && facts.encoding != Encoding::Ascii &&
         charset.encoding != facts.encoding)
-        report.Add(Severity::Warning, charset.line, {},
+        report.Add(kCharsetKind, Severity::Warning, charset.line, {},
                    std::string("テンプレートは ") + EncodingName(facts.encoding) +
                        " で書かれていますが、charset=" + charset.name +
                        " を宣言しています。ブラウザーはページを " + charset.name +

@@ -100,7 +100,7 @@ std::string UrlProblem(const TLinkRecord& record) {
     for (std::size_t k = 0; k < kLinkFields; ++k) {
         const std::string other = Lower(FoldFullWidth(record[k].substr(0, 16)));
         if (k != kURL && (other.starts_with("http://") || other.starts_with("https://")))
-            return std::string("「URL」の欄に URL がなく、") + kFieldNames[k] +
+            return std::string("「URL」の欄に URL がなく、") + QuotedField(k) +
                    "の欄に URL があります。項目の順番 (サイト名,URL,管理者,サイト説明) を確かめ"
                    "てください。";
     }

@@ -1,127 +1,84 @@
-// Collecting, ordering and printing the findings about one file.
+// Collecting and ordering the findings about one file.
 #include "Report.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <ostream>
 
 namespace qvn::check {
-namespace {
 
-const char* Label(Severity severity) {
-    return severity == Severity::Error ? "エラー" : "警告";
-}
-
-constexpr const char* kNoteLabel = "注記";
-
-} // namespace
-
-std::string Printable(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b >= 0x20 && b != 0x7F) {
-            out += c;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
-            out += escaped;
-        }
-    }
-    return out;
-}
-
-std::string Summary(long long errors, long long warnings) {
-    std::string text =
-        "エラー " + std::to_string(errors) + " 件、警告 " + std::to_string(warnings) + " 件。";
-    if (errors > 0)
-        return text + "このままではビルドは失敗します。";
-    return text + "ビルドはできますが、警告の点はページが思いどおりにならないおそれがあります。";
-}
-
-void FileReport::Count(Severity severity, long long n) {
-    (severity == Severity::Error ? errors_ : warnings_) += n;
-}
-
-void FileReport::Add(Severity severity, long long line, Column column, std::string text) {
-    Count(severity, 1);
-    findings_.push_back({{line, column, std::move(text)}, Label(severity), {}});
+void FileReport::Add(Kind kind, Severity severity, long long line, Column column,
+                     std::string text) {
+    counts_.Add(severity);
+    entries_.push_back(
+        {Finding{name_, line, 0, severity, kind.id, std::move(text), {}}, column, {}});
 }
 
 void FileReport::Note(long long line, Column column, std::string text) {
-    findings_.back().notes.push_back({line, column, std::move(text)});
+    entries_.back().notes.push_back({column, qvn::Note{line, 0, std::move(text)}});
 }
 
-void FileReport::AddRepeated(const std::string& kind, Severity severity, long long line,
-                             Column column, std::string text) {
-    LeftOut& seen = repeated_[kind];
+void FileReport::AddRepeated(Kind kind, Severity severity, long long line, Column column,
+                             std::string text) {
+    LeftOut& seen = repeated_[kind.words];
     if (seen.shown < kShown) {
         ++seen.shown;
-        Add(severity, line, column, std::move(text));
+        Add(kind, severity, line, column, std::move(text));
         return;
     }
-    Count(severity, 1);
+    counts_.Add(severity);
     if (seen.count++ == 0) {
+        seen.kind = kind;
         seen.severity = severity;
         seen.line = line;
     }
 }
 
+void FileReport::AddLeftOut(Kind kind, Severity severity, long long line, long long count) {
+    counts_.Add(severity, count);
+    entries_.push_back(LeftOutNote({kind, severity, 0, count, line}));
+}
+
 void FileReport::Clear() {
-    findings_.clear();
+    entries_.clear();
     repeated_.clear();
-    errors_ = warnings_ = 0;
+    counts_ = {};
 }
 
-void FileReport::AddLeftOut(const std::string& kind, Severity severity, long long line,
-                            long long count) {
-    Count(severity, count);
-    findings_.push_back(LeftOutNote(kind, severity, line, count));
-}
-
-FileReport::Finding FileReport::LeftOutNote(const std::string& kind, Severity severity,
-                                            long long line, long long count) {
-    return {{line,
-             {},
-             "ここから先の「" + kind + "」の" + Label(severity) + " " + std::to_string(count) +
-                 " 件は表示を省きました。"},
-            kNoteLabel,
+FileReport::Entry FileReport::LeftOutNote(const LeftOut& left) const {
+    return {Finding{name_,
+                    left.line,
+                    0,
+                    Severity::Note,
+                    left.kind.id,
+                    "ここから先の「" + std::string(left.kind.words) + "」の" +
+                        std::string(Label(left.severity)) + " " + std::to_string(left.count) +
+                        " 件は表示を省きました。",
+                    {}},
+            {},
             {}};
 }
 
-void FileReport::PrintLine(std::ostream& out, const Place& place, const char* label) const {
-    out << Printable(name_) << ":";
-    if (place.line > 0) {
-        out << place.line << ":";
-        if (const std::size_t column = place.column.In(encoding_); column > 0)
-            out << column << ":";
-    }
-    out << " " << label << ": " << Printable(place.text) << "\n";
-}
-
-void FileReport::Print(std::ostream& out) const {
-    std::vector<Finding> all = findings_;
-    for (const auto& [kind, left] : repeated_) {
+void FileReport::AppendTo(Findings& findings) const {
+    std::vector<Entry> all = entries_;
+    for (const auto& [words, left] : repeated_) {
         if (left.count > 0)
-            all.push_back(LeftOutNote(kind, left.severity, left.line, left.count));
+            all.push_back(LeftOutNote(left));
     }
-    std::stable_sort(all.begin(), all.end(), [](const Finding& a, const Finding& b) {
-        if (a.place.line != b.place.line)
-            return a.place.line < b.place.line;
-        return a.place.column.utf8 < b.place.column.utf8;
+    std::stable_sort(all.begin(), all.end(), [](const Entry& a, const Entry& b) {
+        if (a.finding.line != b.finding.line)
+            return a.finding.line < b.finding.line;
+        return a.column.utf8 < b.column.utf8;
     });
-    for (const Finding& f : all) {
-        PrintLine(out, f.place, f.label);
-        for (const Place& note : f.notes)
-            PrintLine(out, note, kNoteLabel);
+    for (Entry& entry : all) {
+        entry.finding.column = entry.column.In(encoding_);
+        for (auto& [column, note] : entry.notes) {
+            note.column = column.In(encoding_);
+            entry.finding.notes.push_back(std::move(note));
+        }
+        findings.list.push_back(std::move(entry.finding));
     }
+    findings.counts.errors += counts_.errors;
+    findings.counts.warnings += counts_.warnings;
+    findings.counts.notes += counts_.notes;
 }
 
 } // namespace qvn::check

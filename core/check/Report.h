@@ -1,11 +1,11 @@
-// The findings of the check about one input file, printed as compilers print theirs:
-// "FILE:LINE:COLUMN: 警告: …", each finding's notes after it, columns in characters.
+// The findings of the check about one input file, collected as they are found and handed over in
+// the order of their lines and columns, the columns counted in characters of the file's encoding.
 #pragma once
 
+#include "Findings.h"
 #include "TextScan.h"
 
 #include <cstddef>
-#include <iosfwd>
 #include <map>
 #include <string>
 #include <string_view>
@@ -14,79 +14,66 @@
 
 namespace qvn::check {
 
-enum class Severity { Error, Warning };
-
-// text with its control characters written out ("\n", "\t", "\x1B"), so that a name or a token
-// cannot break a finding in two or pass for one.
-std::string Printable(std::string_view text);
+// What a finding is about: the word a program sorts findings by, and for a kind that may come on
+// many lines the few Japanese words that name it in the note about those left out.
+struct Kind {
+    std::string_view id;
+    std::string_view words = {};
+};
 
 class FileReport {
 public:
     // How many findings of a kind that repeats line after line are shown; the rest are counted.
     static constexpr std::size_t kShown = 10;
 
-    // name: the file's name as it was given, for every line printed.
+    // name: the file's name as it was given.
     explicit FileReport(std::string name) : name_(std::move(name)) {}
 
     // A finding at a line and column; Column{} where a column does not apply.
-    void Add(Severity severity, long long line, Column column, std::string text);
+    void Add(Kind kind, Severity severity, long long line, Column column, std::string text);
     // A finding about the whole file: it has no place, and comes before those on its lines.
-    void AddToFile(Severity severity, std::string text) { Add(severity, 0, {}, std::move(text)); }
-    // A note about the finding added last, printed right after it.
+    void AddToFile(Kind kind, Severity severity, std::string text) {
+        Add(kind, severity, 0, {}, std::move(text));
+    }
+    // A note about the finding added last, shown right after it.
     void Note(long long line, Column column, std::string text);
-    // A finding of a kind that may come on many lines, `kind` naming it in a few words: past
-    // kShown of that kind they are only counted, and a note at the first one left out says how
-    // many.
-    void AddRepeated(const std::string& kind, Severity severity, long long line, Column column,
-                     std::string text);
+    // A finding of a kind that may come on many lines: past kShown of that kind they are only
+    // counted, and a note at the first one left out says how many.
+    void AddRepeated(Kind kind, Severity severity, long long line, Column column, std::string text);
     // Counts `count` findings of a kind that were left out before they reached the report, the
     // first of them on `line`.
-    void AddLeftOut(const std::string& kind, Severity severity, long long line, long long count);
+    void AddLeftOut(Kind kind, Severity severity, long long line, long long count);
     // Forgets every finding (a file whose reading says nothing, such as UTF-16 text).
     void Clear();
 
-    // The file's encoding, which decides how columns are counted when printed.
+    // The file's encoding, which decides how columns are counted.
     void SetEncoding(Encoding encoding) { encoding_ = encoding; }
 
-    long long Errors() const { return errors_; }
-    long long Warnings() const { return warnings_; }
-
-    // Prints the findings in the order of their lines and columns.
-    void Print(std::ostream& out) const;
+    // Appends the findings to findings in the order of their lines and columns, and adds their
+    // counts.
+    void AppendTo(Findings& findings) const;
 
 private:
-    struct Place {
-        long long line = 0;
-        Column column;
-        std::string text;
-    };
-    struct Finding {
-        Place place;
-        const char* label; // "エラー", "警告", "注記"
-        std::vector<Place> notes;
+    struct Entry {
+        Finding finding;
+        Column column; // both counts, until the encoding is known
+        std::vector<std::pair<Column, qvn::Note>> notes;
     };
     struct LeftOut {
+        Kind kind;
         Severity severity = Severity::Warning;
         std::size_t shown = 0;
         long long count = 0;
         long long line = 0;
     };
 
-    void Count(Severity severity, long long n);
-    static Finding LeftOutNote(const std::string& kind, Severity severity, long long line,
-                               long long count);
-    void PrintLine(std::ostream& out, const Place& place, const char* label) const;
+    Entry LeftOutNote(const LeftOut& left) const;
 
     std::string name_;
     Encoding encoding_ = Encoding::Ascii;
-    std::vector<Finding> findings_;
-    std::map<std::string, LeftOut> repeated_; // by kind
-    long long errors_ = 0;
-    long long warnings_ = 0;
+    std::vector<Entry> entries_;
+    std::map<std::string_view, LeftOut> repeated_; // by the kind's words
+    Counts counts_;
 };
-
-// The last line of a check that found something: the counts, and in words whether the build
-// will succeed.
-std::string Summary(long long errors, long long warnings);
 
 } // namespace qvn::check

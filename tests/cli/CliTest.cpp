@@ -826,7 +826,7 @@ TEST_F(BinaryTest, OnAConsoleTextIsUnicodeAndCtrlCLeavesNoTemporaryFile) {
         {{L"--check", L"--data", test::Wide(Example("links-utf8.csv")), L"--template",
           test::Wide(noFrame)},
          1,
-         "エラー 1 件、警告 0 件。このままではビルドは失敗します。"},
+         "エラー 1 件、警告 0 件、注記 0 件。このままではビルドは失敗します。"},
         {{L"--data", test::Wide(bigData), L"--template", test::Wide(bigTemplate), L"--output",
           L"-"},
          0,
@@ -866,10 +866,10 @@ TEST_F(BinaryTest, TerminatedDuringTheWriteLeavesNoTemporaryFile) {
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    const test::Process writing(test::CommandLine(exe, {L"--data", pipeName, L"--template",
-                                                        test::Wide(templ), L"--output",
-                                                        test::Wide(page)}),
-                                startup, CREATE_NO_WINDOW, false);
+    const test::Process writing(
+        test::CommandLine(exe, {L"--data", pipeName, L"--template", test::Wide(templ), L"--output",
+                                test::Wide(page)}),
+        startup, CREATE_NO_WINDOW, false);
     ASSERT_TRUE(::ConnectNamedPipe(pipe, nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED);
     DWORD written = 0;
     ASSERT_TRUE(::WriteFile(pipe, "a,b,c,d\r\n", 9, &written, nullptr));
@@ -891,13 +891,15 @@ TEST_F(BinaryTest, FileSizeLimitFailsTheWriteAndLeavesNoTemporaryFile) {
     const std::string data = dir.Write("links.csv", links);
     const std::string page = dir.Write("page.html", "old\r\n");
     // ulimit -f counts blocks of 1024 bytes: the page stops 64 KiB in.
-    const std::string command = "export LC_ALL=C; ulimit -f 64; exec " + Quote(exe) + " --data " + Quote(data) +
-                                " --template " + Quote(Example("template-utf8.html")) +
-                                " --output " + Quote(page) + " 2>" + Quote(dir.Path("stderr"));
+    const std::string command = "export LC_ALL=C; ulimit -f 64; exec " + Quote(exe) + " --data " +
+                                Quote(data) + " --template " +
+                                Quote(Example("template-utf8.html")) + " --output " + Quote(page) +
+                                " 2>" + Quote(dir.Path("stderr"));
     const int raw = std::system(("sh -c " + Quote(command)).c_str());
     ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
     EXPECT_EQ(WEXITSTATUS(raw), 1);
-    EXPECT_EQ(dir.Read("stderr"), "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(EFBIG) + "\n");
+    EXPECT_EQ(dir.Read("stderr"),
+              "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(EFBIG) + "\n");
     EXPECT_EQ(dir.Read("page.html"), "old\r\n");
     EXPECT_FALSE(HasTemporaryFile(dir));
 }
@@ -1004,7 +1006,8 @@ TEST_F(BinaryTest, DescriptorNamesAreWrittenThroughNotReplaced) {
     for (const auto& a : inputs)
         command += " " + Quote(a);
     const int piped = std::system(
-        (command + " /dev/stdout 2>" + Quote(dir.Path("stderr")) + " | cat >" + Quote(log)).c_str());
+        (command + " /dev/stdout 2>" + Quote(dir.Path("stderr")) + " | cat >" + Quote(log))
+            .c_str());
     EXPECT_EQ(WEXITSTATUS(piped), 0);
     EXPECT_EQ(dir.Read("build.log"), ExamplePage("UTF-8"));
     EXPECT_EQ(dir.Read("stderr"), "");
@@ -1012,7 +1015,8 @@ TEST_F(BinaryTest, DescriptorNamesAreWrittenThroughNotReplaced) {
     closed.push_back("/dev/fd/7");
     const Result r = Exec(closed);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "qvn-build: ファイル /dev/fd/7 を作成できません." + BecauseInEnglish(EBADF) + "\n");
+    EXPECT_EQ(r.err,
+              "qvn-build: ファイル /dev/fd/7 を作成できません." + BecauseInEnglish(EBADF) + "\n");
 }
 
 // A reader that stops early fails the write: status 1 and the reason, not death by SIGPIPE.
@@ -1051,7 +1055,8 @@ TEST_F(BinaryTest, ReaderThatStopsEarlyIsAWriteFailure) {
     ASSERT_EQ(waitpid(pid, &raw, 0), pid);
     ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
     EXPECT_EQ(WEXITSTATUS(raw), 1);
-    EXPECT_EQ(dir.Read("stderr"), "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(EPIPE) + "\n");
+    EXPECT_EQ(dir.Read("stderr"),
+              "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(EPIPE) + "\n");
 }
 
 // Help and version that cannot be written are a failure too.
@@ -1060,7 +1065,8 @@ TEST_F(BinaryTest, HelpAndVersionIntoAFullDeviceFail) {
         SCOPED_TRACE(option);
         const Result r = Exec({option}, " >/dev/full");
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(ENOSPC) + "\n");
+        EXPECT_EQ(r.err,
+                  "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(ENOSPC) + "\n");
     }
 }
 
@@ -1084,8 +1090,8 @@ TEST_F(BinaryTest, FailedSavesGiveTheSystemsReason) {
         SCOPED_TRACE(c.page);
         const Result r = Exec({"--data", links, "--template", templ, "--output", c.page});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err,
-                  "qvn-build: ファイル " + c.page + " を作成できません." + BecauseInEnglish(c.error) + "\n");
+        EXPECT_EQ(r.err, "qvn-build: ファイル " + c.page + " を作成できません." +
+                             BecauseInEnglish(c.error) + "\n");
     }
     EXPECT_EQ(dir.Read("read-only.html"), "keep\r\n");
 

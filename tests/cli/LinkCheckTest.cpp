@@ -292,7 +292,7 @@ TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
         }
     }
     EXPECT_EQ(byLine[static_cast<long long>(std::size(cases) + 1)], byLine[2]);
-    EXPECT_EQ(lines.back(), "エラー 5 件, 警告 2 件, 注記 9 件");
+    EXPECT_EQ(lines.back(), "エラー 5 件、警告 2 件、注記 9 件。");
 
     // Retry-After is waited for, and the waits between retries grow.
     const auto busy = Times("busy.test");
@@ -315,7 +315,7 @@ TEST_F(LinkCheckTest, HostNameThatDoesNotResolveIsDead) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, data + ":1: エラー: " + url +
                          ": リンク切れです (ホスト名が見つかりません)\n"
-                         "エラー 1 件, 警告 0 件, 注記 0 件\n");
+                         "エラー 1 件、警告 0 件、注記 0 件。\n");
 }
 
 TEST_F(LinkCheckTest, EveryRequestNamesTheProgramAndItsVersion) {
@@ -368,7 +368,7 @@ TEST_F(LinkCheckTest, HealthyAndMovedLinksExitZero) {
     EXPECT_EQ(r.out + r.err, ""); // nothing to report: not even the count
     r = Check({Url("healthy.test"), Url("moved.test")});
     EXPECT_EQ(r.status, 0);
-    EXPECT_THAT(r.out, HasSubstr("エラー 0 件, 警告 1 件, 注記 0 件\n"));
+    EXPECT_THAT(r.out, HasSubstr("エラー 0 件、警告 1 件、注記 0 件。\n"));
 }
 
 TEST_F(LinkCheckTest, DataThatCannotBeReadExitsOne) {
@@ -391,7 +391,7 @@ TEST_F(LinkCheckTest, HistoryMakesAFirstFailureAWarningAndSparesFreshLinks) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, data + ":2: 警告: " + Url("gone.test") +
                          ": リンク切れかもしれません (HTTP 404, 初めての失敗)\n"
-                         "エラー 0 件, 警告 1 件, 注記 0 件\n");
+                         "エラー 0 件、警告 1 件、注記 0 件。\n");
     const std::size_t asked = server->Requests().size();
 
     // Again at once: the healthy link is not asked, the dead one still only a warning.
@@ -412,7 +412,7 @@ TEST_F(LinkCheckTest, HistoryMakesAFirstFailureAWarningAndSparesFreshLinks) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, data + ":2: エラー: " + Url("gone.test") +
                          ": リンク切れです (HTTP 404, 最初の失敗から 25 時間)\n"
-                         "エラー 1 件, 警告 0 件, 注記 0 件\n");
+                         "エラー 1 件、警告 0 件、注記 0 件。\n");
     EXPECT_EQ(Asked("healthy.test"), "HEAD / HEAD /");
 
     // Failing again less than 20 hours after the first failure is still only a warning.
@@ -547,7 +547,7 @@ TEST_F(LinkCheckTest, InterruptPrintsWhatWasFoundSoFar) {
 #endif
     EXPECT_EQ(dir.Read("out"),
               data + ":1: エラー: " + Url("gone.test") +
-                  ": リンク切れです (HTTP 404)\nエラー 1 件, 警告 0 件, 注記 0 件\n");
+                  ": リンク切れです (HTTP 404)\nエラー 1 件、警告 0 件、注記 0 件。\n");
     EXPECT_EQ(dir.Read("err"), "qvn-build: 中断しました: URL 2 件のうち 1 件を確認しました\n");
 }
 

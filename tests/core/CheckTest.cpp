@@ -5,6 +5,7 @@
 #include "Codec.h"
 #include "Errors.h"
 #include "LinesAhead.h"
+#include "LinkTable.h"
 #include "TempDir.h"
 #include "TextScan.h"
 #include "UProccess.h"
@@ -40,10 +41,16 @@ class CheckTest : public ::testing::Test {
 protected:
     CheckTest() : data(dir.Write("links.csv", kLinks)), templ(dir.Write("t.html", kTemplate)) {}
 
+    // The check as qvn-build --check prints it, the tokens named by their options.
     Result Check(qvn::Tokens tokens = qvn::DefaultTokens()) {
+        const qvn::Findings findings = qvn::check::CheckInputs(
+            {data}, {templ}, tokens, {"--title", "--url", "--author", "--explain"});
         std::ostringstream out;
-        const int status = qvn::check::Check(data, templ, tokens, out);
-        return {status, out.str()};
+        for (const qvn::Finding& finding : findings.list)
+            qvn::Print(out, finding);
+        if (findings.counts.Total() > 0)
+            out << qvn::check::CheckSummary(findings.counts) << "\n";
+        return {findings.counts.errors > 0 ? 1 : 0, out.str()};
     }
 
     // Each printed line's place and label ("t.html:5:3: 警告"), the folder left out, joined by
@@ -56,7 +63,7 @@ protected:
         for (std::string line; std::getline(lines, line);) {
             if (lines.peek() == EOF) {
                 EXPECT_EQ(line, "エラー " + std::to_string(errors) + " 件、警告 " +
-                                    std::to_string(warnings) + " 件。" +
+                                    std::to_string(warnings) + " 件、注記 0 件。" +
                                     (errors > 0 ? "このままではビルドは失敗します。"
                                                 : "ビルドはできますが、警告の点はページが思いど"
                                                   "おりにならないおそれがあります。"));
@@ -328,12 +335,14 @@ TEST_F(CheckTest, AFieldIsSaidLostExactlyWhenThePageLacksIt) {
                 const std::string frame = first + " " + second + " " + first + "\n";
                 templ = dir.Write("t.html", WithHead("h", frame));
                 const std::string out = Check(tokens).out;
-                qvn::TStringList fields;
-                for (const char* value : {"V0", "V1", "V2", "V3"})
-                    fields.Add(value);
-                qvn::ListLinks links(fields);
-                std::ostringstream page;
-                qvn::WritePage(qvn::TPageTemplate(qvn::test::AsPath(templ)), links, tokens, page);
+                const qvn::TLinkTable fields = qvn::TLinkTable::Parse("V0,V1,V2,V3");
+                qvn::TableLinks links(fields);
+                std::string page;
+                qvn::MakePage(qvn::TPageTemplate(dir.Read("t.html")), links, tokens,
+                              [&page](std::string& block) {
+                                  page += block;
+                                  block.clear();
+                              });
                 for (std::size_t k = 0; k < qvn::kLinkFields; ++k) {
                     const std::string lost = std::string(k == 0   ? "「サイト名」"
                                                          : k == 1 ? "「URL」"
@@ -341,9 +350,9 @@ TEST_F(CheckTest, AFieldIsSaidLostExactlyWhenThePageLacksIt) {
                                                                   : "「サイト説明」") +
                                              "はページに入りません";
                     EXPECT_EQ(out.find(lost) != std::string::npos,
-                              page.str().find(std::string(1, 'V').append(std::to_string(k))) ==
+                              page.find(std::string(1, 'V').append(std::to_string(k))) ==
                                   std::string::npos)
-                        << frame << out << page.str();
+                        << frame << out << page;
                 }
             }
         }
@@ -505,7 +514,7 @@ TEST_F(CheckTest, PastTenOfAKindTheRestAreCounted) {
                               ": 注記: ここから先の「" + kind +
                               "」の警告 1 件は表示を省きました。\n"));
     EXPECT_EQ(r.out.find(data + ":11: 警告"), std::string::npos);
-    EXPECT_THAT(r.out, HasSubstr("エラー 0 件、警告 33 件。"));
+    EXPECT_THAT(r.out, HasSubstr("エラー 0 件、警告 33 件、注記 0 件。"));
 }
 
 TEST_F(CheckTest, NulByteFirstInABlockOfTheReaderStartsItsLine) {
@@ -555,7 +564,7 @@ TEST_F(CheckTest, WordingOfTheExampleInTheReadme) {
                          "_FRAME_ の後ろに区切り行 _FOOT_ がありません。ビルドは「リストのイン"
                          "デックスが範囲を超えています (9)」で止まります。この行を _FOOT_ だけの"
                          "行に直してください。\n"
-                         "エラー 1 件、警告 1 件。このままではビルドは失敗します。\n");
+                         "エラー 1 件、警告 1 件、注記 0 件。このままではビルドは失敗します。\n");
 }
 
 TEST(TextScan, FirstInvalidByteInEachEncoding) {

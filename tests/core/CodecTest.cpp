@@ -114,49 +114,34 @@ TEST(Utf8Check, RefusesMalformedSequencesWherePresent) {
               Utf8Kind::Utf8);
 }
 
-TEST(FullStop, FollowsTheLastCharacterNotTheLastByte) {
-    EXPECT_EQ(WithFullStop(""), "");
-    EXPECT_EQ(WithFullStop("abc"), "abc.");
-    EXPECT_EQ(WithFullStop("9"), "9.");
-    EXPECT_EQ(WithFullStop("done."), "done.");
-    EXPECT_EQ(WithFullStop("(3)"), "(3)");
-    EXPECT_EQ(WithFullStop("x "), "x ");
-    EXPECT_EQ(WithFullStop("x\n"), "x\n");
-    EXPECT_EQ(WithFullStop("x-"), "x-");  // 0x2D
-    EXPECT_EQ(WithFullStop("x/"), "x/."); // 0x2F is above the limit
-    // "ボ" is 0x83 0x7B and "ー" 0x81 0x5B: double-byte, so a stop follows.
-    EXPECT_EQ(WithFullStop("\x83\x7B"), "\x83\x7B.");
-    // A trail byte may look like "." or a space; it is not a character of its own.
-    EXPECT_EQ(WithFullStop("\x81\x2E"), "\x81\x2E.");
-    EXPECT_EQ(WithFullStop("\x83\x20"), "\x83\x20.");
-    // After double-byte characters the walk still lands on the last character: ")" here.
-    EXPECT_EQ(WithFullStop("\x82\xA0)"), "\x82\xA0)");
-    EXPECT_EQ(WithFullStop("\x82\xA0\x82\xA2 "), "\x82\xA0\x82\xA2 ");
-    // A lead byte at the very end is the last character, and above the limit.
-    EXPECT_EQ(WithFullStop(")\x83"), ")\x83.");
+// The stop follows a letter, a digit or any character outside ASCII, never ".", ")", a space or
+// a control character; the message's own words come first, the system's reason after the stop.
+TEST(FullStop, FollowsTheLastCharacter) {
+    for (const auto& [message, shown] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"", ""},
+             {"abc", "abc."},
+             {"9", "9."},
+             {"done.", "done."},
+             {"(3)", "(3)"},
+             {"x ", "x "},
+             {"x\n", "x\n"},
+             {"x-", "x-"},  // 0x2D
+             {"x/", "x/."}, // 0x2F is above the limit
+             {"開けません", "開けません."},
+             {"置換文字列 😀", "置換文字列 😀."},
+         })
+        EXPECT_EQ(WithFullStop(message), shown) << message;
 }
 
 TEST(FullStop, MessagesOfTheSystem) {
-    const FileError open(FileError::Kind::Open, FilePath::FromCp932("a.csv"));
-    EXPECT_EQ(ErrorBoxTextUtf8(open), "ファイル a.csv は開けません.");
-    const ListIndexError index(7);
-    EXPECT_EQ(ErrorBoxTextUtf8(index), "リストのインデックスが範囲を超えています (7)");
-    EXPECT_EQ(ErrorBoxTextUtf8(WriteError()), "ストリームへの書き込みエラー.");
-    EXPECT_EQ(ErrorBoxTextUtf8(NoLinkDataError()), "リンクデータが読み込まれていません.");
-}
-
-// A message given in UTF-8 as well, for characters code page 932 lacks, is shown in UTF-8 and
-// takes its stop by the same rule.
-TEST(FullStop, AMessageInUtf8TakesItsStopByTheSameRule) {
-    for (const std::string words : {"置換文字列 😀 は書けません", "置換文字列 (😀)"}) {
-        const std::string stop = words.ends_with(")") ? "" : ".";
-        EXPECT_EQ(ErrorBoxTextUtf8(Error::WithUtf8(Utf8ToCp932(words), words)), words + stop);
-    }
-}
-
-TEST(FullStop, TerminalTextNamesANativeFileAsGiven) {
-    const FileError e(FileError::Kind::Create, FilePath::FromNative("/tmp/サイト😀.html"));
-    EXPECT_EQ(ErrorBoxTextUtf8(e), "ファイル /tmp/サイト😀.html を作成できません.");
-    // In code page 932 the character it lacks shows as "?".
-    EXPECT_EQ(e.Message(), Utf8ToCp932("ファイル /tmp/サイト?.html を作成できません"));
+    const FileError open(FileError::Kind::Open, FilePath::FromNative("a.csv"));
+    EXPECT_EQ(ErrorBoxText(open), "ファイル a.csv は開けません.");
+    EXPECT_EQ(ErrorBoxText(ListIndexError(7)), "リストのインデックスが範囲を超えています (7)");
+    EXPECT_EQ(ErrorBoxText(WriteError("No space left on device")),
+              "ストリームへの書き込みエラー. (No space left on device)");
+    EXPECT_EQ(ErrorBoxText(NoLinkDataError()), "リンクデータが読み込まれていません.");
+    // A name is shown as it was given, whatever characters it holds.
+    EXPECT_EQ(
+        ErrorBoxText(FileError(FileError::Kind::Create, FilePath::FromNative("/tmp/サイト😀.html"))),
+        "ファイル /tmp/サイト😀.html を作成できません.");
 }

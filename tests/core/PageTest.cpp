@@ -1,6 +1,7 @@
 // The page builder: sections, token replacement and its failures.
 #include "Codec.h"
 #include "Errors.h"
+#include "PageBuild.h"
 #include "TempDir.h"
 #include "TokenText.h"
 #include "UDec.h"
@@ -18,14 +19,16 @@ using ::testing::ElementsAreArray;
 
 namespace {
 
-TStringList Links(std::initializer_list<std::string_view> items) {
-    TStringList list;
-    for (auto s : items)
-        list.Add(s);
-    return list;
+// Link data as its file holds it: four fields a line.
+std::string Links(std::initializer_list<std::string_view> fields) {
+    std::string text;
+    std::size_t k = 0;
+    for (const std::string_view field : fields)
+        text.append(field).append(++k % kLinkFields == 0 ? "\r\n" : ",");
+    return text;
 }
 
-const TStringList kTwoSites = Links({"s1", "u1", "a1", "d1", "s2", "u2", "a2", "d2"});
+const std::string kTwoSites = Links({"s1", "u1", "a1", "d1", "s2", "u2", "a2", "d2"});
 
 // The page's lines: every one must end in CR LF.
 std::vector<std::string> PageLines(const std::string& page) {
@@ -40,12 +43,12 @@ std::vector<std::string> PageLines(const std::string& page) {
 class PageTest : public ::testing::Test {
 protected:
     // Builds from template lines (joined with LF) and returns the page's lines.
-    std::vector<std::string> Build(const std::string& templ, const TStringList& links = kTwoSites,
+    std::vector<std::string> Build(const std::string& templ, const std::string& links = kTwoSites,
                                    const Tokens& tokens = DefaultTokens()) {
-        const TPageTemplate page(AsPath(dir.Write("t.html", templ)));
-        ListLinks records(links);
+        PageBuild build(AsPath(dir.Write("links.csv", links)), AsPath(dir.Write("t.html", templ)),
+                        tokens);
         std::ostringstream out;
-        WritePage(page, records, tokens, out);
+        build.Write(out);
         return PageLines(out.str());
     }
 
@@ -63,7 +66,7 @@ protected:
 };
 
 std::string IndexMessage(int n) {
-    return Utf8ToCp932("リストのインデックスが範囲を超えています (") + std::to_string(n) + ")";
+    return "リストのインデックスが範囲を超えています (" + std::to_string(n) + ")";
 }
 
 } // namespace
@@ -75,15 +78,14 @@ TEST_F(PageTest, SevenLineExample) {
 }
 
 TEST_F(PageTest, FrameRepeatsRecordByRecordAndTokensStayOutsideIt) {
-    const TStringList three = Links({"A", "", "", "", "B", "", "", "", "C", "", "", "", "junk"});
+    const std::string three = Links({"A", "", "", "", "B", "", "", "", "C", "", "", ""});
     EXPECT_THAT(
         Build("_HEAD_\nh _TITLE_\n_FRAME_\n1 _TITLE_\n2 _TITLE_\n_FOOT_\nf _TITLE_\n", three),
         ElementsAre("h _TITLE_", "1 A", "2 A", "1 B", "2 B", "1 C", "2 C", "f _TITLE_"));
 }
 
 TEST_F(PageTest, NoRecordsGiveHeadAndFoot) {
-    EXPECT_THAT(Build("_HEAD_\nh1\nh2\n_FRAME_\nx\n_FOOT_\nf\n", TStringList{}),
-                ElementsAre("h1", "h2", "f"));
+    EXPECT_THAT(Build("_HEAD_\nh1\nh2\n_FRAME_\nx\n_FOOT_\nf\n", ""), ElementsAre("h1", "h2", "f"));
 }
 
 TEST_F(PageTest, ReplacementIsFirstOccurrenceInTokenOrderOnTheChangedLine) {
@@ -154,15 +156,6 @@ TEST_F(PageTest, BrokenTemplatesNameTheirLineCount) {
     EXPECT_EQ(IndexFailure("_head_\nh\n_FRAME_\nx\n_FOOT_\ny\n"), IndexMessage(6));
 }
 
-TEST_F(PageTest, ReplaceAtCountsFromOne) {
-    std::string text = "ab_T_cd";
-    ReplaceAt(text, 3, "_T_", "XYZ");
-    EXPECT_EQ(text, "abXYZcd");
-    text = "_T_";
-    ReplaceAt(text, 1, "_T_", "");
-    EXPECT_EQ(text, "");
-}
-
 TEST(Settings, StartEmptyAndHandTheTokensOverInTheirOrder) {
     TSetting setting;
     EXPECT_TRUE(setting.Title.empty());
@@ -182,51 +175,35 @@ TEST(Settings, NoLinkListUntilDataIsLoadedAndAnEmptyOneAfter) {
         setting.Links();
         FAIL() << "gave link data before any was loaded";
     } catch (const NoLinkDataError& e) {
-        EXPECT_EQ(e.Message(), Utf8ToCp932("リンクデータが読み込まれていません"));
+        EXPECT_EQ(e.Message(), "リンクデータが読み込まれていません");
     }
     setting.LinkList = std::make_unique<TLinkTable>();
     EXPECT_EQ(setting.Links().Count(), 0);
 }
 
-// Records until `after`, then a read error, as a data file failing part way gives.
-class FailingLinks final : public LinkSource {
-public:
-    explicit FailingLinks(int after) : left_(after) {}
-    bool Next(TLinkRecord& record) override {
-        if (left_-- == 0)
-            throw FileError(FileError::Kind::Open, AsPath("links.csv"));
-        record = {"s", "u", "a", "d"};
-        return true;
-    }
-
-private:
-    int left_;
-};
-
 TEST_F(PageTest, SavedAndStreamedPagesAreTheSameAndAFailedBuildKeepsTheOldPage) {
-    const TPageTemplate templ(
-        AsPath(dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n<_TITLE_|_URL_>\n_FOOT_\nf\n")));
+    const FilePath templ =
+        AsPath(dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n<_TITLE_|_URL_>\n_FOOT_\nf\n"));
+    const FilePath data = AsPath(dir.Write("links.csv", kTwoSites));
     const FilePath page = AsPath(dir.Write("page.html", "old page\r\n"));
-    ListLinks links(kTwoSites);
-    SavePage(templ, links, DefaultTokens(), page);
+    PageBuild(data, templ, DefaultTokens()).Save(page);
     EXPECT_EQ(dir.Read("page.html"), "h\r\n<s1|u1>\r\n<s2|u2>\r\nf\r\n");
     std::ostringstream out;
-    ListLinks again(kTwoSites);
-    WritePage(templ, again, DefaultTokens(), out);
+    PageBuild(data, templ, DefaultTokens()).Write(out);
     EXPECT_EQ(out.str(), dir.Read("page.html"));
 
-    // Far past the first write block, so part of the page has been written when the data fails.
-    FailingLinks failing(100000);
-    EXPECT_THROW(SavePage(templ, failing, DefaultTokens(), page), FileError);
+    // A template that cannot be cut fails before the page is touched.
+    dir.Write("t.html", "_HEAD_\nh\n");
+    EXPECT_THROW(PageBuild(data, templ, DefaultTokens()).Save(page), ListIndexError);
     EXPECT_EQ(dir.Read("page.html"), "h\r\n<s1|u1>\r\n<s2|u2>\r\nf\r\n");
-    EXPECT_EQ(dir.EntryCount(), 2);
+    EXPECT_EQ(dir.EntryCount(), 3);
 }
 
 // A template's encoding is judged from all its lines, the first one included, and a token typed
 // in UTF-8 is converted for a code page 932 template only.
 TEST(TokenText, TemplateEncodingFromEveryLineAndTokensConvertedForCodePage932) {
-    const std::string da = "\x83\x5F";               // ダ in code page 932
-    const std::string daUtf8 = "\xE3\x83\x80";      // ダ in UTF-8
+    const std::string da = "\x83\x5F";         // ダ in code page 932
+    const std::string daUtf8 = "\xE3\x83\x80"; // ダ in UTF-8
     const struct {
         std::vector<std::string> lines;
         TextEncoding encoding;

@@ -2,7 +2,7 @@
 #include "Codec.h"
 #include "Errors.h"
 #include "FileIO.h"
-#include "StringList.h"
+#include "Lines.h"
 #include "TempDir.h"
 
 #include <cerrno>
@@ -30,22 +30,44 @@
 
 using namespace qvn;
 using qvn::test::AsPath;
-using qvn::test::SavedBytes;
 using qvn::test::TempDir;
 namespace test = qvn::test;
 namespace fs = std::filesystem;
 
 namespace {
 
-TStringList Page(std::size_t lines) {
-    TStringList page;
+// A page's lines, saved as a build saves a page: through ReplaceFile, a block at a time.
+struct TestPage {
+    std::vector<std::string> lines;
+
+    void SaveToFile(const FilePath& path) const {
+        ReplaceFile(path, [this](const ByteSink& sink) {
+            CrLfWriter writer(sink);
+            for (const std::string& line : lines)
+                writer.Line(line);
+            writer.Flush();
+        });
+    }
+};
+
+TestPage Page(std::size_t lines) {
+    TestPage page;
     for (std::size_t i = 0; i < lines; ++i)
-        page.Add("<li><a href=\"https://example.com/" + std::to_string(i) + "\">site</a></li>");
+        page.lines.push_back("<li><a href=\"https://example.com/" + std::to_string(i) +
+                             "\">site</a></li>");
     return page;
 }
 
+// The bytes a page is saved as.
+std::string SavedBytes(const TestPage& page) {
+    std::string bytes;
+    for (const std::string& line : page.lines)
+        bytes += line + "\r\n";
+    return bytes;
+}
+
 std::string CreateMessage(const std::string& path) {
-    return Utf8ToCp932("ファイル ") + path + Utf8ToCp932(" を作成できません");
+    return "ファイル " + path + " を作成できません";
 }
 
 #ifndef _WIN32
@@ -70,7 +92,7 @@ private:
 };
 #endif
 
-void ExpectCreateFailure(const TStringList& page, const std::string& path) {
+void ExpectCreateFailure(const TestPage& page, const std::string& path) {
     try {
         page.SaveToFile(AsPath(path));
         ADD_FAILURE() << "saved " << path;
@@ -125,14 +147,14 @@ TEST(AtomicSave, WriteFailingMidwayKeepsTheOldPageAndLeavesNoTemporaryFile) {
     TempDir dir;
     const std::string old = "<p>the good page</p>\r\n";
     const std::string path = dir.Write("links.html", old);
-    const TStringList big = Page(200000); // about 12 MB, far past the limit
+    const TestPage big = Page(200000); // about 12 MB, far past the limit
     {
         FileSizeLimit limit(1 << 20);
         try {
             big.SaveToFile(AsPath(path));
             FAIL() << "a write past the size limit was reported as saved";
         } catch (const WriteError& e) {
-            EXPECT_EQ(e.Message(), Utf8ToCp932("ストリームへの書き込みエラー"));
+            EXPECT_EQ(e.Message(), "ストリームへの書き込みエラー");
         }
     }
     EXPECT_EQ(dir.Read("links.html"), old);
@@ -145,7 +167,7 @@ TEST(AtomicSave, WriteFailingMidwayKeepsTheOldPageAndLeavesNoTemporaryFile) {
 
 TEST(AtomicSave, TargetsThatCannotBeWrittenChangeNothing) {
     TempDir dir;
-    const TStringList page = Page(3);
+    const TestPage page = Page(3);
     ExpectCreateFailure(page, dir.Path("no/such/folder/page.html"));
     ExpectCreateFailure(page, dir.Dir());
     ExpectCreateFailure(page, "");
@@ -158,14 +180,11 @@ TEST(AtomicSave, TargetsThatCannotBeWrittenChangeNothing) {
     EXPECT_EQ(dir.EntryCount(), 1);
 }
 
-TEST(AtomicSave, NamesAreCodePage932) {
+TEST(AtomicSave, NamesAreTheFileSystemsOwn) {
     TempDir dir;
-    TStringList page;
-    page.Add("x");
-    page.SaveToFile(AsPath(dir.Dir() + Utf8ToCp932("/リンク集.html")));
-    EXPECT_EQ(dir.Read("リンク集.html"), "x\r\n");
-    // A name with bytes that are no code page 932 text is refused, not written somewhere else.
-    ExpectCreateFailure(page, dir.Dir() + "/\x81.html");
+    const TestPage page{{"x"}};
+    page.SaveToFile(AsPath(dir.Dir() + "/リンク集😀.html"));
+    EXPECT_EQ(dir.Read("リンク集😀.html"), "x\r\n");
     EXPECT_EQ(dir.EntryCount(), 1);
 }
 
@@ -174,7 +193,7 @@ TEST(AtomicSave, NamesAreCodePage932) {
 // without letting it be replaced (as a viewer may).
 TEST(AtomicSave, ReadOnlyOrOpenPagesChangeNothing) {
     TempDir dir;
-    const TStringList page = Page(3);
+    const TestPage page = Page(3);
     const std::string readOnly = dir.Write("ro.html", "keep\r\n");
     const std::wstring readOnlyName = test::NativePath(readOnly).wstring();
     ASSERT_TRUE(SetFileAttributesW(readOnlyName.c_str(), FILE_ATTRIBUTE_READONLY));
@@ -202,8 +221,8 @@ TEST(AtomicSave, KeepsPermissionsAndWritesThroughLinks) {
                     fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
     fs::create_symlink("real.html", dir.Path("link.html"));
 
-    TStringList page;
-    page.Add("new");
+    TestPage page;
+    page.lines.push_back("new");
     page.SaveToFile(AsPath(dir.Path("link.html")));
 
     EXPECT_TRUE(fs::is_symlink(dir.Path("link.html")));
@@ -216,8 +235,8 @@ TEST(AtomicSave, KeepsPermissionsAndWritesThroughLinks) {
 TEST(AtomicSave, NewFilesFollowTheUmask) {
     TempDir dir;
     const mode_t old = umask(027);
-    TStringList page;
-    page.Add("x");
+    TestPage page;
+    page.lines.push_back("x");
     page.SaveToFile(AsPath(dir.Path("new.html")));
     umask(old);
     struct stat st {};
@@ -237,8 +256,8 @@ TEST(AtomicSave, RootSavingAnotherUsersPageLeavesItTheirs) {
         ASSERT_EQ(chown(path.c_str(), uid, gid), 0);
         fs::permissions(path,
                         fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-        TStringList page;
-        page.Add("new");
+        TestPage page;
+        page.lines.push_back("new");
         page.SaveToFile(AsPath(path)); // writable for its owner: root may replace it
         struct stat st {};
         ASSERT_EQ(stat(path.c_str(), &st), 0);
@@ -278,7 +297,8 @@ std::optional<std::string> Attribute(const std::string& path, const char* name) 
 
 // An access control list as the kernel takes it: version 2, then entries of tag, permissions and
 // id, in the order of their tags.
-std::string AccessList(std::initializer_list<std::tuple<std::uint16_t, std::uint16_t, std::uint32_t>> entries) {
+std::string
+AccessList(std::initializer_list<std::tuple<std::uint16_t, std::uint16_t, std::uint32_t>> entries) {
     std::string bytes;
     const auto put = [&bytes](std::uint32_t value, int size) {
         for (int i = 0; i < size; ++i)
@@ -295,8 +315,7 @@ std::string AccessList(std::initializer_list<std::tuple<std::uint16_t, std::uint
 
 // Runs body in a child process and returns its raw wait status; the child ends with body's
 // return value.
-template <typename Body>
-int InChild(Body body) {
+template <typename Body> int InChild(Body body) {
     const pid_t pid = fork();
     if (pid == 0)
         _exit(body());
@@ -358,10 +377,9 @@ TEST(AtomicSave, SignalThatEndsTheProcessLeavesNoTemporaryFile) {
         int signal;
         bool named;
     } cases[] = {
-        {SIGKILL, false}, {SIGHUP, true},    {SIGINT, true},  {SIGQUIT, true},
-        {SIGUSR1, true},  {SIGUSR2, true},   {SIGPIPE, true}, {SIGALRM, true},
-        {SIGTERM, true},  {SIGXCPU, true},   {SIGVTALRM, true}, {SIGPROF, true},
-        {SIGRTMIN, true},
+        {SIGKILL, false},  {SIGHUP, true},  {SIGINT, true},   {SIGQUIT, true}, {SIGUSR1, true},
+        {SIGUSR2, true},   {SIGPIPE, true}, {SIGALRM, true},  {SIGTERM, true}, {SIGXCPU, true},
+        {SIGVTALRM, true}, {SIGPROF, true}, {SIGRTMIN, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.signal) + (c.named ? " named" : " unnamed"));
@@ -470,8 +488,10 @@ TEST(AtomicSave, KeepsAccessControlListAndExtendedAttributes) {
     const std::string path = dir.Write("links.html", "old\r\n");
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
     // user::rw- user:60001:r-- group::--- mask::r-- other::---
-    const std::string acl = AccessList({{0x01, 6, 0xFFFFFFFF}, {0x02, 4, 60001},
-                                        {0x04, 0, 0xFFFFFFFF}, {0x10, 4, 0xFFFFFFFF},
+    const std::string acl = AccessList({{0x01, 6, 0xFFFFFFFF},
+                                        {0x02, 4, 60001},
+                                        {0x04, 0, 0xFFFFFFFF},
+                                        {0x10, 4, 0xFFFFFFFF},
                                         {0x20, 0, 0xFFFFFFFF}});
     if (setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0 ||
         setxattr(path.c_str(), "user.origin", "links.csv", 9, 0) != 0)
@@ -498,8 +518,10 @@ TEST(AtomicSave, KeepsAccessControlListAndExtendedAttributes) {
 
     // The folder's default list gives a new file one; a page that had none stays without, also
     // when it has other attributes.
-    const std::string defaults = AccessList({{0x01, 6, 0xFFFFFFFF}, {0x02, 6, 60001},
-                                             {0x04, 4, 0xFFFFFFFF}, {0x10, 6, 0xFFFFFFFF},
+    const std::string defaults = AccessList({{0x01, 6, 0xFFFFFFFF},
+                                             {0x02, 6, 60001},
+                                             {0x04, 4, 0xFFFFFFFF},
+                                             {0x10, 6, 0xFFFFFFFF},
                                              {0x20, 4, 0xFFFFFFFF}});
     const std::string plain = dir.Write("plain.html", "old\r\n");
     fs::permissions(plain, fs::perms::owner_read | fs::perms::owner_write);

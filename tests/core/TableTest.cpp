@@ -3,8 +3,9 @@
 #include "Codec.h"
 #include "Errors.h"
 #include "LinkTable.h"
+#include "PageBuild.h"
 #include "TempDir.h"
-#include "UProccess.h"
+#include "UInCSV.h"
 
 #include <cctype>
 #include <gmock/gmock.h>
@@ -107,7 +108,7 @@ TEST_P(TableRefusals, RefuseWhatTheFileCannotHold) {
         table.WithField(0, c.field, c.text);
         FAIL() << "accepted";
     } catch (const FieldError& e) {
-        EXPECT_EQ(Cp932ToUtf8(e.Message()), c.message);
+        EXPECT_EQ(e.Message(), c.message);
     }
     EXPECT_EQ(Written(table), c.file);
 }
@@ -177,7 +178,7 @@ TEST(LinkTable, IndexesOutsideTheTableFailWithTheListMessage) {
             c.edit(table);
             ADD_FAILURE() << "no failure for index " << c.index;
         } catch (const ListIndexError& e) {
-            EXPECT_EQ(ErrorBoxTextUtf8(e),
+            EXPECT_EQ(ErrorBoxText(e),
                       std::string("リストのインデックスが範囲を超えています (") + c.index + ")");
         }
     }
@@ -197,26 +198,26 @@ TEST(LinkTable, ShownAsUtf8OnlyWhenTheWholeTextIsUtf8) {
 TEST(LinkTable, SavesInPlaceAndReadsWhatItSaved) {
     TempDir dir;
     const std::string path = dir.Write("links.csv", "a,b,c,d\r\ne\n");
-    TLinkTable table = TLinkTable::Read(AsPath(path));
+    TLinkTable table = ReadCSV(AsPath(path));
     SetField(table, 1, kURL, "u");
     table.SaveToFile(AsPath(path));
     EXPECT_EQ(dir.Read("links.csv"), "a,b,c,d\r\n,u,,e\r\n");
     EXPECT_EQ(dir.EntryCount(), 1);
-    EXPECT_EQ(Written(TLinkTable::Read(AsPath(path))), "a,b,c,d\r\n,u,,e\r\n");
-    EXPECT_THROW(TLinkTable::Read(AsPath(dir.Path("missing.csv"))), FileError);
+    EXPECT_EQ(Written(ReadCSV(AsPath(path))), "a,b,c,d\r\n,u,,e\r\n");
+    EXPECT_THROW(ReadCSV(AsPath(dir.Path("missing.csv"))), FileError);
 }
 
 // The page builder takes the table's sites as edited, in their order.
 TEST(LinkTable, PagesAreBuiltFromTheEditedSites) {
     TempDir dir;
-    const TPageTemplate page(AsPath(
-        dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_\n_FOOT_\nf\n")));
-    TLinkTable table = TLinkTable::Parse("s1,u1,a1,d1\ns2,u2\n");
+    const FilePath templ = AsPath(
+        dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_\n_FOOT_\nf\n"));
+    const FilePath data = AsPath(dir.Write("links.csv", "s1,u1,a1,d1\ns2,u2\n"));
+    TLinkTable table = ReadCSV(data);
     SetField(table, 1, kAdministrator, "who");
     table.Move(1, 0);
-    TableLinks links(table);
     std::ostringstream out;
-    WritePage(page, links, DefaultTokens(), out);
+    PageBuild(table, data, templ, DefaultTokens()).Write(out);
     EXPECT_EQ(out.str(), "h\r\ns2  who u2\r\ns1 u1 a1 d1\r\nf\r\n");
 }
 

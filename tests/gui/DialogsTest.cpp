@@ -4,8 +4,8 @@
 #include "Errors.h"
 #include "GuiTestSupport.h"
 #include "JpegImage.h"
+#include "PageBuild.h"
 #include "UDec.h"
-#include "UProccess.h"
 #include "USetting.h"
 #include "UVersion.h"
 
@@ -45,13 +45,13 @@ struct TokenTexts {
     std::string Title, URL, Author, Explain;
 };
 TokenTexts CurrentTokens() {
-    return {Setting.Title, Setting.URL, Setting.Author, Setting.Explain};
+    return {AppSetting().Title, AppSetting().URL, AppSetting().Author, AppSetting().Explain};
 }
 void ExpectTokens(const TokenTexts& t) {
-    EXPECT_EQ(Setting.Title, t.Title);
-    EXPECT_EQ(Setting.URL, t.URL);
-    EXPECT_EQ(Setting.Author, t.Author);
-    EXPECT_EQ(Setting.Explain, t.Explain);
+    EXPECT_EQ(AppSetting().Title, t.Title);
+    EXPECT_EQ(AppSetting().URL, t.URL);
+    EXPECT_EQ(AppSetting().Author, t.Author);
+    EXPECT_EQ(AppSetting().Explain, t.Explain);
 }
 
 void TypeTokens(const QString& title, const QString& url, const QString& author,
@@ -78,19 +78,19 @@ int RunAbout(std::function<void(QWidget*)> answer) {
 }
 
 // Builds a page from a template and link list written to a temporary folder, with the tokens
-// in Setting in the template's encoding, as the main window's build takes them.
+// in the record, as the main window's build takes them.
 std::string BuildPage(const std::string& templateText, const std::vector<std::string>& fields) {
     TempDir dir;
     dir.Write("t.html", templateText);
-    Setting.TemplatePath = dir.Path("t.html");
+    AppSetting().TemplatePath = dir.Path("t.html");
     std::string lines;
     for (std::size_t i = 0; i < fields.size(); ++i)
         lines += fields[i] + (i % 4 == 3 ? "\r\n" : ",");
-    Setting.LinkList = std::make_shared<TLinkTable>(TLinkTable::Parse(lines));
-    const TPageTemplate page(FilePath::FromNative(Setting.TemplatePath));
-    TableLinks links(Setting.Links());
+    AppSetting().LinkList = std::make_shared<TLinkTable>(TLinkTable::Parse(lines));
     std::ostringstream out;
-    WritePage(page, links, TokensForTemplate(Setting.GetTokens(), page.Encoding()), out);
+    PageBuild(AppSetting().Links(), FilePath(), FilePath::FromNative(AppSetting().TemplatePath),
+              AppSetting().GetTokens())
+        .Write(out);
     return out.str();
 }
 
@@ -133,7 +133,7 @@ TEST(SettingsDialog, ConfirmedTokensReachTheBuiltPage) {
     // An emptied title token never matches: no site names, the other three still work.
     TypeTokens("", "_URL_", "_AUTHOR_", "_EXPLAIN_");
     RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
-    EXPECT_EQ(Setting.Title, "");
+    EXPECT_EQ(AppSetting().Title, "");
     EXPECT_EQ(BuildPage("_HEAD_\nh\n_FRAME_\n[](_URL_) _AUTHOR_ _EXPLAIN_\n_FOOT_\nf\n", kTwoSites),
               "h\r\n[](u1) a1 d1\r\n[](u2) a2 d2\r\nf\r\n");
 }
@@ -221,7 +221,7 @@ TEST(SettingsDialog, JapaneseTokensMatchTemplatesInEitherEncoding) {
     TypeTokens(QStringLiteral("＠名前"), QStringLiteral("_URL_"), QStringLiteral("_AUTHOR_"),
                QString::fromStdString(explainUtf8));
     RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
-    EXPECT_EQ(Setting.Title, "＠名前");
+    EXPECT_EQ(AppSetting().Title, "＠名前");
     const std::string name = "\x81\x97\x96\xBC\x91\x4F";    // ＠名前
     const std::string explain = "\x90\xE0\x96\xBE\x81\x60"; // 説明～ (0x81 0x60)
     EXPECT_EQ(BuildPage("_HEAD_\nh\n_FRAME_\n<" + name + "> " + explain + "\n_FOOT_\nf\n",
@@ -237,7 +237,7 @@ TEST(SettingsDialog, JapaneseTokensMatchTemplatesInEitherEncoding) {
 TEST(SettingsDialog, TokenOutsideCodePage932FailsOnlyWithACodePage932Template) {
     TypeTokens("t", "u", QStringLiteral("a\U0001F600"), "e");
     RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
-    EXPECT_EQ(Setting.Author, "a\U0001F600");
+    EXPECT_EQ(AppSetting().Author, "a\U0001F600");
     EXPECT_EQ(BuildPage("_HEAD_\n\xE3\x81\x82\n_FRAME_\n<a\U0001F600>\n_FOOT_\nf\n",
                         {"s", "u", "x", "d"}),
               "\xE3\x81\x82\r\n<x>\r\nf\r\n");
@@ -245,7 +245,7 @@ TEST(SettingsDialog, TokenOutsideCodePage932FailsOnlyWithACodePage932Template) {
         BuildPage("_HEAD_\n\x82\xA0\n_FRAME_\n<a?>\n_FOOT_\nf\n", {"s", "u", "x", "d"});
         ADD_FAILURE() << "a token code page 932 lacks must fail the build";
     } catch (const Error& e) {
-        EXPECT_EQ(ErrorBoxTextUtf8(e),
+        EXPECT_EQ(ErrorBoxText(e),
                   "「管理者」の置換文字列 a\U0001F600 には、テンプレートの文字コード "
                   "Shift_JIS (CP932) で表せない文字があります.");
     }

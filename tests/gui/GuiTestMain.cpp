@@ -8,20 +8,26 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace qvn::test {
 namespace {
 ui::Forms forms;
-}
+std::unique_ptr<TSetting> setting;
+} // namespace
 
 const ui::Forms& AppForms() {
     return forms;
 }
 
+TSetting& AppSetting() {
+    return *setting;
+}
+
 void StartAfresh() {
     delete forms.frmMain; // and with it the other three windows
-    Setting = TSetting{};
-    forms = ui::CreateForms();
+    setting = std::make_unique<TSetting>();
+    forms = ui::CreateForms(*setting);
 }
 
 } // namespace qvn::test
@@ -43,7 +49,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
     QApplication app(argc, argv);
     qvn::ui::InitApplication(app);
-    qvn::test::forms = qvn::ui::CreateForms();
+    qvn::test::StartAfresh();
     const int status = RUN_ALL_TESTS();
     delete qvn::test::forms.frmMain;
     return status;

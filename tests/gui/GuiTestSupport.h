@@ -4,6 +4,7 @@
 
 #include "Forms.h"
 #include "TempDir.h"
+#include "UDec.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -30,9 +31,12 @@ namespace qvn::test {
 // The application's windows, created once by the test main exactly as qvn1 creates them.
 const ui::Forms& AppForms();
 
-// Ends the application's windows and creates them anew, with the settings record emptied, as a
-// fresh start of the program would: for tests of the state at start-up, which must not depend on
-// what the tests before them did.
+// The settings record the windows were made with.
+TSetting& AppSetting();
+
+// Ends the application's windows and creates them anew, with a new settings record, as a fresh
+// start of the program would: for tests of the state at start-up, which must not depend on what
+// the tests before them did.
 void StartAfresh();
 
 // The window an object belongs to: the window of the nearest widget above it. A menu, a window of

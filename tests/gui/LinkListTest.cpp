@@ -142,7 +142,7 @@ TEST_F(LinkListTest, StartsWithFiftyNumberedRowsAndWidensColumnsOnlyForLongerFie
     EXPECT_EQ(Grid().verticalHeader()->sectionSize(0), 18);
     EXPECT_EQ(Grid().verticalHeader()->sectionSize(49), 18);
     EXPECT_FALSE(Grid().model()->flags(Grid().model()->index(0, 0)) & Qt::ItemIsEditable);
-    EXPECT_EQ(Setting.LinkList, nullptr);
+    EXPECT_EQ(AppSetting().LinkList, nullptr);
 
     // Three records, the first site name 10 bytes: it fits in 100 pixels.
     Load("abcdefghij,u1,a1,d1\r\nname2,u2,a2,d2\r\nname3,u3,a3,d3\r\n");
@@ -152,8 +152,8 @@ TEST_F(LinkListTest, StartsWithFiftyNumberedRowsAndWidensColumnsOnlyForLongerFie
     EXPECT_EQ(Row(4), (std::vector<QString>{"", "", "", ""}));
     EXPECT_EQ(Row(50), (std::vector<QString>{"", "", "", ""}));
     EXPECT_EQ(Width(1), 100);
-    ASSERT_NE(Setting.LinkList, nullptr);
-    EXPECT_THAT(Items(*Setting.LinkList),
+    ASSERT_NE(AppSetting().LinkList, nullptr);
+    EXPECT_THAT(Items(*AppSetting().LinkList),
                 ElementsAreArray({"abcdefghij", "u1", "a1", "d1", "name2", "u2", "a2", "d2",
                                   "name3", "u3", "a3", "d3"}));
 
@@ -189,7 +189,7 @@ TEST_F(LinkListTest, RowsFollowLoadsOfMoreThanFiftyRecordsAndOldCellsAreCleared)
     EXPECT_EQ(Row(10)[3], QStringLiteral("about 10"));
     for (int row = 11; row <= 60; ++row)
         ASSERT_EQ(Row(row), (std::vector<QString>{"", "", "", ""})) << row;
-    EXPECT_EQ(Setting.LinkList->Count(), 10);
+    EXPECT_EQ(AppSetting().LinkList->Count(), 10);
 
     // Row numbers past four digits widen the number column so that none is cut off; it stays
     // wide after a shorter load.
@@ -212,18 +212,18 @@ TEST_F(LinkListTest, ShortAndLongLinesFillTheColumnsAsTheReaderSplitsThem) {
     EXPECT_EQ(Row(2), (std::vector<QString>{"x", "y", "z", "w,v"}));
     EXPECT_EQ(Row(3), (std::vector<QString>{"", "", "", ""}));
     EXPECT_EQ(Row(4), (std::vector<QString>{"\"q\"", "r", "s", "t"}));
-    EXPECT_EQ(Setting.LinkList->Count(), 4);
+    EXPECT_EQ(AppSetting().LinkList->Count(), 4);
 }
 
 TEST_F(LinkListTest, FailedLoadKeepsGridAndSettingAndShowsTheOpenMessage) {
     Load(Lines(70));
-    const TLinkTable* before = Setting.LinkList.get();
+    const TLinkTable* before = AppSetting().LinkList.get();
     const int rows = Rows();
 
     const QString missing = QString::fromStdString(dir_.Path("missing.csv"));
     EXPECT_EQ(LoadFails(missing), QStringLiteral("ファイル %1 は開けません.").arg(missing));
-    EXPECT_EQ(Setting.LinkList.get(), before);
-    EXPECT_EQ(Setting.LinkList->Count(), 70);
+    EXPECT_EQ(AppSetting().LinkList.get(), before);
+    EXPECT_EQ(AppSetting().LinkList->Count(), 70);
     EXPECT_EQ(Rows(), rows);
     EXPECT_EQ(Row(70)[0], QStringLiteral("site70"));
 
@@ -232,13 +232,13 @@ TEST_F(LinkListTest, FailedLoadKeepsGridAndSettingAndShowsTheOpenMessage) {
     EXPECT_EQ(LoadFails(prompt), QStringLiteral("ファイル %1 は開けません.").arg(prompt));
     const QString folder = QString::fromStdString(dir_.Path(""));
     EXPECT_EQ(LoadFails(folder), QStringLiteral("ファイル %1 は開けません.").arg(folder));
-    EXPECT_EQ(Setting.LinkList.get(), before);
+    EXPECT_EQ(AppSetting().LinkList.get(), before);
     EXPECT_EQ(Row(1)[0], QStringLiteral("site1"));
 }
 
 TEST_F(LinkListTest, LoadThatRunsOutOfMemoryKeepsGridAndSetting) {
     Load(Lines(60));
-    const TLinkTable* before = Setting.LinkList.get();
+    const TLinkTable* before = AppSetting().LinkList.get();
 
     // The new fields' bytes are one allocation, of the file's size (and a NUL): no other
     // allocation of the load has that size (the list's index grows in blocks of 512 bytes, the
@@ -251,7 +251,7 @@ TEST_F(LinkListTest, LoadThatRunsOutOfMemoryKeepsGridAndSetting) {
               QStringLiteral("メモリが足りません."));
     EXPECT_EQ(failAllocationOf, 0u) << "the fields' bytes were not allocated as expected";
 
-    EXPECT_EQ(Setting.LinkList.get(), before);
+    EXPECT_EQ(AppSetting().LinkList.get(), before);
     EXPECT_EQ(Rows(), 61);
     EXPECT_EQ(Row(60),
               (std::vector<QString>{"site60", "http://s60.example/", "admin60", "about 60"}));
@@ -264,8 +264,8 @@ TEST_F(LinkListTest, EmptyFileClearsTheCellsAndLeavesAnEmptyLinkList) {
     EXPECT_EQ(Rows(), rows);
     for (int row = 1; row < rows; ++row)
         ASSERT_EQ(Row(row), (std::vector<QString>{"", "", "", ""})) << row;
-    ASSERT_NE(Setting.LinkList, nullptr);
-    EXPECT_EQ(Setting.LinkList->Count(), 0);
+    ASSERT_NE(AppSetting().LinkList, nullptr);
+    EXPECT_EQ(AppSetting().LinkList->Count(), 0);
 }
 
 TEST_F(LinkListTest, CellsShowCodePage932AndBadBytesAsReplacementCharacters) {
@@ -281,7 +281,7 @@ TEST_F(LinkListTest, CellsShowCodePage932AndBadBytesAsReplacementCharacters) {
               (std::vector<QString>{QStringLiteral("ソフト表ダ"), QStringLiteral("a\uFFFDb"),
                                     QStringLiteral("x\uFFFDy"), QStringLiteral("z\uFFFD")}));
     // The bytes stay as they were read for the page builder.
-    EXPECT_THAT(Items(*Setting.LinkList), ElementsAreArray({site, bad, unassigned, lone}));
+    EXPECT_THAT(Items(*AppSetting().LinkList), ElementsAreArray({site, bad, unassigned, lone}));
 }
 
 // Decided for each file as a whole: a UTF-8 file shows as UTF-8, the next code page 932 file
@@ -301,7 +301,7 @@ TEST_F(LinkListTest, Utf8FilesShowAsUtf8AndCodePage932FilesAsBefore) {
     EXPECT_EQ(Row(2), (std::vector<QString>{"Lab", "http://lab.example/", "", "a,b"}));
     // Widths still count bytes: five characters of three bytes each, and the hundred x.
     EXPECT_EQ(Width(4), std::max(widthBefore, 7 * (15 + 100)));
-    EXPECT_EQ(std::string(Setting.LinkList->Field(0, kSiteName)), "猫の手帖")
+    EXPECT_EQ(std::string(AppSetting().LinkList->Field(0, kSiteName)), "猫の手帖")
         << "the bytes as read";
 
     // "ﾃｽ" is 0xC3 0xBD in code page 932, valid UTF-8 on its own; the file as a whole is not.
@@ -496,7 +496,7 @@ protected:
         Key(Qt::Key_Return);
     }
     // The sites as the table holds them.
-    std::vector<std::string> Sites() { return Items(*Setting.LinkList); }
+    std::vector<std::string> Sites() { return Items(*AppSetting().LinkList); }
     // Presses a button expecting the question about unsaved edits, answered with `answer`.
     void Answer(QAbstractButton& button, const QString& answer) {
         QStringList buttons;
@@ -556,8 +556,8 @@ TEST_F(LinkEditTest, AddDeleteAndMoveActWhereTheUserIs) {
     Load("s1,u,a,d\r\ns2,u,a,d\r\ns3,u,a,d\r\n");
     auto names = [&] {
         std::vector<std::string> n;
-        for (int r = 0; r < Setting.LinkList->Count(); ++r)
-            n.emplace_back(Setting.LinkList->Field(r, kSiteName));
+        for (int r = 0; r < AppSetting().LinkList->Count(); ++r)
+            n.emplace_back(AppSetting().LinkList->Field(r, kSiteName));
         return n;
     };
     // After the current site; then the new one is current.
@@ -701,7 +701,7 @@ TEST_F(LinkEditTest, UnsavedEditsAskOnCloseAndOnLoadingAnotherFile) {
     Answer(Button("btnClose"), QStringLiteral("保存しない"));
     EXPECT_FALSE(Table().isVisible());
     EXPECT_EQ(dir_.Read("links.csv"), file);
-    EXPECT_EQ(Setting.LinkList->Field(0, kSiteName), "edited") << "the page is built from it";
+    EXPECT_EQ(AppSetting().LinkList->Field(0, kSiteName), "edited") << "the page is built from it";
 
     Show();
     EXPECT_EQ(Cell(1, 1), QStringLiteral("edited"));
@@ -785,7 +785,7 @@ TEST_F(LinkEditTest, LongFieldsShowTheirStartAndCopyWhole) {
     Editor()->setCursorPosition(0);
     QTest::keyClicks(Editor(), QStringLiteral("v"));
     Key(Qt::Key_Return);
-    EXPECT_EQ(Setting.LinkList->Field(0, kURL), "v" + longText);
+    EXPECT_EQ(AppSetting().LinkList->Field(0, kURL), "v" + longText);
 }
 
 } // namespace

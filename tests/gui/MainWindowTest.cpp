@@ -13,7 +13,6 @@
 #include "UVersion.h"
 
 #include <QAction>
-#include <cerrno>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -40,6 +39,7 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QWindow>
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
@@ -83,7 +83,7 @@ protected:
     void SetUp() override {
         savedPath_ = Edit()->text();
         savedDir_ = QDir::currentPath();
-        savedLinks_ = std::move(Setting.LinkList);
+        savedLinks_ = std::move(AppSetting().LinkList);
         savedFocus_ = Main()->focusWidget();
         Main()->show();
         QApplication::processEvents();
@@ -92,8 +92,8 @@ protected:
     void TearDown() override {
         Edit()->setText(savedPath_);
         QDir::setCurrent(savedDir_);
-        Setting.LinkList = std::move(savedLinks_);
-        Setting.LinkListFile.reset();
+        AppSetting().LinkList = std::move(savedLinks_);
+        AppSetting().LinkListFile = {};
         if (savedFocus_)
             savedFocus_->setFocus();
     }
@@ -103,9 +103,9 @@ protected:
     static QLineEdit* Edit() { return Find<QLineEdit>("edPath"); }
 
     static void LoadTwoRecords() {
-        Setting.LinkList =
+        AppSetting().LinkList =
             std::make_shared<TLinkTable>(TLinkTable::Parse("s1,u1,a1,d1\r\ns2,u2,a2,d2\r\n"));
-        Setting.LinkListFile.reset();
+        AppSetting().LinkListFile = {};
     }
 
     // Loads the data file through the link list window's "読み込み", as the user does.
@@ -113,7 +113,7 @@ protected:
         QWidget* table = AppForms().frmTable;
         Control<QLineEdit>(table, "edPath")->setText(QString::fromStdString(path));
         Control<QPushButton>(table, "btnLoad")->click();
-        ASSERT_TRUE(Setting.LinkListFile.has_value()) << "the load failed";
+        ASSERT_EQ(AppSetting().LinkListFile.Display(), path) << "the load failed";
     }
 
     // Text as the user types it: a Japanese input method commits whole strings.
@@ -148,10 +148,10 @@ private:
 
 TEST_F(MainWindow, StartsWithTitleDefaultTokensAndJapaneseFonts) {
     EXPECT_EQ(Main()->windowTitle(), QStringLiteral("Quorvane [QVN]"));
-    EXPECT_EQ(Setting.Title, "_TITLE_");
-    EXPECT_EQ(Setting.URL, "_URL_");
-    EXPECT_EQ(Setting.Author, "_AUTHOR_");
-    EXPECT_EQ(Setting.Explain, "_EXPLAIN_");
+    EXPECT_EQ(AppSetting().Title, "_TITLE_");
+    EXPECT_EQ(AppSetting().URL, "_URL_");
+    EXPECT_EQ(AppSetting().Author, "_AUTHOR_");
+    EXPECT_EQ(AppSetting().Explain, "_EXPLAIN_");
     EXPECT_EQ(Edit()->text(), QString::fromUtf8(kInitialPath));
     // The icon is built into the program (a resource lost in linking leaves it empty).
     EXPECT_EQ(QApplication::windowIcon().actualSize(QSize(32, 32)), QSize(32, 32));
@@ -186,7 +186,7 @@ TEST_F(MainWindow, BuildsSavesAndConfirmsTypicalRoad) {
         ModalLog log(Qt::Key_Escape);
         ClickBuild();
 
-        EXPECT_EQ(Setting.TemplatePath, dir.Path("links.html"));
+        EXPECT_EQ(AppSetting().TemplatePath, dir.Path("links.html"));
         EXPECT_EQ(dir.Read("page.html"), kPage);
         ASSERT_EQ(log.Seen().size(), 1u);
         const SeenModal& message = log.Seen()[0];
@@ -203,11 +203,14 @@ TEST_F(MainWindow, BuildsSavesAndConfirmsTypicalRoad) {
     }
 
     // A second build reads the template afresh but keeps the loaded link data; Enter answers too.
-    dir.Write("links.html", "_HEAD_\r\nnew\r\n_FRAME_\r\n<_TITLE_>\r\n_FOOT_\r\nend\r\n");
+    dir.Write(
+        "links.html",
+        "_HEAD_\r\nnew\r\n_FRAME_\r\n<_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_>\r\n_FOOT_\r\nend\r\n");
     ui::FileDialog::SetNextFileName(QString::fromStdString(dir.Path("page2")));
     ModalLog again(Qt::Key_Return);
     ClickBuild();
-    EXPECT_EQ(dir.Read("page2"), "new\r\n<s1>\r\n<s2>\r\nend\r\n") << "no extension added";
+    EXPECT_EQ(dir.Read("page2"), "new\r\n<s1 u1 a1 d1>\r\n<s2 u2 a2 d2>\r\nend\r\n")
+        << "no extension added";
     ASSERT_EQ(again.Seen().size(), 1u);
     EXPECT_TRUE(again.Seen()[0].closedByKey) << "Enter must answer the message";
 }
@@ -232,7 +235,8 @@ TEST_F(MainWindow, FailuresShowErrorBoxAndWindowGoesOn) {
         ClickBuild();
         ExpectErrorBox(log.Seen(), QStringLiteral("ファイル %1 は開けません.")
                                        .arg(QString::fromStdString(dir.Path("missing.html"))));
-        EXPECT_EQ(Setting.TemplatePath, dir.Path("missing.html")) << "path stored before the build";
+        EXPECT_EQ(AppSetting().TemplatePath, dir.Path("missing.html"))
+            << "path stored before the build";
     }
     {
         SCOPED_TRACE("missing foot marker");
@@ -415,7 +419,7 @@ TEST_F(MainWindow, AnyFileNameOpensAndIsNamedAsWritten) {
             QString::fromStdString(dir.Path("out-" + std::string(name))));
         ModalLog log;
         ClickBuild();
-        EXPECT_EQ(Setting.TemplatePath, name);
+        EXPECT_EQ(AppSetting().TemplatePath, name);
         EXPECT_EQ(dir.Read("out-" + std::string(name)), kPage);
         ASSERT_EQ(log.Seen().size(), 1u);
         EXPECT_EQ(log.Seen()[0].text, QStringLiteral("正常に保存されました"));

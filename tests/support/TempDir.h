@@ -2,7 +2,7 @@
 // core's native names: bytes on Linux, UTF-8 on Windows.
 #pragma once
 
-#include "StringList.h"
+#include "FilePath.h"
 
 #include <filesystem>
 #include <fstream>
@@ -81,16 +81,9 @@ private:
     std::string dir_;
 };
 
-// A path given as code page 932 bytes, as the windows give them.
-inline FilePath AsPath(const std::string& cp932) {
-    return FilePath::FromCp932(cp932);
-}
-
-// The bytes TStringList::SaveToFile writes for list.
-inline std::string SavedBytes(const TStringList& list) {
-    TempDir dir;
-    list.SaveToFile(AsPath(dir.Path("saved")));
-    return dir.Read("saved");
+// A path as the front ends give it: the file system's own name.
+inline FilePath AsPath(const std::string& name) {
+    return FilePath::FromNative(name);
 }
 
 } // namespace qvn::test
