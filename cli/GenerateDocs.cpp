@@ -111,12 +111,6 @@ int main(int argc, char** argv) {
         std::cerr << "usage: qvn-build-docs man|completion TEMPLATE OUTPUT\n";
         return 2;
     }
-    for (const OptionSpec& o : OptionTable()) {
-        if (o.manual.empty()) {
-            std::cerr << "qvn-build-docs: --" << o.name << " has no text for the manual page\n";
-            return 1;
-        }
-    }
     std::ifstream in(argv[2], std::ios::binary);
     if (!in) {
         std::cerr << "qvn-build-docs: cannot read " << argv[2] << "\n";
