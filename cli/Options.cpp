@@ -1,10 +1,15 @@
-// qvn-build's option table, the parser it drives, and the usage and help texts made from it.
+// qvn-build's option table (each option's help line and manual page entry), the parser it drives,
+// and the usage and help texts made from it.
 #include "Options.h"
+
+#include "LinkCheck.h"
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <ostream>
 #include <set>
+#include <sstream>
 
 namespace qvn::cli {
 namespace {
@@ -18,11 +23,14 @@ constexpr unsigned kCheck = Bit(Mode::Check);
 constexpr unsigned kLinks = Bit(Mode::CheckLinks);
 constexpr unsigned kAll = kBuild | kCheck | kLinks;
 
+constexpr int kMaxJobs = 1024;
+constexpr int kMaxSeconds = 3600;
+
 std::optional<std::string> WholeJobs(std::string_view value) {
     int n = 0;
     const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-    if (ec != std::errc() || end != value.data() + value.size() || n < 1 || n > 1024)
-        return "takes a whole number from 1 to 1024";
+    if (ec != std::errc() || end != value.data() + value.size() || n < 1 || n > kMaxJobs)
+        return "takes a whole number from 1 to " + std::to_string(kMaxJobs);
     return std::nullopt;
 }
 
@@ -32,10 +40,10 @@ std::optional<std::string> Seconds(std::string_view value) {
                       std::ranges::count(value, '.') <= 1 && value != ".";
     if (form) {
         const double seconds = std::stod(std::string(value));
-        if (seconds > 0 && seconds <= 3600)
+        if (seconds > 0 && seconds <= kMaxSeconds)
             return std::nullopt;
     }
-    return "takes a number of seconds above 0 and at most 3600";
+    return "takes a number of seconds above 0 and at most " + std::to_string(kMaxSeconds);
 }
 
 std::optional<std::string> HostPortAddress(std::string_view value) {
@@ -52,49 +60,236 @@ std::optional<std::string> HostPortAddress(std::string_view value) {
     return "takes HOST:PORT:ADDRESS";
 }
 
-constexpr OptionSpec kTable[] = {
-    {"data", "DATA", OptionSpec::File, kAll, kAll, false,
-     "link data: one site a line, \"name,URL,administrator,description\"", nullptr},
-    {"template", "TEMPLATE", OptionSpec::File, kBuild | kCheck, kBuild | kCheck, false,
-     "HTML template with the marker lines _HEAD_, _FRAME_ and _FOOT_", nullptr},
-    {"output", "PAGE", OptionSpec::File, kBuild, kBuild, false,
-     "the page to write (replaced atomically); \"-\" for standard output", nullptr},
-    {kTokenOptions[kSiteName], "T", OptionSpec::Text, kBuild | kCheck, 0, false,
-     "token replaced by the site name      (default _TITLE_)", nullptr},
-    {kTokenOptions[kURL], "U", OptionSpec::Text, kBuild | kCheck, 0, false,
-     "token replaced by the URL            (default _URL_)", nullptr},
-    {kTokenOptions[kAdministrator], "A", OptionSpec::Text, kBuild | kCheck, 0, false,
-     "token replaced by the administrator  (default _AUTHOR_)", nullptr},
-    {kTokenOptions[kDescription], "E", OptionSpec::Text, kBuild | kCheck, 0, false,
-     "token replaced by the description    (default _EXPLAIN_)", nullptr},
-    {"check", "", OptionSpec::Switch, kCheck, 0, false,
-     "write no page: read both files as a build would and report, as\n"
-     "FILE:LINE[:COLUMN], what would make the build fail (エラー) and what\n"
-     "it would do that is probably not meant (警告), then a count and\n"
-     "whether the build will succeed",
-     nullptr},
-    {"check-links", "", OptionSpec::Switch, kLinks, 0, false,
-     "ask the server of every URL in DATA whether the site is still there:\n"
-     "DATA:LINE: エラー (dead: 404, 410, no such host, refused), 警告 (moved:\n"
-     "301, 308, with the new URL), 注記 (could not tell: 401, 403, 429, 5xx,\n"
-     "a timeout, TLS, not http or https), then a count",
-     nullptr},
-    {"jobs", "N", OptionSpec::Text, kLinks, 0, false,
-     "requests at once over all hosts (default 256); never more than 2 to\n"
-     "one host",
-     WholeJobs},
-    {"timeout", "SECONDS", OptionSpec::Text, kLinks, 0, false,
-     "the longest wait for one answer (default 20)", Seconds},
-    {"resolve", "HOST:PORT:ADDRESS", OptionSpec::Text, kLinks, 0, true,
-     "connect HOST:PORT to ADDRESS without a name lookup (repeatable)", HostPortAddress},
-    {"state", "FILE", OptionSpec::File, kLinks, 0, false,
-     "each URL's history between runs: a link found healthy in the last\n"
-     "24 hours is not asked again, and a dead link is a 警告 until it fails\n"
-     "again 20 hours or more later",
-     nullptr},
-    {"help", "", OptionSpec::Switch, 0, 0, false, "this text", nullptr},
-    {"version", "", OptionSpec::Switch, 0, 0, false, "the program's name and version", nullptr},
-};
+// The table, made once. The defaults it names are the ones the build and the link check use.
+std::vector<OptionSpec> MakeTable() {
+    const Tokens& token = DefaultTokens();
+    const std::string jobs = std::to_string(linkcheck::kDefaultJobs);
+    std::ostringstream seconds; // "20", or "2.5"
+    seconds << std::chrono::duration<double>(linkcheck::Settings{}.timeout).count();
+    return {
+        {"data", "DATA", OptionSpec::File, kAll, kAll, false,
+         "link data: one site a line, \"name,URL,administrator,description\"",
+         "The link data file to read.\nRequired.", nullptr},
+        {"template", "TEMPLATE", OptionSpec::File, kBuild | kCheck, kBuild | kCheck, false,
+         "HTML template with the marker lines _HEAD_, _FRAME_ and _FOOT_",
+         "The template to read.\nRequired.", nullptr},
+        {"output", "PAGE", OptionSpec::File, kBuild, kBuild, false,
+         "the page to write (replaced atomically); \"-\" for standard output",
+         R"roff(The page to write.
+Required.
+The page is written to a new file in the directory of
+.I PAGE
+and flushed to disk, and only then replaces
+.I PAGE
+in one step: an existing page is only ever replaced by a complete new one.
+Where the file system allows it (on Linux: ext4, XFS, Btrfs, tmpfs and most others) the new file
+has no name until it is complete, so nothing is left behind whatever ends the program, even
+.B kill \-9
+(but for the instant in which the complete file, under a temporary name, is renamed over the old
+page);
+elsewhere it is a hidden temporary file
+.RB ( .qvn\- " followed by eight letters)"
+that is removed when the build fails and on every signal that ends the program, though not after
+.B SIGKILL
+or a power cut.
+The directory is held open, so the page lands there even if the directory is renamed meanwhile.
+.IP
+What the new page keeps of the old one: its permission bits, from the moment the new file is
+created, so its contents are never readable by more users than the old page's; its access
+control list and its extended attributes
+.RB ( user.* ,
+and
+.B security.*
+where the system allows it); its owner and group when
+.B qvn\-build
+runs as root, and otherwise its group when the user belongs to that group (the page then belongs
+to the user who built it).
+Not kept: other hard links to the old page keep the old contents, because the page is a new file
+put in the old one's place, with times and an inode number of its own.
+A new page gets the permissions that the umask (or the directory's default access control list)
+gives.
+When
+.I PAGE
+is a symbolic link, the file it points to is replaced and the link stays.
+.IP
+.I PAGE
+given as
+.B \-
+writes the page to standard output.
+A name that stands for one of the program's open file descriptors,
+.BR /dev/stdout ,
+.BR /dev/stderr ,
+.BI /dev/fd/ N
+or
+.BI /proc/self/fd/ N\fR,
+is the same: the page is written through that descriptor from where it stands (appended to a
+log opened with
+.BR >> ),
+and nothing is replaced.)roff",
+         nullptr},
+        {kTokenOptions[kSiteName], "T", OptionSpec::Text, kBuild | kCheck, 0, false,
+         "token replaced by the site name      (default " + token[kSiteName] + ")",
+         "The token replaced by the site name, instead of\n.BR " + token[kSiteName] + " .",
+         nullptr},
+        {kTokenOptions[kURL], "U", OptionSpec::Text, kBuild | kCheck, 0, false,
+         "token replaced by the URL            (default " + token[kURL] + ")",
+         "The token replaced by the site's URL, instead of\n.BR " + token[kURL] + " .", nullptr},
+        {kTokenOptions[kAdministrator], "A", OptionSpec::Text, kBuild | kCheck, 0, false,
+         "token replaced by the administrator  (default " + token[kAdministrator] + ")",
+         "The token replaced by the site's administrator, instead of\n.BR " +
+             token[kAdministrator] + " .",
+         nullptr},
+        {kTokenOptions[kDescription], "E", OptionSpec::Text, kBuild | kCheck, 0, false,
+         "token replaced by the description    (default " + token[kDescription] + ")",
+         "The token replaced by the site description, instead of\n.BR " + token[kDescription] +
+             " .",
+         nullptr},
+        {"check", "", OptionSpec::Switch, kCheck, 0, false,
+         "write no page: read both files as a build would and report, as\n"
+         "FILE:LINE[:COLUMN], what would make the build fail (エラー) and what\n"
+         "it would do that is probably not meant (警告), then a count and\n"
+         "whether the build will succeed",
+         R"roff(Write no page: read
+.I DATA
+and
+.I TEMPLATE
+by the same rules as a build and print, on standard output, what would make the build fail
+.RB ( エラー ,
+error) and what the build would do that is probably not meant
+.RB ( 警告 ,
+warning), one finding a line in the form
+.IB FILE : LINE :
+or
+.IB FILE : LINE : COLUMN :\fR,
+each in plain words with what to do about it, then a count and whether the build will succeed,
+such as
+.BR "エラー 1 件、警告 3 件、注記 0 件。このままではビルドは失敗します。" .
+(1 error, 3 warnings: the build will fail).
+A line at the level
+.B 注記
+(note) is no finding of its own and is not counted: it follows an error to show a line that
+probably caused it, or stands where more findings of one kind begin than are shown (the first
+ten of a kind are shown, the rest only counted) and says how many were left out.
+Columns count characters in the file's encoding, as editors do.
+Nothing is printed when there is nothing to report.
+Errors are a file that cannot be read and a template whose markers are missing or out of order;
+when exactly one line is almost the missing marker (spaces around it, another case, full\-width
+letters), the error stands on that line, otherwise the lines that were probably meant are noted.
+Warnings on the link data are lines with fewer than three commas, or empty; lines cut by tabs
+(reported once for the file), by full\-width commas or by
+.BR 、 ;
+a URL field that cannot work as a link
+.RB ( www.
+or a bare domain without
+.BR https:// ,
+a misspelt scheme such as
+.BR ttp:// ,
+full\-width letters, a full\-width space or a quote before it, another field's text in its place;
+relative URLs,
+.B mailto:
+and other schemes pass); and a site listed twice (the same URL or the same line), naming the
+first line, among the first 16,384 sites.
+Warnings on either file are text that ends early at a zero byte; text in UTF\-16, which the build
+cannot read; and lines in another encoding than the rest of the file.
+A file is taken as UTF\-8 when most of its lines with characters outside ASCII are valid UTF\-8,
+as Shift_JIS otherwise; EUC\-JP and ISO\-2022\-JP are named as such.
+Data and template in different encodings, or against the template's
+.B charset
+(every name of the Shift_JIS family counts, in any case), are warned of, as are tokens that are
+in no frame line (at the line of a near miss such as
+.B _TITLE
+or
+.B _EXPRAIN_
+when there is one), twice in one frame line, in the head or the foot, empty, or one inside
+another, and marker lines inside a section.
+Past ten findings of a kind, the rest are counted.
+File names and tokens are printed with their control characters written out.
+Memory stays flat for lines of bounded length; a line is held whole.
+.B \-\-output
+is not given with
+.BR \-\-check .)roff",
+         nullptr},
+        {"check-links", "", OptionSpec::Switch, kLinks, 0, false,
+         "ask the server of every URL in DATA whether the site is still there:\n"
+         "DATA:LINE: エラー (dead: 404, 410, no such host, refused), 警告 (moved:\n"
+         "301, 308, with the new URL), 注記 (could not tell: 401, 403, 429, 5xx,\n"
+         "a timeout, TLS, not http or https), then a count",
+         R"roff(Write no page: ask the web server of every URL in
+.I DATA
+whether the site is still there, and print one line for each link that is not healthy, in the
+form of
+.BR \-\-check ,
+then a count (see
+.BR "LINK CHECK" ).
+.B \-\-template ,
+.B \-\-output
+and the tokens are not given with
+.BR \-\-check\-links .)roff",
+         nullptr},
+        {"jobs", "N", OptionSpec::Text, kLinks, 0, false,
+         "requests at once over all hosts (default " + jobs +
+             "); never more than 2 to\n"
+             "one host",
+         R"roff(With
+.BR \-\-check\-links :
+at most
+.I N
+requests at once over all hosts, from 1 to )roff" +
+             std::to_string(kMaxJobs) + " (default " + jobs + R"roff().
+Never more than 2 go to one host at once, whatever
+.IR N .)roff",
+         WholeJobs},
+        {"timeout", "SECONDS", OptionSpec::Text, kLinks, 0, false,
+         "the longest wait for one answer (default " + seconds.str() + ")",
+         R"roff(With
+.BR \-\-check\-links :
+the longest wait for one request, from its start to its answer, above 0 and at most )roff" +
+             std::to_string(kMaxSeconds) + ",\ndecimals allowed (default " + seconds.str() + ").",
+         Seconds},
+        {"resolve", "HOST:PORT:ADDRESS", OptionSpec::Text, kLinks, 0, true,
+         "connect HOST:PORT to ADDRESS without a name lookup (repeatable)", R"roff(With
+.BR \-\-check\-links :
+connect to
+.IR ADDRESS
+for
+.IR HOST
+at
+.IR PORT ,
+without a name lookup, as
+.BR curl (1)
+does.
+May be given many times: for tests, and for checking a site before its DNS moves.)roff",
+         HostPortAddress},
+        {"state", "FILE", OptionSpec::File, kLinks, 0, false,
+         "each URL's history between runs: a link found healthy in the last\n"
+         "24 hours is not asked again, and a dead link is a 警告 until it fails\n"
+         "again 20 hours or more later",
+         R"roff(With
+.BR \-\-check\-links :
+keep each URL's history in
+.I FILE
+between runs (a text file, made when it does not exist).
+A link found healthy less than 24 hours before is not asked again; a dead link is a
+.B 警告
+the first time and becomes an
+.B エラー
+only when it is dead again in a run at least 20 hours after its first failure.
+A
+.I FILE
+that is not such a history is an error, and is left as it is.)roff",
+         nullptr},
+        {"help", "", OptionSpec::Switch, 0, 0, false, "this text",
+         R"roff(Print the usage and a summary of the options on standard output and exit with status 0,
+building nothing (status 1 when standard output cannot take them).)roff",
+         nullptr},
+        {"version", "", OptionSpec::Switch, 0, 0, false, "the program's name and version",
+         R"roff(Print the program's name and version
+.RB ( "qvn\-build )roff" QVN_VERSION R"roff(" )
+on standard output and exit with status 0, building nothing (status 1 when standard output cannot
+take them).)roff",
+         nullptr},
+    };
+}
 
 constexpr std::string_view kHelpTail =
     "\n"
@@ -120,13 +315,13 @@ constexpr std::string_view kHelpTail =
 constexpr Mode kModes[] = {Mode::Build, Mode::Check, Mode::CheckLinks};
 
 const OptionSpec* Find(std::string_view name) {
-    const auto it = std::ranges::find(kTable, name, &OptionSpec::name);
-    return it == std::end(kTable) ? nullptr : &*it;
+    const auto it = std::ranges::find(OptionTable(), name, &OptionSpec::name);
+    return it == OptionTable().end() ? nullptr : &*it;
 }
 
 // The switch that chooses a mode ("check"), none for a build.
 const OptionSpec* ModeSwitch(Mode mode) {
-    for (const OptionSpec& o : kTable) {
+    for (const OptionSpec& o : OptionTable()) {
         if (o.kind == OptionSpec::Switch && o.modes == Bit(mode))
             return &o;
     }
@@ -147,16 +342,12 @@ std::string Shown(const OptionSpec& o) {
 // under the first option.
 void PrintForm(std::ostream& out, Mode mode) {
     out << "qvn-build";
-    if (const OptionSpec* s = ModeSwitch(mode))
-        out << " --" << s->name;
     std::string optional;
-    for (const OptionSpec& o : kTable) {
-        if (!(o.modes & Bit(mode)) || o.kind == OptionSpec::Switch)
-            continue;
-        if (o.required & Bit(mode))
-            out << " " << Shown(o);
+    for (const OptionSpec* o : UsageForm(mode)) {
+        if (o->kind == OptionSpec::Switch || (o->required & Bit(mode)))
+            out << " " << Shown(*o);
         else
-            optional += " [" + Shown(o) + "]" + (o.repeatable ? "..." : "");
+            optional += " [" + Shown(*o) + "]" + (o->repeatable ? "..." : "");
     }
     out << "\n";
     if (!optional.empty())
@@ -166,7 +357,22 @@ void PrintForm(std::ostream& out, Mode mode) {
 } // namespace
 
 std::span<const OptionSpec> OptionTable() {
-    return kTable;
+    static const std::vector<OptionSpec> table = MakeTable();
+    return table;
+}
+
+std::vector<const OptionSpec*> UsageForm(Mode mode) {
+    std::vector<const OptionSpec*> form;
+    if (const OptionSpec* s = ModeSwitch(mode))
+        form.push_back(s);
+    for (const unsigned required : {Bit(mode), 0u}) {
+        for (const OptionSpec& o : OptionTable()) {
+            if (o.kind != OptionSpec::Switch && (o.modes & Bit(mode)) &&
+                (o.required & Bit(mode)) == required)
+                form.push_back(&o);
+        }
+    }
+    return form;
 }
 
 void PrintHelp(std::ostream& out) {
@@ -179,7 +385,7 @@ void PrintHelp(std::ostream& out) {
     out << "       qvn-build --help | --version\n\n"
         << "Builds a links page: the template's frame once for every site in the data file.\n\n";
     constexpr std::size_t kColumn = 23;
-    for (const OptionSpec& o : kTable) {
+    for (const OptionSpec& o : OptionTable()) {
         std::string head = "  " + Shown(o);
         if (head.size() + 2 > kColumn)
             head += "\n" + std::string(kColumn, ' ');
@@ -262,7 +468,7 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
     else if (modeSwitches.size() == 1)
         o.mode = std::ranges::find(kModes, modeSwitches[0]->modes, Bit)[0];
     const OptionSpec* chosen = ModeSwitch(o.mode);
-    for (const OptionSpec& entry : kTable) {
+    for (const OptionSpec& entry : OptionTable()) {
         if (entry.kind == OptionSpec::Switch)
             continue;
         const bool present = given.contains(entry.name);

@@ -1,5 +1,6 @@
-// qvn-build's options, one table: it drives the parser, the usage forms and --help; the manual
-// page and the bash completion are checked against it by the tests.
+// qvn-build's options, one table: it drives the parser, the usage forms and --help, and the build
+// writes the manual page's synopsis and options and the bash completion's lists from it
+// (GenerateDocs.cpp).
 #pragma once
 
 #include "Links.h"
@@ -35,15 +36,20 @@ struct OptionSpec {
     // The modes the option belongs to, as bits of 1 << Mode. A switch that belongs to one mode
     // only chooses it (--check, --check-links); --help and --version belong to none.
     unsigned modes;
-    unsigned required;     // the modes in which it must be given
-    bool repeatable;       // may be given more than once
-    std::string_view help; // for --help; lines after the first are indented under it
+    unsigned required;  // the modes in which it must be given
+    bool repeatable;    // may be given more than once
+    std::string help;   // for --help; lines after the first are indented under it
+    std::string manual; // the manual page's entry under the option's name, in roff
     // Whether a value is good, and when not, why (after "option '--NAME' ").
     std::optional<std::string> (*validate)(std::string_view value);
 };
 
 // Every option, in the order of --help.
 std::span<const OptionSpec> OptionTable();
+
+// A mode's usage form in its order: the switch that chooses the mode (none for a build), the
+// options the mode requires, then the others it takes.
+std::vector<const OptionSpec*> UsageForm(Mode mode);
 
 struct Options {
     bool help = false;    // --help came first of --help and --version
