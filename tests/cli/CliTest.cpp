@@ -1019,6 +1019,29 @@ TEST_F(BinaryTest, DescriptorNamesAreWrittenThroughNotReplaced) {
               "qvn-build: ファイル /dev/fd/7 を作成できません." + BecauseInEnglish(EBADF) + "\n");
 }
 
+// Standard output that is one of the inputs, open for writing or appending, is refused as a page
+// named for it is: the input keeps its bytes.
+TEST_F(BinaryTest, StandardOutputOntoAnInputIsRefused) {
+    const std::string data = dir.Write("links.csv", "s,https://a.example/,a,d\n");
+    const std::string templ = dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n_TITLE_\n_FOOT_\nf\n");
+    const struct {
+        std::string redirect, refusal;
+    } cases[] = {
+        {" 1<>" + Quote(data), "ファイル " + data + " はリンクデータのファイルです"},
+        {" >>" + Quote(data), "ファイル " + data + " はリンクデータのファイルです"},
+        {" >>" + Quote(templ), "ファイル " + templ + " はテンプレートのファイルです"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.redirect);
+        const Result r =
+            Exec({"--data", data, "--template", templ, "--output", "-"}, c.redirect);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_THAT(r.err, HasSubstr(c.refusal));
+        EXPECT_EQ(dir.Read("links.csv"), "s,https://a.example/,a,d\n");
+        EXPECT_EQ(dir.Read("t.html"), "_HEAD_\nh\n_FRAME_\n_TITLE_\n_FOOT_\nf\n");
+    }
+}
+
 // A reader that stops early fails the write: status 1 and the reason, not death by SIGPIPE.
 TEST_F(BinaryTest, ReaderThatStopsEarlyIsAWriteFailure) {
     const std::string data = dir.Write("many.csv", ManySites());
