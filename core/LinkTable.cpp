@@ -3,6 +3,7 @@
 #include "Codec.h"
 #include "Errors.h"
 #include "Lines.h"
+#include "TokenText.h"
 
 #include <algorithm>
 #include <climits>
@@ -69,7 +70,7 @@ TLinkTable TLinkTable::Parse(std::string bytes) {
     MemorySource source(text);
     LineReader lines(source);
     std::size_t pos = 0;
-    bool wide = false, notUtf8 = false;
+    EncodingJudge judge;
     for (std::string_view line; lines.Next(line);) {
         if (table.records_.size() >= static_cast<std::size_t>(INT_MAX))
             throw std::length_error("TLinkTable: too many lines");
@@ -80,14 +81,10 @@ TLinkTable TLinkTable::Parse(std::string bytes) {
         record.break_ = BreakAt(text, pos + line.size());
         table.records_.push_back(record);
         pos += line.size() + LineBreakBytes(record.break_).size();
-        if (!notUtf8) {
-            const Utf8Kind kind = ClassifyUtf8(line);
-            notUtf8 = kind == Utf8Kind::NotUtf8;
-            wide = wide || kind == Utf8Kind::Utf8;
-        }
+        judge.Line(line);
     }
     table.tail_ = pos;
-    table.utf8_ = wide && !notUtf8;
+    table.utf8_ = judge.Result() == TextEncoding::Utf8;
     if (!table.records_.empty() && table.records_.front().break_ != LineBreak::None)
         table.defaultBreak_ = table.records_.front().break_;
     return table;

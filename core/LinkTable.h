@@ -64,8 +64,8 @@ public:
     TLinkRecord Fields(int row) const;
     std::string_view Field(int row, LinkField field) const { return Fields(row)[field]; }
 
-    // The file's text is UTF-8 (every line valid UTF-8, at least one character outside ASCII);
-    // otherwise code page 932. Decided when the file is read; edits are written in it.
+    // The file's text is UTF-8 (EncodingJudge, as a template's encoding is judged); otherwise code
+    // page 932. Decided when the file is read; edits are written in it.
     bool Utf8() const { return utf8_; }
     // The file's first line end, CR LF when it has none: what edited and new lines end with.
     LineBreak DefaultBreak() const { return defaultBreak_; }

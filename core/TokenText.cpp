@@ -6,20 +6,23 @@
 
 namespace qvn {
 
+void EncodingJudge::Line(std::string_view line) {
+    if (notUtf8_)
+        return; // decided
+    const Utf8Kind kind = ClassifyUtf8(line);
+    notUtf8_ = kind == Utf8Kind::NotUtf8;
+    utf8_ = utf8_ || kind == Utf8Kind::Utf8;
+}
+
+TextEncoding EncodingJudge::Result() const {
+    return notUtf8_ ? TextEncoding::Cp932 : utf8_ ? TextEncoding::Utf8 : TextEncoding::Ascii;
+}
+
 TextEncoding JudgeEncoding(const TStringList& lines) {
-    bool utf8 = false;
-    for (int i = 0; i < lines.Count(); ++i) {
-        switch (ClassifyUtf8(lines.Get(i))) {
-        case Utf8Kind::NotUtf8:
-            return TextEncoding::Cp932;
-        case Utf8Kind::Utf8:
-            utf8 = true;
-            break;
-        case Utf8Kind::Ascii:
-            break;
-        }
-    }
-    return utf8 ? TextEncoding::Utf8 : TextEncoding::Ascii;
+    EncodingJudge judge;
+    for (int i = 0; i < lines.Count(); ++i)
+        judge.Line(lines.Get(i));
+    return judge.Result();
 }
 
 std::string TokenForTemplate(std::size_t field, const std::string& token, TextEncoding encoding) {

@@ -13,8 +13,18 @@ namespace qvn {
 enum class TextEncoding { Ascii, Utf8, Cp932 };
 
 // The encoding of a text made of lines: UTF-8 when every line is valid UTF-8 and some byte is not
-// ASCII, code page 932 when some line is not valid UTF-8, ASCII otherwise. The check judges a
-// file's encoding by the same rule.
+// ASCII, code page 932 when some line is not valid UTF-8, ASCII otherwise. Templates and link data
+// are judged alike; lines are judged one by one, never joined, so a character cut in two by a line
+// break is not valid UTF-8.
+class EncodingJudge {
+public:
+    void Line(std::string_view line);
+    TextEncoding Result() const;
+
+private:
+    bool utf8_ = false;    // a line is UTF-8 with a character outside ASCII
+    bool notUtf8_ = false; // a line is not UTF-8
+};
 TextEncoding JudgeEncoding(const TStringList& lines);
 
 // The tokens as they are matched in a template of that encoding. For a code page 932 template, a

@@ -33,7 +33,6 @@ using qvn::ui::LinkGridModel;
 
 namespace {
 
-constexpr int kFields = 4;       // fields a link record
 constexpr int kInitialRows = 51; // the header row and 50 record rows
 constexpr int kRowHeight = 18;
 constexpr int kNumberWidth = 30;
@@ -263,7 +262,7 @@ void TfrmTable::btnLoadClick() {
         qvn::ui::SetRowCount(grid, records + 1);
     // The grid and the record's LinkList hold the same table: the grid's edits are what a page is
     // built from, and a reload holds the old table and the new one at most.
-    qvn::ui::SetStrGrid(grid, loaded, kFields);
+    qvn::ui::SetStrGrid(grid, loaded, qvn::kLinkFields);
     linkCheck_->SetList(loaded);
     setting_.LinkList = std::move(loaded);
     setting_.LinkListFile = path;
