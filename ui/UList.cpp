@@ -237,10 +237,11 @@ void TfrmTable::AppInit() {
     qvn::ui::SetColWidth(grid, 0, kNumberWidth);
     for (int col = 1; col < qvn::ui::LinkGridModel::kGridColumns; ++col)
         qvn::ui::SetColWidth(grid, col, kFieldWidth);
-    model_->SetHeaderText(1, QStringLiteral("サイト名"));
-    model_->SetHeaderText(2, QStringLiteral("URL"));
-    model_->SetHeaderText(3, QStringLiteral("管理者"));
-    model_->SetHeaderText(4, QStringLiteral("サイト説明"));
+    for (std::size_t k = 0; k < qvn::kLinkFields; ++k) {
+        const std::string_view name = qvn::kFieldNames[k];
+        model_->SetHeaderText(static_cast<int>(k) + 1,
+                              QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    }
 }
 
 void TfrmTable::btnReferClick() {
