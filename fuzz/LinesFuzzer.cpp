@@ -126,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> lines = ref::Lines(text);
 
     // From a file, into a list.
-    const std::string in = Scratch::Path("in.txt");
+    const std::string in = Scratch().Path("in.txt");
     WriteFile(in, text);
     TStringList list;
     list.Add("replaced");
@@ -141,13 +141,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Saved and loaded again; the save replaces the file it writes, and leaves no other.
     if (save) {
-        const std::string out = Scratch::Path("out.txt");
+        const std::string out = Scratch().Path("out.txt");
         list.SaveToFile(FilePath::FromNative(out));
         QVN_CHECK(ReadFile(out) == ref::CrLfText(lines));
         TStringList back;
         back.LoadFromFile(FilePath::FromNative(out));
         QVN_CHECK(Items(back) == lines);
-        QVN_CHECK(!HoldsTemporaryFile(Scratch::Dir()));
+        QVN_CHECK(!HoldsTemporaryFile(Scratch().Dir()));
     }
     return 0;
 }

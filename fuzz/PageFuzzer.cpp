@@ -57,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const auto expected = ref::Page(templateLines, records, refTokens);
 
-    const std::string templatePath = Scratch::Path("template.html");
-    const std::string dataPath = Scratch::Path("links.csv");
+    const std::string templatePath = Scratch().Path("template.html");
+    const std::string dataPath = Scratch().Path("links.csv");
     WriteFile(templatePath, templateText);
     WriteFile(dataPath, linkData);
 
