@@ -749,7 +749,7 @@ TEST_F(BinaryTest, OnAConsoleTextIsUnicodeAndCtrlCLeavesNoTemporaryFile) {
     for (int waited = 0; !HasTemporaryFile(dir) && waited < 1000; ++waited)
         ::Sleep(10);
     EXPECT_TRUE(HasTemporaryFile(dir));
-    ASSERT_TRUE(console.Join(writing));
+    ASSERT_TRUE(console.Join(writing.Id()));
 
     // On the same console: a failed build's message on standard error, the help and the
     // check's report on standard output. Written as UTF-16, they show whatever the console's

@@ -508,7 +508,7 @@ TEST_F(LinkCheckTest, InterruptPrintsWhatWasFoundSoFar) {
         std::this_thread::sleep_for(50ms);
     std::this_thread::sleep_for(300ms);
 #ifdef _WIN32
-    ASSERT_TRUE(console.Join(checking));
+    ASSERT_TRUE(console.Join(checking.Id()));
     EXPECT_TRUE(console.Signal(CTRL_C_EVENT));
 #else
     checking.Signal(SIGINT);

@@ -42,8 +42,8 @@ inline QString Shown(const std::string& path) {
 // Runs action on the next modal window once it is shown (OnNextModal); fails the test if none
 // appears within timeoutMs.
 inline void WhenModal(std::function<void(QWidget* modal)> action, int timeoutMs = 5000) {
-    OnNextModal(std::move(action), [] { ADD_FAILURE() << "no modal window appeared"; },
-                timeoutMs);
+    OnNextModal(
+        std::move(action), [] { ADD_FAILURE() << "no modal window appeared"; }, timeoutMs);
 }
 
 } // namespace qvn::test

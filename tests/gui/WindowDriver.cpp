@@ -54,29 +54,29 @@ void Settle(QWidget* widget) {
     QApplication::processEvents();
 }
 
-void OnNextModal(std::function<void(QWidget*)> action, std::function<void()> onNone,
-                 int timeoutMs, int intervalMs) {
+void OnNextModal(std::function<void(QWidget*)> action, std::function<void()> onNone, int timeoutMs,
+                 int intervalMs) {
     auto* timer = new QTimer;
     auto* clock = new QElapsedTimer;
     clock->start();
     timer->setInterval(intervalMs);
-    QObject::connect(timer, &QTimer::timeout,
-                     [timer, clock, action = std::move(action), onNone = std::move(onNone),
-                      timeoutMs] {
-                         QWidget* modal = QApplication::activeModalWidget();
-                         if (modal && modal->isVisible()) {
-                             timer->stop();
-                             action(modal);
-                         } else if (clock->elapsed() > timeoutMs) {
-                             timer->stop();
-                             if (onNone)
-                                 onNone();
-                         } else {
-                             return;
-                         }
-                         timer->deleteLater();
-                         delete clock;
-                     });
+    QObject::connect(
+        timer, &QTimer::timeout,
+        [timer, clock, action = std::move(action), onNone = std::move(onNone), timeoutMs] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && modal->isVisible()) {
+                timer->stop();
+                action(modal);
+            } else if (clock->elapsed() > timeoutMs) {
+                timer->stop();
+                if (onNone)
+                    onNone();
+            } else {
+                return;
+            }
+            timer->deleteLater();
+            delete clock;
+        });
     timer->start();
 }
 

@@ -15,7 +15,8 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <winsock2.h> // before windows.h, which would bring the older winsock.h
+#include <winsock2.h>
+// Only after winsock2.h: on its own, windows.h brings the older winsock.h, which clashes with it.
 #include <windows.h>
 #else
 #include <cerrno>
@@ -29,7 +30,6 @@
 
 namespace qvn::test {
 
-class Child;
 #ifdef _WIN32
 class PseudoConsole;
 #endif
@@ -49,7 +49,9 @@ struct Stream {
     static Stream AppendTo(std::string path) { return {Kind::Append, std::move(path)}; }
 #ifdef _WIN32
     // The screen of the console this process has joined (PseudoConsole::Join).
-    static Stream Screen() { return {Kind::Screen, {}}; }
+    static Stream Screen() {
+        return {Kind::Screen, {}};
+    }
 #endif
 };
 
@@ -132,10 +134,15 @@ public:
 
     HPCON Handle() const { return console_; }
 
-    // Joins this process to the console of a program started on it, for good: to open the
-    // console's screen, and to send Ctrl+C. The event reaches this process too, which ignores it.
-    // (Wine 8 lets a process join a console once only.)
-    bool Join(const Child& onConsole);
+    // Joins this process to the console of a program started on it (Child::Id), for good: to
+    // open the console's screen, and to send Ctrl+C. The event reaches this process too, which
+    // ignores it. (Wine 8 lets a process join a console once only.)
+    bool Join(DWORD processOnConsole) {
+        static const bool ignoring = ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
+        ::FreeConsole();
+        joined_ = ignoring && ::AttachConsole(processOnConsole);
+        return joined_;
+    }
     // Sends CTRL_C_EVENT or CTRL_BREAK_EVENT to every program on the console, as the keys would.
     bool Signal(DWORD event) const { return joined_ && ::GenerateConsoleCtrlEvent(event, 0); }
 
@@ -169,81 +176,52 @@ public:
     Child(const std::string& program, const std::vector<std::string>& args,
           const Options& options = {})
         : Child(program, WideArgs(args), options) {}
-
     // A program with arguments that need not be Unicode text.
     Child(const std::string& program, const std::vector<std::wstring>& args,
-          const Options& options = {}) {
-        std::wstring line = QuoteArgument(Wide(program));
-        for (const auto& a : args)
-            line += L" " + QuoteArgument(a);
-        // The child's standard handles, each made inheritable here and closed once it has them.
-        std::array<HANDLE, 3> standard = {::GetStdHandle(STD_INPUT_HANDLE),
-                                          ::GetStdHandle(STD_OUTPUT_HANDLE),
-                                          ::GetStdHandle(STD_ERROR_HANDLE)};
-        std::vector<HANDLE> opened;
-        for (const auto& [fd, stream] : options.streams) {
-            HANDLE& handle = standard.at(static_cast<std::size_t>(fd));
-            handle = Open(stream);
-            if (handle)
-                opened.push_back(handle);
-        }
-        const bool handles = !options.streams.empty();
-        STARTUPINFOEXW startup{};
-        startup.StartupInfo.cb = options.console ? sizeof startup : sizeof startup.StartupInfo;
-        if (handles) {
-            startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-            startup.StartupInfo.hStdInput = standard[0];
-            startup.StartupInfo.hStdOutput = standard[1];
-            startup.StartupInfo.hStdError = standard[2];
-        }
-        // Without handles of its own and without a console it writes nowhere: no window either.
-        DWORD flags = handles ? 0 : CREATE_NO_WINDOW;
-        std::vector<char> list;
-        if (options.console) {
-            SIZE_T size = 0;
-            ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-            list.resize(size);
-            startup.lpAttributeList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list.data());
-            ::InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &size);
-            HPCON console = options.console->Handle();
-            ::UpdateProcThreadAttribute(startup.lpAttributeList, 0,
-                                        PROC_THREAD_ATTRIBUTE_PSEUDOCONSOLE, console,
-                                        sizeof console, nullptr, nullptr);
-            flags = EXTENDED_STARTUPINFO_PRESENT;
-        }
-        const BOOL started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, handles,
-                                              flags, nullptr, nullptr, &startup.StartupInfo, &info_);
-        const DWORD error = ::GetLastError();
-        if (options.console)
-            ::DeleteProcThreadAttributeList(startup.lpAttributeList);
-        for (const HANDLE h : opened)
-            ::CloseHandle(h);
-        if (!started)
-            throw std::runtime_error("CreateProcessW failed: " + std::to_string(error));
-        ::CloseHandle(info_.hThread);
+          const Options& options = {});
+#else
+    Child(const std::string& program, const std::vector<std::string>& args,
+          const Options& options = {});
+    // Runs body in a copy of this process, which ends with body's return value (126 if it throws).
+    explicit Child(const std::function<int()>& body, const Options& options = {}) {
+        Start(options, body);
     }
+#endif
     ~Child() {
-        if (Wait(std::chrono::milliseconds(0)).status == -1)
+        if (!Ended())
             Terminate();
         CloseOutput();
-        ::CloseHandle(info_.hProcess);
+#ifdef _WIN32
+        ::CloseHandle(process_);
+#endif
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    auto Id() const {
+        return id_;
     }
 
-    DWORD Id() const { return info_.dwProcessId; }
-
+    // How it ended, once it has within bound.
     Exit Wait(std::chrono::milliseconds bound = std::chrono::seconds(60)) {
-        DWORD status = 0;
-        if (exit_.status == -1 &&
-            ::WaitForSingleObject(info_.hProcess, static_cast<DWORD>(bound.count())) ==
-                WAIT_OBJECT_0 &&
-            ::GetExitCodeProcess(info_.hProcess, &status))
-            exit_.status = static_cast<int>(status);
+        const auto until = std::chrono::steady_clock::now() + bound;
+        while (!Ended() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         return exit_;
     }
 
-    // Ends it at once, as Task Manager's "End task" does, and waits until it has ended.
+#ifndef _WIN32
+    void Signal(int signal) const {
+        ::kill(id_, signal);
+    }
+#endif
+    // Ends it at once (SIGKILL, or TerminateProcess as Task Manager's "End task") and waits.
     void Terminate() {
-        ::TerminateProcess(info_.hProcess, 1);
+#ifdef _WIN32
+        ::TerminateProcess(process_, 1);
+#else
+        Signal(SIGKILL);
+#endif
         Wait(std::chrono::seconds(10));
     }
 
@@ -251,26 +229,37 @@ public:
     std::string Read(std::size_t most = std::string::npos) {
         std::string bytes;
         char buffer[4096];
-        DWORD n = 0;
-        while (bytes.size() < most &&
-               ::ReadFile(output_, buffer,
-                          static_cast<DWORD>(std::min(sizeof buffer, most - bytes.size())), &n,
-                          nullptr) &&
-               n > 0)
-            bytes.append(buffer, n);
+        for (long n = 1; n > 0 && bytes.size() < most;) {
+            const std::size_t want = std::min(sizeof buffer, most - bytes.size());
+#ifdef _WIN32
+            DWORD got = 0;
+            n = ::ReadFile(output_, buffer, static_cast<DWORD>(want), &got, nullptr) ? long(got)
+                                                                                     : -1;
+#else
+            n = ::read(output_, buffer, want);
+#endif
+            bytes.append(buffer, static_cast<std::size_t>(std::max(n, 0L)));
+        }
         return bytes;
     }
-    // Closes this process's end of that pipe: what the child writes after goes nowhere.
+    // Closes this process's end of that pipe: what the child writes after that fails.
     void CloseOutput() {
+#ifdef _WIN32
         if (output_)
             ::CloseHandle(output_);
         output_ = nullptr;
+#else
+        if (output_ >= 0)
+            ::close(output_);
+        output_ = -1;
+#endif
     }
 
 private:
-    static std::vector<std::wstring> WideArgs(const std::vector<std::string>& args) {
+#ifdef _WIN32
+    static std::vector<std::wstring> WideArgs(const std::vector<std::string>& utf8) {
         std::vector<std::wstring> wide;
-        for (const auto& a : args)
+        for (const auto& a : utf8)
             wide.push_back(Wide(a));
         return wide;
     }
@@ -278,185 +267,180 @@ private:
     // The handle the child gets for stream, inheritable, or null for none.
     HANDLE Open(const Stream& stream) {
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        const auto file = [&](const wchar_t* name, DWORD access, DWORD disposition) {
-            return ::CreateFileW(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+        const auto file = [&](const std::wstring& name, DWORD access, DWORD disposition) {
+            return ::CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                  disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
         };
-        const std::wstring path = Wide(stream.path);
+        HANDLE write = nullptr;
         switch (stream.kind) {
         case Stream::Kind::Closed:
             return nullptr;
-        case Stream::Kind::Pipe: {
-            HANDLE write = nullptr;
+        case Stream::Kind::Pipe:
             if (!::CreatePipe(&output_, &write, &inherit, 0))
                 throw std::runtime_error("no pipe");
             ::SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0); // this process's end
             return write;
-        }
         case Stream::Kind::Read:
-            return file(path.c_str(), GENERIC_READ, OPEN_EXISTING);
+            return file(Wide(stream.path), GENERIC_READ, OPEN_EXISTING);
         case Stream::Kind::Write:
-            return file(path.c_str(), GENERIC_WRITE, CREATE_ALWAYS);
+            return file(Wide(stream.path), GENERIC_WRITE, CREATE_ALWAYS);
         case Stream::Kind::Append:
-            return file(path.c_str(), FILE_APPEND_DATA, OPEN_ALWAYS);
+            return file(Wide(stream.path), FILE_APPEND_DATA, OPEN_ALWAYS);
         case Stream::Kind::Screen:
             return file(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
         }
         return nullptr;
     }
 
-    PROCESS_INFORMATION info_{};
+    bool Ended() {
+        DWORD status = 0;
+        if (exit_.status == -1 && ::WaitForSingleObject(process_, 0) == WAIT_OBJECT_0 &&
+            ::GetExitCodeProcess(process_, &status))
+            exit_.status = static_cast<int>(status);
+        return exit_.status != -1;
+    }
+
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
     HANDLE output_ = nullptr;
 #else
-    Child(const std::string& program, const std::vector<std::string>& args,
-          const Options& options = {}) {
-        // Everything the child needs is made before the fork: between fork and exec the child
-        // of a process with threads may only make async-signal-safe calls.
-        std::vector<std::string> environment;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry = *e;
-            const std::string name = entry.substr(0, entry.find('=') + 1);
-            if (std::none_of(options.environment.begin(), options.environment.end(),
-                             [&](const std::string& set) { return set.starts_with(name); }))
-                environment.push_back(entry);
-        }
-        environment.insert(environment.end(), options.environment.begin(),
-                           options.environment.end());
-        std::vector<std::string> argStrings = {program};
-        argStrings.insert(argStrings.end(), args.begin(), args.end());
-        const auto argv = Pointers(argStrings), envp = Pointers(environment);
-        Start(options, [&] {
-            ::execvpe(argv[0], argv.data(), envp.data()); // a name without "/" is looked up in PATH
-            return 127;
-        });
-    }
-    // Runs body in a copy of this process, which ends with body's return value (126 if it throws).
-    explicit Child(const std::function<int()>& body, const Options& options = {}) {
-        Start(options, body);
-    }
-    ~Child() {
-        if (Wait(std::chrono::milliseconds(0)).status == -1 && exit_.signal == 0)
-            Terminate();
-        CloseOutput();
+    bool Ended() {
+        int raw = 0;
+        if (exit_.status == -1 && exit_.signal == 0 && ::waitpid(id_, &raw, WNOHANG) == id_)
+            exit_ = WIFEXITED(raw) ? Exit{WEXITSTATUS(raw), 0} : Exit{-1, WTERMSIG(raw)};
+        return exit_.status != -1 || exit_.signal != 0;
     }
 
-    pid_t Id() const { return pid_; }
+    void Start(const Options& options, const std::function<int()>& body);
 
-    Exit Wait(std::chrono::milliseconds bound = std::chrono::seconds(60)) {
-        const auto until = std::chrono::steady_clock::now() + bound;
-        while (exit_.status == -1 && exit_.signal == 0) {
-            int raw = 0;
-            const pid_t ended = ::waitpid(pid_, &raw, WNOHANG);
-            if (ended == pid_)
-                exit_ = WIFEXITED(raw) ? Exit{WEXITSTATUS(raw), 0} : Exit{-1, WTERMSIG(raw)};
-            else if ((ended < 0 && errno != EINTR) || std::chrono::steady_clock::now() >= until)
-                break;
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return exit_;
-    }
-
-    void Signal(int signal) const { ::kill(pid_, signal); }
-    // Ends it at once (SIGKILL) and waits until it has ended.
-    void Terminate() {
-        Signal(SIGKILL);
-        Wait(std::chrono::seconds(10));
-    }
-
-    // Up to `most` bytes from the pipe on its output, fewer once the pipe ends.
-    std::string Read(std::size_t most = std::string::npos) {
-        std::string bytes;
-        char buffer[4096];
-        while (bytes.size() < most) {
-            const ssize_t n = ::read(output_, buffer, std::min(sizeof buffer, most - bytes.size()));
-            if (n <= 0 && !(n < 0 && errno == EINTR))
-                break;
-            bytes.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-        }
-        return bytes;
-    }
-    // Closes this process's end of that pipe: what the child writes after fails (EPIPE).
-    void CloseOutput() {
-        if (output_ >= 0)
-            ::close(output_);
-        output_ = -1;
-    }
-
-private:
-    static std::vector<char*> Pointers(std::vector<std::string>& strings) {
-        std::vector<char*> pointers;
-        for (std::string& s : strings)
-            pointers.push_back(s.data());
-        pointers.push_back(nullptr);
-        return pointers;
-    }
-
-    void Start(const Options& options, const std::function<int()>& body) {
-        int pipe[2] = {-1, -1};
-        for (const auto& [fd, stream] : options.streams) {
-            if (stream.kind == Stream::Kind::Pipe && ::pipe2(pipe, O_CLOEXEC) != 0)
-                throw std::system_error(errno, std::generic_category(), "pipe");
-        }
-        pid_ = ::fork();
-        if (pid_ < 0)
-            throw std::system_error(errno, std::generic_category(), "fork");
-        if (pid_ == 0) {
-            // Whatever this process ignores, blocks or catches, the child starts as a program
-            // started from a shell does.
-            sigset_t none;
-            ::sigemptyset(&none);
-            ::sigprocmask(SIG_SETMASK, &none, nullptr);
-            for (int s = 1; s < NSIG; ++s)
-                ::signal(s, SIG_DFL);
-            for (const auto& [fd, stream] : options.streams) {
-                const Stream::Kind kind = stream.kind;
-                if (kind == Stream::Kind::Closed) {
-                    ::close(fd);
-                    continue;
-                }
-                const int flags = kind == Stream::Kind::Read    ? O_RDONLY
-                                  : kind == Stream::Kind::Write ? O_WRONLY | O_CREAT | O_TRUNC
-                                                                : O_WRONLY | O_CREAT | O_APPEND;
-                const int from = kind == Stream::Kind::Pipe
-                                     ? pipe[1]
-                                     : ::open(stream.path.c_str(), flags, 0600);
-                if (from < 0 || ::dup2(from, fd) < 0)
-                    ::_exit(127);
-                if (from != fd)
-                    ::close(from);
-            }
-            if (pipe[0] >= 0)
-                ::close(pipe[0]);
-            try {
-                ::_exit(body());
-            } catch (...) {
-                ::_exit(126); // and never back into the test's own code
-            }
-        }
-        if (pipe[1] >= 0)
-            ::close(pipe[1]);
-        output_ = pipe[0];
-    }
-
-    pid_t pid_ = -1;
+    pid_t id_ = -1;
     int output_ = -1;
 #endif
-
-public:
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-private:
     Exit exit_;
 };
 
 #ifdef _WIN32
-inline bool PseudoConsole::Join(const Child& onConsole) {
-    static const bool ignoring = ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
-    ::FreeConsole();
-    joined_ = ignoring && ::AttachConsole(onConsole.Id());
-    return joined_;
+inline Child::Child(const std::string& program, const std::vector<std::wstring>& args,
+                    const Options& options) {
+    std::wstring line = QuoteArgument(Wide(program));
+    for (const auto& a : args)
+        line += L" " + QuoteArgument(a);
+    // Its standard handles are this process's own unless chosen; those opened here are closed
+    // once it has them.
+    std::array<HANDLE, 3> standard = {::GetStdHandle(STD_INPUT_HANDLE),
+                                      ::GetStdHandle(STD_OUTPUT_HANDLE),
+                                      ::GetStdHandle(STD_ERROR_HANDLE)};
+    std::vector<HANDLE> opened;
+    for (const auto& [fd, stream] : options.streams) {
+        if ((standard.at(static_cast<std::size_t>(fd)) = Open(stream)))
+            opened.push_back(standard[static_cast<std::size_t>(fd)]);
+    }
+    const bool handles = !options.streams.empty();
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = options.console ? sizeof startup : sizeof startup.StartupInfo;
+    if (handles) {
+        startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+        startup.StartupInfo.hStdInput = standard[0];
+        startup.StartupInfo.hStdOutput = standard[1];
+        startup.StartupInfo.hStdError = standard[2];
+    }
+    // With no handles of its own and no console it writes nowhere: no window either.
+    DWORD flags = handles ? 0 : CREATE_NO_WINDOW;
+    std::vector<char> list;
+    if (options.console) {
+        SIZE_T size = 0;
+        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        list.resize(size);
+        startup.lpAttributeList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list.data());
+        ::InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &size);
+        HPCON console = options.console->Handle();
+        ::UpdateProcThreadAttribute(startup.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_PSEUDOCONSOLE,
+                                    console, sizeof console, nullptr, nullptr);
+        flags = EXTENDED_STARTUPINFO_PRESENT;
+    }
+    PROCESS_INFORMATION info{};
+    const BOOL started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, handles, flags,
+                                          nullptr, nullptr, &startup.StartupInfo, &info);
+    const DWORD error = ::GetLastError();
+    if (options.console)
+        ::DeleteProcThreadAttributeList(startup.lpAttributeList);
+    for (const HANDLE h : opened)
+        ::CloseHandle(h);
+    if (!started)
+        throw std::runtime_error("CreateProcessW failed: " + std::to_string(error));
+    ::CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    id_ = info.dwProcessId;
+}
+#else
+inline Child::Child(const std::string& program, const std::vector<std::string>& args,
+                    const Options& options) {
+    // Everything the child needs is made before the fork: between fork and exec the child of a
+    // process with threads may only make async-signal-safe calls.
+    std::vector<std::string> argv = {program}, environment = options.environment;
+    argv.insert(argv.end(), args.begin(), args.end());
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
+        if (std::none_of(environment.begin(), environment.end(),
+                         [&](const std::string& set) { return set.starts_with(name); }))
+            environment.push_back(entry);
+    }
+    const auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> p;
+        for (std::string& s : strings)
+            p.push_back(s.data());
+        p.push_back(nullptr);
+        return p;
+    };
+    const std::vector<char*> argp = pointers(argv), envp = pointers(environment);
+    Start(options, [&] {
+        ::execvpe(argp[0], argp.data(), envp.data()); // a name without "/" is looked up in PATH
+        return 127;
+    });
+}
+
+inline void Child::Start(const Options& options, const std::function<int()>& body) {
+    int pipe[2] = {-1, -1};
+    for (const auto& [fd, stream] : options.streams) {
+        if (stream.kind == Stream::Kind::Pipe && ::pipe2(pipe, O_CLOEXEC) != 0)
+            throw std::system_error(errno, std::generic_category(), "pipe");
+    }
+    id_ = ::fork();
+    if (id_ < 0)
+        throw std::system_error(errno, std::generic_category(), "fork");
+    if (id_ > 0) {
+        if (pipe[1] >= 0)
+            ::close(pipe[1]);
+        output_ = pipe[0];
+        return;
+    }
+    // The child starts as a program started from a shell does, whatever this process ignores,
+    // blocks or catches.
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int s = 1; s < NSIG; ++s)
+        ::signal(s, SIG_DFL);
+    for (const auto& [fd, stream] : options.streams) {
+        const Stream::Kind kind = stream.kind;
+        const int flags = kind == Stream::Kind::Read ? O_RDONLY
+                          : kind == Stream::Kind::Write ? O_WRONLY | O_CREAT | O_TRUNC
+                                                        : O_WRONLY | O_CREAT | O_APPEND;
+        const int from = kind == Stream::Kind::Closed ? fd
+                         : kind == Stream::Kind::Pipe ? pipe[1]
+                                                      : ::open(stream.path.c_str(), flags, 0600);
+        if (from < 0 || (from != fd && ::dup2(from, fd) < 0))
+            ::_exit(127);
+        if (from != fd || kind == Stream::Kind::Closed)
+            ::close(from);
+    }
+    if (pipe[0] >= 0)
+        ::close(pipe[0]);
+    try {
+        ::_exit(body());
+    } catch (...) {
+        ::_exit(126); // and never back into the test's own code
+    }
 }
 #endif
 
