@@ -932,9 +932,12 @@ TEST_F(BinaryTest, DescriptorNamesAreWrittenThroughNotReplaced) {
     // Into a pipe, and a descriptor that is not open is no file to create.
     std::vector<std::string> piped = inputs;
     piped.push_back("/dev/stdout");
-    test::Child writing(exe, piped, {.streams = {{1, Stream::Pipe()}}});
+    test::Child writing(exe, piped,
+                        {.streams = {{1, Stream::Pipe()}, {2, Stream::WriteTo(dir.Path("stderr"))}},
+                         .environment = {"LC_ALL=C"}});
     EXPECT_EQ(writing.Read(), ExamplePage("UTF-8"));
     EXPECT_EQ(writing.Wait().status, 0);
+    EXPECT_EQ(dir.Read("stderr"), "");
     std::vector<std::string> closed = inputs;
     closed.push_back("/dev/fd/7");
     const Result r = Exec(closed);

@@ -381,8 +381,8 @@ inline Child::Child(const std::string& program, const std::vector<std::string>& 
     argv.insert(argv.end(), args.begin(), args.end());
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
-        if (std::none_of(environment.begin(), environment.end(),
-                         [&](const std::string& set) { return set.starts_with(name); }))
+        if (std::ranges::none_of(options.environment,
+                                 [&](const std::string& set) { return set.starts_with(name); }))
             environment.push_back(entry);
     }
     const auto pointers = [](std::vector<std::string>& strings) {
