@@ -20,11 +20,11 @@
 #include "Forms.h"
 #include "UList.h"
 #include "UMain1.h"
+#include "WindowDriver.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -37,13 +37,10 @@
 
 namespace {
 
-constexpr int kRounds = 5;
+using qvn::test::Control;
+using qvn::test::Settle;
 
-void Settle(QTableView& grid) {
-    QApplication::processEvents();
-    grid.viewport()->repaint();
-    QApplication::processEvents();
-}
+constexpr int kRounds = 5;
 
 double Milliseconds(const QElapsedTimer& clock) {
     return static_cast<double>(clock.nsecsElapsed()) / 1e6;
@@ -68,16 +65,14 @@ int main(int argc, char** argv) {
     qvn::ui::InitApplication(app);
     const qvn::ui::Forms forms = qvn::ui::CreateForms();
     TfrmTable& table = *forms.frmTable;
-    auto& grid = *table.findChild<QTableView*>(QStringLiteral("sgLinkList"));
-    auto button = [&](const char* name) {
-        return table.findChild<QPushButton*>(QString::fromLatin1(name));
-    };
+    auto& grid = *Control<QTableView>(&table, "sgLinkList");
+    auto button = [&](const char* name) { return Control<QPushButton>(&table, name); };
     table.show();
-    Settle(grid);
+    Settle(grid.viewport());
 
-    table.findChild<QLineEdit*>(QStringLiteral("edPath"))->setText(QString::fromLocal8Bit(argv[1]));
+    Control<QLineEdit>(&table, "edPath")->setText(QString::fromLocal8Bit(argv[1]));
     button("btnLoad")->click();
-    Settle(grid);
+    Settle(grid.viewport());
     const int records = grid.model()->rowCount();
     const long loadedKiB = StatusKiB("VmRSS");
 
@@ -87,10 +82,10 @@ int main(int argc, char** argv) {
         double slowest = 0;
         for (int i = 0; i < kRounds; ++i) {
             prepare();
-            Settle(grid);
+            Settle(grid.viewport());
             clock.restart();
             action();
-            Settle(grid);
+            Settle(grid.viewport());
             slowest = std::max(slowest, Milliseconds(clock));
         }
         return slowest;
@@ -102,11 +97,7 @@ int main(int argc, char** argv) {
     grid.setFocus();
     current(0)();
     for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Down, Qt::Key_Left, Qt::Key_Up}) {
-        const double ms = time([] {},
-                               [&] {
-                                   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-                                   QApplication::sendEvent(&grid, &press);
-                               });
+        const double ms = time([] {}, [&] { qvn::test::SendKey(&grid, key); });
         arrowMs = std::max(arrowMs, ms);
     }
     const double addMs = time(current(0), [&] { button("btnAdd")->click(); });
@@ -119,13 +110,7 @@ int main(int argc, char** argv) {
                               Qt::EditRole);
     });
     const double undoMs =
-        time([] {},
-             [&] {
-                 QKeyEvent press(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier);
-                 QKeyEvent release(QEvent::KeyRelease, Qt::Key_Z, Qt::ControlModifier);
-                 QApplication::sendEvent(&grid, &press);
-                 QApplication::sendEvent(&grid, &release);
-             });
+        time([] {}, [&] { qvn::test::SendKey(&grid, Qt::Key_Z, Qt::ControlModifier); });
     const long editedKiB = StatusKiB("VmRSS");
 
     // As the floor it is held against, the save starts with nothing else waiting for the disk.

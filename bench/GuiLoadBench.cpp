@@ -26,6 +26,7 @@
 #include "UDec.h"
 #include "UList.h"
 #include "UMain1.h"
+#include "WindowDriver.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -33,7 +34,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -44,13 +44,8 @@
 
 namespace {
 
-// Lets the window finish what the last action posted (layout, scroll bars, painting), then
-// paints the grid once more synchronously, so the time covers a grid that is ready on screen.
-void Settle(QTableView& grid) {
-    QApplication::processEvents();
-    grid.viewport()->repaint();
-    QApplication::processEvents();
-}
+using qvn::test::Control;
+using qvn::test::Settle;
 
 double Milliseconds(const QElapsedTimer& clock) {
     return static_cast<double>(clock.nsecsElapsed()) / 1e6;
@@ -80,16 +75,6 @@ long StatusKiB(const std::string& key) {
 // Starts counting the peak resident set afresh from the current one.
 void ResetPeak() {
     std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-// Closes the next modal window (the confirmation) as soon as it shows.
-void CloseNextModal() {
-    QTimer::singleShot(0, [] {
-        if (QWidget* modal = QApplication::activeModalWidget())
-            modal->close();
-        else
-            CloseNextModal();
-    });
 }
 
 } // namespace
@@ -122,18 +107,18 @@ int main(int argc, char** argv) {
     qvn::ui::InitApplication(app);
     const qvn::ui::Forms forms = qvn::ui::CreateForms();
     TfrmTable& table = *forms.frmTable;
-    auto& grid = *table.findChild<QTableView*>(QStringLiteral("sgLinkList"));
-    auto& path = *table.findChild<QLineEdit*>(QStringLiteral("edPath"));
-    auto& load = *table.findChild<QPushButton*>(QStringLiteral("btnLoad"));
+    auto& grid = *Control<QTableView>(&table, "sgLinkList");
+    auto& path = *Control<QLineEdit>(&table, "edPath");
+    auto& load = *Control<QPushButton>(&table, "btnLoad");
     table.show();
-    Settle(grid);
+    Settle(grid.viewport());
     const long idleKiB = PeakKiB();
 
     path.setText(QString::fromLocal8Bit(data));
     QElapsedTimer clock;
     clock.start();
     load.click();
-    Settle(grid);
+    Settle(grid.viewport());
     const double loadMs = Milliseconds(clock);
     const int rows = grid.model()->rowCount() + 1; // and the header row
 
@@ -141,17 +126,17 @@ int main(int argc, char** argv) {
     if (twice) {
         clock.restart();
         load.click();
-        Settle(grid);
+        Settle(grid.viewport());
         reloadMs = Milliseconds(clock);
     }
 
     clock.restart();
     grid.scrollToBottom();
-    Settle(grid);
+    Settle(grid.viewport());
     const double lastMs = Milliseconds(clock);
     clock.restart();
     grid.scrollToTop();
-    Settle(grid);
+    Settle(grid.viewport());
     const double firstMs = Milliseconds(clock);
 
     const long peakKiB = PeakKiB();
@@ -163,14 +148,14 @@ int main(int argc, char** argv) {
     long saveKiB = 0;
     if (templ) {
         TfrmMain& main = *forms.frmMain;
-        main.findChild<QLineEdit*>(QStringLiteral("edPath"))
-            ->setText(QString::fromLocal8Bit(templ));
+        Control<QLineEdit>(&main, "edPath")->setText(QString::fromLocal8Bit(templ));
         qvn::ui::FileDialog::SetNextFileName(QString::fromLocal8Bit(page));
-        CloseNextModal();
+        // The confirmation is closed as soon as it shows: looked for at every pass of its loop.
+        qvn::test::OnNextModal([](QWidget* modal) { modal->close(); }, {}, 600000, 0);
         beforeSaveKiB = StatusKiB("VmRSS");
         ResetPeak();
         clock.restart();
-        main.findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+        Control<QPushButton>(&main, "Button2")->click();
         saveMs = Milliseconds(clock);
         saveKiB = StatusKiB("VmHWM");
         clock.restart();

@@ -265,7 +265,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!InBounds(arg) || kOtherModes.contains(name))
             return 0;
     }
-    const std::string& dir = Scratch::Dir();
+    const std::string& dir = Scratch().Dir();
     static const bool prepared = (Prepare(dir), true);
     (void)prepared;
     const auto before = Snapshot(dir);

@@ -2,6 +2,8 @@
 // files a target writes, and the cutting of one input into several parts.
 #pragma once
 
+#include "TempDir.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +13,6 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <stdlib.h>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -34,37 +35,18 @@ namespace qvn::fuzz {
 
 #define QVN_FAIL(what) ::qvn::fuzz::CheckFailed(what, __FILE__, __LINE__)
 
-// A folder made on first use and removed when the process ends normally (after a crash it stays,
-// with what the target wrote). On a RAM file system when there is one: every save flushes its
-// file to disk, which there costs nothing.
-class Scratch {
-public:
-    static const std::string& Dir() {
-        static const Scratch scratch;
-        return scratch.dir_;
-    }
-    static std::string Path(std::string_view name) { return Dir() + "/" + std::string(name); }
-
-private:
-    Scratch() {
-        std::string base = "/dev/shm";
+// A folder of the process's own, made on first use and removed when the process ends normally
+// (after a crash it stays, with what the target wrote). On a RAM file system when there is one:
+// every save flushes its file to disk, which there costs nothing.
+inline const test::TempDir& Scratch() {
+    static const test::TempDir scratch([] {
         std::error_code ec;
-        if (!std::filesystem::is_directory(base, ec) || ::access(base.c_str(), W_OK) != 0)
-            base = std::filesystem::temp_directory_path().string();
-        std::string pattern = base + "/qvn-fuzz-XXXXXX";
-        if (!::mkdtemp(pattern.data())) {
-            std::perror("mkdtemp");
-            std::abort();
-        }
-        dir_ = pattern;
-    }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-
-    std::string dir_;
-};
+        return std::filesystem::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
+                   ? std::filesystem::path("/dev/shm")
+                   : std::filesystem::temp_directory_path();
+    }());
+    return scratch;
+}
 
 inline void WriteFile(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

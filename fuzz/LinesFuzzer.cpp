@@ -128,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> lines = ref::Lines(text);
 
     // From a file, into a list.
-    const std::string in = Scratch::Path("in.txt");
+    const std::string in = Scratch().Path("in.txt");
     WriteFile(in, text);
     TStringList list;
     list.Add("replaced");
@@ -143,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Saved and loaded again; the save replaces the file it writes, and leaves no other.
     if (save) {
-        const std::string out = Scratch::Path("out.txt");
+        const std::string out = Scratch().Path("out.txt");
         ReplaceFile(FilePath::FromNative(out), [&list](const ByteSink& sink) {
             CrLfWriter writer(sink);
             for (int i = 0; i < list.Count(); ++i)
@@ -154,7 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TStringList back;
         back.LoadFromFile(FilePath::FromNative(out));
         QVN_CHECK(Items(back) == lines);
-        QVN_CHECK(!HoldsTemporaryFile(Scratch::Dir()));
+        QVN_CHECK(!HoldsTemporaryFile(Scratch().Dir()));
     }
     return 0;
 }

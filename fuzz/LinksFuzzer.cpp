@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::vector<std::string> lines = ref::Lines(bytes);
     const auto n = static_cast<int>(lines.size());
-    const std::string path = Scratch::Path("links.csv");
+    const std::string path = Scratch().Path("links.csv");
     WriteFile(path, bytes);
     const FilePath file = FilePath::FromNative(path);
 

@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (records.size() * (templateText.size() + linkData.size()) > kMaxWork)
         return 0;
 
-    const std::string templatePath = Scratch::Path("template.html");
-    const std::string dataPath = Scratch::Path("links.csv");
+    const std::string templatePath = Scratch().Path("template.html");
+    const std::string dataPath = Scratch().Path("links.csv");
     WriteFile(templatePath, templateText);
     WriteFile(dataPath, linkData);
     const FilePath templ = FilePath::FromNative(templatePath);

@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The same through a file, saved and read again: for one input in four, as a save is slow.
     if (size % 4 == 0) {
-        const std::string path = Scratch::Path("links.csv");
+        const std::string path = Scratch().Path("links.csv");
         const FilePath file = FilePath::FromNative(path);
         table.SaveToFile(file);
         QVN_CHECK(ReadFile(path) == bytes);

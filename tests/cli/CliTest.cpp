@@ -2,6 +2,7 @@
 // file names, first through run() in-process, then through the real binary.
 #include "Cli.h"
 
+#include "ChildProcess.h"
 #include "Codec.h"
 #include "Errors.h"
 #include "FileIO.h"
@@ -16,18 +17,15 @@
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include "WindowsProcess.h"
-#else
+#ifndef _WIN32
 #include <csignal>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -38,6 +36,7 @@ namespace {
 
 using qvn::test::QvnBuild;
 using qvn::test::Result;
+using qvn::test::Stream;
 using qvn::test::TempDir;
 namespace test = qvn::test;
 
@@ -544,15 +543,6 @@ std::string Setting(const char* name, const char* fallback) {
     return value && *value ? value : fallback;
 }
 
-#ifndef _WIN32
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-#endif
-
 class BinaryTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -562,54 +552,17 @@ protected:
         ASSERT_TRUE(std::filesystem::exists(examples + "/links-utf8.csv")) << examples;
     }
 
-#ifdef _WIN32
-    // Runs the binary with args, its standard output and error collected in files.
-    Result Exec(const std::vector<std::string>& args) {
-        const std::string out = dir.Path("stdout"), err = dir.Path("stderr");
-        const DWORD status = ExecWithOutput(args, [&] { return CreateForChild(out); });
-        return {static_cast<int>(status), dir.Read("stdout"), dir.Read("stderr")};
-    }
-    // The same with standard output as openOutput() makes it; standard error goes to a file.
-    template <typename OpenOutput>
-    DWORD ExecWithOutput(const std::vector<std::string>& args, OpenOutput openOutput) {
-        std::vector<std::wstring> wide;
-        for (const auto& a : args)
-            wide.push_back(test::Wide(a));
-        return ExecWide(wide, openOutput());
-    }
-    DWORD ExecWide(const std::vector<std::wstring>& args, HANDLE out) {
-        const HANDLE err = CreateForChild(dir.Path("stderr"));
-        const DWORD status = test::Run(test::CommandLine(exe, args), out, err);
-        if (out)
-            ::CloseHandle(out);
-        ::CloseHandle(err);
-        return status;
-    }
-    // A file for a child's standard handle, which the child inherits.
-    static HANDLE CreateForChild(const std::string& path, DWORD access = GENERIC_WRITE,
-                                 DWORD disposition = CREATE_ALWAYS) {
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        return ::CreateFileW(test::Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             &inherit, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    }
-#else
-    // Runs the binary through the shell with args (quoted here) and a redirection suffix
-    // (not quoted); standard output and error are collected in files.
-    Result Exec(const std::vector<std::string>& args, const std::string& redirect = "") {
-        // Appended piece by piece: GCC 12 wrongly warns of overlapping copies (-Wrestrict) in
-        // " " + std::string at -O3.
-        std::string command = "LC_ALL=C ";
-        command.append(Quote(exe));
-        for (const auto& a : args)
-            command.append(" ").append(Quote(a));
-        command.append(" >").append(Quote(dir.Path("stdout")));
-        command.append(" 2>").append(Quote(dir.Path("stderr")));
-        command += redirect;
-        const int raw = std::system(command.c_str());
-        const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        return {status, dir.Read("stdout"), dir.Read("stderr")};
-    }
+    // Runs the binary with args, its standard output and error collected in files unless
+    // streams says otherwise; on Linux with LC_ALL=C.
+    Result Exec(const std::vector<std::string>& args, std::map<int, Stream> streams = {}) {
+        streams.insert({{1, Stream::WriteTo(dir.Path("stdout"))},
+                        {2, Stream::WriteTo(dir.Path("stderr"))}});
+        test::Options options{.streams = std::move(streams)};
+#ifndef _WIN32
+        options.environment = {"LC_ALL=C"};
 #endif
+        return {test::Run(exe, args, options).status, dir.Read("stdout"), dir.Read("stderr")};
+    }
 
     std::string Example(const std::string& name) const {
         return examples + "/" + name;
@@ -672,13 +625,37 @@ std::string InCodePage932(const std::string& utf8) {
 #else
 std::string InCodePage932(const std::string& utf8) {
     TempDir dir;
-    dir.Write("utf8", utf8);
-    const std::string convert =
-        "iconv -f UTF-8 -t CP932 " + Quote(dir.Path("utf8")) + " >" + Quote(dir.Path("cp932"));
-    EXPECT_EQ(std::system(convert.c_str()), 0);
-    return dir.Read("cp932");
+    test::Child iconv("iconv", {"-f", "UTF-8", "-t", "CP932", dir.Write("utf8", utf8)},
+                      {.streams = {{1, Stream::Pipe()}}});
+    const std::string bytes = iconv.Read();
+    EXPECT_EQ(iconv.Wait().status, 0);
+    return bytes;
 }
 #endif
+
+// Standard output that is one of the inputs, open for writing or appending, is refused as a page
+// named for it is: the input keeps its bytes.
+TEST_F(BinaryTest, StandardOutputOntoAnInputIsRefused) {
+    const std::string data = dir.Write("links.csv", "s,https://a.example/,a,d\n");
+    const std::string templ = dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n_TITLE_\n_FOOT_\nf\n");
+    const struct {
+        Stream output;
+        std::string refusal;
+    } cases[] = {
+        {Stream::Update(data), "ファイル " + data + " はリンクデータのファイルです"},
+        {Stream::AppendTo(data), "ファイル " + data + " はリンクデータのファイルです"},
+        {Stream::AppendTo(templ), "ファイル " + templ + " はテンプレートのファイルです"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refusal);
+        const Result r =
+            Exec({"--data", data, "--template", templ, "--output", "-"}, {{1, c.output}});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_THAT(r.err, HasSubstr(c.refusal));
+        EXPECT_EQ(dir.Read("links.csv"), "s,https://a.example/,a,d\n");
+        EXPECT_EQ(dir.Read("t.html"), "_HEAD_\nh\n_FRAME_\n_TITLE_\n_FOOT_\nf\n");
+    }
+}
 
 TEST_F(BinaryTest, ExamplesBuildTheirPages) {
     Result r = Exec({"--data", Example("links-utf8.csv"), "--template",
@@ -705,7 +682,7 @@ TEST_F(BinaryTest, ExitStatusAndMessagesOfTheProgram) {
     EXPECT_EQ(r.status, 2);
     EXPECT_THAT(r.err, StartsWith(std::string("qvn-build: missing --output\n") + kUsageLine));
 
-    // The messages are UTF-8 whatever the locale (the shell runs it with LC_ALL=C) or the code
+    // The messages are UTF-8 whatever the locale (Exec runs it with LC_ALL=C) or the code
     // page, and name a file outside code page 932 as typed.
     const std::string missing = dir.Path("データ€✓.csv");
     r = Exec({"--data", missing, "--template", templ, "--output", "-"});
@@ -725,12 +702,11 @@ TEST_F(BinaryTest, StandardOutputThatCannotBeWrittenIsAWriteFailure) {
     // The message, and the C library's reason where it gives one.
     const std::string kWriteFailed = "qvn-build: ストリームへの書き込みエラー.";
     // A handle open for reading only, and none at all.
-    EXPECT_EQ(
-        ExecWithOutput(args, [&] { return CreateForChild(readOnly, GENERIC_READ, OPEN_EXISTING); }),
-        1u);
-    EXPECT_THAT(dir.Read("stderr"), StartsWith(kWriteFailed));
-    EXPECT_EQ(ExecWithOutput(args, [] { return HANDLE{nullptr}; }), 1u);
-    EXPECT_THAT(dir.Read("stderr"), StartsWith(kWriteFailed));
+    for (const Stream& out : {Stream::ReadFrom(readOnly), Stream::Closed()}) {
+        const Result r = Exec(args, {{1, out}});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_THAT(r.err, StartsWith(kWriteFailed));
+    }
 }
 
 TEST_F(BinaryTest, ArgumentsAreTakenAsTyped) {
@@ -740,9 +716,12 @@ TEST_F(BinaryTest, ArgumentsAreTakenAsTyped) {
     EXPECT_EQ(r.err, "qvn-build: ファイル * は開けません.\n");
     // A name with an unpaired surrogate is no Unicode text: refused as wrong usage.
     const std::wstring lone = std::wstring(L"a") + wchar_t(0xD800) + L".csv";
-    EXPECT_EQ(ExecWide({L"--data", lone, L"--template", L"t", L"--output", L"-"},
-                       CreateForChild(dir.Path("stdout"))),
-              2u);
+    EXPECT_EQ(test::Child(exe, {L"--data", lone, L"--template", L"t", L"--output", L"-"},
+                          {.streams = {{1, Stream::WriteTo(dir.Path("stdout"))},
+                                       {2, Stream::WriteTo(dir.Path("stderr"))}}})
+                  .Wait()
+                  .status,
+              2);
     EXPECT_EQ(dir.Read("stderr"), "qvn-build: argument 2 is not valid Unicode text\n");
 }
 
@@ -751,12 +730,12 @@ TEST_F(BinaryTest, FullOrClosedStandardOutputIsAWriteFailure) {
     const std::vector<std::string> args = {"--data",     Example("links-utf8.csv"),
                                            "--template", Example("template-utf8.html"),
                                            "--output",   "-"};
-    // The redirection after ours wins: standard output goes to the full device.
-    Result r = Exec(args, " >/dev/full");
+    // Standard output goes to the full device, or is closed.
+    Result r = Exec(args, {{1, Stream::WriteTo("/dev/full")}});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(ENOSPC) + "\n");
 
-    r = Exec(args, " >&-");
+    r = Exec(args, {{1, Stream::Closed()}});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(EBADF) + "\n");
 }
@@ -779,15 +758,14 @@ TEST_F(BinaryTest, OnAConsoleTextIsUnicodeAndCtrlCLeavesNoTemporaryFile) {
     const std::string page = dir.Write("page.html", "old\r\n");
     // The data comes through a pipe, in part, and then stops: qvn-build waits for the rest with
     // its temporary file open.
-    const std::wstring pipeName =
-        L"\\\\.\\pipe\\qvn-build-test-" + std::to_wstring(::GetCurrentProcessId());
-    const HANDLE pipe = ::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_OUTBOUND,
+    const std::string pipeName =
+        "\\\\.\\pipe\\qvn-build-test-" + std::to_string(::GetCurrentProcessId());
+    const HANDLE pipe = ::CreateNamedPipeW(test::Wide(pipeName).c_str(), PIPE_ACCESS_OUTBOUND,
                                            PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     test::PseudoConsole console;
-    const test::Process writing =
-        console.Start(test::CommandLine(exe, {L"--data", pipeName, L"--template", test::Wide(templ),
-                                              L"--output", test::Wide(page)}));
+    test::Child writing(exe, {"--data", pipeName, "--template", templ, "--output", page},
+                        {.console = &console});
     // Returns once qvn-build has opened the pipe.
     ASSERT_TRUE(::ConnectNamedPipe(pipe, nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED);
     DWORD written = 0;
@@ -795,7 +773,7 @@ TEST_F(BinaryTest, OnAConsoleTextIsUnicodeAndCtrlCLeavesNoTemporaryFile) {
     for (int waited = 0; !HasTemporaryFile(dir) && waited < 1000; ++waited)
         ::Sleep(10);
     EXPECT_TRUE(HasTemporaryFile(dir));
-    ASSERT_TRUE(console.Join(writing));
+    ASSERT_TRUE(console.Join(writing.Id()));
 
     // On the same console: a failed build's message on standard error, the help and the
     // check's report on standard output. Written as UTF-16, they show whatever the console's
@@ -815,38 +793,35 @@ TEST_F(BinaryTest, OnAConsoleTextIsUnicodeAndCtrlCLeavesNoTemporaryFile) {
     const std::string bigTemplate = dir.Write(
         "big.html", "_HEAD_\r\nstart\r\n_FRAME_\r\n_TITLE_ _EXPLAIN_\r\n_FOOT_\r\nend\r\n");
     const struct {
-        std::vector<std::wstring> args;
-        DWORD status;
+        std::vector<std::string> args;
+        int status;
         const char* shown;
     } cases[] = {
-        {{L"--data", test::Wide("無い.csv"), L"--template", L"t", L"--output", L"-"},
+        {{"--data", "無い.csv", "--template", "t", "--output", "-"},
          1,
          "qvn-build: ファイル 無い.csv は開けません."},
-        {{L"--help"}, 0, "「リストのインデックスが範囲を超えています (9)」"},
-        {{L"--check", L"--data", test::Wide(Example("links-utf8.csv")), L"--template",
-          test::Wide(noFrame)},
+        {{"--help"}, 0, "「リストのインデックスが範囲を超えています (9)」"},
+        {{"--check", "--data", Example("links-utf8.csv"), "--template", noFrame},
          1,
          "エラー 1 件、警告 0 件、注記 0 件。このままではビルドは失敗します。"},
-        {{L"--data", test::Wide(bigData), L"--template", test::Wide(bigTemplate), L"--output",
-          L"-"},
-         0,
-         "最後のサイト 完"},
+        {{"--data", bigData, "--template", bigTemplate, "--output", "-"}, 0, "最後のサイト 完"},
         // A code page 932 page goes to the console as its bytes, shown in the console's code
         // page, to its end.
-        {{L"--data", test::Wide(Example("links-sjis.csv")), L"--template",
-          test::Wide(Example("template-sjis.html")), L"--output", L"-"},
+        {{"--data", Example("links-sjis.csv"), "--template", Example("template-sjis.html"),
+          "--output", "-"},
          0,
          "<p><a href=\"index.html\">"},
     };
-    const HANDLE screen = console.Output();
-    for (const auto& c : cases)
-        EXPECT_EQ(test::Run(test::CommandLine(exe, c.args), screen, screen), c.status);
-    ::CloseHandle(screen);
+    for (const auto& c : cases) {
+        EXPECT_EQ(test::Run(exe, c.args, {.streams = {{1, Stream::Screen()}, {2, Stream::Screen()}}})
+                      .status,
+                  c.status);
+    }
 
     EXPECT_TRUE(console.Signal(CTRL_C_EVENT));
-    const DWORD status = writing.Wait(10000);
+    const test::Exit end = writing.Wait(std::chrono::seconds(10));
     ::CloseHandle(pipe);
-    EXPECT_EQ(status, static_cast<DWORD>(STATUS_CONTROL_C_EXIT));
+    EXPECT_EQ(static_cast<DWORD>(end.status), static_cast<DWORD>(STATUS_CONTROL_C_EXIT));
     EXPECT_FALSE(HasTemporaryFile(dir));
     EXPECT_EQ(dir.Read("page.html"), "old\r\n");
     const std::string shown = console.Close();
@@ -859,17 +834,13 @@ TEST_F(BinaryTest, OnAConsoleTextIsUnicodeAndCtrlCLeavesNoTemporaryFile) {
 TEST_F(BinaryTest, TerminatedDuringTheWriteLeavesNoTemporaryFile) {
     const std::string templ = Example("template-utf8.html");
     const std::string page = dir.Write("page.html", "old\r\n");
-    const std::wstring pipeName =
-        L"\\\\.\\pipe\\qvn-build-end-" + std::to_wstring(::GetCurrentProcessId());
-    const HANDLE pipe = ::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_OUTBOUND,
+    const std::string pipeName =
+        "\\\\.\\pipe\\qvn-build-end-" + std::to_string(::GetCurrentProcessId());
+    const HANDLE pipe = ::CreateNamedPipeW(test::Wide(pipeName).c_str(), PIPE_ACCESS_OUTBOUND,
                                            PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    const test::Process writing(
-        test::CommandLine(exe, {L"--data", pipeName, L"--template", test::Wide(templ), L"--output",
-                                test::Wide(page)}),
-        startup, CREATE_NO_WINDOW, false);
+    // With no standard handles of its own, and no window.
+    test::Child writing(exe, {"--data", pipeName, "--template", templ, "--output", page});
     ASSERT_TRUE(::ConnectNamedPipe(pipe, nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED);
     DWORD written = 0;
     ASSERT_TRUE(::WriteFile(pipe, "a,b,c,d\r\n", 9, &written, nullptr));
@@ -891,15 +862,14 @@ TEST_F(BinaryTest, FileSizeLimitFailsTheWriteAndLeavesNoTemporaryFile) {
     const std::string data = dir.Write("links.csv", links);
     const std::string page = dir.Write("page.html", "old\r\n");
     // ulimit -f counts blocks of 1024 bytes: the page stops 64 KiB in.
-    const std::string command = "export LC_ALL=C; ulimit -f 64; exec " + Quote(exe) + " --data " +
-                                Quote(data) + " --template " +
-                                Quote(Example("template-utf8.html")) + " --output " + Quote(page) +
-                                " 2>" + Quote(dir.Path("stderr"));
-    const int raw = std::system(("sh -c " + Quote(command)).c_str());
-    ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
-    EXPECT_EQ(WEXITSTATUS(raw), 1);
-    EXPECT_EQ(dir.Read("stderr"),
-              "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(EFBIG) + "\n");
+    const test::Exit end = test::Run(
+        "sh",
+        {"-c", "ulimit -f 64; exec \"$0\" \"$@\"", exe, "--data", data, "--template",
+         Example("template-utf8.html"), "--output", page},
+        {.streams = {{2, Stream::WriteTo(dir.Path("stderr"))}}, .environment = {"LC_ALL=C"}});
+    ASSERT_EQ(end.signal, 0);
+    EXPECT_EQ(end.status, 1);
+    EXPECT_EQ(dir.Read("stderr"), "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(EFBIG) + "\n");
     EXPECT_EQ(dir.Read("page.html"), "old\r\n");
     EXPECT_FALSE(HasTemporaryFile(dir));
 }
@@ -928,41 +898,24 @@ TEST_F(BinaryTest, InterruptDuringTheWriteLeavesNoTemporaryFile) {
         ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
         const std::string page = dir.Write("page.html", "old\r\n");
         const std::string templ = Example("template-utf8.html");
-        const char* argv[] = {exe.c_str(),   "--data",   fifo.c_str(), "--template",
-                              templ.c_str(), "--output", page.c_str(), nullptr};
         // Started with the signals' default actions, whatever this test inherited.
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        sigset_t defaults;
-        sigemptyset(&defaults);
-        for (const int s : {SIGINT, SIGTERM, SIGUSR1, SIGALRM})
-            sigaddset(&defaults, s);
-        posix_spawnattr_setsigdefault(&attr, &defaults);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
-        pid_t pid = 0;
-        const int spawned =
-            posix_spawn(&pid, exe.c_str(), nullptr, &attr, const_cast<char**>(argv), environ);
-        posix_spawnattr_destroy(&attr);
-        ASSERT_EQ(spawned, 0);
+        test::Child writing(exe, {"--data", fifo, "--template", templ, "--output", page});
         // The data comes in part and then stops: qvn-build waits for the rest with the new
         // page open.
         const int writer = open(fifo.c_str(), O_WRONLY);
         ASSERT_GE(writer, 0);
         ASSERT_EQ(write(writer, "a,b,c,d\r\n", 9), 9);
-        for (int waited = 0; !WritesInto(pid, dir) && waited < 1000; ++waited)
+        for (int waited = 0; !WritesInto(writing.Id(), dir) && waited < 1000; ++waited)
             usleep(10000);
-        EXPECT_TRUE(WritesInto(pid, dir));
-        kill(pid, signal);
-        int raw = 0;
-        for (int waited = 0; waitpid(pid, &raw, WNOHANG) == 0; ++waited) {
-            if (waited == 1000) {
-                ADD_FAILURE() << "qvn-build did not end on the signal";
-                kill(pid, SIGKILL);
-            }
-            usleep(10000);
+        EXPECT_TRUE(WritesInto(writing.Id(), dir));
+        writing.Signal(signal);
+        const test::Exit end = writing.Wait(std::chrono::seconds(10));
+        if (end.status == -1 && end.signal == 0) {
+            ADD_FAILURE() << "qvn-build did not end on the signal";
+            writing.Terminate();
         }
         close(writer);
-        EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == signal) << raw;
+        EXPECT_EQ(end.signal, signal) << end.status;
         EXPECT_FALSE(HasTemporaryFile(dir));
         EXPECT_EQ(dir.Read("page.html"), "old\r\n");
         EXPECT_EQ(dir.EntryCount(), 2); // the fifo and the page
@@ -983,11 +936,10 @@ TEST_F(BinaryTest, DescriptorNamesAreWrittenThroughNotReplaced) {
     const std::string log = dir.Path("build.log");
     const struct {
         const char* name;
-        std::string redirect;
+        int fd; // opened for appending to the log
     } cases[] = {
-        {"/dev/stdout", " >>" + Quote(log)},     {"/dev/fd/1", " >>" + Quote(log)},
-        {"/proc/self/fd/1", " >>" + Quote(log)}, {"/dev/stderr", " 2>>" + Quote(log)},
-        {"/dev/fd/5", " 5>>" + Quote(log)},      {"/dev/stdin", " 0>>" + Quote(log)},
+        {"/dev/stdout", 1}, {"/dev/fd/1", 1}, {"/proc/self/fd/1", 1},
+        {"/dev/stderr", 2}, {"/dev/fd/5", 5}, {"/dev/stdin", 0},
     };
     const std::vector<std::string> inputs = {"--data", Example("links-utf8.csv"), "--template",
                                              Example("template-utf8.html"), "--output"};
@@ -996,20 +948,19 @@ TEST_F(BinaryTest, DescriptorNamesAreWrittenThroughNotReplaced) {
         dir.Write("build.log", "an earlier line\n");
         std::vector<std::string> args = inputs;
         args.push_back(c.name);
-        const Result r = Exec(args, c.redirect);
+        const Result r = Exec(args, {{c.fd, Stream::AppendTo(log)}});
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(dir.Read("build.log"), "an earlier line\n" + ExamplePage("UTF-8"));
         EXPECT_FALSE(std::filesystem::is_symlink(log));
     }
     // Into a pipe, and a descriptor that is not open is no file to create.
-    std::string command = "LC_ALL=C " + Quote(exe);
-    for (const auto& a : inputs)
-        command += " " + Quote(a);
-    const int piped = std::system(
-        (command + " /dev/stdout 2>" + Quote(dir.Path("stderr")) + " | cat >" + Quote(log))
-            .c_str());
-    EXPECT_EQ(WEXITSTATUS(piped), 0);
-    EXPECT_EQ(dir.Read("build.log"), ExamplePage("UTF-8"));
+    std::vector<std::string> piped = inputs;
+    piped.push_back("/dev/stdout");
+    test::Child writing(exe, piped,
+                        {.streams = {{1, Stream::Pipe()}, {2, Stream::WriteTo(dir.Path("stderr"))}},
+                         .environment = {"LC_ALL=C"}});
+    EXPECT_EQ(writing.Read(), ExamplePage("UTF-8"));
+    EXPECT_EQ(writing.Wait().status, 0);
     EXPECT_EQ(dir.Read("stderr"), "");
     std::vector<std::string> closed = inputs;
     closed.push_back("/dev/fd/7");
@@ -1019,74 +970,25 @@ TEST_F(BinaryTest, DescriptorNamesAreWrittenThroughNotReplaced) {
               "qvn-build: ファイル /dev/fd/7 を作成できません." + BecauseInEnglish(EBADF) + "\n");
 }
 
-// Standard output that is one of the inputs, open for writing or appending, is refused as a page
-// named for it is: the input keeps its bytes.
-TEST_F(BinaryTest, StandardOutputOntoAnInputIsRefused) {
-    const std::string data = dir.Write("links.csv", "s,https://a.example/,a,d\n");
-    const std::string templ = dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n_TITLE_\n_FOOT_\nf\n");
-    const struct {
-        std::string redirect, refusal;
-    } cases[] = {
-        {" 1<>" + Quote(data), "ファイル " + data + " はリンクデータのファイルです"},
-        {" >>" + Quote(data), "ファイル " + data + " はリンクデータのファイルです"},
-        {" >>" + Quote(templ), "ファイル " + templ + " はテンプレートのファイルです"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.redirect);
-        const Result r =
-            Exec({"--data", data, "--template", templ, "--output", "-"}, c.redirect);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_THAT(r.err, HasSubstr(c.refusal));
-        EXPECT_EQ(dir.Read("links.csv"), "s,https://a.example/,a,d\n");
-        EXPECT_EQ(dir.Read("t.html"), "_HEAD_\nh\n_FRAME_\n_TITLE_\n_FOOT_\nf\n");
-    }
-}
-
-// A reader that stops early fails the write: status 1 and the reason, not death by SIGPIPE.
 TEST_F(BinaryTest, ReaderThatStopsEarlyIsAWriteFailure) {
     const std::string data = dir.Write("many.csv", ManySites());
     const std::string templ = Example("template-utf8.html");
-    const std::string err = dir.Path("stderr");
-    int pipeEnds[2];
-    ASSERT_EQ(pipe(pipeEnds), 0);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_adddup2(&files, pipeEnds[1], 1);
-    posix_spawn_file_actions_addclose(&files, pipeEnds[0]);
-    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
-    const char* argv[] = {exe.c_str(),   "--data",   data.c_str(), "--template",
-                          templ.c_str(), "--output", "-",          nullptr};
-    const char* env[] = {"LC_ALL=C", nullptr};
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, exe.c_str(), &files, &attr, const_cast<char**>(argv),
-                                    const_cast<char**>(env));
-    posix_spawn_file_actions_destroy(&files);
-    posix_spawnattr_destroy(&attr);
-    close(pipeEnds[1]);
-    ASSERT_EQ(spawned, 0);
-    char head[10];
-    EXPECT_EQ(read(pipeEnds[0], head, sizeof head), 10); // head -c 10
-    close(pipeEnds[0]);
-    int raw = 0;
-    ASSERT_EQ(waitpid(pid, &raw, 0), pid);
-    ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
-    EXPECT_EQ(WEXITSTATUS(raw), 1);
-    EXPECT_EQ(dir.Read("stderr"),
-              "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(EPIPE) + "\n");
+    test::Child writing(exe, {"--data", data, "--template", templ, "--output", "-"},
+                        {.streams = {{1, Stream::Pipe()}, {2, Stream::WriteTo(dir.Path("stderr"))}},
+                         .environment = {"LC_ALL=C"}});
+    EXPECT_EQ(writing.Read(10).size(), 10u); // head -c 10
+    writing.CloseOutput();
+    const test::Exit end = writing.Wait();
+    ASSERT_EQ(end.signal, 0);
+    EXPECT_EQ(end.status, 1);
+    EXPECT_EQ(dir.Read("stderr"), "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(EPIPE) + "\n");
 }
 
 // Help and version that cannot be written are a failure too.
 TEST_F(BinaryTest, HelpAndVersionIntoAFullDeviceFail) {
     for (const char* option : {"--help", "--version"}) {
         SCOPED_TRACE(option);
-        const Result r = Exec({option}, " >/dev/full");
+        const Result r = Exec({option}, {{1, Stream::WriteTo("/dev/full")}});
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err,
                   "qvn-build: ストリームへの書き込みエラー." + BecauseInEnglish(ENOSPC) + "\n");
@@ -1120,10 +1022,11 @@ TEST_F(BinaryTest, FailedSavesGiveTheSystemsReason) {
 
     if (!std::filesystem::exists("/usr/share/locale/ja/LC_MESSAGES/libc.mo"))
         GTEST_SKIP() << "the C library's Japanese messages (libc-l10n) are not installed";
-    const std::string command = "LC_ALL=C.UTF-8 LANGUAGE=ja " + Quote(exe) + " --data " +
-                                Quote(links) + " --template " + Quote(templ) + " --output " +
-                                Quote(cases[0].page) + " 2>" + Quote(dir.Path("stderr"));
-    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    EXPECT_EQ(test::Run(exe, {"--data", links, "--template", templ, "--output", cases[0].page},
+                        {.streams = {{2, Stream::WriteTo(dir.Path("stderr"))}},
+                         .environment = {"LC_ALL=C.UTF-8", "LANGUAGE=ja"}})
+                  .status,
+              1);
     const std::string message = dir.Read("stderr");
     const std::string fixed = "qvn-build: ファイル " + cases[0].page + " を作成できません. (";
     ASSERT_TRUE(message.starts_with(fixed)) << message;

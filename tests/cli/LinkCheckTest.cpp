@@ -3,8 +3,9 @@
 // at once per host, --jobs overall, Retry-After, growing waits, HEAD before GET), the history
 // file turns a first failure into a warning, and Ctrl+C still prints what was found. The same on
 // Linux and on Windows (under Wine too).
+#include "ChildProcess.h"
 #include "FileIO.h"
-#include "HttpFixture.h" // before windows.h, which would bring the older winsock.h
+#include "HttpFixture.h"
 #include "QvnBuild.h"
 #include "TempDir.h"
 
@@ -16,13 +17,8 @@
 #include <sstream>
 #include <thread>
 
-#ifdef _WIN32
-#include "WindowsProcess.h"
-#else
+#ifndef _WIN32
 #include <csignal>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 using ::testing::HasSubstr;
@@ -33,8 +29,10 @@ namespace {
 using qvn::test::HttpFixture;
 using qvn::test::QvnBuild;
 using qvn::test::Result;
+using qvn::test::Stream;
 using qvn::test::TempDir;
 namespace net = qvn::test::net;
+namespace test = qvn::test;
 using Reply = HttpFixture::Reply;
 using namespace std::chrono_literals;
 
@@ -494,57 +492,30 @@ TEST_F(LinkCheckTest, InterruptPrintsWhatWasFoundSoFar) {
     sites.Add("stall.test", [](auto&, int) { return Act(Reply::Stall); });
     Serve();
     data = dir.Write("links.csv", "a," + Url("gone.test") + ",,\nb," + Url("stall.test") + ",,\n");
-    std::vector<std::string> args = {QVN_BUILD_EXE, "--check-links", "--data",
-                                     data,          "--timeout",     "30"};
+    std::vector<std::string> args = {"--check-links", "--data", data, "--timeout", "30"};
     for (const std::string& arg : sites.Resolve(server->Port()))
         args.push_back(arg);
-    const std::string outPath = dir.Path("out");
-    const std::string errPath = dir.Path("err");
-    // Once the stalled request is open, the dead link is known.
-    const auto waitForTheStall = [this] {
-        for (int i = 0; i < 100 && server->MostAtOnce("stall.test") == 0; ++i)
-            std::this_thread::sleep_for(50ms);
-        std::this_thread::sleep_for(300ms);
-    };
+    test::Options options{.streams = {{1, Stream::WriteTo(dir.Path("out"))},
+                                      {2, Stream::WriteTo(dir.Path("err"))}}};
 #ifdef _WIN32
     // On a console of its own, which this process joins to send the keys' event.
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const auto create = [&](const std::string& path) {
-        return ::CreateFileW(qvn::test::Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                             &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    };
-    const HANDLE out = create(outPath), err = create(errPath);
-    std::vector<std::wstring> wide;
-    for (std::size_t i = 1; i < args.size(); ++i)
-        wide.push_back(qvn::test::Wide(args[i]));
-    qvn::test::PseudoConsole console;
-    const qvn::test::Process checking =
-        console.Start(qvn::test::CommandLine(args[0], wide), out, err);
-    ::CloseHandle(out);
-    ::CloseHandle(err);
-    waitForTheStall();
-    ASSERT_TRUE(console.Join(checking));
-    EXPECT_TRUE(console.Signal(CTRL_C_EVENT));
-    EXPECT_EQ(checking.Wait(10000), 130u);
-#else
-    std::vector<char*> argv;      // made before the fork: the child of a threaded process may not
-    for (std::string& arg : args) // allocate
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-        ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    waitForTheStall();
-    ::kill(pid, SIGINT);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    test::PseudoConsole console;
+    options.console = &console;
 #endif
+    test::Child checking(QVN_BUILD_EXE, args, options);
+    // Once the stalled request is open, the dead link is known.
+    for (int i = 0; i < 100 && server->MostAtOnce("stall.test") == 0; ++i)
+        std::this_thread::sleep_for(50ms);
+    std::this_thread::sleep_for(300ms);
+#ifdef _WIN32
+    ASSERT_TRUE(console.Join(checking.Id()));
+    EXPECT_TRUE(console.Signal(CTRL_C_EVENT));
+#else
+    checking.Signal(SIGINT);
+#endif
+    const test::Exit end = checking.Wait(10s);
+    ASSERT_EQ(end.signal, 0);
+    EXPECT_EQ(end.status, 130);
     EXPECT_EQ(dir.Read("out"),
               data + ":1: エラー: " + Url("gone.test") +
                   ": リンク切れです (HTTP 404)\nエラー 1 件、警告 0 件、注記 0 件。\n");

@@ -194,16 +194,14 @@ TEST(SettingsDialog, EnterOnAFocusedButtonPressesIt) {
     TypeTokens("_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_");
     RunSettings([](QWidget* modal) { Click(modal, "btnOK"); });
     TypeTokens("t2", "u2", "a2", "e2");
-    auto enterOn = [](const char* button, Qt::KeyboardModifiers modifiers) {
-        return [button, modifiers](QWidget* modal) {
-            auto* b = Control<QPushButton>(modal, button);
-            b->setFocus();
-            QTest::keyClick(b, modifiers ? Qt::Key_Enter : Qt::Key_Return, modifiers);
+    auto enterOn = [](const char* button, Qt::Key key) {
+        return [button, key](QWidget* modal) {
+            PressFocused(Control<QPushButton>(modal, button), key);
         };
     };
-    EXPECT_EQ(RunSettings(enterOn("btnCancel", Qt::NoModifier)), QDialog::Rejected);
+    EXPECT_EQ(RunSettings(enterOn("btnCancel", Qt::Key_Return)), QDialog::Rejected);
     ExpectTokens({"_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_"});
-    EXPECT_EQ(RunSettings(enterOn("btnOK", Qt::KeypadModifier)), QDialog::Accepted);
+    EXPECT_EQ(RunSettings(enterOn("btnOK", Qt::Key_Enter)), QDialog::Accepted);
     ExpectTokens({"t2", "u2", "a2", "e2"});
 }
 
@@ -360,9 +358,7 @@ TEST(AboutBox, OkClosesByEnterOrSpaceOnceItHasTheFocus) {
             QTest::keyClick(memo, Qt::Key_A); // a read-only memo takes no typing
             memoStillReadOnly =
                 memo->toPlainText().startsWith(QStringLiteral("Version " QVN_VERSION));
-            auto* ok = Control<QPushButton>(modal, "BitBtn1");
-            ok->setFocus();
-            QTest::keyClick(ok, key);
+            PressFocused(Control<QPushButton>(modal, "BitBtn1"), key);
         });
         EXPECT_TRUE(memoStillReadOnly);
         EXPECT_EQ(result, QDialog::Accepted) << key;

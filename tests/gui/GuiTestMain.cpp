@@ -5,8 +5,6 @@
 #include "UMain1.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -45,8 +43,8 @@ int main(int argc, char** argv) {
 #endif
     // Qt's file dialog keeps its column sizes, folder history and places in the user's settings:
     // a run of its own, so a test neither sees an earlier run's nor leaves its own behind.
-    const QTemporaryDir settings;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
+    const qvn::test::TempDir settings;
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(settings.Dir()));
     QApplication app(argc, argv);
     qvn::ui::InitApplication(app);
     qvn::test::StartAfresh();

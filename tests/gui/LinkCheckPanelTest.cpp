@@ -69,14 +69,8 @@ protected:
 
     // Processes events until the check is no longer under way; false after timeoutMs.
     bool WaitForTheEnd(int timeoutMs) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!Find<QPushButton>("btnLinkCheck").isEnabled()) {
-            if (timer.elapsed() > timeoutMs)
-                return false;
-            QTest::qWait(20);
-        }
-        return true;
+        return QTest::qWaitFor([this] { return Find<QPushButton>("btnLinkCheck").isEnabled(); },
+                               timeoutMs);
     }
 
     QTableView& Grid() { return Find<QTableView>("sgLinkList"); }

@@ -11,12 +11,9 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDropEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
-#include <QInputMethodEvent>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -322,16 +319,12 @@ TEST_F(LinkListTest, EnterPressesTheFocusedButtonOnly) {
     Load(Lines(2, "before"));
     dir_.Write("next.csv", Lines(3, "next"));
     const QString next = QString::fromStdString(dir_.Path("next.csv"));
-    auto enter = [](QWidget& w, Qt::Key key) {
-        w.setFocus();
-        QTest::keyClick(&w, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
-    };
     bool openAfterEdits = false;
     WhenModal([&](QWidget* modal) {
         Path().setText(next);
         for (QWidget* w : {static_cast<QWidget*>(&Path()), static_cast<QWidget*>(&Grid())}) {
-            enter(*w, Qt::Key_Return);
-            enter(*w, Qt::Key_Enter);
+            PressFocused(w, Qt::Key_Return);
+            PressFocused(w, Qt::Key_Enter);
         }
         QApplication::processEvents();
         openAfterEdits = modal->isVisible();
@@ -339,11 +332,11 @@ TEST_F(LinkListTest, EnterPressesTheFocusedButtonOnly) {
 
         Path().clear();
         ui::FileDialog::SetNextFileName(next);
-        enter(Button("btnRefer"), Qt::Key_Return);
+        PressFocused(&Button("btnRefer"), Qt::Key_Return);
         EXPECT_EQ(Path().text(), Shown(dir_.Path("next.csv")));
-        enter(Button("btnLoad"), Qt::Key_Enter);
+        PressFocused(&Button("btnLoad"), Qt::Key_Enter);
         EXPECT_EQ(Row(1)[0], QStringLiteral("next1"));
-        enter(Button("btnClose"), Qt::Key_Return);
+        PressFocused(&Button("btnClose"), Qt::Key_Return);
         if (modal->isVisible()) {
             ADD_FAILURE() << "Enter on 閉じる left the window open";
             Table().reject();
@@ -363,12 +356,9 @@ TEST_F(LinkListTest, DropsAndTheOpenDialogFillThisWindowsPath) {
     mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/first.csv")),
                   QUrl::fromLocalFile(QStringLiteral("/tmp/second.csv"))});
     // Dragged over the grid, a control of the window: the window takes the drop.
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Grid().viewport(), &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Grid().viewport(), &drop);
-    EXPECT_TRUE(drop.isAccepted());
+    const Dropped dropped = Drop(Grid().viewport(), QPoint(10, 10), mime);
+    EXPECT_TRUE(dropped.entered);
+    EXPECT_TRUE(dropped.taken);
     EXPECT_EQ(Path().text(), Shown(QStringLiteral("/tmp/first.csv")));
     EXPECT_EQ(mainPath.text(), mainBefore);
 
@@ -392,10 +382,8 @@ TEST_F(LinkListTest, ClosingHidesTheWindowWithEverythingAsTheUserLeftIt) {
     WhenModal([&](QWidget* modal) {
         EXPECT_EQ(modal, &Table());
         EXPECT_EQ(Table().focusWidget(), &Grid());
-        for (int key : {Qt::Key_Escape, Qt::Key_Return}) {
-            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-            QApplication::sendEvent(&Table(), &press);
-        }
+        for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return})
+            SendKey(&Table(), key);
         QApplication::processEvents();
         EXPECT_TRUE(Table().isVisible());
         Button("btnClose").click();
@@ -490,9 +478,7 @@ protected:
         Key(Qt::Key_F2);
         ASSERT_NE(Editor(), nullptr) << "F2 opened no editor";
         Editor()->selectAll();
-        QInputMethodEvent commit;
-        commit.setCommitString(text);
-        QApplication::sendEvent(Editor(), &commit);
+        CommitText(Editor(), text);
         Key(Qt::Key_Return);
     }
     // The sites as the table holds them.

@@ -22,7 +22,6 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
-#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -119,9 +118,7 @@ protected:
     // Text as the user types it: a Japanese input method commits whole strings.
     static void Type(const QString& text) {
         Edit()->clear();
-        QInputMethodEvent commit;
-        commit.setCommitString(text);
-        QApplication::sendEvent(Edit(), &commit);
+        CommitText(Edit(), text);
     }
 
     static void ClickBuild() { Find<QPushButton>("Button2")->click(); }
@@ -447,12 +444,7 @@ TEST_F(MainWindow, DropTakesFirstOfSeveralFiles) {
         auto* w = Find<QWidget>(target);
         QWindow* window = Main()->windowHandle();
         ASSERT_NE(window, nullptr);
-        const QPoint at = w->mapTo(Main(), w->rect().center());
-        QDragEnterEvent enter(at, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window, &enter);
-        EXPECT_TRUE(enter.isAccepted());
-        QDropEvent drop(at, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window, &drop);
+        EXPECT_TRUE(Drop(window, w->mapTo(Main(), w->rect().center()), *mime).entered);
         EXPECT_EQ(Edit()->text(), Shown(first));
     }
 }
@@ -497,11 +489,6 @@ TEST_F(MainWindow, EnterPressesTheFocusedButtonAndDoesNothingInTheEdit) {
     dir.Write("links.html", kTemplate);
     LoadTwoRecords();
     const QString templatePath = QString::fromStdString(dir.Path("links.html"));
-    auto press = [](const char* button, Qt::Key key) {
-        auto* b = Find<QPushButton>(button);
-        b->setFocus();
-        QTest::keyClick(b, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
-    };
     {
         SCOPED_TRACE("the edit");
         Type(templatePath);
@@ -514,14 +501,14 @@ TEST_F(MainWindow, EnterPressesTheFocusedButtonAndDoesNothingInTheEdit) {
     {
         SCOPED_TRACE("参照");
         ModalLog log; // cancels the dialog, so its memory of a name stays as it was
-        press("btnRefer", Qt::Key_Return);
+        PressFocused(Find<QPushButton>("btnRefer"), Qt::Key_Return);
         ASSERT_EQ(log.Seen().size(), 1u);
         EXPECT_EQ(log.Seen()[0].className, "QFileDialog");
     }
     {
         SCOPED_TRACE("入力データ読込");
         ModalLog log;
-        press("Button1", Qt::Key_Enter);
+        PressFocused(Find<QPushButton>("Button1"), Qt::Key_Enter);
         ASSERT_EQ(log.Seen().size(), 1u);
         EXPECT_EQ(log.Seen()[0].widget, AppForms().frmTable);
     }
@@ -529,7 +516,7 @@ TEST_F(MainWindow, EnterPressesTheFocusedButtonAndDoesNothingInTheEdit) {
         SCOPED_TRACE("編集/出力");
         ui::FileDialog::SetNextFileName(QString::fromStdString(dir.Path("page.html")));
         ModalLog log;
-        press("Button2", Qt::Key_Return);
+        PressFocused(Find<QPushButton>("Button2"), Qt::Key_Return);
         EXPECT_EQ(dir.Read("page.html"), kPage);
         ASSERT_EQ(log.Seen().size(), 1u);
         EXPECT_EQ(log.Seen()[0].text, QStringLiteral("正常に保存されました"));

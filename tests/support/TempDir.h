@@ -1,5 +1,5 @@
-// A temporary folder for one test, with its files written and read as raw bytes. Names are the
-// core's native names: bytes on Linux, UTF-8 on Windows.
+// A temporary folder for one test (or for a fuzz target's whole run), with its files written and
+// read as raw bytes. Names are the core's native names: bytes on Linux, UTF-8 on Windows.
 #pragma once
 
 #include "FilePath.h"
@@ -25,8 +25,8 @@ inline std::filesystem::path NativePath(const std::string& name) {
 
 class TempDir {
 public:
-    TempDir() {
-        const auto base = std::filesystem::temp_directory_path();
+    // A new folder in base: the system's folder for temporary files unless told otherwise.
+    explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
         std::random_device random;
         for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
             const auto dir = base / ("qvn-test-" + std::to_string(random()));

@@ -1,12 +1,16 @@
-#include "GuiTestSupport.h"
+// The window driver's code: finding controls, keys, text, drops and modal windows (WindowDriver.h).
+#include "WindowDriver.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QScreen>
 #include <QTest>
-#include <gtest/gtest.h>
 
 namespace qvn::test {
 
@@ -18,26 +22,61 @@ QWidget* OwningWindow(const QObject* object) {
     return nullptr;
 }
 
-void WhenModal(std::function<void(QWidget*)> action, int timeoutMs) {
+void PressFocused(QWidget* widget, Qt::Key key) {
+    widget->setFocus();
+    QTest::keyClick(widget, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+}
+
+void SendKey(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(target, &press);
+    QApplication::sendEvent(target, &release);
+}
+
+void CommitText(QWidget* target, const QString& text) {
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QApplication::sendEvent(target, &commit);
+}
+
+Dropped Drop(QObject* target, QPoint at, const QMimeData& mime) {
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return {enter.isAccepted(), drop.isAccepted()};
+}
+
+void Settle(QWidget* widget) {
+    QApplication::processEvents();
+    widget->repaint();
+    QApplication::processEvents();
+}
+
+void OnNextModal(std::function<void(QWidget*)> action, std::function<void()> onNone, int timeoutMs,
+                 int intervalMs) {
     auto* timer = new QTimer;
     auto* clock = new QElapsedTimer;
     clock->start();
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout,
-                     [timer, clock, action = std::move(action), timeoutMs] {
-                         QWidget* modal = QApplication::activeModalWidget();
-                         if (modal && modal->isVisible()) {
-                             timer->stop();
-                             action(modal);
-                         } else if (clock->elapsed() > timeoutMs) {
-                             timer->stop();
-                             ADD_FAILURE() << "no modal window appeared";
-                         } else {
-                             return;
-                         }
-                         timer->deleteLater();
-                         delete clock;
-                     });
+    timer->setInterval(intervalMs);
+    QObject::connect(
+        timer, &QTimer::timeout,
+        [timer, clock, action = std::move(action), onNone = std::move(onNone), timeoutMs] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && modal->isVisible()) {
+                timer->stop();
+                action(modal);
+            } else if (clock->elapsed() > timeoutMs) {
+                timer->stop();
+                if (onNone)
+                    onNone();
+            } else {
+                return;
+            }
+            timer->deleteLater();
+            delete clock;
+        });
     timer->start();
 }
 
