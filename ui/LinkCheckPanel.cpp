@@ -13,40 +13,27 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace qvn::ui {
 namespace {
 
 using linkcheck::Verdict;
 
-QColor ColourOf(Verdict verdict) {
+// How the grid and the findings show a verdict: its colour, and the label before its message.
+std::pair<QColor, const char*> LookOf(Verdict verdict) {
     switch (verdict) {
     case Verdict::Healthy:
-        return {0xd8, 0xf5, 0xd8};
+        return {QColor(0xd8, 0xf5, 0xd8), ""};
     case Verdict::Moved:
     case Verdict::Suspect:
-        return {0xff, 0xf0, 0xb0};
+        return {QColor(0xff, 0xf0, 0xb0), "警告: "};
     case Verdict::Unverified:
-        return {0xe0, 0xe6, 0xf0};
+        return {QColor(0xe0, 0xe6, 0xf0), "注記: "};
     case Verdict::Dead:
-        return {0xff, 0xc8, 0xc8};
+        return {QColor(0xff, 0xc8, 0xc8), "エラー: "};
     }
     return {};
-}
-
-const char* LabelOf(Verdict verdict) {
-    switch (verdict) {
-    case Verdict::Dead:
-        return "エラー";
-    case Verdict::Moved:
-    case Verdict::Suspect:
-        return "警告";
-    case Verdict::Unverified:
-        return "注記";
-    case Verdict::Healthy:
-        break;
-    }
-    return "";
 }
 
 // A URL's bytes for the screen: UTF-8 when they are, code page 932 otherwise.
@@ -57,14 +44,14 @@ QString UrlText(const std::string& url) {
                : FromCp932(url);
 }
 
-// A URL's verdict as the grid and the findings show it: its colour, and the message with the URL
-// put in as text of its own, whatever its bytes.
+// A URL's verdict as the grid and the findings show it: the message has the URL put in as text of
+// its own, whatever its bytes.
 LinkGridModel::Verdict VerdictFor(const std::string& url, const linkcheck::Outcome& outcome) {
-    QString text = QString::fromUtf8(linkcheck::Describe("\x01", outcome));
+    const auto [colour, label] = LookOf(outcome.verdict);
+    QString text =
+        QString::fromUtf8(label) + QString::fromUtf8(linkcheck::Describe("\x01", outcome));
     text.replace(QChar(1), UrlText(url));
-    if (const char* label = LabelOf(outcome.verdict); *label)
-        text = QString::fromUtf8(label) + QStringLiteral(": ") + text;
-    return {ColourOf(outcome.verdict), text, outcome.verdict != Verdict::Healthy};
+    return {colour, text, outcome.verdict != Verdict::Healthy};
 }
 
 } // namespace
@@ -213,6 +200,8 @@ void LinkCheckPanel::AddFinding(int row, const LinkGridModel::Verdict& verdict) 
 }
 
 void LinkCheckPanel::ListFindings() {
+    if (urls_.empty())
+        return; // no check since the list was loaded: no findings
     lbFindings_->clear();
     for (int row = 0; row < model_.Records(); ++row) {
         if (const LinkGridModel::Verdict* verdict = model_.VerdictOf(row);

@@ -57,9 +57,9 @@ public:
     int Records() const { return table_->Count(); }
 
     // The edits of the table, each shown at once and told to the view as what it is: a record put
-    // in place, records inserted before row, removed, or moved. The grid keeps its row count:
-    // an insertion takes the place of empty rows at the end while there are any, a removal leaves
-    // as many there.
+    // in place, records inserted before row, removed, or moved. Inserted records take the place
+    // of empty rows at the end while there are any (rows are added when the records outgrow
+    // them); removed ones leave as many empty rows there.
     void PutRecord(int row, const TLinkTable::Record& record);
     void InsertRecords(int row, const std::vector<TLinkTable::Record>& records);
     std::vector<TLinkTable::Record> RemoveRecords(int row, int count);
@@ -74,8 +74,8 @@ public:
         QString text;
         bool finding = false; // listed among the check's findings
     };
-    // Forgets every verdict and returns the distinct URLs of the records, in their order. Each is
-    // given its verdict by its index there; a URL a record is given later never has one.
+    // Forgets every verdict and returns the distinct URLs the records hold now, in their order:
+    // SetVerdict gives each its verdict by its index there. A URL no record held then has none.
     std::vector<std::string> ResetVerdicts();
     void SetVerdict(std::size_t url, Verdict verdict);
     // The verdict a record shows, nullptr while it has none.
@@ -131,9 +131,9 @@ private:
 };
 
 // Draws a grid cell as the string grid does: on its background colour (the record's verdict), the
-// text 2 pixels in from the cell's left and top edges, on one line, clipped at the cell's edge (no eliding), the selection in the highlight
-// colours and the current cell with a focus frame. A cell is edited in a line edit that holds
-// text of any length.
+// text 2 pixels in from the cell's left and top edges, on one line, clipped at the cell's edge (no
+// eliding), the selection in the highlight colours and the current cell with a focus frame. A cell
+// is edited in a line edit that holds text of any length.
 class LinkCellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;

@@ -596,7 +596,7 @@ TEST_F(LinkEditTest, AddDeleteAndMoveActWhereTheUserIs) {
     EXPECT_EQ(names(), (std::vector<std::string>{"s1", "s3"}));
     EXPECT_EQ(Row(3), (std::vector<QString>{"", "", "", ""}));
     EXPECT_EQ(Rows(), 51);
-    EXPECT_EQ(s3.data(), QStringLiteral("s3"));
+    EXPECT_EQ(s3.data().toString(), QStringLiteral("s3"));
     EXPECT_FALSE(s2.isValid());
 }
 
