@@ -63,15 +63,13 @@ LinkCheckPanel::LinkCheckPanel(QTableView& grid, LinkGridModel& model, QWidget& 
     btnLinkCheck_->setObjectName(QStringLiteral("btnLinkCheck"));
     btnStop_ = new QPushButton(QStringLiteral("中止"), this);
     btnStop_->setObjectName(QStringLiteral("btnStop"));
-    btnStop_->setEnabled(false);
     pbProgress_ = new QProgressBar(this);
     pbProgress_->setObjectName(QStringLiteral("pbLinkCheck"));
     pbProgress_->setFormat(QStringLiteral("%v / %m"));
-    pbProgress_->setRange(0, 1);
-    pbProgress_->setValue(0);
     lbFindings_ = new QListWidget(this);
     lbFindings_->setObjectName(QStringLiteral("lbFindings"));
     lbFindings_->setFixedHeight(90);
+    NewList(); // the buttons and the progress bar as they stand with no check
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed); // the grid takes the rest
 
     auto* bar = new QHBoxLayout;
@@ -87,14 +85,14 @@ LinkCheckPanel::LinkCheckPanel(QTableView& grid, LinkGridModel& model, QWidget& 
     ConnectGuarded(btnStop_, &QPushButton::clicked, this, &LinkCheckPanel::btnStopClick);
     connect(lbFindings_, &QListWidget::itemDoubleClicked, this,
             &LinkCheckPanel::FindingDoubleClicked);
-    // The findings follow the records through every edit; a change of verdicts alone adds its
-    // own findings as it comes.
+    // The findings follow the records through every edit: rows inserted, removed or moved, or a
+    // record changed (every role; a verdict that comes in changes two, and adds its own).
     connect(&model_, &QAbstractItemModel::rowsInserted, this, &LinkCheckPanel::ListFindings);
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, &LinkCheckPanel::ListFindings);
     connect(&model_, &QAbstractItemModel::rowsMoved, this, &LinkCheckPanel::ListFindings);
     connect(&model_, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
-                if (roles.contains(Qt::DisplayRole))
+                if (roles.isEmpty())
                     ListFindings();
             });
     window.installEventFilter(this);
@@ -125,7 +123,6 @@ void LinkCheckPanel::btnLinkCheckClick() {
     NewList();
     urls_ = model_.ResetVerdicts();
     pbProgress_->setRange(0, std::max<int>(1, static_cast<int>(urls_.size())));
-    pbProgress_->setValue(0);
     btnLinkCheck_->setEnabled(false);
     btnStop_->setEnabled(true);
 
@@ -155,7 +152,7 @@ void LinkCheckPanel::btnLinkCheckClick() {
             this,
             [this, generation, failure] {
                 if (generation == generation_)
-                    Finished();
+                    Stop(); // joins the worker, which has finished
                 if (!failure.empty())
                     ShowErrorBox(this, QString::fromStdString(failure));
             },
@@ -190,13 +187,13 @@ void LinkCheckPanel::AddFinding(int row, const LinkGridModel::Verdict& verdict) 
     auto* item =
         new QListWidgetItem(QString::number(row + 1) + QStringLiteral(" 行: ") + verdict.text);
     item->setData(Qt::UserRole, row);
+    item->setForeground(QColor(0, 0, 0)); // before it is listed, which then tells the list once
+    item->setBackground(verdict.colour);
     // In the order of the lines, whatever order the answers came in.
     int at = lbFindings_->count();
     while (at > 0 && lbFindings_->item(at - 1)->data(Qt::UserRole).toInt() > row)
         --at;
     lbFindings_->insertItem(at, item);
-    item->setForeground(QColor(0, 0, 0));
-    item->setBackground(verdict.colour);
 }
 
 void LinkCheckPanel::ListFindings() {
@@ -208,13 +205,6 @@ void LinkCheckPanel::ListFindings() {
             verdict && verdict->finding)
             AddFinding(row, *verdict);
     }
-}
-
-void LinkCheckPanel::Finished() {
-    if (worker_.joinable())
-        worker_.join();
-    btnLinkCheck_->setEnabled(true);
-    btnStop_->setEnabled(false);
 }
 
 void LinkCheckPanel::FindingDoubleClicked(QListWidgetItem* item) {

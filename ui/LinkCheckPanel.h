@@ -48,7 +48,6 @@ private:
     // Lists the findings anew, from the verdicts of the records as they stand.
     void ListFindings();
     void AddFinding(int row, const LinkGridModel::Verdict& verdict);
-    void Finished();
     void FindingDoubleClicked(QListWidgetItem* item);
 
     QTableView& grid_;

@@ -106,11 +106,7 @@ void LinkGridModel::PutRecord(int row, const TLinkTable::Record& record) {
 
 void LinkGridModel::InsertRecords(int row, const std::vector<TLinkTable::Record>& records) {
     const int count = static_cast<int>(records.size());
-    if (const int empty = std::min(count, rows_ - Records()); empty > 0) {
-        beginRemoveRows({}, rows_ - empty, rows_ - 1);
-        rows_ -= empty;
-        endRemoveRows();
-    }
+    SetRowCount(std::max(rows_ - count, Records()) + 1); // the empty rows the records replace
     beginInsertRows({}, row, row + count - 1);
     table_->Insert(row, records);
     rows_ += count;
@@ -127,9 +123,7 @@ std::vector<TLinkTable::Record> LinkGridModel::RemoveRecords(int row, int count)
         rowUrl_.erase(rowUrl_.begin() + row, rowUrl_.begin() + row + count);
     rows_ -= count;
     endRemoveRows();
-    beginInsertRows({}, rows_, rows_ + count - 1);
-    rows_ += count;
-    endInsertRows();
+    SetRowCount(rows_ + count + 1); // as many empty rows at the end
     return removed;
 }
 
@@ -204,12 +198,11 @@ int LinkGridModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant LinkGridModel::data(const QModelIndex& index, int role) const {
-    if (role == Qt::BackgroundRole || role == Qt::ToolTipRole) {
-        const Verdict* verdict = VerdictOf(index.row());
-        if (!verdict)
-            return {};
-        return role == Qt::BackgroundRole ? QVariant(verdict->colour) : QVariant(verdict->text);
-    }
+    const Verdict* verdict = VerdictOf(index.row());
+    if (verdict && role == Qt::BackgroundRole)
+        return verdict->colour;
+    if (verdict && role == Qt::ToolTipRole)
+        return verdict->text;
     if ((role != Qt::DisplayRole && role != Qt::EditRole) || !index.isValid())
         return {};
     std::string_view bytes = Field(index.row(), index.column());

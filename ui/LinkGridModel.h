@@ -80,9 +80,8 @@ public:
     void SetVerdict(std::size_t url, Verdict verdict);
     // The verdict a record shows, nullptr while it has none.
     const Verdict* VerdictOf(int row) const {
-        const std::size_t url = row >= 0 && static_cast<std::size_t>(row) < rowUrl_.size()
-                                    ? rowUrl_[static_cast<std::size_t>(row)]
-                                    : kNoUrl;
+        const auto at = static_cast<std::size_t>(row); // past the end when negative
+        const std::size_t url = at < rowUrl_.size() ? rowUrl_[at] : kNoUrl;
         return url < verdicts_.size() && verdicts_[url] ? &*verdicts_[url] : nullptr;
     }
     // The records that hold URL url now.
@@ -107,8 +106,9 @@ private:
 
     std::string_view Field(int record, int field) const;
 
-    // Tells the view that rows from first on changed, as far as it shows them.
-    void Changed(int first, int last, const QList<int>& roles = {Qt::DisplayRole});
+    // Tells the view that rows from first on changed, as far as it shows them: in roles, or in
+    // every role.
+    void Changed(int first, int last, const QList<int>& roles = {});
     // Takes the URL index of records first to last anew, while there are verdicts.
     void IndexUrls(int first, int last);
 
