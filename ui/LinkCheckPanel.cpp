@@ -174,12 +174,11 @@ void LinkCheckPanel::Stop() {
 }
 
 void LinkCheckPanel::Known(std::size_t url, const linkcheck::Outcome& outcome) {
-    const LinkGridModel::Verdict verdict = VerdictFor(urls_[url], outcome);
-    model_.SetVerdict(url, verdict);
+    const auto* verdict = model_.SetVerdict(url, VerdictFor(urls_[url], outcome));
     pbProgress_->setValue(pbProgress_->value() + 1);
-    if (verdict.finding) {
-        for (const int row : model_.RowsOf(url))
-            AddFinding(row, verdict);
+    for (int row = 0; verdict && verdict->finding && row < model_.Records(); ++row) {
+        if (model_.VerdictOf(row) == verdict) // a record that holds the URL now
+            AddFinding(row, *verdict);
     }
 }
 

@@ -160,20 +160,12 @@ std::vector<std::string> LinkGridModel::ResetVerdicts() {
     return urls;
 }
 
-void LinkGridModel::SetVerdict(std::size_t url, Verdict verdict) {
+const LinkGridModel::Verdict* LinkGridModel::SetVerdict(std::size_t url, Verdict verdict) {
     if (url >= verdicts_.size())
-        return;
+        return nullptr;
     verdicts_[url] = std::move(verdict);
     Changed(0, rows_ - 1, {Qt::BackgroundRole, Qt::ToolTipRole});
-}
-
-std::vector<int> LinkGridModel::RowsOf(std::size_t url) const {
-    std::vector<int> rows;
-    for (std::size_t row = 0; row < rowUrl_.size(); ++row) {
-        if (rowUrl_[row] == url)
-            rows.push_back(static_cast<int>(row));
-    }
-    return rows;
+    return &*verdicts_[url];
 }
 
 std::string_view LinkGridModel::Field(int record, int field) const {

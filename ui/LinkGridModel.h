@@ -1,5 +1,5 @@
 // The link list grid's contents: the link table of the last load, as edited since, shown one
-// record a row.
+// record a row, with the link check's verdicts.
 //
 // The grid the user sees has a fixed header row (row 0) and a fixed number column (column 0);
 // on a QTableView they are the horizontal and the vertical header. The model's own rows and
@@ -11,9 +11,6 @@
 //
 // Link data is code page 932, or UTF-8 for a UTF-8 page, as the table decided when it was read.
 // Only the display depends on it; the bytes stay as they are.
-//
-// The link check's verdicts are the model's too: a verdict belongs to a URL, and every record's
-// row shows the verdict of the URL it holds now, as its background colour and its tooltip.
 #pragma once
 
 #include "LinkTable.h"
@@ -68,7 +65,8 @@ public:
     // The header text of grid column col (1 to 4) in row 0.
     void SetHeaderText(int col, const QString& text);
 
-    // A URL's verdict as its rows show it.
+    // A URL's verdict. Every record shows the verdict of the URL it holds now, whatever edits
+    // moved it or changed its URL, as its background colour and its tooltip.
     struct Verdict {
         QColor colour;
         QString text;
@@ -77,15 +75,14 @@ public:
     // Forgets every verdict and returns the distinct URLs the records hold now, in their order:
     // SetVerdict gives each its verdict by its index there. A URL no record held then has none.
     std::vector<std::string> ResetVerdicts();
-    void SetVerdict(std::size_t url, Verdict verdict);
+    // Returns the verdict as the records that hold the URL show it, nullptr for no such URL.
+    const Verdict* SetVerdict(std::size_t url, Verdict verdict);
     // The verdict a record shows, nullptr while it has none.
     const Verdict* VerdictOf(int row) const {
         const auto at = static_cast<std::size_t>(row); // past the end when negative
         const std::size_t url = at < rowUrl_.size() ? rowUrl_[at] : kNoUrl;
         return url < verdicts_.size() && verdicts_[url] ? &*verdicts_[url] : nullptr;
     }
-    // The records that hold URL url now.
-    std::vector<int> RowsOf(std::size_t url) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

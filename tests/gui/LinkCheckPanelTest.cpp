@@ -153,9 +153,8 @@ TEST_F(LinkCheckPanelTest, FindingsProgressColourAndADoubleClickSelectingTheRow)
     // its row's message as a tooltip.
     EXPECT_EQ(ColourOf(1), kRed);
     EXPECT_EQ(ColourOf(0), kGreen);
-    const QPoint cell = Grid().visualRect(Grid().model()->index(1, 2)).center();
-    QHelpEvent help(QEvent::ToolTip, cell, Grid().viewport()->mapToGlobal(cell));
-    QApplication::sendEvent(Grid().viewport(), &help);
+    QHelpEvent tip(QEvent::ToolTip, Grid().visualRect(Grid().model()->index(1, 2)).center(), {});
+    QApplication::sendEvent(Grid().viewport(), &tip);
     EXPECT_EQ(QToolTip::text(), Dead("/gone"));
     QToolTip::hideText();
 

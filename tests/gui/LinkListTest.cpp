@@ -554,9 +554,8 @@ TEST_F(LinkEditTest, CellsAreEditedByF2TypingOrDoubleClickEnterCommitsAndEscCanc
 }
 
 TEST_F(LinkEditTest, AddDeleteAndMoveActWhereTheUserIs) {
-    // Each edit is told to the grid as rows inserted, removed or moved: Qt's model tester stops
-    // the program at the first signal that does not agree with the rows, and a view's hold on a
-    // site follows it (or goes with it).
+    // Each edit is told as rows inserted, removed or moved: Qt's model tester stops the program at
+    // a signal that disagrees with the rows, and a view's hold on a site follows it or goes.
     const QAbstractItemModelTester tester(Grid().model(),
                                           QAbstractItemModelTester::FailureReportingMode::Fatal);
     Load("s1,u,a,d\r\ns2,u,a,d\r\ns3,u,a,d\r\n");
