@@ -1,60 +1,39 @@
-// The link list window's link check panel, and the grid delegate that paints each row's verdict
-// under the grid's own cells and shows its message as a tooltip.
+// The link list window's link check panel: the check's worker thread, its verdicts handed to the
+// grid's model, and the findings list.
 #include "LinkCheckPanel.h"
 
 #include "Guard.h"
 #include "LinkGridModel.h"
-#include "Links.h"
 #include "Text.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
-#include <QHelpEvent>
 #include <QListWidget>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
-#include <QToolTip>
 #include <QVBoxLayout>
-#include <unordered_map>
+#include <utility>
 
 namespace qvn::ui {
 namespace {
 
 using linkcheck::Verdict;
 
-// The index of a URL that was not in the list when the check started.
-constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
-QColor ColourOf(Verdict verdict) {
+// How the grid and the findings show a verdict: its colour, and the label before its message.
+std::pair<QColor, const char*> LookOf(Verdict verdict) {
     switch (verdict) {
     case Verdict::Healthy:
-        return {0xd8, 0xf5, 0xd8};
+        return {QColor(0xd8, 0xf5, 0xd8), ""};
     case Verdict::Moved:
     case Verdict::Suspect:
-        return {0xff, 0xf0, 0xb0};
+        return {QColor(0xff, 0xf0, 0xb0), "警告: "};
     case Verdict::Unverified:
-        return {0xe0, 0xe6, 0xf0};
+        return {QColor(0xe0, 0xe6, 0xf0), "注記: "};
     case Verdict::Dead:
-        return {0xff, 0xc8, 0xc8};
+        return {QColor(0xff, 0xc8, 0xc8), "エラー: "};
     }
     return {};
-}
-
-const char* LabelOf(Verdict verdict) {
-    switch (verdict) {
-    case Verdict::Dead:
-        return "エラー";
-    case Verdict::Moved:
-    case Verdict::Suspect:
-        return "警告";
-    case Verdict::Unverified:
-        return "注記";
-    case Verdict::Healthy:
-        break;
-    }
-    return "";
 }
 
 // A URL's bytes for the screen: UTF-8 when they are, code page 932 otherwise.
@@ -65,49 +44,32 @@ QString UrlText(const std::string& url) {
                : FromCp932(url);
 }
 
-// The grid's own cell delegate, with each row's verdict colour painted under the cell and the
-// verdict's message as the cell's tooltip.
-class VerdictDelegate final : public LinkCellDelegate {
-public:
-    VerdictDelegate(const LinkCheckPanel& panel, QObject* parent)
-        : LinkCellDelegate(parent), panel_(panel) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        if (const linkcheck::Outcome* outcome = panel_.VerdictOf(index.row()))
-            painter->fillRect(option.rect, ColourOf(outcome->verdict));
-        LinkCellDelegate::paint(painter, option, index);
-    }
-    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
-                   const QModelIndex& index) override {
-        if (event->type() == QEvent::ToolTip && panel_.VerdictOf(index.row())) {
-            QToolTip::showText(event->globalPos(), panel_.MessageOf(index.row()), view);
-            return true;
-        }
-        return LinkCellDelegate::helpEvent(event, view, option, index);
-    }
-
-private:
-    const LinkCheckPanel& panel_;
-};
+// A URL's verdict as the grid and the findings show it: the message has the URL put in as text of
+// its own, whatever its bytes.
+LinkGridModel::Verdict VerdictFor(const std::string& url, const linkcheck::Outcome& outcome) {
+    const auto [colour, label] = LookOf(outcome.verdict);
+    QString text =
+        QString::fromUtf8(label) + QString::fromUtf8(linkcheck::Describe("\x01", outcome));
+    text.replace(QChar(1), UrlText(url));
+    return {colour, text, outcome.verdict != Verdict::Healthy};
+}
 
 } // namespace
 
-LinkCheckPanel::LinkCheckPanel(QTableView& grid, QWidget& window, QWidget* parent)
-    : QWidget(parent), grid_(grid) {
+LinkCheckPanel::LinkCheckPanel(QTableView& grid, LinkGridModel& model, QWidget& window,
+                               QWidget* parent)
+    : QWidget(parent), grid_(grid), model_(model) {
     btnLinkCheck_ = new QPushButton(QStringLiteral("リンクチェック"), this);
     btnLinkCheck_->setObjectName(QStringLiteral("btnLinkCheck"));
     btnStop_ = new QPushButton(QStringLiteral("中止"), this);
     btnStop_->setObjectName(QStringLiteral("btnStop"));
-    btnStop_->setEnabled(false);
     pbProgress_ = new QProgressBar(this);
     pbProgress_->setObjectName(QStringLiteral("pbLinkCheck"));
     pbProgress_->setFormat(QStringLiteral("%v / %m"));
-    pbProgress_->setRange(0, 1);
-    pbProgress_->setValue(0);
     lbFindings_ = new QListWidget(this);
     lbFindings_->setObjectName(QStringLiteral("lbFindings"));
     lbFindings_->setFixedHeight(90);
+    NewList(); // the buttons and the progress bar as they stand with no check
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed); // the grid takes the rest
 
     auto* bar = new QHBoxLayout;
@@ -119,16 +81,19 @@ LinkCheckPanel::LinkCheckPanel(QTableView& grid, QWidget& window, QWidget* paren
     layout->addLayout(bar);
     layout->addWidget(lbFindings_);
 
-    grid_.setItemDelegate(new VerdictDelegate(*this, &grid_));
     ConnectGuarded(btnLinkCheck_, &QPushButton::clicked, this, &LinkCheckPanel::btnLinkCheckClick);
     ConnectGuarded(btnStop_, &QPushButton::clicked, this, &LinkCheckPanel::btnStopClick);
     connect(lbFindings_, &QListWidget::itemDoubleClicked, this,
             &LinkCheckPanel::FindingDoubleClicked);
-    // Every edit of the list tells the rows it changed, as far as they reach: a row put in place,
-    // or every row from an insertion, removal or move on.
-    connect(grid_.model(), &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& first, const QModelIndex& last) {
-                RowsChanged(first.row(), last.row());
+    // The findings follow the records through every edit: rows inserted, removed or moved, or a
+    // record changed (every role; a verdict that comes in changes two, and adds its own).
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, &LinkCheckPanel::ListFindings);
+    connect(&model_, &QAbstractItemModel::rowsRemoved, this, &LinkCheckPanel::ListFindings);
+    connect(&model_, &QAbstractItemModel::rowsMoved, this, &LinkCheckPanel::ListFindings);
+    connect(&model_, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (roles.isEmpty())
+                    ListFindings();
             });
     window.installEventFilter(this);
 }
@@ -137,38 +102,12 @@ LinkCheckPanel::~LinkCheckPanel() {
     Stop();
 }
 
-void LinkCheckPanel::SetList(std::shared_ptr<const TLinkTable> list) {
+void LinkCheckPanel::NewList() {
     Stop();
-    list_ = std::move(list);
     urls_.clear();
-    urlIndex_.clear();
-    rowUrl_.clear();
-    urlRows_.clear();
-    outcomes_.clear();
     lbFindings_->clear();
-    known_ = 0;
     pbProgress_->setRange(0, 1);
     pbProgress_->setValue(0);
-    grid_.viewport()->update();
-}
-
-const linkcheck::Outcome* LinkCheckPanel::VerdictOf(int record) const {
-    if (record < 0 || static_cast<std::size_t>(record) >= rowUrl_.size() ||
-        rowUrl_[record] == kNone)
-        return nullptr;
-    return outcomes_[rowUrl_[record]].get();
-}
-
-QString LinkCheckPanel::MessageOf(int record) const {
-    const linkcheck::Outcome* outcome = VerdictOf(record);
-    if (!outcome)
-        return {};
-    const std::string& url = urls_[rowUrl_[record]];
-    // The message with the URL put in as text of its own, whatever its bytes.
-    QString text = QString::fromUtf8(linkcheck::Describe("\x01", *outcome));
-    text.replace(QChar(1), UrlText(url));
-    const char* label = LabelOf(outcome->verdict);
-    return *label ? QString::fromUtf8(label) + QStringLiteral(": ") + text : text;
 }
 
 bool LinkCheckPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -178,22 +117,12 @@ bool LinkCheckPanel::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void LinkCheckPanel::btnLinkCheckClick() {
-    if (!list_ || worker_.joinable())
+    if (worker_.joinable() || model_.Records() == 0)
         return;
     // Each distinct URL once; every record that lists it gets its verdict.
-    const std::shared_ptr<const TLinkTable> list = list_;
-    SetList(list);
-    for (int row = 0; row < list->Count(); ++row) {
-        const std::string url(list->Field(row, kURL));
-        const auto [it, fresh] = urlIndex_.emplace(url, urls_.size());
-        if (fresh)
-            urls_.push_back(url);
-        rowUrl_.push_back(it->second);
-    }
-    IndexRows();
-    outcomes_.resize(urls_.size());
+    NewList();
+    urls_ = model_.ResetVerdicts();
     pbProgress_->setRange(0, std::max<int>(1, static_cast<int>(urls_.size())));
-    pbProgress_->setValue(0);
     btnLinkCheck_->setEnabled(false);
     btnStop_->setEnabled(true);
 
@@ -223,7 +152,7 @@ void LinkCheckPanel::btnLinkCheckClick() {
             this,
             [this, generation, failure] {
                 if (generation == generation_)
-                    Finished();
+                    Stop(); // joins the worker, which has finished
                 if (!failure.empty())
                     ShowErrorBox(this, QString::fromStdString(failure));
             },
@@ -245,70 +174,42 @@ void LinkCheckPanel::Stop() {
 }
 
 void LinkCheckPanel::Known(std::size_t url, const linkcheck::Outcome& outcome) {
-    if (url >= outcomes_.size() || outcomes_[url])
-        return;
-    outcomes_[url] = std::make_unique<linkcheck::Outcome>(outcome);
-    pbProgress_->setValue(++known_);
-    if (outcome.verdict != Verdict::Healthy) {
-        for (const int row : urlRows_[url])
-            AddFinding(row);
+    const auto* verdict = model_.SetVerdict(url, VerdictFor(urls_[url], outcome));
+    pbProgress_->setValue(pbProgress_->value() + 1);
+    for (int row = 0; verdict && verdict->finding && row < model_.Records(); ++row) {
+        if (model_.VerdictOf(row) == verdict) // a record that holds the URL now
+            AddFinding(row, *verdict);
     }
-    grid_.viewport()->update();
 }
 
-void LinkCheckPanel::AddFinding(int row) {
-    const linkcheck::Outcome* outcome = VerdictOf(row);
+void LinkCheckPanel::AddFinding(int row, const LinkGridModel::Verdict& verdict) {
     auto* item =
-        new QListWidgetItem(QString::number(row + 1) + QStringLiteral(" 行: ") + MessageOf(row));
+        new QListWidgetItem(QString::number(row + 1) + QStringLiteral(" 行: ") + verdict.text);
     item->setData(Qt::UserRole, row);
+    item->setForeground(QColor(0, 0, 0)); // before it is listed, which then tells the list once
+    item->setBackground(verdict.colour);
     // In the order of the lines, whatever order the answers came in.
     int at = lbFindings_->count();
     while (at > 0 && lbFindings_->item(at - 1)->data(Qt::UserRole).toInt() > row)
         --at;
     lbFindings_->insertItem(at, item);
-    item->setForeground(QColor(0, 0, 0));
-    item->setBackground(ColourOf(outcome->verdict));
 }
 
-void LinkCheckPanel::RowsChanged(int first, int last) {
-    const auto* model = qobject_cast<const LinkGridModel*>(grid_.model());
-    if (urls_.empty() || !model || &model->Table() != list_.get())
-        return; // no check yet, or the grid is being given another list
-    // The rows after the last record emptied or were never records.
-    const int rows = list_->Count();
-    rowUrl_.resize(static_cast<std::size_t>(rows), kNone);
-    for (int row = std::max(first, 0); row <= std::min(last, rows - 1); ++row) {
-        const auto it = urlIndex_.find(std::string(list_->Field(row, kURL)));
-        rowUrl_[row] = it == urlIndex_.end() ? kNone : it->second;
-    }
-    IndexRows();
+void LinkCheckPanel::ListFindings() {
+    if (urls_.empty())
+        return; // no check since the list was loaded: no findings
     lbFindings_->clear();
-    for (int row = 0; row < rows; ++row) {
-        if (const linkcheck::Outcome* outcome = VerdictOf(row);
-            outcome && outcome->verdict != Verdict::Healthy)
-            AddFinding(row);
+    for (int row = 0; row < model_.Records(); ++row) {
+        if (const LinkGridModel::Verdict* verdict = model_.VerdictOf(row);
+            verdict && verdict->finding)
+            AddFinding(row, *verdict);
     }
-}
-
-void LinkCheckPanel::IndexRows() {
-    urlRows_.assign(urls_.size(), {});
-    for (std::size_t row = 0; row < rowUrl_.size(); ++row) {
-        if (rowUrl_[row] != kNone)
-            urlRows_[rowUrl_[row]].push_back(static_cast<int>(row));
-    }
-}
-
-void LinkCheckPanel::Finished() {
-    if (worker_.joinable())
-        worker_.join();
-    btnLinkCheck_->setEnabled(true);
-    btnStop_->setEnabled(false);
 }
 
 void LinkCheckPanel::FindingDoubleClicked(QListWidgetItem* item) {
     const int record = item->data(Qt::UserRole).toInt();
     grid_.selectRow(record);
-    grid_.scrollTo(grid_.model()->index(record, 0));
+    grid_.scrollTo(model_.index(record, 0));
 }
 
 } // namespace qvn::ui

@@ -75,36 +75,66 @@ void LinkGridModel::SetTable(std::shared_ptr<TLinkTable> table, int fields) {
         throw std::invalid_argument("LinkGridModel: a table and 1 to 4 fields a record");
     table_ = std::move(table);
     fields_ = fields;
+    urlIndex_.clear();
+    rowUrl_.clear();
+    verdicts_.clear();
+    if (rows_ < Records())
+        SetRowCount(Records() + 1);
     Changed(0, rows_ - 1);
 }
 
-void LinkGridModel::Changed(int first, int last) {
+void LinkGridModel::Changed(int first, int last, const QList<int>& roles) {
     last = std::min(last, rows_ - 1);
     if (first <= last)
-        emit dataChanged(index(first, 0), index(last, kGridColumns - 2), {Qt::DisplayRole});
+        emit dataChanged(index(first, 0), index(last, kGridColumns - 2), roles);
+}
+
+void LinkGridModel::IndexUrls(int first, int last) {
+    if (verdicts_.empty())
+        return;
+    for (int row = first; row <= last; ++row) {
+        const auto it = urlIndex_.find(std::string(table_->Field(row, kURL)));
+        rowUrl_[static_cast<std::size_t>(row)] = it == urlIndex_.end() ? kNoUrl : it->second;
+    }
 }
 
 void LinkGridModel::PutRecord(int row, const TLinkTable::Record& record) {
     table_->Put(row, record);
+    IndexUrls(row, row);
     Changed(row, row);
 }
 
 void LinkGridModel::InsertRecords(int row, const std::vector<TLinkTable::Record>& records) {
+    const int count = static_cast<int>(records.size());
+    SetRowCount(std::max(rows_ - count, Records()) + 1); // the empty rows the records replace
+    beginInsertRows({}, row, row + count - 1);
     table_->Insert(row, records);
-    if (Records() > rows_)
-        SetRowCount(Records() + 1);
-    Changed(row, Records() - 1);
+    rows_ += count;
+    if (!verdicts_.empty())
+        rowUrl_.insert(rowUrl_.begin() + row, records.size(), kNoUrl);
+    IndexUrls(row, row + count - 1);
+    endInsertRows();
 }
 
 std::vector<TLinkTable::Record> LinkGridModel::RemoveRecords(int row, int count) {
+    beginRemoveRows({}, row, row + count - 1);
     std::vector<TLinkTable::Record> removed = table_->Remove(row, count);
-    Changed(row, Records() + count - 1); // the rows that emptied too
+    if (!verdicts_.empty())
+        rowUrl_.erase(rowUrl_.begin() + row, rowUrl_.begin() + row + count);
+    rows_ -= count;
+    endRemoveRows();
+    SetRowCount(rows_ + count + 1); // as many empty rows at the end
     return removed;
 }
 
 void LinkGridModel::MoveRecord(int from, int to) {
+    if (from == to)
+        return; // Qt has no move for a row that stays
+    // Before the row that ends up after it, as Qt counts rows before the move.
+    beginMoveRows({}, from, from, {}, to > from ? to + 1 : to);
     table_->Move(from, to);
-    Changed(std::min(from, to), std::max(from, to));
+    IndexUrls(std::min(from, to), std::max(from, to));
+    endMoveRows();
 }
 
 void LinkGridModel::SetHeaderText(int col, const QString& text) {
@@ -112,6 +142,30 @@ void LinkGridModel::SetHeaderText(int col, const QString& text) {
         throw std::out_of_range("LinkGridModel: header column");
     headers_[static_cast<std::size_t>(col)] = text;
     emit headerDataChanged(Qt::Horizontal, col - 1, col - 1);
+}
+
+std::vector<std::string> LinkGridModel::ResetVerdicts() {
+    urlIndex_.clear();
+    rowUrl_.clear();
+    std::vector<std::string> urls;
+    for (int row = 0; row < Records(); ++row) {
+        std::string url(table_->Field(row, kURL));
+        const auto [it, fresh] = urlIndex_.emplace(url, urls.size());
+        if (fresh)
+            urls.push_back(std::move(url));
+        rowUrl_.push_back(it->second);
+    }
+    verdicts_.assign(urls.size(), std::nullopt);
+    Changed(0, rows_ - 1, {Qt::BackgroundRole, Qt::ToolTipRole});
+    return urls;
+}
+
+const LinkGridModel::Verdict* LinkGridModel::SetVerdict(std::size_t url, Verdict verdict) {
+    if (url >= verdicts_.size())
+        return nullptr;
+    verdicts_[url] = std::move(verdict);
+    Changed(0, rows_ - 1, {Qt::BackgroundRole, Qt::ToolTipRole});
+    return &*verdicts_[url];
 }
 
 std::string_view LinkGridModel::Field(int record, int field) const {
@@ -136,6 +190,11 @@ int LinkGridModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant LinkGridModel::data(const QModelIndex& index, int role) const {
+    const Verdict* verdict = VerdictOf(index.row());
+    if (verdict && role == Qt::BackgroundRole)
+        return verdict->colour;
+    if (verdict && role == Qt::ToolTipRole)
+        return verdict->text;
     if ((role != Qt::DisplayRole && role != Qt::EditRole) || !index.isValid())
         return {};
     std::string_view bytes = Field(index.row(), index.column());
@@ -183,6 +242,8 @@ void LinkCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const bool selected = option.state & QStyle::State_Selected;
     if (selected)
         painter->fillRect(area, option.palette.brush(QPalette::Highlight));
+    else if (const QVariant background = index.data(Qt::BackgroundRole); background.isValid())
+        painter->fillRect(area, background.value<QColor>());
     const QString text = index.data(Qt::DisplayRole).toString();
     if (!text.isEmpty()) {
         painter->save();

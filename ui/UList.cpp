@@ -168,8 +168,8 @@ TfrmTable::TfrmTable(qvn::TSetting& setting, QWidget* parent)
     model_ = new qvn::ui::LinkGridModel(this);
     ui->sgLinkList->setModel(model_);
     ui->sgLinkList->setItemDelegate(new qvn::ui::LinkCellDelegate(ui->sgLinkList));
-    // The link check, under the grid: its delegate paints the verdicts under the cells.
-    linkCheck_ = new qvn::ui::LinkCheckPanel(*ui->sgLinkList, *this, this);
+    // The link check, under the grid: the model's rows show its verdicts.
+    linkCheck_ = new qvn::ui::LinkCheckPanel(*ui->sgLinkList, *model_, *this, this);
     ui->layoutTable->insertWidget(1, linkCheck_);
 
     ConnectGuarded(ui->btnRefer, &QPushButton::clicked, this, &TfrmTable::btnReferClick);
@@ -264,7 +264,7 @@ void TfrmTable::btnLoadClick() {
     // The grid and the record's LinkList hold the same table: the grid's edits are what a page is
     // built from, and a reload holds the old table and the new one at most.
     qvn::ui::SetStrGrid(grid, loaded, qvn::kLinkFields);
-    linkCheck_->SetList(loaded);
+    linkCheck_->NewList();
     setting_.LinkList = std::move(loaded);
     setting_.LinkListFile = path;
     undo_->clear();

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHelpEvent>
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QKeySequence>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QToolTip>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <vector>
@@ -141,9 +143,14 @@ TEST_F(LinkCheckPanelTest, FindingsProgressColourAndADoubleClickSelectingTheRow)
                   QStringLiteral("4 行: ") + Dead("/gone"),
               }));
 
-    // The dead link's row is painted red under its text, the healthy one green.
+    // The dead link's row is painted red under its text, the healthy one green, and a cell shows
+    // its row's message as a tooltip.
     EXPECT_EQ(ColourOf(1), kRed);
     EXPECT_EQ(ColourOf(0), kGreen);
+    QHelpEvent tip(QEvent::ToolTip, Grid().visualRect(Grid().model()->index(1, 2)).center(), {});
+    QApplication::sendEvent(Grid().viewport(), &tip);
+    EXPECT_EQ(QToolTip::text(), Dead("/gone"));
+    QToolTip::hideText();
 
     // A double-click on the finding of line 4 selects the fourth record's row.
     EXPECT_EQ(DoubleClickFinding(QStringLiteral("4 行")), std::vector<int>{3});
