@@ -13,45 +13,41 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <utility>
 
 namespace qvn::ui {
 namespace {
 
 using linkcheck::Verdict;
 
-// How the grid and the findings show a verdict: its colour, and the label before its message.
-std::pair<QColor, const char*> LookOf(Verdict verdict) {
+// The colour the grid and the findings show a verdict in.
+QColor ColourOf(Verdict verdict) {
     switch (verdict) {
     case Verdict::Healthy:
-        return {QColor(0xd8, 0xf5, 0xd8), ""};
+        break;
     case Verdict::Moved:
     case Verdict::Suspect:
-        return {QColor(0xff, 0xf0, 0xb0), "警告: "};
+        return {0xff, 0xf0, 0xb0};
     case Verdict::Unverified:
-        return {QColor(0xe0, 0xe6, 0xf0), "注記: "};
+        return {0xe0, 0xe6, 0xf0};
     case Verdict::Dead:
-        return {QColor(0xff, 0xc8, 0xc8), "エラー: "};
+        return {0xff, 0xc8, 0xc8};
     }
-    return {};
+    return {0xd8, 0xf5, 0xd8};
 }
 
-// A URL's bytes for the screen: UTF-8 when they are, code page 932 otherwise.
-QString UrlText(const std::string& url) {
-    const QString utf8 = QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size()));
-    return utf8.toUtf8() == QByteArray(url.data(), static_cast<qsizetype>(url.size()))
-               ? utf8
-               : FromCp932(url);
-}
-
-// A URL's verdict as the grid and the findings show it: the message has the URL put in as text of
-// its own, whatever its bytes.
-LinkGridModel::Verdict VerdictFor(const std::string& url, const linkcheck::Outcome& outcome) {
-    const auto [colour, label] = LookOf(outcome.verdict);
-    QString text =
-        QString::fromUtf8(label) + QString::fromUtf8(linkcheck::Describe("\x01", outcome));
-    text.replace(QChar(1), UrlText(url));
-    return {colour, text, outcome.verdict != Verdict::Healthy};
+// A URL's verdict as the grid and the findings show it: the severity's label, then the message
+// with the URL put in as text of its own, in the link list's encoding.
+LinkGridModel::Verdict VerdictFor(const std::string& url, bool utf8,
+                                  const linkcheck::Outcome& outcome) {
+    const bool healthy = outcome.verdict == Verdict::Healthy;
+    QString text = QString::fromUtf8(linkcheck::Describe("\x01", outcome));
+    text.replace(QChar(1), FileText(url, utf8));
+    if (!healthy) {
+        const std::string_view label = Label(linkcheck::SeverityOf(outcome.verdict));
+        text = QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())) +
+               QStringLiteral(": ") + text;
+    }
+    return {ColourOf(outcome.verdict), text, !healthy};
 }
 
 } // namespace
@@ -174,7 +170,7 @@ void LinkCheckPanel::Stop() {
 }
 
 void LinkCheckPanel::Known(std::size_t url, const linkcheck::Outcome& outcome) {
-    const auto* verdict = model_.SetVerdict(url, VerdictFor(urls_[url], outcome));
+    const auto* verdict = model_.SetVerdict(url, VerdictFor(urls_[url], model_.Table().Utf8(), outcome));
     pbProgress_->setValue(pbProgress_->value() + 1);
     for (int row = 0; verdict && verdict->finding && row < model_.Records(); ++row) {
         if (model_.VerdictOf(row) == verdict) // a record that holds the URL now

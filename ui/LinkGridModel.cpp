@@ -17,24 +17,6 @@
 namespace qvn::ui {
 namespace {
 
-// A cell's text for display, from UTF-8 or code page 932 bytes. Decoding runs inside Qt's
-// painting, where no exception may pass: should the converter itself fail, ASCII bytes still show
-// and every other byte shows as U+FFFD.
-QString DisplayText(std::string_view bytes, bool utf8) noexcept {
-    try {
-        if (utf8)
-            return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-        return FromCp932(bytes);
-    } catch (...) {
-        QString text;
-        for (const char c : bytes) {
-            const auto byte = static_cast<unsigned char>(c);
-            text += byte < 0x80 ? QChar(byte) : QChar(QChar::ReplacementCharacter);
-        }
-        return text;
-    }
-}
-
 // The start of a field as a cell shows it: at most LinkGridModel::kShownBytes bytes, cut where a
 // character starts, so that no character is shown broken.
 std::string_view ShownPart(std::string_view bytes, bool utf8) {
@@ -71,7 +53,7 @@ void LinkGridModel::SetRowCount(int count) {
 }
 
 void LinkGridModel::SetTable(std::shared_ptr<TLinkTable> table, int fields) {
-    if (fields < 1 || fields > kRecordSize || !table)
+    if (fields < 1 || fields > static_cast<int>(kLinkFields) || !table)
         throw std::invalid_argument("LinkGridModel: a table and 1 to 4 fields a record");
     table_ = std::move(table);
     fields_ = fields;
@@ -202,7 +184,7 @@ QVariant LinkGridModel::data(const QModelIndex& index, int role) const {
         return QString();
     if (role == Qt::DisplayRole)
         bytes = ShownPart(bytes, table_->Utf8());
-    return DisplayText(bytes, table_->Utf8()); // decoded here, for the few cells on screen
+    return FileText(bytes, table_->Utf8()); // decoded here, for the few cells on screen
 }
 
 QVariant LinkGridModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -35,7 +35,6 @@ class LinkGridModel final : public QAbstractTableModel {
 
 public:
     static constexpr int kGridColumns = 5;          // the number column and the four fields
-    static constexpr int kRecordSize = kLinkFields; // fields a record
 
     // The most bytes of a field that its cell shows.
     static constexpr std::size_t kShownBytes = 2048;
@@ -117,7 +116,7 @@ private:
     mutable int cachedRow_ = -1;
     mutable std::string_view cachedLine_;
     mutable TLinkRecord cachedFields_;
-    int fields_ = kRecordSize; // fields shown a record
+    int fields_ = kLinkFields; // fields shown a record
     int rows_ = 0;             // record rows: grid rows without the header row
     std::array<QString, kGridColumns> headers_;
     // The verdicts: the index of each URL checked, each record's URL index (kNoUrl for one that

@@ -66,13 +66,13 @@ void WidenForField(QTableView& grid, int col, std::size_t bytes) {
 
 void SetStrGrid(QTableView& grid, std::shared_ptr<TLinkTable> shared, int fields) {
     LinkGridModel& model = GridModel(grid);
-    if (fields < 1 || fields > LinkGridModel::kRecordSize || !shared)
+    if (fields < 1 || fields > static_cast<int>(kLinkFields) || !shared)
         throw std::invalid_argument("SetStrGrid: a table and 1 to 4 fields a record");
     const TLinkTable& table = *shared;
 
     // One pass for the widest field of each column; widening to the maximum is the same as
     // widening cell by cell, since widths only grow.
-    std::array<std::size_t, LinkGridModel::kRecordSize> longest{};
+    std::array<std::size_t, kLinkFields> longest{};
     for (int r = 0; r < table.Count(); ++r) {
         const TLinkRecord record = table.Fields(r);
         for (std::size_t k = 0; k < static_cast<std::size_t>(fields); ++k)
