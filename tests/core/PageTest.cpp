@@ -192,9 +192,15 @@ TEST_F(PageTest, SavedAndStreamedPagesAreTheSameAndAFailedBuildKeepsTheOldPage) 
     PageBuild(data, templ, DefaultTokens()).Write(out);
     EXPECT_EQ(out.str(), dir.Read("page.html"));
 
-    // A template that cannot be cut fails before the page is touched.
+    // A template that cannot be cut fails before the page is touched, and its check says why.
     dir.Write("t.html", "_HEAD_\nh\n");
-    EXPECT_THROW(PageBuild(data, templ, DefaultTokens()).Save(page), ListIndexError);
+    PageBuild uncut(data, templ, DefaultTokens());
+    EXPECT_FALSE(uncut.CanBuild());
+    const Findings why = uncut.CheckTemplate({"t", "u", "a", "e"});
+    ASSERT_EQ(why.counts.errors, 1);
+    EXPECT_EQ(why.list.at(0).file, templ.Display());
+    EXPECT_EQ(why.list.at(0).kind, "cut");
+    EXPECT_THROW(uncut.Save(page), ListIndexError);
     EXPECT_EQ(dir.Read("page.html"), "h\r\n<s1|u1>\r\n<s2|u2>\r\nf\r\n");
     EXPECT_EQ(dir.EntryCount(), 3);
 }
