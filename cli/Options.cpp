@@ -2,6 +2,8 @@
 #include "Options.h"
 
 #include "Check.h"
+#include "Report.h"
+#include "Url.h"
 
 #include <algorithm>
 #include <charconv>
@@ -29,29 +31,25 @@ std::optional<std::string> WholeJobs(std::string_view value) {
 }
 
 std::optional<std::string> Seconds(std::string_view value) {
-    // Digits with at most one decimal point, above 0 and at most an hour.
+    // Digits with at most one decimal point, from a millisecond to an hour: less than a
+    // millisecond would reach curl as 0, which means no limit at all.
     const bool form = !value.empty() && value.find_first_not_of("0123456789.") == value.npos &&
                       std::ranges::count(value, '.') <= 1 && value != ".";
     if (form) {
         const double seconds = std::stod(std::string(value));
-        if (seconds > 0 && seconds <= 3600)
+        if (seconds >= 0.001 && seconds <= 3600)
             return std::nullopt;
     }
-    return "takes a number of seconds above 0 and at most 3600";
+    return "takes a number of seconds from 0.001 to 3600";
 }
 
 std::optional<std::string> HostPortAddress(std::string_view value) {
-    // HOST:PORT:ADDRESS, as curl's --resolve: a host, a port from 1 to 65535, an address.
-    const std::size_t first = value.find(':');
-    const std::size_t second = first == value.npos ? value.npos : value.find(':', first + 1);
-    if (first != 0 && second != value.npos && second + 1 < value.size()) {
-        const std::string_view port = value.substr(first + 1, second - first - 1);
-        int n = 0;
-        const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), n);
-        if (ec == std::errc() && end == port.data() + port.size() && n >= 1 && n <= 65535)
-            return std::nullopt;
-    }
-    return "takes HOST:PORT:ADDRESS";
+    // HOST:PORT:ADDRESS[,ADDRESS]..., as curl's --resolve, every ADDRESS an IP address: the link
+    // check reads it by the same rule.
+    if (linkcheck::ReadResolveEntry(value))
+        return std::nullopt;
+    return "takes HOST:PORT:ADDRESS (a port from 1 to 65535, an IPv4 or IPv6 address): '" +
+           check::Printable(value) + "'";
 }
 
 // The token options take their names from the check's list, which the build's tokens are

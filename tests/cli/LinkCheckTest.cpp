@@ -59,13 +59,16 @@ Reply Act(Reply::Action action) {
     return r;
 }
 
-// The server's answers, by host name: each host stands for one behaviour.
+// The server's answers, by host name: each host stands for one behaviour, on an address of its own
+// (127.0.0.2, 127.0.0.3...), since the check counts its requests at once by address.
 class Sites {
 public:
     using Answer = std::function<Reply(const HttpFixture::Request&, int nth)>;
 
     void Add(
         const std::string& host, Answer answer = [](auto&, int) { return Status(200); }) {
+        if (!answers_.contains(host))
+            addresses_[host] = "127.0.0." + std::to_string(addresses_.size() + 2);
         answers_[host] = std::move(answer);
     }
 
@@ -76,18 +79,27 @@ public:
         };
     }
 
-    // One --resolve for every host, to the server's port on 127.0.0.1.
+    // 127.0.0.1 and every host's address.
+    std::vector<std::string> Addresses() const {
+        std::vector<std::string> all = {"127.0.0.1"};
+        for (const auto& [host, address] : addresses_)
+            all.push_back(address);
+        return all;
+    }
+
+    // One --resolve for every host, to its address at the server's port.
     std::vector<std::string> Resolve(int port) const {
         std::vector<std::string> args;
-        for (const auto& [host, answer] : answers_) {
+        for (const auto& [host, address] : addresses_) {
             args.push_back("--resolve");
-            args.push_back(host + ":" + std::to_string(port) + ":127.0.0.1");
+            args.push_back(host + ":" + std::to_string(port) + ":" + address);
         }
         return args;
     }
 
 private:
     std::map<std::string, Answer> answers_;
+    std::map<std::string, std::string> addresses_;
 };
 
 class LinkCheckTest : public ::testing::Test {
@@ -103,7 +115,7 @@ protected:
     }
 
     // Every host name a test asks must be added before, so that it resolves to the server.
-    void Serve() { server.emplace(std::vector<std::string>{"127.0.0.1"}, 0, sites.Script()); }
+    void Serve() { server.emplace(sites.Addresses(), 0, sites.Script()); }
 
     // Writes one data line for each URL and checks them.
     Result Check(const std::vector<std::string>& urls, std::vector<std::string> extra = {}) {
@@ -454,6 +466,9 @@ TEST_F(LinkCheckTest, HistoryThatCannotBeWrittenStillPrintsTheFindings) {
 
 TEST_F(LinkCheckTest, WrongUsageExitsTwo) {
     const std::string d = dir.Write("links.csv", "");
+    const std::string kResolve =
+        "option '--resolve' takes HOST:PORT:ADDRESS (a port from 1 to 65535, an IPv4 or IPv6 "
+        "address): ";
     const struct {
         std::vector<std::string> args;
         std::string reason;
@@ -461,11 +476,20 @@ TEST_F(LinkCheckTest, WrongUsageExitsTwo) {
         {{"--check-links", "--data", d, "--jobs", "0"},
          "option '--jobs' takes a whole number from 1 to 1024"},
         {{"--check-links", "--data", d, "--timeout", "soon"},
-         "option '--timeout' takes a number of seconds above 0 and at most 3600"},
-        {{"--check-links", "--data", d, "--resolve", "a.test:80"},
-         "option '--resolve' takes HOST:PORT:ADDRESS"},
+         "option '--timeout' takes a number of seconds from 0.001 to 3600"},
+        // Less than a millisecond would reach curl as no limit at all.
+        {{"--check-links", "--data", d, "--timeout", "0.0004"},
+         "option '--timeout' takes a number of seconds from 0.001 to 3600"},
+        // The entry is named; the address must be one.
+        {{"--check-links", "--data", d, "--resolve", "a.test:80"}, kResolve + "'a.test:80'"},
         {{"--check-links", "--data", d, "--resolve", "a.test:99999:127.0.0.1"},
-         "option '--resolve' takes HOST:PORT:ADDRESS"},
+         kResolve + "'a.test:99999:127.0.0.1'"},
+        {{"--check-links", "--data", d, "--resolve", "a.test:80:localhost"},
+         kResolve + "'a.test:80:localhost'"},
+        {{"--check-links", "--data", d, "--resolve", "a.test:80:127.0.0.1,999.0.0.1"},
+         kResolve + "'a.test:80:127.0.0.1,999.0.0.1'"},
+        {{"--check-links", "--data", d, "--resolve", "a.test:80:\x1B[2J"},
+         kResolve + "'a.test:80:\\x1B[2J'"},
         {{"--check-links", "--data", d, "--state", "s", "--state", "t"},
          "option '--state' given twice"},
         {{"--check-links", "--data", d, "--template", d},
