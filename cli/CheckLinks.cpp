@@ -11,7 +11,7 @@
 #include "LinkCheck.h"
 #include "Report.h"
 #include "UInCSV.h"
-#include "UrlSet.h"
+#include "StringSet.h"
 
 #include <algorithm>
 #include <atomic>
@@ -159,7 +159,7 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
         }
     }
     // Every line's URL, by the build's own reading of the data; each distinct URL once.
-    linkcheck::UrlSet distinct;
+    linkcheck::StringSet distinct;
     std::vector<std::uint32_t> lineUrl; // by line number - 1: the index of its URL
     {
         LinkReader reader(FilePath::FromNative(data));
@@ -167,7 +167,7 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
         while (reader.Next(record))
             lineUrl.push_back(distinct.Add(record[kURL]));
     }
-    const std::span<const std::string_view> urls = distinct.Urls();
+    const std::span<const std::string_view> urls = distinct.Strings();
 
     std::optional<linkcheck::History> history;
     if (state != options.values.end())

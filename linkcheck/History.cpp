@@ -59,7 +59,8 @@ void History::Read() {
         if (!ReadNumber(line, entry.healthy) || !ReadNumber(line, entry.failing) || line.empty())
             throw std::runtime_error("履歴ファイル " + path_ + " の " + std::to_string(number) +
                                      " 行目が読めません: 時刻 2 つと URL の行ではありません");
-        Entry& kept = entries_[std::string(line)];
+        // A password kept by an older version goes at the next save.
+        Entry& kept = entries_[WithoutPassword(line)];
         if (!kept.recorded)
             kept = entry;
     }

@@ -7,10 +7,12 @@
 // URLs fits in little memory.
 #include "LinkCheck.h"
 
+#include "StringSet.h"
 #include "Url.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <curl/curl.h>
 #include <limits>
 #include <map>
@@ -35,12 +37,13 @@ bool IsWeb(const std::string& scheme) {
     return scheme == "http" || scheme == "https";
 }
 
-// A --resolve entry ready for curl, by "host:port".
+// A --resolve entry, by "host:port".
 struct Resolved {
-    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> entry{nullptr,
-                                                                      curl_slist_free_all};
-    std::string address; // the first address: the host as the per-host limit counts it
+    std::string addresses; // as curl takes them: "127.0.0.1,[::1]"
+    std::string address;   // the first one: the host as the per-host limit counts it
 };
+
+using Slist = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
 
 // A URL's road from its first request to its outcome: its current hop, how it is asked, what
 // happened on the way.
@@ -48,7 +51,7 @@ struct Job {
     std::size_t index = 0;
     std::string url;                // the hop asked next, as curl asks it
     std::uint32_t host = 0;         // the host it waits for, an index into the run's hosts
-    const Resolved* resolve = nullptr; // the --resolve entry for its host and port, if any
+    std::string resolve;            // the --resolve entry for its hop, as curl takes it; or empty
     bool get = false;               // HEAD failed: asking with GET
     bool fresh = false;             // the next request opens a connection of its own
     bool freshTried = false;        // a request failed on a reused connection, and was asked again
@@ -74,6 +77,7 @@ struct Transfer {
     Job* job = nullptr;
     bool bodyStarted = false; // a GET saw its first body bytes, and was ended there
     char error[CURL_ERROR_SIZE] = {};
+    Slist resolve{nullptr, curl_slist_free_all};
 };
 
 // A moment when a job may go back to its queue, or a paused host may start again.
@@ -168,20 +172,27 @@ private:
         const auto entry = ReadResolveEntry(text);
         if (!entry)
             throw std::invalid_argument("resolve entry is not HOST:PORT:ADDRESS: " + text);
-        std::string line = HostPort(entry->host, entry->port) + ":";
-        for (const std::string& address : entry->addresses) {
-            const bool v6 = address.find(':') != std::string::npos;
-            line += (line.ends_with(':') ? "" : ",") + (v6 ? "[" + address + "]" : address);
-        }
         // A later entry for the same host and port wins, as it does in curl.
         Resolved& resolved = resolve_[HostPort(entry->host, entry->port)];
-        resolved.entry.reset(curl_slist_append(nullptr, line.c_str()));
+        resolved.addresses.clear();
+        for (const std::string& address : entry->addresses) {
+            const bool v6 = address.find(':') != std::string::npos;
+            resolved.addresses += (resolved.addresses.empty() ? "" : ",") +
+                                  (v6 ? "[" + address + "]" : address);
+        }
         resolved.address = entry->addresses.front();
     }
 
     const Resolved* ResolveOf(const Target& target) const {
         const auto it = resolve_.find(HostPort(target.host, target.port));
         return it == resolve_.end() ? nullptr : &it->second;
+    }
+
+    // The entry a request to target gives curl, under the name curl looks up ("a.test." is
+    // looked up as such, and would otherwise go to the system's resolver); empty for none.
+    std::string ResolveLine(const Target& target) const {
+        const Resolved* resolved = ResolveOf(target);
+        return resolved ? HostPort(target.name, target.port) + ":" + resolved->addresses : "";
     }
 
     // The host a target's requests count against: its address when it is one or --resolve gives
@@ -192,10 +203,10 @@ private:
             key = resolved->address;
         else if (key == "localhost" || key.ends_with(".localhost"))
             key = "127.0.0.1";
-        const auto [it, fresh] = hostIndex_.emplace(std::move(key), hosts_.size());
-        if (fresh)
+        const std::uint32_t h = hostKeys_.Add(key);
+        if (h == hosts_.size())
             hosts_.emplace_back();
-        return it->second;
+        return h;
     }
 
     // Puts urls[i] in its host's queue, or reports at once what needs no request.
@@ -224,7 +235,7 @@ private:
                                                : "URL の形が正しくありません");
         job.url = target->url;
         job.host = HostOf(*target);
-        job.resolve = ResolveOf(*target);
+        job.resolve = ResolveLine(*target);
         Host& host = hosts_[job.host];
         job.next = nullptr;
         (host.lastJob ? host.lastJob->next : host.firstJob) = &job;
@@ -281,7 +292,7 @@ private:
         const auto target = ReadTarget(urls_[i]); // read once already, when it was queued
         job->url = target->url;
         job->host = h;
-        job->resolve = ResolveOf(*target);
+        job->resolve = ResolveLine(*target);
         job->chain.emplace_back(urls_[i]);
         Job& made = *job;
         live_.emplace(i, std::move(job));
@@ -292,6 +303,9 @@ private:
         CURL* easy = nullptr;
         if (spare_.empty()) {
             easy = curl_easy_init();
+            // The cookie engine on: a reset leaves it on, and each time it is set adds to a list
+            // that a handle keeps until it ends.
+            curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
         } else {
             easy = spare_.back();
             spare_.pop_back();
@@ -310,15 +324,20 @@ private:
         curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, timeout_);
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, timeout_);
         curl_easy_setopt(easy, CURLOPT_SHARE, share_);
-        curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+        // No name cache beyond the --resolve entries: curl walks its whole cache at every lookup,
+        // which over a list of many hosts grows as hosts times hosts. A host's connections are
+        // reused without a lookup, so a name is looked up again only for a new connection.
+        curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, 0L);
         // Windows' TLS asks whether the certificate was revoked, and by default fails when the
         // revocation server cannot be reached: such a site would go unverified for a fault not
         // its own. (OpenSSL asks no revocation server at all.)
         curl_easy_setopt(easy, CURLOPT_SSL_OPTIONS,
                          static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
         // Only the entry for this host: curl reads every entry it is given at every request.
-        if (job.resolve)
-            curl_easy_setopt(easy, CURLOPT_RESOLVE, job.resolve->entry.get());
+        if (!job.resolve.empty()) {
+            transfer->resolve.reset(curl_slist_append(nullptr, job.resolve.c_str()));
+            curl_easy_setopt(easy, CURLOPT_RESOLVE, transfer->resolve.get());
+        }
         if (job.fresh) {
             curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
             job.fresh = false;
@@ -361,9 +380,9 @@ private:
 
         if (code == CURLE_WRITE_ERROR && transfer->bodyStarted)
             code = CURLE_OK; // the GET ended on purpose at its body
-        if (code == CURLE_OK && (status < 100 || status > 599))
-            code = CURLE_WEIRD_SERVER_REPLY; // a status no HTTP server sends
-        if (code == CURLE_OK)
+        if (code == CURLE_OK && (status < 100 || status > 599)) // a status no HTTP server sends
+            Failed(job, CURLE_WEIRD_SERVER_REPLY, error, false);
+        else if (code == CURLE_OK)
             Answered(job, h, status, redirect, retryAfter, setCookie);
         else
             Failed(job, code, error, connects == 0);
@@ -423,7 +442,11 @@ private:
         job.chain.push_back(target);
         job.url = target;
         job.retries = 0;
-        if (!IsWeb(SchemeOf(target)))
+        // curl makes a relative Location absolute; one it could not read stays as it came.
+        const std::string scheme = SchemeOf(target);
+        if (scheme.empty())
+            return Finish(job, Verdict::Unverified, "転送先の URL の形が正しくありません");
+        if (!IsWeb(scheme))
             return Finish(job, Verdict::Unverified, "転送先が http でも https でもありません");
         Enqueue(job);
     }
@@ -571,8 +594,8 @@ private:
     std::vector<std::uint32_t> nextUrl_;  // by URL index: the next URL in its host's queue
     std::size_t left_ = 0;
     std::unordered_map<std::size_t, std::unique_ptr<Job>> live_; // by URL index
-    std::unordered_map<std::string, std::uint32_t> hostIndex_;
-    std::vector<Host> hosts_;
+    StringSet hostKeys_;      // by host index: the address or name
+    std::deque<Host> hosts_;  // by host index; grows without moving what it holds
     std::deque<std::uint32_t> runnable_;
     std::map<CURL*, std::unique_ptr<Transfer>> active_;
     std::vector<CURL*> spare_;

@@ -180,10 +180,12 @@ std::optional<Target> ReadTarget(std::string_view url) {
     const auto ascii = InAscii(host);
     if (!ascii || ascii->empty())
         return std::nullopt;
+    target.name = host;
     if (FirstNonAscii(host) != std::string::npos) {
         if (curl_url_set(parsed.get(), CURLUPART_HOST, ascii->c_str(), 0) != CURLUE_OK)
             return std::nullopt;
         target.url = Part(parsed, CURLUPART_URL);
+        target.name = *ascii;
     }
     target.host = *ascii;
     return target;
