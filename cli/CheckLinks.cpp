@@ -10,8 +10,8 @@
 #include "History.h"
 #include "LinkCheck.h"
 #include "Report.h"
-#include "UInCSV.h"
 #include "StringSet.h"
+#include "UInCSV.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,9 +1,8 @@
 // The history's lock on Windows: a mutex named after the file's full path, in the user's session.
 // (A lock on the file itself would stop ReplaceFileW from putting the new history in its place.)
 // A mutex left by a process that ended while it held it is taken over: saves are whole or absent.
-#include "HistoryLock.h"
-
 #include "Codec.h"
+#include "HistoryLock.h"
 
 #include <cstdio>
 #include <windows.h>
@@ -17,8 +16,8 @@ std::wstring MutexName(const std::string& path) {
     if (!wide)
         return {};
     std::wstring full(32768, L'\0');
-    const DWORD n = ::GetFullPathNameW(wide->c_str(), static_cast<DWORD>(full.size()),
-                                       full.data(), nullptr);
+    const DWORD n =
+        ::GetFullPathNameW(wide->c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (n == 0 || n >= full.size())
         return {};
     full.resize(n);

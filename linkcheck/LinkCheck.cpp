@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <deque>
 #include <curl/curl.h>
+#include <deque>
 #include <limits>
 #include <map>
 #include <memory>
@@ -132,10 +132,10 @@ public:
     bool Go(std::span<const std::string_view> urls, const std::atomic<bool>& stop) {
         if (urls.size() >= kNone)
             throw std::length_error("too many URLs for one check");
-        const auto limit = settings_.runLimit.count() > 0
-                               ? settings_.runLimit
-                               : std::max<milliseconds>(std::chrono::minutes(10),
-                                                        30 * milliseconds(timeout_));
+        const auto limit =
+            settings_.runLimit.count() > 0
+                ? settings_.runLimit
+                : std::max<milliseconds>(std::chrono::minutes(10), 30 * milliseconds(timeout_));
         const Clock::time_point end = Clock::now() + limit;
         urls_ = urls;
         known_.assign(urls.size(), false);
@@ -177,8 +177,8 @@ private:
         resolved.addresses.clear();
         for (const std::string& address : entry->addresses) {
             const bool v6 = address.find(':') != std::string::npos;
-            resolved.addresses += (resolved.addresses.empty() ? "" : ",") +
-                                  (v6 ? "[" + address + "]" : address);
+            resolved.addresses +=
+                (resolved.addresses.empty() ? "" : ",") + (v6 ? "[" + address + "]" : address);
         }
         resolved.address = entry->addresses.front();
     }
@@ -590,12 +590,12 @@ private:
     std::string userAgent_;
     std::unordered_map<std::string, Resolved> resolve_; // by "host:port"
     std::span<const std::string_view> urls_;
-    std::vector<bool> known_;             // by URL index: reported
-    std::vector<std::uint32_t> nextUrl_;  // by URL index: the next URL in its host's queue
+    std::vector<bool> known_;            // by URL index: reported
+    std::vector<std::uint32_t> nextUrl_; // by URL index: the next URL in its host's queue
     std::size_t left_ = 0;
     std::unordered_map<std::size_t, std::unique_ptr<Job>> live_; // by URL index
-    StringSet hostKeys_;      // by host index: the address or name
-    std::deque<Host> hosts_;  // by host index; grows without moving what it holds
+    StringSet hostKeys_;     // by host index: the address or name
+    std::deque<Host> hosts_; // by host index; grows without moving what it holds
     std::deque<std::uint32_t> runnable_;
     std::map<CURL*, std::unique_ptr<Transfer>> active_;
     std::vector<CURL*> spare_;

@@ -27,7 +27,7 @@ private:
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t block_ = 0; // the size of the last block made, unless a longer text needed more
     char* next_ = nullptr;  // the first free byte of the last block
-    std::size_t left_ = 0; // bytes free there
+    std::size_t left_ = 0;  // bytes free there
     std::vector<std::string_view> strings_;
     std::vector<std::uint32_t> slots_; // open addressing: an index + 1, 0 for a free slot
 };

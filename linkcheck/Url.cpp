@@ -13,9 +13,8 @@
 #include <iterator>
 #include <memory>
 #ifdef _WIN32
-#include <winsock2.h>
+#include <winsock2.h> // with windows.h, for IdnToAscii
 #include <ws2tcpip.h>
-#include <windows.h>
 #else
 #include <arpa/inet.h>
 #include <idn2.h>
@@ -137,8 +136,7 @@ std::optional<std::string> AddressForm(std::string_view host) {
 
 std::optional<ResolveEntry> ReadResolveEntry(std::string_view entry) {
     const std::size_t first = entry.find(':');
-    const std::size_t second =
-        first == std::string_view::npos ? first : entry.find(':', first + 1);
+    const std::size_t second = first == std::string_view::npos ? first : entry.find(':', first + 1);
     if (first == 0 || second == std::string_view::npos)
         return std::nullopt;
     ResolveEntry resolve;

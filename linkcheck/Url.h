@@ -17,7 +17,7 @@ std::string SchemeOf(std::string_view url);
 // A --resolve entry, "HOST:PORT:ADDRESS[,ADDRESS]...", as curl takes it: every ADDRESS an IPv4 or
 // IPv6 literal (the latter in brackets or not), the port from 1 to 65535.
 struct ResolveEntry {
-    std::string host;                   // lower case, without a final dot
+    std::string host; // lower case, without a final dot
     long port = 0;
     std::vector<std::string> addresses; // each in its usual form ("127.0.0.1", "::1")
 };

@@ -322,9 +322,12 @@ TEST_F(CheckTest, ACutErrorSaysWhatToDoWithItsLine) {
     const struct {
         std::string templ, says;
     } cases[] = {
-        {"_HEAD_\n_FRAME_\n_FOOT_\n", "_HEAD_ とこの行の間に、ヘッドの行を 1 行以上書いてください。"},
-        {"_FRAME_\n_HEAD_\nh\n" + kFrame + "_FOOT_\nf\n", "この行を _HEAD_ より後ろに移してください。"},
-        {"_HEAD_\nh\n_FRAME_ \n" + kFrame + "_FOOT_\nf\n", "この行を _FRAME_ だけの行に直してください。"},
+        {"_HEAD_\n_FRAME_\n_FOOT_\n",
+         "_HEAD_ とこの行の間に、ヘッドの行を 1 行以上書いてください。"},
+        {"_FRAME_\n_HEAD_\nh\n" + kFrame + "_FOOT_\nf\n",
+         "この行を _HEAD_ より後ろに移してください。"},
+        {"_HEAD_\nh\n_FRAME_ \n" + kFrame + "_FOOT_\nf\n",
+         "この行を _FRAME_ だけの行に直してください。"},
     };
     for (const auto& c : cases) {
         templ = dir.Write("t.html", c.templ);
