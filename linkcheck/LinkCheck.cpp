@@ -101,29 +101,29 @@ std::string HostPort(const std::string& host, long port) {
 class Run {
 public:
     Run(const Settings& settings, const std::function<void(std::size_t, const Outcome&)>& done)
-        : settings_(settings), done_(done), multi_(curl_multi_init()), share_(curl_share_init()) {
+        : settings_(settings), done_(done) {
         if (!multi_ || !share_)
             throw std::runtime_error("curl_multi_init failed");
         // Idle connections are kept for the hosts that still have requests, up to about one for
         // each request at once.
-        curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, static_cast<long>(settings_.jobs + 16));
+        curl_multi_setopt(multi_.get(), CURLMOPT_MAXCONNECTS,
+                          static_cast<long>(settings_.jobs + 16));
         // One cookie jar for the run, in memory, as a browser keeps one for its session.
-        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        curl_share_setopt(share_.get(), CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
         timeout_ = std::max<long>(1, static_cast<long>(settings_.timeout.count()));
         for (const std::string& text : settings_.resolve)
             AddResolve(text);
         userAgent_ = UserAgent();
     }
 
+    // The handles go before the multi handle and the share they use.
     ~Run() {
         for (auto& [easy, transfer] : active_) {
-            curl_multi_remove_handle(multi_, easy);
+            curl_multi_remove_handle(multi_.get(), easy);
             curl_easy_cleanup(easy);
         }
         for (CURL* easy : spare_)
             curl_easy_cleanup(easy);
-        curl_multi_cleanup(multi_);
-        curl_share_cleanup(share_);
     }
 
     Run(const Run&) = delete;
@@ -154,9 +154,9 @@ public:
             FireTimers(now);
             Pump();
             int running = 0;
-            curl_multi_perform(multi_, &running);
+            curl_multi_perform(multi_.get(), &running);
             int queued = 0;
-            while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+            while (CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
                 if (message->msg == CURLMSG_DONE)
                     Finished(message->easy_handle, message->data.result);
             }
@@ -183,7 +183,10 @@ private:
         resolved.address = entry->addresses.front();
     }
 
+    // The entry for a target's host and port; none for an address, which curl does not look up.
     const Resolved* ResolveOf(const Target& target) const {
+        if (target.name.empty())
+            return nullptr;
         const auto it = resolve_.find(HostPort(target.host, target.port));
         return it == resolve_.end() ? nullptr : &it->second;
     }
@@ -293,7 +296,7 @@ private:
         job->url = target->url;
         job->host = h;
         job->resolve = ResolveLine(*target);
-        job->chain.emplace_back(urls_[i]);
+        job->chain.push_back(target->url); // as asked, so that a redirect back to it is seen
         Job& made = *job;
         live_.emplace(i, std::move(job));
         return made;
@@ -323,7 +326,7 @@ private:
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
         curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, timeout_);
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, timeout_);
-        curl_easy_setopt(easy, CURLOPT_SHARE, share_);
+        curl_easy_setopt(easy, CURLOPT_SHARE, share_.get());
         // No name cache beyond the --resolve entries: curl walks its whole cache at every lookup,
         // which over a list of many hosts grows as hosts times hosts. A host's connections are
         // reused without a lookup, so a name is looked up again only for a new connection.
@@ -350,7 +353,7 @@ private:
             curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
         }
         ++host.active;
-        curl_multi_add_handle(multi_, easy);
+        curl_multi_add_handle(multi_.get(), easy);
         active_.emplace(easy, std::move(transfer));
     }
 
@@ -358,7 +361,7 @@ private:
         const auto it = active_.find(easy);
         std::unique_ptr<Transfer> transfer = std::move(it->second);
         active_.erase(it);
-        curl_multi_remove_handle(multi_, easy);
+        curl_multi_remove_handle(multi_.get(), easy);
         Job& job = *transfer->job;
         const std::uint32_t h = job.host;
         --hosts_[h].active;
@@ -569,7 +572,7 @@ private:
 
     void Wait(Clock::time_point end) {
         long wait = 100; // stop is looked at ten times a second
-        curl_multi_timeout(multi_, &wait);
+        curl_multi_timeout(multi_.get(), &wait);
         if (wait < 0 || wait > 100)
             wait = 100;
         const Clock::time_point now = Clock::now();
@@ -579,13 +582,15 @@ private:
         const auto untilNext = std::chrono::duration_cast<milliseconds>(next - now).count() + 1;
         wait = std::max(0L, std::min(wait, static_cast<long>(untilNext)));
         if (wait > 0)
-            curl_multi_poll(multi_, nullptr, 0, static_cast<int>(wait), nullptr);
+            curl_multi_poll(multi_.get(), nullptr, 0, static_cast<int>(wait), nullptr);
     }
 
     const Settings& settings_;
     const std::function<void(std::size_t, const Outcome&)>& done_;
-    CURLM* multi_;
-    CURLSH* share_;
+    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi_{curl_multi_init(),
+                                                                 curl_multi_cleanup};
+    std::unique_ptr<CURLSH, decltype(&curl_share_cleanup)> share_{curl_share_init(),
+                                                                  curl_share_cleanup};
     long timeout_ = 1; // milliseconds
     std::string userAgent_;
     std::unordered_map<std::string, Resolved> resolve_; // by "host:port"

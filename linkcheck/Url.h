@@ -29,7 +29,8 @@ struct Target {
     std::string url;  // the URL, an internationalised host name in its ASCII form (xn--)
     std::string host; // the name or address connected to: lower case, no final dot, an address
                       // in its usual form (an IPv4 address in IPv6 clothing as IPv4)
-    std::string name; // the host as curl looks it up: in ASCII, a final dot kept
+    std::string name; // the host name as curl looks it up: in ASCII, a final dot kept; empty
+                      // for an address, which curl does not look up
     long port = 0;
 };
 // nullopt when the URL cannot be read, or its host name cannot be written in ASCII. A host that is
