@@ -3,24 +3,32 @@
 // check early and still prints what was found (on Windows Ctrl+Break too).
 #include "CheckLinks.h"
 
+#include "Codec.h"
+#include "Errors.h"
+#include "FileIO.h"
+#include "FileIdentity.h"
 #include "Findings.h"
 #include "History.h"
 #include "LinkCheck.h"
+#include "StringSet.h"
 #include "UInCSV.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <unordered_map>
+#include <tuple>
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 namespace qvn::cli {
@@ -97,28 +105,56 @@ std::int64_t Now() {
         .count();
 }
 
+// Why the file --state names cannot hold the history, as wrong usage says it; empty when it can
+// (a missing file included). A FIFO would hang the reading, a device or a folder cannot be
+// replaced, and the data file would be lost.
+std::string StateProblem(const std::string& state, const std::string& data) {
+    if (SameFile(FilePath::FromNative(state), FilePath::FromNative(data)))
+        return "option '--state' names the data file: the history needs a file of its own";
+#ifdef _WIN32
+    const auto wide = Utf8ToUtf16(state);
+    const DWORD attributes = wide ? ::GetFileAttributesW(wide->c_str()) : INVALID_FILE_ATTRIBUTES;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return "option '--state' names a folder (" + SystemReason(EISDIR) + ")";
+#else
+    struct stat st {};
+    if (::stat(state.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return {};
+    if (S_ISDIR(st.st_mode))
+        return "option '--state' names a folder (" + SystemReason(EISDIR) + ")";
+    if (S_ISFIFO(st.st_mode))
+        return "option '--state' names a FIFO, not a file";
+    if (S_ISSOCK(st.st_mode))
+        return "option '--state' names a socket, not a file";
+    return "option '--state' names a device, not a file";
+#endif
+    return {};
+}
+
 } // namespace
 
 int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
     const std::string& data = options.values.at("data");
-    // Every line's URL, by the build's own reading of the data; each distinct URL once.
-    std::vector<std::string> urls;
-    std::vector<std::size_t> lineUrl; // by line number - 1: the index in urls
-    {
-        std::unordered_map<std::string, std::size_t> seen;
-        LinkReader reader(FilePath::FromNative(data));
-        TLinkRecord record;
-        while (reader.Next(record)) {
-            const std::string url(record[kURL]);
-            const auto [it, fresh] = seen.emplace(url, urls.size());
-            if (fresh)
-                urls.push_back(url);
-            lineUrl.push_back(it->second);
+    const auto state = options.values.find("state");
+    if (state != options.values.end()) {
+        if (const std::string problem = StateProblem(state->second, data); !problem.empty()) {
+            err << "qvn-build: " << problem << "\nTry 'qvn-build --help' for more.\n";
+            return 2;
         }
     }
+    // Every line's URL, by the build's own reading of the data; each distinct URL once.
+    linkcheck::StringSet distinct;
+    std::vector<std::uint32_t> lineUrl; // by line number - 1: the index of its URL
+    {
+        LinkReader reader(FilePath::FromNative(data));
+        TLinkRecord record;
+        while (reader.Next(record))
+            lineUrl.push_back(distinct.Add(record[kURL]));
+    }
+    const std::span<const std::string_view> urls = distinct.Strings();
 
     std::optional<linkcheck::History> history;
-    if (const auto state = options.values.find("state"); state != options.values.end())
+    if (state != options.values.end())
         history.emplace(state->second);
 
     linkcheck::Settings settings;
@@ -130,17 +166,34 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
     if (const auto resolve = options.lists.find("resolve"); resolve != options.lists.end())
         settings.resolve = resolve->second;
 
+    // Each URL's outcome as an index into the distinct outcomes (most links share theirs), 0
+    // while it is not known: four bytes a URL, whatever the reasons' lengths.
+    std::vector<linkcheck::Outcome> known;
+    std::map<std::tuple<linkcheck::Verdict, std::string, std::string>, std::uint32_t> knownIndex;
+    std::vector<std::uint32_t> outcomeOf(urls.size(), 0);
+    const auto keep = [&](std::size_t i, const linkcheck::Outcome& outcome) {
+        const auto [it, fresh] = knownIndex.try_emplace(
+            {outcome.verdict, outcome.reason, outcome.finalUrl}, known.size() + 1);
+        if (fresh)
+            known.push_back(outcome);
+        outcomeOf[i] = it->second;
+    };
+    const auto outcome = [&](std::size_t i) {
+        return outcomeOf[i] == 0 ? nullptr : &known[outcomeOf[i] - 1];
+    };
+
     // A link found healthy within a day is not asked again.
     const std::int64_t start = Now();
-    std::vector<std::optional<linkcheck::Outcome>> outcomes(urls.size());
-    std::vector<std::string> asked;
-    std::vector<std::size_t> askedIndex;
-    for (std::size_t i = 0; i < urls.size(); ++i) {
-        if (history && history->RecentlyHealthy(urls[i], start)) {
-            outcomes[i] = linkcheck::Outcome{};
-        } else {
-            asked.push_back(urls[i]);
-            askedIndex.push_back(i);
+    std::vector<std::string_view> asked;
+    std::vector<std::uint32_t> askedIndex; // by asked URL: its index in urls; empty for all
+    if (history) {
+        for (std::size_t i = 0; i < urls.size(); ++i) {
+            if (history->RecentlyHealthy(urls[i], start)) {
+                keep(i, linkcheck::Outcome{});
+            } else {
+                asked.push_back(urls[i]);
+                askedIndex.push_back(static_cast<std::uint32_t>(i));
+            }
         }
     }
 
@@ -149,36 +202,47 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
     {
         const InterruptCatcher catcher;
         finished = linkcheck::CheckUrls(
-            asked, settings,
-            [&](std::size_t k, const linkcheck::Outcome& outcome) {
-                const std::size_t i = askedIndex[k];
-                outcomes[i] = history ? history->Record(urls[i], outcome, Now()) : outcome;
+            history ? std::span<const std::string_view>(asked) : urls, settings,
+            [&](std::size_t k, const linkcheck::Outcome& found) {
+                const std::size_t i = history ? askedIndex[k] : k;
+                keep(i, history ? history->Record(urls[i], found, Now()) : found);
             },
             interrupted);
     }
 
+    // Print writes out the control characters of what reaches the terminal: a URL, a server's
+    // Location or a file name cannot move the cursor or pass for another line.
+    errno = 0;
     Counts counts;
     for (std::size_t line = 0; line < lineUrl.size(); ++line) {
-        const std::size_t i = lineUrl[line];
-        if (!outcomes[i] || outcomes[i]->verdict == linkcheck::Verdict::Healthy)
+        const linkcheck::Outcome* found = outcome(lineUrl[line]);
+        if (!found || found->verdict == linkcheck::Verdict::Healthy)
             continue;
-        const Finding finding =
-            linkcheck::FindingOf(data, static_cast<long long>(line) + 1, urls[i], *outcomes[i]);
+        const Finding finding = linkcheck::FindingOf(data, static_cast<long long>(line) + 1,
+                                                     std::string(urls[lineUrl[line]]), *found);
         counts.Add(finding.severity);
         Print(out, finding);
     }
     if (counts.Total() > 0)
         out << Summary(counts) << "\n";
-    out.flush();
+    const bool written = static_cast<bool>(out.flush());
+    const int writeError = errno;
     // Saved after the findings are out, so that a history that cannot be written loses nothing
     // of this run but itself.
     if (history)
-        history->Save();
+        history->Save([&err, &state] {
+            err << "qvn-build: 履歴ファイル " << Printable(state->second)
+                << " はほかの確認が保存中です。終わるのを待ちます\n";
+            err.flush();
+        });
+    // Findings that did not reach their reader are a failure, as --check's are.
+    if (!written)
+        throw WriteError(writeError != 0 ? SystemReason(writeError) : "");
     if (!finished) { // interrupted: Ctrl+C or SIGTERM
-        std::size_t known = 0;
-        for (const auto& outcome : outcomes)
-            known += outcome.has_value();
-        err << "qvn-build: 中断しました: URL " << urls.size() << " 件のうち " << known
+        std::size_t count = 0;
+        for (std::size_t i = 0; i < urls.size(); ++i)
+            count += outcome(i) != nullptr;
+        err << "qvn-build: 中断しました: URL " << urls.size() << " 件のうち " << count
             << " 件を確認しました\n";
         return 130;
     }

@@ -2,7 +2,9 @@
 // and the usage and help texts made from it.
 #include "Options.h"
 
+#include "Findings.h"
 #include "LinkCheck.h"
+#include "Url.h"
 
 #include <algorithm>
 #include <charconv>
@@ -40,24 +42,19 @@ std::optional<std::string> Seconds(std::string_view value) {
                       std::ranges::count(value, '.') <= 1 && value != ".";
     if (form) {
         const double seconds = std::stod(std::string(value));
-        if (seconds > 0 && seconds <= kMaxSeconds)
+        if (seconds >= 0.001 && seconds <= kMaxSeconds)
             return std::nullopt;
     }
-    return "takes a number of seconds above 0 and at most " + std::to_string(kMaxSeconds);
+    return "takes a number of seconds from 0.001 to " + std::to_string(kMaxSeconds);
 }
 
 std::optional<std::string> HostPortAddress(std::string_view value) {
-    // HOST:PORT:ADDRESS, as curl's --resolve: a host, a port from 1 to 65535, an address.
-    const std::size_t first = value.find(':');
-    const std::size_t second = first == value.npos ? value.npos : value.find(':', first + 1);
-    if (first != 0 && second != value.npos && second + 1 < value.size()) {
-        const std::string_view port = value.substr(first + 1, second - first - 1);
-        int n = 0;
-        const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), n);
-        if (ec == std::errc() && end == port.data() + port.size() && n >= 1 && n <= 65535)
-            return std::nullopt;
-    }
-    return "takes HOST:PORT:ADDRESS";
+    // HOST:PORT:ADDRESS[,ADDRESS]..., as curl's --resolve, every ADDRESS an IP address: the link
+    // check reads it by the same rule.
+    if (linkcheck::ReadResolveEntry(value))
+        return std::nullopt;
+    return "takes HOST:PORT:ADDRESS (a port from 1 to 65535, an IPv4 or IPv6 address): '" +
+           Printable(value) + "'";
 }
 
 // The table, made once. The defaults it names are the ones the build and the link check use.
@@ -237,13 +234,17 @@ at most
 requests at once over all hosts, from 1 to )roff" +
              std::to_string(kMaxJobs) + " (default " + jobs + R"roff().
 Never more than 2 go to one host at once, whatever
-.IR N .)roff",
+.IR N ;
+a host is what the connection reaches: names that differ only in case or a final dot, and names
+and spellings of one address (127.0.0.1, [::ffff:127.0.0.1], a name that
+.B \-\-resolve
+sends there), are one host.)roff",
          WholeJobs},
         {"timeout", "SECONDS", OptionSpec::Text, kLinks, 0, false,
          "the longest wait for one answer (default " + seconds.str() + ")",
          R"roff(With
 .BR \-\-check\-links :
-the longest wait for one request, from its start to its answer, above 0 and at most )roff" +
+the longest wait for one request, from its start to its answer, from 0.001 (a millisecond) to )roff" +
              std::to_string(kMaxSeconds) + ",\ndecimals allowed (default " + seconds.str() + ").",
          Seconds},
         {"resolve", "HOST:PORT:ADDRESS", OptionSpec::Text, kLinks, 0, true,
@@ -258,7 +259,10 @@ at
 without a name lookup, as
 .BR curl (1)
 does.
-May be given many times: for tests, and for checking a site before its DNS moves.)roff",
+.I ADDRESS
+is an IPv4 or IPv6 address (in brackets or not); several, separated by commas, are tried in turn.
+May be given many times: for tests, and for checking a site before its DNS moves.
+An entry of another form is wrong usage, and the message names it.)roff",
          HostPortAddress},
         {"state", "FILE", OptionSpec::File, kLinks, 0, false,
          "each URL's history between runs: a link found healthy in the last\n"
@@ -268,7 +272,8 @@ May be given many times: for tests, and for checking a site before its DNS moves
 .BR \-\-check\-links :
 keep each URL's history in
 .I FILE
-between runs (a text file, made when it does not exist).
+between runs (a text file, made for its owner alone when it does not exist; URLs are kept without
+their passwords).
 A link found healthy less than 24 hours before is not asked again; a dead link is a
 .B 警告
 the first time and becomes an
@@ -276,7 +281,15 @@ the first time and becomes an
 only when it is dead again in a run at least 20 hours after its first failure.
 A
 .I FILE
-that is not such a history is an error, and is left as it is.)roff",
+that is not such a history is an error, and is left as it is.
+Two checks at once may share
+.IR FILE :
+each saves the URLs it checked into the history as the file holds it then, under a lock, so that
+neither loses the other's (one that has to wait for the lock says so on standard error).
+.I FILE
+may not be
+.I DATA
+(by whatever name), a folder, a FIFO or a device: that is wrong usage.)roff",
          nullptr},
         {"help", "", OptionSpec::Switch, 0, 0, false, "this text",
          R"roff(Print the usage and a summary of the options on standard output and exit with status 0,

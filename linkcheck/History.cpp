@@ -4,6 +4,8 @@
 
 #include "FileIO.h"
 #include "FilePath.h"
+#include "HistoryLock.h"
+#include "Url.h"
 
 #include <charconv>
 #include <filesystem>
@@ -32,6 +34,10 @@ std::string Hours(std::int64_t seconds) {
 } // namespace
 
 History::History(std::string path) : path_(std::move(path)) {
+    Read();
+}
+
+void History::Read() {
     std::error_code ec;
     if (!std::filesystem::exists(std::filesystem::path(path_), ec) && !ec)
         return;
@@ -53,30 +59,36 @@ History::History(std::string path) : path_(std::move(path)) {
         if (!ReadNumber(line, entry.healthy) || !ReadNumber(line, entry.failing) || line.empty())
             throw std::runtime_error("履歴ファイル " + path_ + " の " + std::to_string(number) +
                                      " 行目が読めません: 時刻 2 つと URL の行ではありません");
-        entries_[std::string(line)] = entry;
+        // A password kept by an older version goes at the next save.
+        Entry& kept = entries_[WithoutPassword(line)];
+        if (!kept.recorded)
+            kept = entry;
     }
 }
 
-bool History::RecentlyHealthy(const std::string& url, std::int64_t now) const {
-    const auto it = entries_.find(url);
+bool History::RecentlyHealthy(std::string_view url, std::int64_t now) const {
+    const auto it = entries_.find(WithoutPassword(url));
     return it != entries_.end() && it->second.healthy > 0 && it->second.failing == 0 &&
            now - it->second.healthy < kFresh && now >= it->second.healthy;
 }
 
-Outcome History::Record(const std::string& url, Outcome outcome, std::int64_t now) {
+Outcome History::Record(std::string_view url, Outcome outcome, std::int64_t now) {
+    const std::string key = WithoutPassword(url);
     switch (outcome.verdict) {
     case Verdict::Healthy:
-        entries_[url] = {now, 0};
+        entries_[key] = {now, 0, true};
         break;
     case Verdict::Moved:
         // It answers, elsewhere: no longer failing, but asked again next time for the warning.
-        entries_[url].failing = 0;
+        entries_[key].failing = 0;
+        entries_[key].recorded = true;
         break;
     case Verdict::Unverified:
     case Verdict::Suspect:
         break;
     case Verdict::Dead: {
-        Entry& entry = entries_[url];
+        Entry& entry = entries_[key];
+        entry.recorded = true;
         if (entry.failing == 0 || entry.failing > now) {
             entry.failing = now;
             outcome.verdict = Verdict::Suspect;
@@ -93,7 +105,9 @@ Outcome History::Record(const std::string& url, Outcome outcome, std::int64_t no
     return outcome;
 }
 
-void History::Save() const {
+void History::Save(const std::function<void()>& waiting) {
+    const HistoryLock lock(path_, waiting);
+    Read();
     std::string text(kHeader);
     for (const auto& [url, entry] : entries_)
         text +=

@@ -2,17 +2,25 @@
 // handed to curl only when it may start (its host has fewer than two at once, the run fewer than
 // `jobs`), so curl's own timeout never counts time spent waiting in a queue. Redirects, the GET
 // after a refused HEAD and retries come back through the same queues as new requests.
+// A URL not yet asked costs a link in its host's queue and nothing else: its state is made when
+// its first request starts and dropped once its outcome is known, so that a list of a million
+// URLs fits in little memory.
 #include "LinkCheck.h"
 
+#include "StringSet.h"
+#include "Url.h"
+
 #include <algorithm>
-#include <cctype>
+#include <cstdint>
 #include <curl/curl.h>
 #include <deque>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <queue>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace qvn::linkcheck {
 namespace {
@@ -21,59 +29,46 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-std::string Lower(std::string text) {
-    std::ranges::transform(text, text.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-// The scheme of a URL in lower case, empty when it has none (a relative URL).
-std::string SchemeOf(const std::string& url) {
-    const std::size_t colon = url.find(':');
-    if (colon == std::string::npos || colon == 0)
-        return {};
-    for (std::size_t i = 0; i < colon; ++i) {
-        const auto c = static_cast<unsigned char>(url[i]);
-        if (!std::isalpha(c) && (i == 0 || (!std::isdigit(c) && c != '+' && c != '-' && c != '.')))
-            return {};
-    }
-    return Lower(url.substr(0, colon));
-}
-
-// The host name of an http or https URL, in lower case; empty when curl cannot read the URL.
-std::string HostOf(const std::string& url) {
-    CURLU* parsed = curl_url();
-    std::string host;
-    char* part = nullptr;
-    if (curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
-        curl_url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
-        host = Lower(part);
-        curl_free(part);
-    }
-    curl_url_cleanup(parsed);
-    return host;
-}
+constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+constexpr const char* kNotHttp = "サーバーの応答が HTTP ではありません";
+constexpr const char* kLoop = "転送がループしています";
 
 bool IsWeb(const std::string& scheme) {
     return scheme == "http" || scheme == "https";
 }
 
-// A URL's road: its current hop, how it is asked, what happened on the way.
+// A --resolve entry, by "host:port".
+struct Resolved {
+    std::string addresses; // as curl takes them: "127.0.0.1,[::1]"
+    std::string address;   // the first one: the host as the per-host limit counts it
+};
+
+using Slist = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
+
+// A URL's road from its first request to its outcome: its current hop, how it is asked, what
+// happened on the way.
 struct Job {
     std::size_t index = 0;
-    std::string url;                // the hop asked next
-    std::string host;               // its host name, the queue it waits in
+    std::string url;                // the hop asked next, as curl asks it
+    std::uint32_t host = 0;         // the host it waits for, an index into the run's hosts
+    std::string resolve;            // the --resolve entry for its hop, as curl takes it; or empty
     bool get = false;               // HEAD failed: asking with GET
+    bool fresh = false;             // the next request opens a connection of its own
+    bool freshTried = false;        // a request failed on a reused connection, and was asked again
     int retries = 0;                // retries used at this hop
     std::vector<std::string> chain; // every hop so far, the first URL first
     long permanent = 0;             // the first permanent redirect's status, 0 before one
+    Job* next = nullptr;            // in its host's queue
 };
 
+// The requests to one host, as the connection sees it: one address, however its names are spelt.
 struct Host {
-    std::deque<Job*> queue;
+    std::uint32_t firstUrl = kNone, lastUrl = kNone; // URLs not yet asked, linked by the run
+    Job* firstJob = nullptr;                         // jobs on their way: asked again, redirected
+    Job* lastJob = nullptr;
     int active = 0;
-    Clock::time_point pausedUntil{}; // a Retry-After from this host holds all its requests
     bool runnable = false;           // in the scheduler's list of hosts that may start one
+    Clock::time_point pausedUntil{}; // a Retry-After from this host holds all its requests
 };
 
 // One request on its way through curl.
@@ -82,13 +77,14 @@ struct Transfer {
     Job* job = nullptr;
     bool bodyStarted = false; // a GET saw its first body bytes, and was ended there
     char error[CURL_ERROR_SIZE] = {};
+    Slist resolve{nullptr, curl_slist_free_all};
 };
 
 // A moment when a job may go back to its queue, or a paused host may start again.
 struct Timer {
     Clock::time_point at;
     Job* job = nullptr;
-    Host* host = nullptr;
+    std::uint32_t host = kNone;
     bool operator>(const Timer& other) const { return at > other.at; }
 };
 
@@ -98,41 +94,55 @@ std::size_t ReadNothing(char*, std::size_t, std::size_t, void* data) {
     return 0;
 }
 
+std::string HostPort(const std::string& host, long port) {
+    return host + ":" + std::to_string(port);
+}
+
 class Run {
 public:
     Run(const Settings& settings, const std::function<void(std::size_t, const Outcome&)>& done)
-        : settings_(settings), done_(done), multi_(curl_multi_init()) {
-        if (!multi_)
+        : settings_(settings), done_(done) {
+        if (!multi_ || !share_)
             throw std::runtime_error("curl_multi_init failed");
         // Idle connections are kept for the hosts that still have requests, up to about one for
         // each request at once.
-        curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, static_cast<long>(settings_.jobs + 16));
-        for (const std::string& entry : settings_.resolve)
-            resolve_ = curl_slist_append(resolve_, entry.c_str());
+        curl_multi_setopt(multi_.get(), CURLMOPT_MAXCONNECTS,
+                          static_cast<long>(settings_.jobs + 16));
+        // One cookie jar for the run, in memory, as a browser keeps one for its session.
+        curl_share_setopt(share_.get(), CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        timeout_ = std::max<long>(1, static_cast<long>(settings_.timeout.count()));
+        for (const std::string& text : settings_.resolve)
+            AddResolve(text);
         userAgent_ = UserAgent();
     }
 
+    // The handles go before the multi handle and the share they use.
     ~Run() {
         for (auto& [easy, transfer] : active_) {
-            curl_multi_remove_handle(multi_, easy);
+            curl_multi_remove_handle(multi_.get(), easy);
             curl_easy_cleanup(easy);
         }
         for (CURL* easy : spare_)
             curl_easy_cleanup(easy);
-        curl_multi_cleanup(multi_);
-        curl_slist_free_all(resolve_);
     }
 
-    bool Go(const std::vector<std::string>& urls, const std::atomic<bool>& stop) {
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+
+    bool Go(std::span<const std::string_view> urls, const std::atomic<bool>& stop) {
+        if (urls.size() >= kNone)
+            throw std::length_error("too many URLs for one check");
         const auto limit =
             settings_.runLimit.count() > 0
                 ? settings_.runLimit
-                : std::max<milliseconds>(std::chrono::minutes(10), 30 * settings_.timeout);
+                : std::max<milliseconds>(std::chrono::minutes(10), 30 * milliseconds(timeout_));
         const Clock::time_point end = Clock::now() + limit;
-        jobs_.resize(urls.size());
+        urls_ = urls;
+        known_.assign(urls.size(), false);
+        nextUrl_.assign(urls.size(), kNone);
         left_ = urls.size();
         for (std::size_t i = 0; i < urls.size(); ++i)
-            Begin(i, urls[i]);
+            Begin(static_cast<std::uint32_t>(i));
         while (left_ > 0) {
             if (stop.load())
                 return false;
@@ -144,9 +154,9 @@ public:
             FireTimers(now);
             Pump();
             int running = 0;
-            curl_multi_perform(multi_, &running);
+            curl_multi_perform(multi_.get(), &running);
             int queued = 0;
-            while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+            while (CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
                 if (message->msg == CURLMSG_DONE)
                     Finished(message->easy_handle, message->data.result);
             }
@@ -158,63 +168,147 @@ public:
     }
 
 private:
-    void Begin(std::size_t index, const std::string& url) {
-        auto job = std::make_unique<Job>();
-        job->index = index;
-        job->url = url;
-        job->chain.push_back(url);
-        Job* j = job.get();
-        jobs_[index] = std::move(job);
+    void AddResolve(const std::string& text) {
+        const auto entry = ReadResolveEntry(text);
+        if (!entry)
+            throw std::invalid_argument("resolve entry is not HOST:PORT:ADDRESS: " + text);
+        // A later entry for the same host and port wins, as it does in curl.
+        Resolved& resolved = resolve_[HostPort(entry->host, entry->port)];
+        resolved.addresses.clear();
+        for (const std::string& address : entry->addresses) {
+            const bool v6 = address.find(':') != std::string::npos;
+            resolved.addresses +=
+                (resolved.addresses.empty() ? "" : ",") + (v6 ? "[" + address + "]" : address);
+        }
+        resolved.address = entry->addresses.front();
+    }
+
+    // The entry for a target's host and port; none for an address, which curl does not look up.
+    const Resolved* ResolveOf(const Target& target) const {
+        if (target.name.empty())
+            return nullptr;
+        const auto it = resolve_.find(HostPort(target.host, target.port));
+        return it == resolve_.end() ? nullptr : &it->second;
+    }
+
+    // The entry a request to target gives curl, under the name curl looks up ("a.test." is
+    // looked up as such, and would otherwise go to the system's resolver); empty for none.
+    std::string ResolveLine(const Target& target) const {
+        const Resolved* resolved = ResolveOf(target);
+        return resolved ? HostPort(target.name, target.port) + ":" + resolved->addresses : "";
+    }
+
+    // The host a target's requests count against: its address when it is one or --resolve gives
+    // one, loopback for localhost (which curl answers itself), otherwise its name.
+    std::uint32_t HostOf(const Target& target) {
+        std::string key = target.host;
+        if (const Resolved* resolved = ResolveOf(target))
+            key = resolved->address;
+        else if (key == "localhost" || key.ends_with(".localhost"))
+            key = "127.0.0.1";
+        const std::uint32_t h = hostKeys_.Add(key);
+        if (h == hosts_.size())
+            hosts_.emplace_back();
+        return h;
+    }
+
+    // Puts urls[i] in its host's queue, or reports at once what needs no request.
+    void Begin(std::uint32_t i) {
+        const std::string_view url = urls_[i];
         if (url.empty())
-            return Finish(*j, Verdict::Unverified, "URL がありません");
-        const std::string scheme = SchemeOf(url);
-        if (!IsWeb(scheme))
-            return Finish(*j, Verdict::Unverified, "http でも https でもありません");
-        Enqueue(*j);
+            return Report(i, {Verdict::Unverified, "URL がありません", {}});
+        if (!IsWeb(SchemeOf(url)))
+            return Report(i, {Verdict::Unverified, "http でも https でもありません", {}});
+        const auto target = ReadTarget(url);
+        if (!target)
+            return Report(i, {Verdict::Unverified, "URL の形が正しくありません", {}});
+        const std::uint32_t h = HostOf(*target);
+        Host& host = hosts_[h];
+        (host.lastUrl == kNone ? host.firstUrl : nextUrl_[host.lastUrl]) = i;
+        host.lastUrl = i;
+        MakeRunnable(h, false);
     }
 
-    // Puts the job in the queue of its current URL's host.
+    // Puts a job in the queue of its current URL's host.
     void Enqueue(Job& job) {
-        job.host = HostOf(job.url);
-        if (job.host.empty())
-            return Finish(job, Verdict::Unverified, "URL の形が正しくありません");
+        const auto target = ReadTarget(job.url);
+        if (!target)
+            return Finish(job, Verdict::Unverified,
+                          job.chain.size() > 1 ? "転送先の URL の形が正しくありません"
+                                               : "URL の形が正しくありません");
+        job.url = target->url;
+        job.host = HostOf(*target);
+        job.resolve = ResolveLine(*target);
         Host& host = hosts_[job.host];
-        host.queue.push_back(&job);
-        MakeRunnable(host, false);
+        job.next = nullptr;
+        (host.lastJob ? host.lastJob->next : host.firstJob) = &job;
+        host.lastJob = &job;
+        MakeRunnable(job.host, false);
     }
 
-    void MakeRunnable(Host& host, bool first) {
-        if (host.runnable || host.queue.empty() || host.active >= kPerHost ||
-            host.pausedUntil > Clock::now())
+    bool MayStart(const Host& host) const {
+        return (host.firstJob || host.firstUrl != kNone) && host.active < kPerHost &&
+               host.pausedUntil <= Clock::now();
+    }
+
+    void MakeRunnable(std::uint32_t h, bool first) {
+        Host& host = hosts_[h];
+        if (host.runnable || !MayStart(host))
             return;
         host.runnable = true;
         // A host that just started or finished a request goes first: its requests go out two at
         // a time, over connections that stay open for the next ones, instead of every host's
         // connection being closed for the others' before it is used again.
         if (first)
-            runnable_.push_front(&host);
+            runnable_.push_front(h);
         else
-            runnable_.push_back(&host);
+            runnable_.push_back(h);
     }
 
     void Pump() {
         while (static_cast<int>(active_.size()) < settings_.jobs && !runnable_.empty()) {
-            Host& host = *runnable_.front();
+            const std::uint32_t h = runnable_.front();
             runnable_.pop_front();
+            Host& host = hosts_[h];
             host.runnable = false;
-            if (host.queue.empty() || host.active >= kPerHost || host.pausedUntil > Clock::now())
+            if (!MayStart(host))
                 continue;
-            Job& job = *host.queue.front();
-            host.queue.pop_front();
-            Start(job, host);
-            MakeRunnable(host, true);
+            if (Job* job = host.firstJob) {
+                host.firstJob = job->next;
+                if (!host.firstJob)
+                    host.lastJob = nullptr;
+                Start(*job, host);
+            } else {
+                const std::uint32_t i = host.firstUrl;
+                host.firstUrl = nextUrl_[i];
+                if (host.firstUrl == kNone)
+                    host.lastUrl = kNone;
+                Start(NewJob(i, h), host);
+            }
+            MakeRunnable(h, true);
         }
+    }
+
+    Job& NewJob(std::uint32_t i, std::uint32_t h) {
+        auto job = std::make_unique<Job>();
+        job->index = i;
+        const auto target = ReadTarget(urls_[i]); // read once already, when it was queued
+        job->url = target->url;
+        job->host = h;
+        job->resolve = ResolveLine(*target);
+        job->chain.push_back(target->url); // as asked, so that a redirect back to it is seen
+        Job& made = *job;
+        live_.emplace(i, std::move(job));
+        return made;
     }
 
     void Start(Job& job, Host& host) {
         CURL* easy = nullptr;
         if (spare_.empty()) {
             easy = curl_easy_init();
+            // The cookie engine on: a reset leaves it on, and each time it is set adds to a list
+            // that a handle keeps until it ends.
+            curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
         } else {
             easy = spare_.back();
             spare_.pop_back();
@@ -230,16 +324,27 @@ private:
         curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent_.c_str());
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-        curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(settings_.timeout.count()));
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
-                         static_cast<long>(settings_.timeout.count()));
+        curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, timeout_);
+        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, timeout_);
+        curl_easy_setopt(easy, CURLOPT_SHARE, share_.get());
+        // No name cache beyond the --resolve entries: curl walks its whole cache at every lookup,
+        // which over a list of many hosts grows as hosts times hosts. A host's connections are
+        // reused without a lookup, so a name is looked up again only for a new connection.
+        curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, 0L);
         // Windows' TLS asks whether the certificate was revoked, and by default fails when the
         // revocation server cannot be reached: such a site would go unverified for a fault not
         // its own. (OpenSSL asks no revocation server at all.)
         curl_easy_setopt(easy, CURLOPT_SSL_OPTIONS,
                          static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
-        if (resolve_)
-            curl_easy_setopt(easy, CURLOPT_RESOLVE, resolve_);
+        // Only the entry for this host: curl reads every entry it is given at every request.
+        if (!job.resolve.empty()) {
+            transfer->resolve.reset(curl_slist_append(nullptr, job.resolve.c_str()));
+            curl_easy_setopt(easy, CURLOPT_RESOLVE, transfer->resolve.get());
+        }
+        if (job.fresh) {
+            curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+            job.fresh = false;
+        }
         if (job.get) {
             curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
             curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, ReadNothing);
@@ -248,7 +353,7 @@ private:
             curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
         }
         ++host.active;
-        curl_multi_add_handle(multi_, easy);
+        curl_multi_add_handle(multi_.get(), easy);
         active_.emplace(easy, std::move(transfer));
     }
 
@@ -256,10 +361,10 @@ private:
         const auto it = active_.find(easy);
         std::unique_ptr<Transfer> transfer = std::move(it->second);
         active_.erase(it);
-        curl_multi_remove_handle(multi_, easy);
+        curl_multi_remove_handle(multi_.get(), easy);
         Job& job = *transfer->job;
-        Host& host = hosts_[job.host];
-        --host.active;
+        const std::uint32_t h = job.host;
+        --hosts_[h].active;
 
         long status = 0;
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
@@ -268,34 +373,47 @@ private:
         const std::string redirect = location ? location : "";
         curl_off_t retryAfter = 0;
         curl_easy_getinfo(easy, CURLINFO_RETRY_AFTER, &retryAfter);
+        long connects = 0;
+        curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
+        curl_header* cookie = nullptr;
+        const bool setCookie =
+            curl_easy_header(easy, "Set-Cookie", 0, CURLH_HEADER, -1, &cookie) == CURLHE_OK;
         const std::string error = transfer->error[0] ? transfer->error : curl_easy_strerror(code);
         spare_.push_back(easy);
 
         if (code == CURLE_WRITE_ERROR && transfer->bodyStarted)
             code = CURLE_OK; // the GET ended on purpose at its body
-        if (code == CURLE_OK)
-            Answered(job, host, status, redirect, retryAfter);
+        if (code == CURLE_OK && (status < 100 || status > 599)) // a status no HTTP server sends
+            Failed(job, CURLE_WEIRD_SERVER_REPLY, error, false);
+        else if (code == CURLE_OK)
+            Answered(job, h, status, redirect, retryAfter, setCookie);
         else
-            Failed(job, code, error);
-        MakeRunnable(host, true);
+            Failed(job, code, error, connects == 0);
+        MakeRunnable(h, true);
     }
 
-    void Answered(Job& job, Host& host, long status, const std::string& redirect,
-                  curl_off_t retryAfter) {
+    void Answered(Job& job, std::uint32_t h, long status, const std::string& redirect,
+                  curl_off_t retryAfter, bool setCookie) {
         const bool redirected =
             status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
         if (redirected && !redirect.empty())
-            return Redirect(job, status, redirect);
+            return Redirect(job, status, redirect, setCookie);
         if (status >= 200 && status < 300)
             return Finish(job, Verdict::Healthy, {});
         const std::string http = "HTTP " + std::to_string(status);
+        // Retry-After counts only on the answers that are asked again: a 404 stays dead and a
+        // HEAD refused with 405 is still asked with GET, whatever wait they name.
+        const bool again = status >= 500 || status == 408 || status == 429;
+        if (!again)
+            retryAfter = 0;
         if (retryAfter > kRetryAfterLimit)
             return Finish(job, Verdict::Unverified,
                           http + ", Retry-After " + std::to_string(retryAfter) + " 秒");
         if (retryAfter > 0) {
             // The host asked for a pause: nothing more goes to it until then.
+            Host& host = hosts_[h];
             host.pausedUntil = Clock::now() + seconds(retryAfter);
-            timers_.push({host.pausedUntil, nullptr, &host});
+            timers_.push({host.pausedUntil, nullptr, h});
         }
         if (!job.get && status >= 400) {
             // Many servers answer HEAD wrongly (405, 501, even 404): GET has the last word.
@@ -304,7 +422,7 @@ private:
         }
         if (status == 404 || status == 410)
             return Finish(job, Verdict::Dead, http);
-        if (status >= 500 || status == 408 || status == 429) {
+        if (again) {
             if (job.retries >= kRetries)
                 return Finish(job, Verdict::Unverified,
                               http + ", " + std::to_string(kRetries) + " 回やり直しても");
@@ -313,9 +431,12 @@ private:
         Finish(job, Verdict::Unverified, http);
     }
 
-    void Redirect(Job& job, long status, const std::string& target) {
-        if (std::ranges::find(job.chain, target) != job.chain.end())
-            return Finish(job, Verdict::Dead, "転送がループしています");
+    void Redirect(Job& job, long status, const std::string& target, bool setCookie) {
+        // A URL that comes back is a loop, unless the answer that sends it back set a cookie:
+        // then it is asked once more, with the cookie, as a browser would.
+        const auto seen = std::ranges::count(job.chain, target);
+        if (seen > 1 || (seen == 1 && !setCookie))
+            return Finish(job, Verdict::Dead, kLoop);
         if (static_cast<int>(job.chain.size()) > kMaxRedirects)
             return Finish(job, Verdict::Unverified,
                           "転送が " + std::to_string(kMaxRedirects) + " 回を超えました");
@@ -324,12 +445,17 @@ private:
         job.chain.push_back(target);
         job.url = target;
         job.retries = 0;
-        if (!IsWeb(SchemeOf(target)))
+        // curl makes a relative Location absolute; one it could not read stays as it came.
+        const std::string scheme = SchemeOf(target);
+        if (scheme.empty())
+            return Finish(job, Verdict::Unverified, "転送先の URL の形が正しくありません");
+        if (!IsWeb(scheme))
             return Finish(job, Verdict::Unverified, "転送先が http でも https でもありません");
         Enqueue(job);
     }
 
-    void Failed(Job& job, CURLcode code, const std::string& error) {
+    void Failed(Job& job, CURLcode code, const std::string& error, bool reused) {
+        std::string reason = error;
         switch (code) {
         case CURLE_COULDNT_RESOLVE_HOST:
             return Finish(job, Verdict::Dead, "ホスト名が見つかりません");
@@ -338,7 +464,7 @@ private:
         case CURLE_OPERATION_TIMEDOUT:
             if (job.retries >= kRetries)
                 return Finish(job, Verdict::Unverified,
-                              "応答がありません (" + std::to_string(settings_.timeout.count()) +
+                              "応答がありません (" + std::to_string(timeout_) +
                                   " ミリ秒で打ち切り)");
             return Retry(job, 0);
         case CURLE_SSL_CONNECT_ERROR:
@@ -354,10 +480,26 @@ private:
         case CURLE_USE_SSL_FAILED:
             return Finish(job, Verdict::Unverified, "TLS: " + error);
         case CURLE_URL_MALFORMAT:
+            return Finish(job, Verdict::Unverified,
+                          job.chain.size() > 1 ? "転送先の URL の形が正しくありません"
+                                               : "URL の形が正しくありません");
+        // The URL was read before it was asked, and its scheme is http or https: these come
+        // from the server's answer.
         case CURLE_UNSUPPORTED_PROTOCOL:
-            return Finish(job, Verdict::Unverified, "URL の形が正しくありません");
+        case CURLE_WEIRD_SERVER_REPLY:
+            reason = kNotHttp;
+            break;
+        case CURLE_OUT_OF_MEMORY: // curl's word for a header line longer than it takes
+            reason = "応答のヘッダーが長すぎます (curl の上限は 1 行 100 KiB)";
+            break;
         default:
             break;
+        }
+        if (reused && !job.freshTried) {
+            // An earlier answer may have left the connection unusable (a body after a HEAD
+            // answer): asked again at once, on a connection of its own.
+            job.fresh = job.freshTried = true;
+            return Again(job, seconds(0));
         }
         // A reset, a closed connection, a broken answer: HEAD is tried again as GET, a GET again
         // after a wait.
@@ -366,7 +508,7 @@ private:
             return Again(job, seconds(0));
         }
         if (job.retries >= kRetries)
-            return Finish(job, Verdict::Unverified, error);
+            return Finish(job, Verdict::Unverified, reason);
         Retry(job, 0);
     }
 
@@ -380,7 +522,7 @@ private:
     void Again(Job& job, seconds wait) {
         if (wait.count() == 0)
             return Enqueue(job);
-        timers_.push({Clock::now() + wait, &job, nullptr});
+        timers_.push({Clock::now() + wait, &job, kNone});
     }
 
     void FireTimers(Clock::time_point now) {
@@ -390,14 +532,12 @@ private:
             if (timer.job)
                 Enqueue(*timer.job);
             else
-                MakeRunnable(*timer.host, false);
+                MakeRunnable(timer.host, false);
         }
     }
 
     void Finish(Job& job, Verdict verdict, std::string reason) {
-        Outcome outcome;
-        outcome.verdict = verdict;
-        outcome.reason = std::move(reason);
+        Outcome outcome{verdict, std::move(reason), {}};
         if (job.permanent != 0 && verdict != Verdict::Dead) {
             // Moved, whatever the new place answers, unless it is gone: the owner wants the new
             // URL.
@@ -406,28 +546,33 @@ private:
                 why += ", 転送先は " + outcome.reason;
             outcome.verdict = Verdict::Moved;
             outcome.reason = std::move(why);
-            outcome.finalUrl = job.url;
-        } else if (verdict == Verdict::Dead && job.chain.size() > 1 &&
-                   outcome.reason.starts_with("HTTP")) {
-            outcome.reason += ", 転送先 " + job.url;
+            outcome.finalUrl = job.chain.back();
+        } else if (verdict == Verdict::Dead && job.chain.size() > 1 && outcome.reason != kLoop) {
+            outcome.reason += ", 転送先 " + WithoutPassword(job.chain.back());
         }
         const std::size_t index = job.index;
-        jobs_[index].reset();
+        live_.erase(index); // job is gone from here on
+        Report(index, outcome);
+    }
+
+    void Report(std::size_t index, const Outcome& outcome) {
+        known_[index] = true;
         --left_;
         done_(index, outcome);
     }
 
     // The run's time is up: whatever is not known is reported as such.
     void EndAll() {
-        for (auto& job : jobs_) {
-            if (job)
-                Finish(*job, Verdict::Unverified, "時間内に確認が終わりませんでした");
+        for (std::size_t i = 0; i < known_.size(); ++i) {
+            if (!known_[i])
+                Report(i, {Verdict::Unverified, "時間内に確認が終わりませんでした", {}});
         }
+        live_.clear();
     }
 
     void Wait(Clock::time_point end) {
         long wait = 100; // stop is looked at ten times a second
-        curl_multi_timeout(multi_, &wait);
+        curl_multi_timeout(multi_.get(), &wait);
         if (wait < 0 || wait > 100)
             wait = 100;
         const Clock::time_point now = Clock::now();
@@ -437,18 +582,26 @@ private:
         const auto untilNext = std::chrono::duration_cast<milliseconds>(next - now).count() + 1;
         wait = std::max(0L, std::min(wait, static_cast<long>(untilNext)));
         if (wait > 0)
-            curl_multi_poll(multi_, nullptr, 0, static_cast<int>(wait), nullptr);
+            curl_multi_poll(multi_.get(), nullptr, 0, static_cast<int>(wait), nullptr);
     }
 
     const Settings& settings_;
     const std::function<void(std::size_t, const Outcome&)>& done_;
-    CURLM* multi_;
-    curl_slist* resolve_ = nullptr;
+    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi_{curl_multi_init(),
+                                                                 curl_multi_cleanup};
+    std::unique_ptr<CURLSH, decltype(&curl_share_cleanup)> share_{curl_share_init(),
+                                                                  curl_share_cleanup};
+    long timeout_ = 1; // milliseconds
     std::string userAgent_;
-    std::vector<std::unique_ptr<Job>> jobs_; // by URL index; empty once reported
+    std::unordered_map<std::string, Resolved> resolve_; // by "host:port"
+    std::span<const std::string_view> urls_;
+    std::vector<bool> known_;            // by URL index: reported
+    std::vector<std::uint32_t> nextUrl_; // by URL index: the next URL in its host's queue
     std::size_t left_ = 0;
-    std::map<std::string, Host> hosts_;
-    std::deque<Host*> runnable_;
+    std::unordered_map<std::size_t, std::unique_ptr<Job>> live_; // by URL index
+    StringSet hostKeys_;     // by host index: the address or name
+    std::deque<Host> hosts_; // by host index; grows without moving what it holds
+    std::deque<std::uint32_t> runnable_;
     std::map<CURL*, std::unique_ptr<Transfer>> active_;
     std::vector<CURL*> spare_;
     std::priority_queue<Timer, std::vector<Timer>, std::greater<>> timers_;
@@ -468,7 +621,7 @@ std::string UserAgent() {
     return "Quorvane/" QVN_VERSION;
 }
 
-bool CheckUrls(const std::vector<std::string>& urls, const Settings& settings,
+bool CheckUrls(std::span<const std::string_view> urls, const Settings& settings,
                const std::function<void(std::size_t, const Outcome&)>& done,
                const std::atomic<bool>& stop) {
     InitCurl();
@@ -477,19 +630,21 @@ bool CheckUrls(const std::vector<std::string>& urls, const Settings& settings,
 }
 
 std::string Describe(const std::string& url, const Outcome& outcome) {
+    const std::string shown = WithoutPassword(url);
     switch (outcome.verdict) {
     case Verdict::Healthy:
-        return url + ": 問題ありません";
+        return shown + ": 問題ありません";
     case Verdict::Moved:
-        return url + ": 移転しています (" + outcome.reason + "): " + outcome.finalUrl;
+        return shown + ": 移転しています (" + outcome.reason +
+               "): " + WithoutPassword(outcome.finalUrl);
     case Verdict::Unverified:
-        return url + ": 確認できませんでした (" + outcome.reason + ")";
+        return shown + ": 確認できませんでした (" + outcome.reason + ")";
     case Verdict::Suspect:
-        return url + ": リンク切れかもしれません (" + outcome.reason + ")";
+        return shown + ": リンク切れかもしれません (" + outcome.reason + ")";
     case Verdict::Dead:
-        return url + ": リンク切れです (" + outcome.reason + ")";
+        return shown + ": リンク切れです (" + outcome.reason + ")";
     }
-    return url;
+    return shown;
 }
 
 Severity SeverityOf(Verdict verdict) {

@@ -10,7 +10,9 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qvn::linkcheck {
@@ -38,8 +40,10 @@ inline constexpr int kRetryAfterLimit = 60; // seconds of Retry-After that are w
 
 struct Settings {
     int jobs = kDefaultJobs;
-    std::chrono::milliseconds timeout{20000}; // each request, from its start to its answer
-    std::vector<std::string> resolve;         // "HOST:PORT:ADDRESS", as curl takes them
+    // Each request, from its start to its answer; taken as 1 ms when shorter, never as no limit.
+    std::chrono::milliseconds timeout{20000};
+    // "HOST:PORT:ADDRESS[,ADDRESS]...", as curl takes them (ReadResolveEntry in Url.h).
+    std::vector<std::string> resolve;
     // The whole run ends after this; the URLs not known by then are reported as unverified.
     // Zero: 30 request timeouts, at least ten minutes.
     std::chrono::milliseconds runLimit{0};
@@ -51,13 +55,16 @@ std::string UserAgent();
 // Checks each URL once, in the calling thread, and calls done(index, outcome) there as soon as the
 // outcome of urls[index] is known. Returns false when stop became true before every URL was known
 // (the ones not reported were not finished); stop is looked at at least ten times a second, so
-// another thread or a signal handler may set it.
-bool CheckUrls(const std::vector<std::string>& urls, const Settings& settings,
+// another thread or a signal handler may set it. The URLs stay the caller's: the check keeps little
+// of its own for a URL that is not being asked. Throws std::invalid_argument for a resolve entry
+// that is not of its form.
+bool CheckUrls(std::span<const std::string_view> urls, const Settings& settings,
                const std::function<void(std::size_t, const Outcome&)>& done,
                const std::atomic<bool>& stop);
 
 // The finding for a URL as both front ends show it: "URL: リンク切れです (HTTP 404)", and for a
 // moved link the new URL last, so that it can be copied: "URL: 移転しています (HTTP 301): NEW".
+// Both URLs are shown without their passwords.
 std::string Describe(const std::string& url, const Outcome& outcome);
 
 // How a verdict is reported: エラー for a dead link; 警告 for a moved one, or one failing for the

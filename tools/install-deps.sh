@@ -8,8 +8,9 @@ build=(
     # the compiler and the build
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libjpeg-dev
-    # the link check: HTTP and HTTPS through libcurl (OpenSSL flavour)
-    libcurl4-openssl-dev
+    # the link check: HTTP and HTTPS through libcurl (OpenSSL flavour), internationalised host
+    # names through libidn2
+    libcurl4-openssl-dev libidn2-dev
     # the windows: Japanese and condensed fonts, Qt's own texts in Japanese, the desktop's
     # browser for web links
     fonts-ipafont-gothic fonts-dejavu-core fonts-dejavu-extra qt6-translations-l10n xdg-utils

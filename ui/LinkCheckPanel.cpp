@@ -127,8 +127,9 @@ void LinkCheckPanel::btnLinkCheckClick() {
     worker_ = std::thread([this, generation, urls = urls_] {
         std::string failure;
         try {
+            const std::vector<std::string_view> views(urls.begin(), urls.end());
             linkcheck::CheckUrls(
-                urls, linkcheck::Settings{},
+                views, linkcheck::Settings{},
                 [this, generation](std::size_t url, const linkcheck::Outcome& outcome) {
                     QMetaObject::invokeMethod(
                         this,

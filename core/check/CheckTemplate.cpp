@@ -143,9 +143,17 @@ void ReportCutError(const TStringList& lines, const TemplateCut& cut, FileReport
     const auto culprit = std::ranges::find_if(
         meant, [&](const Meant& m) { return whole == 1 ? m.whole : meant.size() == 1; });
     if (culprit != meant.end()) {
+        std::string advice = "この行を " + marker + " だけの行に直してください。";
+        if (lines.Get(culprit->line) == marker) {
+            // The line is the marker already, only where the scan does not look for it.
+            const std::string previous(kMarkers[missing - 1]);
+            advice = culprit->line == before + 1
+                         ? previous + " とこの行の間に、" + kSectionNames[missing - 1] +
+                               "の行を 1 行以上書いてください。"
+                         : "この行を " + previous + " より後ろに移してください。";
+        }
         report.Add(kCutKind, Severity::Error, culprit->line + 1, {},
-                   culprit->why + what + BuildFailure(lines) + "この行を " + marker +
-                       " だけの行に直してください。");
+                   culprit->why + what + BuildFailure(lines) + advice);
         for (const Meant& m : meant) {
             if (&m != &*culprit && m.whole) // a line that only mentions the marker is a remark
                 report.Note(m.line + 1, {}, m.why);

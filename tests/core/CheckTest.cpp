@@ -292,6 +292,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
          1,
          "t.html:3: エラー"},
         {links, "_FRAME_\n_HEAD_\nh\n" + kFrame + "_FOOT_\nf\n", {}, 1, "t.html:1: エラー"},
+        {links, "_HEAD_\n_FRAME_\n_FOOT_\n", {}, 1, "t.html:2: エラー"}, // only marker lines
         // Two lines almost the marker: the error at the marker before, a note at each.
         {links,
          "_HEAD_\nh\n_FRAME_ \n _FRAME_\n" + kFrame + "_FOOT_\nf\n",
@@ -319,6 +320,26 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
             Check(c.tokens[0].empty() && c.tokens[1].empty() ? qvn::DefaultTokens() : c.tokens);
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(Places(r.out), c.places) << r.out;
+    }
+}
+
+// A line that is the marker already, only where the cut does not look for it, is to be moved or
+// given a line before it, not turned into the marker it is.
+TEST_F(CheckTest, ACutErrorSaysWhatToDoWithItsLine) {
+    const struct {
+        std::string templ, says;
+    } cases[] = {
+        {"_HEAD_\n_FRAME_\n_FOOT_\n",
+         "_HEAD_ とこの行の間に、ヘッドの行を 1 行以上書いてください。"},
+        {"_FRAME_\n_HEAD_\nh\n" + kFrame + "_FOOT_\nf\n",
+         "この行を _HEAD_ より後ろに移してください。"},
+        {"_HEAD_\nh\n_FRAME_ \n" + kFrame + "_FOOT_\nf\n",
+         "この行を _FRAME_ だけの行に直してください。"},
+    };
+    for (const auto& c : cases) {
+        templ = dir.Write("t.html", c.templ);
+        const std::string out = Check().out;
+        EXPECT_THAT(out, HasSubstr(c.says)) << out;
     }
 }
 

@@ -1,6 +1,7 @@
 // A small HTTP/1.1 server on loopback addresses for the link check's tests and benchmark: every
-// answer is scripted per host and path (status, headers, a delay, a stall, a closed connection),
-// and every request is logged with the moment it came and how many were open at once per host.
+// answer is scripted per host and path (status, headers, a delay, a stall, a closed connection,
+// bytes that are no HTTP, a body after a HEAD answer), and every request is logged with the moment
+// it came and how many were open at once per host.
 // It listens on 127.0.0.0/8 addresses only. Linux waits with epoll; Windows (and Wine) with
 // WSAPoll, woken by a datagram to a socket of its own.
 #pragma once
@@ -195,6 +196,7 @@ public:
         std::string host; // the Host header without its port
         std::string path;
         std::string userAgent;
+        std::string cookie; // the Cookie header
         Clock::time_point at;
     };
 
@@ -204,6 +206,9 @@ public:
         std::vector<std::pair<std::string, std::string>> headers;
         std::chrono::milliseconds delay{0};
         Action action = Answer;
+        std::string raw;         // when not empty: these bytes instead of an answer
+        bool bodyOnHead = false; // the body follows a HEAD answer too, 100 ms after it, and the
+                                 // next request on the connection waits for it
     };
 
     // The answer to a request; nth counts the earlier requests for the same host and path.
@@ -342,6 +347,9 @@ private:
             if (fd < 0)
                 return;
 #endif
+            const int buffer = 1 << 20; // an answer with a header of over 100 KiB, whole
+            ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&buffer),
+                         sizeof buffer);
             conns_[fd];
             poller_.Watch(fd);
         }
@@ -425,6 +433,8 @@ private:
                                             : value.rfind(':'));
                 else if (name == "user-agent")
                     r.userAgent = value;
+                else if (name == "cookie")
+                    r.cookie = value;
             }
             pos = next;
         }
@@ -442,15 +452,26 @@ private:
 
     void Send(net::Socket fd, Conn& conn, const Reply& reply) {
         const std::string body = "fixture\n";
-        std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " Fixture\r\n";
-        out += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-        for (const auto& [name, value] : reply.headers)
-            out += name + ": " + value + "\r\n";
-        out += "\r\n";
-        if (!conn.head)
-            out += body;
+        std::string out = reply.raw;
+        if (out.empty()) {
+            out = "HTTP/1.1 " + std::to_string(reply.status) + " Fixture\r\n";
+            out += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+            for (const auto& [name, value] : reply.headers)
+                out += name + ": " + value + "\r\n";
+            out += "\r\n";
+            if (!conn.head)
+                out += body;
+        }
+        if (reply.bodyOnHead && conn.head) {
+            // The connection stays busy with this request until the body is out.
+            net::Send(fd, out);
+            Reply rest;
+            rest.raw = body;
+            due_.push({Clock::now() + std::chrono::milliseconds(100), fd, conn.turn, rest});
+            return;
+        }
         Closed(conn);
-        // Small answers on loopback: the socket's buffer takes them whole.
+        // Answers on loopback: the socket's buffer, made large enough, takes them whole.
         net::Send(fd, out);
         if (!conn.in.empty())
             Readable(fd); // a request that came while this one waited
