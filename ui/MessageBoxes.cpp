@@ -62,4 +62,18 @@ void ShowPlainMessage(QWidget* parent, const QString& message) {
     box.exec();
 }
 
+bool ConfirmReplace(QWidget* parent, const QString& fileName) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("名前を付けて保存の確認"),
+                    fileName + QStringLiteral(" は既に存在します。置き換えますか?"),
+                    QMessageBox::NoButton, parent);
+    box.setObjectName(QStringLiteral("replaceQuestion"));
+    box.setTextFormat(Qt::PlainText); // a file name may look like markup
+    QPushButton* yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 } // namespace qvn::ui

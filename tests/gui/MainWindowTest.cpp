@@ -12,6 +12,7 @@
 #include "USetting.h"
 #include "UVersion.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -321,7 +322,6 @@ TEST_F(MainWindow, CancelInSaveDialogWritesAndShowsNothing) {
 // What a file dialog offered when it opened.
 struct SeenFileDialog {
     bool qtOwn = false;
-    bool promptsOverwrite = true;
     QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
     QStringList filters;
     QString defaultSuffix;
@@ -333,7 +333,6 @@ struct SeenFileDialog {
 std::function<void(QFileDialog*)> Answer(SeenFileDialog& seen, const QString& name) {
     return [&seen, name](QFileDialog* d) {
         seen.qtOwn = d->testOption(QFileDialog::DontUseNativeDialog);
-        seen.promptsOverwrite = !d->testOption(QFileDialog::DontConfirmOverwrite);
         seen.mode = d->acceptMode();
         seen.filters = d->nameFilters();
         seen.defaultSuffix = d->defaultSuffix();
@@ -354,7 +353,6 @@ TEST_F(MainWindow, FileDialogsAreQtsOwnAndRememberTheLastName) {
     TempDir dir;
     QDir().mkdir(QString::fromStdString(dir.Path("site")));
     dir.Write("site/links.html", kTemplate);
-    dir.Write("site/page.html", "old");
     LoadTwoRecords();
     QDir::setCurrent(QString::fromStdString(dir.Path("")));
     const QString site = QDir(QString::fromStdString(dir.Path("site"))).canonicalPath();
@@ -384,18 +382,112 @@ TEST_F(MainWindow, FileDialogsAreQtsOwnAndRememberTheLastName) {
     {
         SCOPED_TRACE("save dialog");
         SeenFileDialog seen;
-        ModalLog log(Qt::Key_Return, Answer(seen, site + QStringLiteral("/page.html")));
+        ModalLog log(Qt::Key_Return, Answer(seen, site + QStringLiteral("/page")));
         ClickBuild();
         EXPECT_TRUE(seen.qtOwn);
         EXPECT_EQ(seen.mode, QFileDialog::AcceptSave);
         EXPECT_EQ(seen.filters, html);
-        EXPECT_FALSE(seen.promptsOverwrite);
         EXPECT_EQ(seen.defaultSuffix, QString());
         EXPECT_EQ(seen.folder, site);
-        EXPECT_EQ(dir.Read("site/page.html"), kPage);
+        EXPECT_EQ(dir.Read("site/page"), kPage) << "no extension added";
         ASSERT_EQ(log.Seen().size(), 2u);
         EXPECT_EQ(log.Seen()[1].text, QStringLiteral("正常に保存されました"));
     }
+}
+
+// Types name over the text of a file dialog's name box, as the user does: the box has the focus,
+// so the files selected before are no longer.
+void TypeName(QLineEdit* box, const QString& name) {
+    box->window()->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(box->window()));
+    box->setFocus();
+    box->selectAll();
+    CommitText(box, name);
+}
+
+// Answers the question the save dialog asks before it replaces a file, once it shows over the
+// dialog: with the button captioned answer, or with Enter when answer is empty. Records what it
+// said in seen.
+void AnswerReplaceQuestion(QFileDialog* dialog, SeenModal& seen, const QString& answer) {
+    auto* timer = new QTimer(dialog); // gone with the dialog, should no question come
+    QObject::connect(timer, &QTimer::timeout, [timer, &seen, answer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        timer->stop();
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.icon = box->icon();
+        for (QAbstractButton* b : box->buttons())
+            seen.buttons << b->text();
+        if (answer.isEmpty())
+            QTest::keyClick(box, Qt::Key_Return);
+        for (QAbstractButton* b : box->buttons()) {
+            if (b->text() == answer)
+                b->click();
+        }
+    });
+    timer->start(10);
+}
+
+// The save dialog asks before it replaces a file: Enter answers 「いいえ」, which keeps the file
+// and the dialog open with an empty name box, and the refused name is not offered at the next
+// opening; 「はい」 replaces the file. (qvn-build replaces without asking.)
+TEST_F(MainWindow, SaveDialogAsksBeforeReplacingAFile) {
+    TempDir dir;
+    dir.Write("links.html", kTemplate);
+    dir.Write("page.html", "old");
+    LoadTwoRecords();
+    QDir::setCurrent(QString::fromStdString(dir.Path("")));
+    Type(QStringLiteral("links.html"));
+    // The last name confirmed, so that the dialog opens with it.
+    ui::FileDialog::SetNextFileName(QString::fromStdString(dir.Path("page2.html")));
+    {
+        ModalLog log;
+        ClickBuild();
+    }
+
+    // The dialog's file-name box as it opened, after 「いいえ」, and at the next opening.
+    QString opened, refused, reopened;
+    bool stayedOpen = false;
+    SeenModal question;
+    {
+        ModalLog log(Qt::Key_Return, [&](QFileDialog* d) {
+            auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            opened = name->text();
+            TypeName(name, QStringLiteral("page.html"));
+            AnswerReplaceQuestion(d, question, QString());
+            static_cast<QDialog*>(d)->accept();
+            stayedOpen = d->isVisible();
+            refused = name->text();
+            d->reject();
+        });
+        ClickBuild();
+        EXPECT_EQ(log.Seen().size(), 1u) << "nothing after a cancelled dialog";
+    }
+    EXPECT_EQ(opened, QStringLiteral("page2.html"));
+    EXPECT_EQ(question.text, QStringLiteral("page.html は既に存在します。置き換えますか?"));
+    EXPECT_EQ(question.buttons, (QStringList{QStringLiteral("はい"), QStringLiteral("いいえ")}));
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(refused, QString());
+    EXPECT_EQ(dir.Read("page.html"), "old");
+
+    SeenModal again;
+    {
+        ModalLog log(Qt::Key_Return, [&](QFileDialog* d) {
+            auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            reopened = name->text();
+            TypeName(name, QStringLiteral("page.html"));
+            AnswerReplaceQuestion(d, again, QStringLiteral("はい"));
+            static_cast<QDialog*>(d)->accept();
+        });
+        ClickBuild();
+        ASSERT_EQ(log.Seen().size(), 2u);
+        EXPECT_EQ(log.Seen()[1].text, QStringLiteral("正常に保存されました"));
+    }
+    EXPECT_EQ(reopened, QString()) << "the refused name is offered again";
+    EXPECT_EQ(again.text, question.text);
+    EXPECT_EQ(dir.Read("page.html"), kPage);
 }
 
 // A name is the file system's own (UTF-8): any name it holds can be typed (and so picked or
