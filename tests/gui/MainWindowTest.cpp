@@ -855,6 +855,39 @@ TEST_F(MainWindow, HelpStaysUsableBesideEveryModalWindow) {
     help->close();
 }
 
+// A wider main window gives its width to the path field, and the buttons on the right keep their
+// distance from its edge; the link list window cannot be made so small that its file buttons
+// leave it.
+TEST_F(MainWindow, ResizedWindowsLayOutTheirControls) {
+    const QSize opened = Main()->size();
+    auto rightGap = [](QWidget* control) {
+        return control->window()->width() - control->mapTo(control->window(), QPoint()).x() -
+               control->width();
+    };
+    const int editWidth = Edit()->width();
+    const int referGap = rightGap(Find<QWidget>("btnRefer"));
+    const int buildGap = rightGap(Find<QWidget>("Button2"));
+    Main()->resize(opened + QSize(150, 40));
+    Settle(Main());
+    EXPECT_EQ(Edit()->width(), editWidth + 150);
+    EXPECT_EQ(rightGap(Find<QWidget>("btnRefer")), referGap);
+    EXPECT_EQ(rightGap(Find<QWidget>("Button2")), buildGap);
+    Main()->resize(opened);
+
+    QWidget* table = AppForms().frmTable;
+    const QSize tableOpened = table->size();
+    table->show();
+    table->resize(100, 100);
+    Settle(table);
+    for (const char* name : {"btnRefer", "btnLoad", "btnClose", "btnSave"}) {
+        auto* button = Control<QPushButton>(table, name);
+        const QRect shown(button->mapTo(table, QPoint()), button->size());
+        EXPECT_TRUE(table->rect().contains(shown)) << name;
+    }
+    table->hide();
+    table->resize(tableOpened);
+}
+
 // The menu bar and its menus draw in the windows' Japanese face.
 TEST_F(MainWindow, MenusUseTheWindowsFace) {
     const QString face = QFontInfo(Edit()->font()).family();
