@@ -118,7 +118,7 @@ TEST(SettingsDialog, StartsWithTheDefaultTokensAndOkKeepsThem) {
         Click(modal, "btnOK");
     });
     EXPECT_EQ(result, QDialog::Accepted);
-    EXPECT_EQ(focused, Control<QPushButton>(SettingDialog(), "btnOK")) << "OK has the focus first";
+    EXPECT_EQ(focused, Edit("ledTitle")) << "the first token has the focus first";
     ExpectTokens({"_TITLE_", "_URL_", "_AUTHOR_", "_EXPLAIN_"});
     EXPECT_EQ(
         BuildPage(

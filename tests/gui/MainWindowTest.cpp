@@ -31,11 +31,13 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
 #include <QWindow>
@@ -615,14 +617,16 @@ TEST_F(MainWindow, EnterPressesTheFocusedButtonAndDoesNothingInTheEdit) {
     }
 }
 
-// Qt's own dialog in the program's language, its columns wide enough for what they show.
+// Qt's own dialog in the program's language, a folder's type included, its columns wide enough
+// for what they show.
 TEST_F(MainWindow, FileDialogSpeaksJapaneseAndShowsItsColumnsWhole) {
     TempDir dir;
     dir.Write("links.html", kTemplate);
     dir.Write("a template with a rather long name.htm", kTemplate);
+    QDir().mkdir(QString::fromStdString(dir.Path("site")));
     QDir::setCurrent(QString::fromStdString(dir.Path("")));
 
-    QString cancel;
+    QString cancel, folderType;
     bool fits = false;
     ModalLog log(Qt::Key_Return, [&](QFileDialog* d) {
         auto* buttons = d->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
@@ -634,7 +638,7 @@ TEST_F(MainWindow, FileDialogSpeaksJapaneseAndShowsItsColumnsWhole) {
         QHeaderView* header = tree->header();
         fits = QTest::qWaitFor(
             [&] {
-                if (tree->model()->rowCount(tree->rootIndex()) != 2)
+                if (tree->model()->rowCount(tree->rootIndex()) != 3)
                     return false;
                 for (int col = 0; col < header->count(); ++col) {
                     if (!header->isSectionHidden(col) &&
@@ -645,11 +649,17 @@ TEST_F(MainWindow, FileDialogSpeaksJapaneseAndShowsItsColumnsWhole) {
                 return true;
             },
             3000);
+        const QModelIndex site = tree->model()->index(0, 0, tree->rootIndex()); // folders first
+        EXPECT_EQ(site.data().toString(), QStringLiteral("site"));
+        folderType = site.siblingAtColumn(2).data().toString();
         d->reject();
     });
     Find<QPushButton>("btnRefer")->click();
     ASSERT_EQ(log.Seen().size(), 1u);
     EXPECT_EQ(cancel, QStringLiteral("キャンセル"));
+    EXPECT_FALSE(folderType.isEmpty());
+    EXPECT_FALSE(folderType.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))))
+        << folderType.toStdString();
     EXPECT_TRUE(fits) << "a column of the file list is narrower than its texts";
 }
 
@@ -886,6 +896,17 @@ TEST_F(MainWindow, ResizedWindowsLayOutTheirControls) {
     }
     table->hide();
     table->resize(tableOpened);
+}
+
+// A tooltip goes when its window is resized, rather than stand over whatever comes under it.
+TEST_F(MainWindow, ToolTipGoesWhenItsWindowIsResized) {
+    const QSize opened = Main()->size();
+    QToolTip::showText(Main()->mapToGlobal(QPoint(20, 30)), QStringLiteral("tip"), Main());
+    ASSERT_TRUE(QToolTip::isVisible());
+    Main()->resize(opened + QSize(30, 0));
+    // Qt takes a tooltip away after a short fade.
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+    Main()->resize(opened);
 }
 
 // The menu bar and its menus draw in the windows' Japanese face.
