@@ -17,6 +17,7 @@
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -533,6 +534,46 @@ TEST_F(CheckTest, WrongUsageShowsTheCheckForm) {
     EXPECT_EQ(QvnBuild({"--check=yes", "--data", data, "--template", templ}).status, 2);
     EXPECT_EQ(QvnBuild({"--check", "--data", data}).err.find("qvn-build: missing --template\n"),
               0u);
+}
+
+// The help page's --check example is what the check prints for the page's own examples of link
+// data and template, changed as the page says: the first data line without 「三毛野たま,」, a space
+// after _FOOT_.
+TEST(HelpPage, CheckExampleIsTheChecksOwnOutput) {
+    std::ifstream file(test::NativePath(QVN_HELP_PAGE), std::ios::binary);
+    const std::string page((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(page.empty()) << QVN_HELP_PAGE;
+    // The page's examples, the text of its pre blocks as a browser shows it.
+    auto example = [&page](const std::string& start) {
+        for (std::size_t at = page.find("<pre>"); at != std::string::npos;
+             at = page.find("<pre>", at + 1)) {
+            std::string text = page.substr(at + 5, page.find("</pre>", at) - at - 5);
+            for (const auto& [entity, c] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
+                for (std::size_t e; (e = text.find(entity)) != std::string::npos;)
+                    text.replace(e, std::strlen(entity), c);
+            if (text.starts_with(start))
+                return text + "\n";
+        }
+        ADD_FAILURE() << "no example starting with " << start;
+        return std::string();
+    };
+    std::string data = example("猫の手帖,");
+    std::string templ = example("リンク集のテンプレート");
+    const std::string shown = example("$ qvn-build --check ");
+    data.erase(data.find("三毛野たま,"), std::strlen("三毛野たま,"));
+    templ.replace(templ.find("\n_FOOT_\n"), 8, "\n_FOOT_ \n");
+
+    TempDir dir;
+    dir.Write("links.csv", data);
+    dir.Write("template.html", templ);
+    const Result r = QvnBuild(
+        {"--check", "--data", dir.Path("links.csv"), "--template", dir.Path("template.html")});
+    std::string out = r.out;
+    const std::string folder = dir.Path("");
+    for (std::size_t at; (at = out.find(folder)) != std::string::npos;)
+        out.erase(at, folder.size()); // the names as the example gives them
+    EXPECT_EQ(shown, "$ qvn-build --check --data links.csv --template template.html\n" + out);
+    EXPECT_EQ(r.status, 1);
 }
 
 // --- The real binary. ---
