@@ -541,7 +541,8 @@ TEST_F(CheckTest, WrongUsageShowsTheCheckForm) {
 // after _FOOT_.
 TEST(HelpPage, CheckExampleIsTheChecksOwnOutput) {
     std::ifstream file(test::NativePath(QVN_HELP_PAGE), std::ios::binary);
-    const std::string page((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string page((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
     ASSERT_FALSE(page.empty()) << QVN_HELP_PAGE;
     // The page's examples, the text of its pre blocks as a browser shows it.
     auto example = [&page](const std::string& start) {
