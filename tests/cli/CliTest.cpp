@@ -20,6 +20,7 @@
 #include <iterator>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -541,39 +542,29 @@ TEST_F(CheckTest, WrongUsageShowsTheCheckForm) {
 // after _FOOT_.
 TEST(HelpPage, CheckExampleIsTheChecksOwnOutput) {
     std::ifstream file(test::NativePath(QVN_HELP_PAGE), std::ios::binary);
-    const std::string page((std::istreambuf_iterator<char>(file)),
-                           std::istreambuf_iterator<char>());
-    ASSERT_FALSE(page.empty()) << QVN_HELP_PAGE;
-    // The page's examples, the text of its pre blocks as a browser shows it.
+    std::string page((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    for (const auto& [entity, c] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
+        for (std::size_t at; (at = page.find(entity)) != std::string::npos;)
+            page.replace(at, std::strlen(entity), c);
+    // The text of the page's example that starts so, as a browser shows it.
     auto example = [&page](const std::string& start) {
-        for (std::size_t at = page.find("<pre>"); at != std::string::npos;
-             at = page.find("<pre>", at + 1)) {
-            std::string text = page.substr(at + 5, page.find("</pre>", at) - at - 5);
-            for (const auto& [entity, c] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
-                for (std::size_t e; (e = text.find(entity)) != std::string::npos;)
-                    text.replace(e, std::strlen(entity), c);
-            if (text.starts_with(start))
-                return text + "\n";
-        }
-        ADD_FAILURE() << "no example starting with " << start;
-        return std::string();
+        const std::size_t pre = page.find("<pre>" + start);
+        if (pre == std::string::npos)
+            throw std::logic_error("no example starting with " + start);
+        return page.substr(pre + 5, page.find("</pre>", pre) - pre - 5) + "\n";
     };
-    std::string data = example("猫の手帖,");
-    std::string templ = example("リンク集のテンプレート");
-    const std::string shown = example("$ qvn-build --check ");
+    std::string data = example("猫の手帖,"), templ = example("リンク集のテンプレート");
     data.erase(data.find("三毛野たま,"), std::strlen("三毛野たま,"));
     templ.replace(templ.find("\n_FOOT_\n"), 8, "\n_FOOT_ \n");
 
     TempDir dir;
-    dir.Write("links.csv", data);
-    dir.Write("template.html", templ);
-    const Result r = QvnBuild(
-        {"--check", "--data", dir.Path("links.csv"), "--template", dir.Path("template.html")});
+    const Result r = QvnBuild({"--check", "--data", dir.Write("links.csv", data), "--template",
+                               dir.Write("template.html", templ)});
     std::string out = r.out;
-    const std::string folder = dir.Path("");
-    for (std::size_t at; (at = out.find(folder)) != std::string::npos;)
-        out.erase(at, folder.size()); // the names as the example gives them
-    EXPECT_EQ(shown, "$ qvn-build --check --data links.csv --template template.html\n" + out);
+    for (std::size_t at; (at = out.find(dir.Path(""))) != std::string::npos;)
+        out.erase(at, dir.Path("").size()); // the names as the example gives them
+    EXPECT_EQ(example("$ qvn-build --check "),
+              "$ qvn-build --check --data links.csv --template template.html\n" + out);
     EXPECT_EQ(r.status, 1);
 }
 

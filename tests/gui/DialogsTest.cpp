@@ -262,13 +262,9 @@ TEST(SettingsDialog, TokenOutsideCodePage932FailsOnlyWithACodePage932Template) {
 // sideways, and the list takes what the dialog grows by.
 TEST(FindingsDialog, WrapsItsLinesAndGrowsWithTheDialog) {
     Findings findings;
-    Finding finding;
-    finding.file = "links.csv";
-    finding.line = 2;
+    findings.list.push_back({"links.csv", 2, 0, Severity::Warning, "fields", {}, {}});
     for (int i = 0; i < 12; ++i)
-        finding.text += "カンマが 2 つしかありません。";
-    findings.list.push_back(finding);
-    findings.counts.Add(finding.severity);
+        findings.list[0].text += "カンマが 2 つしかありません。";
 
     bool scrollsSideways = true, wraps = false, grew = false;
     WhenModal([&](QWidget* modal) {
@@ -366,18 +362,12 @@ TEST(AboutBox, ShowsWithoutItsPictureWhenThereIsNone) {
 }
 
 // OK has the focus at every showing, also after the memo had it the last time: Enter, Esc and
-// Space close the box at once. The memo takes no typing.
+// Space close the box at once.
 TEST(AboutBox, OkHasTheFocusAndEnterEscAndSpaceCloseIt) {
-    bool memoStillReadOnly = false;
-    RunAbout([&](QWidget* modal) {
-        auto* memo = Control<QPlainTextEdit>(modal, "Memo1");
-        memo->setFocus();
-        QTest::keyClick(memo, Qt::Key_A);
-        memoStillReadOnly = memo->toPlainText().startsWith(QStringLiteral("Version " QVN_VERSION));
+    RunAbout([](QWidget* modal) {
+        Control<QWidget>(modal, "Memo1")->setFocus();
         Click(modal, "BitBtn1");
     });
-    EXPECT_TRUE(memoStillReadOnly);
-
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Space}) {
         QWidget* focused = nullptr;
         bool closedByKey = false;
