@@ -2,6 +2,7 @@
 
 #include "MessageBoxes.h"
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -88,8 +89,8 @@ private:
 };
 
 // Qt's dialog, asking before a save replaces a file that exists, as the save dialog of Windows
-// does. Qt's own question would do, but it breaks its sentence in two and keeps the refused name
-// in the file-name box, where a second Enter would take it after all.
+// does. Qt's own question would do, but it breaks its sentence in two and leaves the refused name
+// in the file-name box.
 class SaveAsDialog : public QFileDialog {
 public:
     using QFileDialog::QFileDialog;
