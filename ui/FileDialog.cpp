@@ -1,10 +1,14 @@
 #include "FileDialog.h"
 
+#include "MessageBoxes.h"
+
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QListView>
 #include <QScrollBar>
 #include <QSplitter>
@@ -84,6 +88,36 @@ private:
     bool userSized_ = false; // the user has sized a column: the sizes are left alone
 };
 
+// Qt's dialog, asking before a save replaces a file that exists, as the save dialog of Windows
+// does. Qt's own question would do, but it breaks its sentence in two and leaves the refused name
+// in the file-name box.
+class SaveAsDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    bool Refused() const { return refused_; }
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (acceptMode() == AcceptSave && files.size() == 1) {
+            const QFileInfo chosen(files.constFirst());
+            if (chosen.exists() && !chosen.isDir() && !ConfirmReplace(this, chosen.fileName())) {
+                refused_ = true;
+                // The file stays selected in the list, which would put its name back.
+                if (auto* list = findChild<QAbstractItemView*>(QStringLiteral("listView")))
+                    list->clearSelection(); // the detail view shares its selection
+                if (auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                    name->clear();
+                return; // the dialog stays open for another name
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    bool refused_ = false;
+};
+
 } // namespace
 
 void FileDialog::SetNextFileName(const QString& path) {
@@ -99,14 +133,14 @@ std::optional<QString> FileDialog::Execute(QWidget* parent) {
             return std::nullopt;
         chosen = QFileInfo(chosen).absoluteFilePath();
     } else {
-        QFileDialog dialog(parent);
+        SaveAsDialog dialog(parent);
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setNameFilter(options_.filter);
         dialog.setDirectory(QDir::currentPath());
         if (options_.save) {
             dialog.setAcceptMode(QFileDialog::AcceptSave);
             dialog.setFileMode(QFileDialog::AnyFile);
-            dialog.setOption(QFileDialog::DontConfirmOverwrite);
+            dialog.setOption(QFileDialog::DontConfirmOverwrite); // SaveAsDialog asks instead
         } else {
             dialog.setAcceptMode(QFileDialog::AcceptOpen);
             dialog.setFileMode(options_.mustExist ? QFileDialog::ExistingFile
@@ -116,7 +150,10 @@ std::optional<QString> FileDialog::Execute(QWidget* parent) {
         if (!lastName_.isEmpty())
             dialog.selectFile(lastName_);
         new FitColumns(dialog); // owned by the dialog
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        const bool confirmed = dialog.exec() == QDialog::Accepted;
+        if (dialog.Refused())
+            lastName_.clear(); // a name the user refused is not offered again
+        if (!confirmed || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         chosen = dialog.selectedFiles().constFirst();
     }

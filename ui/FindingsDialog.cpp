@@ -48,11 +48,14 @@ bool ConfirmFindings(QWidget* parent, const Findings& findings) {
                    &dialog);
     intro->setWordWrap(true);
 
-    // Read-only text: it scrolls, and a line can be selected and copied.
+    // Read-only text: it scrolls, and a line can be selected and copied. A finding's advice comes
+    // after its place and often runs past any width: it wraps at the list's width, never needing
+    // a horizontal scroll bar, and rewraps as the dialog is resized.
     auto* list = new QPlainTextEdit(&dialog);
     list->setObjectName(QStringLiteral("findings"));
     list->setReadOnly(true);
-    list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    list->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QStringList lines;
     for (const Finding& finding : findings.list)
         lines << FindingLines(finding);

@@ -15,8 +15,8 @@ namespace qvn::ui {
 // folder, and its notes after it on lines of their own.
 QStringList FindingLines(const Finding& finding);
 
-// Shows the dialog "出力前の確認" over parent with the findings (one a line, scrolling when there
-// are many) and their summary, and waits for the answer: true for "出力する", false for "やめる",
+// Shows the dialog "出力前の確認" over parent with the findings (one a line, wrapped at the width
+// of the list, which grows with the dialog, and scrolling when there are many) and their summary, and waits for the answer: true for "出力する", false for "やめる",
 // Esc and the close box. "やめる" has the focus, so Enter alone does not build a faulty page.
 bool ConfirmFindings(QWidget* parent, const Findings& findings);
 

@@ -14,8 +14,8 @@ struct TSetting;
 namespace qvn::ui {
 
 // Application-wide set-up before any window exists: the mapping of the windows' Japanese font
-// names to fonts this system has, the Enter key on push buttons, Qt's own texts in Japanese, the
-// application icon and the desktop file name.
+// names to fonts this system has, the Enter key on push buttons, tooltips that go when their
+// window is resized, Qt's own texts in Japanese, the application icon and the desktop file name.
 void InitApplication(QApplication& app);
 
 struct Forms {

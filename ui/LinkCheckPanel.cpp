@@ -8,6 +8,7 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -33,6 +34,16 @@ QColor ColourOf(Verdict verdict) {
         return {0xff, 0xc8, 0xc8};
     }
     return {0xd8, 0xf5, 0xd8};
+}
+
+// The rows of URLs whose verdict has not come yet: grey, away from every verdict's colour.
+LinkGridModel::Verdict Waiting() {
+    return {QColor(0xd0, 0xd0, 0xd0), QStringLiteral("確認を待っています"), false};
+}
+
+// The rows of URLs a stopped check did not get to: no colour of their own.
+LinkGridModel::Verdict Unchecked(const QColor& base) {
+    return {base, QStringLiteral("確認していません (中止しました)"), false};
 }
 
 // A URL's verdict as the grid and the findings show it: the severity's label, then the message
@@ -61,7 +72,9 @@ LinkCheckPanel::LinkCheckPanel(QTableView& grid, LinkGridModel& model, QWidget& 
     btnStop_->setObjectName(QStringLiteral("btnStop"));
     pbProgress_ = new QProgressBar(this);
     pbProgress_->setObjectName(QStringLiteral("pbLinkCheck"));
-    pbProgress_->setFormat(QStringLiteral("%v / %m"));
+    lbStatus_ = new QLabel(this);
+    lbStatus_->setObjectName(QStringLiteral("lbLinkCheckStatus"));
+    lbStatus_->setTextFormat(Qt::PlainText);
     lbFindings_ = new QListWidget(this);
     lbFindings_->setObjectName(QStringLiteral("lbFindings"));
     lbFindings_->setFixedHeight(90);
@@ -71,6 +84,7 @@ LinkCheckPanel::LinkCheckPanel(QTableView& grid, LinkGridModel& model, QWidget& 
     auto* bar = new QHBoxLayout;
     bar->addWidget(btnLinkCheck_);
     bar->addWidget(pbProgress_, 1);
+    bar->addWidget(lbStatus_);
     bar->addWidget(btnStop_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -101,14 +115,20 @@ LinkCheckPanel::~LinkCheckPanel() {
 void LinkCheckPanel::NewList() {
     Stop();
     urls_.clear();
+    known_.clear();
+    severities_.clear();
+    counts_ = {};
+    finished_ = false;
     lbFindings_->clear();
     pbProgress_->setRange(0, 1);
     pbProgress_->setValue(0);
+    pbProgress_->setFormat(QString()); // no count before a check
+    lbStatus_->clear();
 }
 
 bool LinkCheckPanel::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Hide)
-        Stop(); // closing the window ends the check
+        Halt(); // closing the window ends the check
     return QWidget::eventFilter(watched, event);
 }
 
@@ -118,7 +138,11 @@ void LinkCheckPanel::btnLinkCheckClick() {
     // Each distinct URL once; every record that lists it gets its verdict.
     NewList();
     urls_ = model_.ResetVerdicts();
+    known_.assign(urls_.size(), false);
+    for (std::size_t url = 0; url < urls_.size(); ++url)
+        model_.SetVerdict(url, Waiting());
     pbProgress_->setRange(0, std::max<int>(1, static_cast<int>(urls_.size())));
+    pbProgress_->setFormat(QStringLiteral("%v / %m"));
     btnLinkCheck_->setEnabled(false);
     btnStop_->setEnabled(true);
 
@@ -149,7 +173,7 @@ void LinkCheckPanel::btnLinkCheckClick() {
             this,
             [this, generation, failure] {
                 if (generation == generation_)
-                    Stop(); // joins the worker, which has finished
+                    Finished();
                 if (!failure.empty())
                     ShowErrorBox(this, QString::fromStdString(failure));
             },
@@ -158,7 +182,7 @@ void LinkCheckPanel::btnLinkCheckClick() {
 }
 
 void LinkCheckPanel::btnStopClick() {
-    Stop();
+    Halt();
 }
 
 void LinkCheckPanel::Stop() {
@@ -170,10 +194,39 @@ void LinkCheckPanel::Stop() {
     btnStop_->setEnabled(false);
 }
 
+void LinkCheckPanel::Halt() {
+    if (!worker_.joinable())
+        return; // no check under way: the status stays
+    Stop();
+    const QColor base = grid_.palette().color(QPalette::Base);
+    for (std::size_t url = 0; url < urls_.size(); ++url) {
+        if (!known_[url])
+            model_.SetVerdict(url, Unchecked(base));
+    }
+    lbStatus_->setText(QStringLiteral("中止しました: URL %1 件のうち %2 件を確認しました。")
+                           .arg(urls_.size())
+                           .arg(pbProgress_->value()));
+}
+
+void LinkCheckPanel::Finished() {
+    if (pbProgress_->value() < static_cast<int>(urls_.size())) {
+        Halt(); // the check failed before its end
+        return;
+    }
+    Stop(); // joins the worker, which has finished
+    finished_ = true;
+    lbStatus_->setText(QString::fromStdString(Summary(counts_)));
+}
+
 void LinkCheckPanel::Known(std::size_t url, const linkcheck::Outcome& outcome) {
-    const auto* verdict = model_.SetVerdict(url, VerdictFor(urls_[url], model_.Table().Utf8(), outcome));
+    const auto* verdict =
+        model_.SetVerdict(url, VerdictFor(urls_[url], model_.Table().Utf8(), outcome));
+    known_[url] = true;
     pbProgress_->setValue(pbProgress_->value() + 1);
-    for (int row = 0; verdict && verdict->finding && row < model_.Records(); ++row) {
+    if (!verdict || !verdict->finding)
+        return;
+    severities_[verdict] = linkcheck::SeverityOf(outcome.verdict);
+    for (int row = 0; row < model_.Records(); ++row) {
         if (model_.VerdictOf(row) == verdict) // a record that holds the URL now
             AddFinding(row, *verdict);
     }
@@ -185,6 +238,8 @@ void LinkCheckPanel::AddFinding(int row, const LinkGridModel::Verdict& verdict) 
     item->setData(Qt::UserRole, row);
     item->setForeground(QColor(0, 0, 0)); // before it is listed, which then tells the list once
     item->setBackground(verdict.colour);
+    if (const auto severity = severities_.find(&verdict); severity != severities_.end())
+        counts_.Add(severity->second);
     // In the order of the lines, whatever order the answers came in.
     int at = lbFindings_->count();
     while (at > 0 && lbFindings_->item(at - 1)->data(Qt::UserRole).toInt() > row)
@@ -196,11 +251,14 @@ void LinkCheckPanel::ListFindings() {
     if (urls_.empty())
         return; // no check since the list was loaded: no findings
     lbFindings_->clear();
+    counts_ = {};
     for (int row = 0; row < model_.Records(); ++row) {
         if (const LinkGridModel::Verdict* verdict = model_.VerdictOf(row);
             verdict && verdict->finding)
             AddFinding(row, *verdict);
     }
+    if (finished_) // the summary follows the rows as they are now
+        lbStatus_->setText(QString::fromStdString(Summary(counts_)));
 }
 
 void LinkCheckPanel::FindingDoubleClicked(QListWidgetItem* item) {

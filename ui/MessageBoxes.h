@@ -1,4 +1,5 @@
-// The program's two message boxes: the error box and the plain confirmation.
+// The program's message boxes: the error box, the plain confirmation and the save dialog's
+// question before it replaces a file.
 #pragma once
 
 #include <QString>
@@ -15,5 +16,10 @@ void ShowErrorBox(QWidget* parent, const QString& text, const QString& explanati
 // A plain message: caption the application title, no icon, no sound, one "OK" answering Enter
 // and Esc, centred on the screen.
 void ShowPlainMessage(QWidget* parent, const QString& message);
+
+// The save dialog's question when the chosen file exists, as Windows' save dialog asks it:
+// 「NAME は既に存在します。置き換えますか?」 with 「はい」 and 「いいえ」. True for 「はい」; 「いいえ」,
+// Enter (its default) and Esc answer false, so no key pressed in haste replaces a file.
+bool ConfirmReplace(QWidget* parent, const QString& fileName);
 
 } // namespace qvn::ui

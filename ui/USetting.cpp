@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QShowEvent>
 #include <QStyle>
 #include <string>
 #include <string_view>
@@ -69,7 +70,6 @@ TfrmSetting::TfrmSetting(TSetting& setting, QWidget* parent)
 
     ui->btnOK->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
     ui->btnCancel->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-    ui->btnOK->setFocus();
 
     // OK first marks the result, then stores the tokens; the dialog closes only when that
     // succeeded. Cancel, Esc and the close box reject and leave the record alone.
@@ -78,6 +78,13 @@ TfrmSetting::TfrmSetting(TSetting& setting, QWidget* parent)
 }
 
 TfrmSetting::~TfrmSetting() = default;
+
+// Every showing starts in the first token, whatever had the focus when the dialog last closed: the
+// dialog is opened to type a token. OK stays the default button, so Enter in an edit confirms.
+void TfrmSetting::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    ui->ledTitle->setFocus();
+}
 
 // The texts are stored as typed: no trimming, and an empty or repeated token is allowed (an
 // empty one simply never matches in the page builder).

@@ -13,6 +13,8 @@ namespace qvn {
 struct TSetting;
 }
 
+class QShowEvent;
+
 class TfrmSetting : public QDialog {
     Q_OBJECT
 
@@ -20,6 +22,9 @@ public:
     // OK stores the tokens in setting.
     explicit TfrmSetting(qvn::TSetting& setting, QWidget* parent = nullptr);
     ~TfrmSetting() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     void btnOKClick();

@@ -1,6 +1,5 @@
 #include "UVersion.h"
 
-#include "DialogKeys.h"
 #include "Fonts.h"
 #include "JpegImage.h"
 #include "ui_UVersion.h"
@@ -60,11 +59,11 @@ TfrmVer::TfrmVer(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Tfr
     ui->Memo1->setPalette(memoColours);
     ui->Memo1->document()->setDocumentMargin(2);
 
-    // The memo takes Enter and Esc (keyPressEvent keeps them from closing the box); OK is
-    // pressed by a click, or by Enter or Space while it has the focus.
+    // OK has the focus and is the default button: Enter, Space and Esc close the box as soon as
+    // it opens, as a click on OK does.
     ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
-    ui->BitBtn1->setAutoDefault(true);
-    ui->Memo1->setFocus();
+    ui->BitBtn1->setDefault(true);
+    ui->BitBtn1->setFocus();
     connect(ui->BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
 
     FormCreate();
@@ -99,15 +98,8 @@ void TfrmVer::DrawPicture(const QImage& picture) {
     ui->imgVer->setPixmap(QPixmap::fromImage(canvas));
 }
 
-// Every showing starts in the memo, so Enter pressed at once does not close the box unseen.
+// Every showing starts on OK, also after the memo had the focus the last time.
 void TfrmVer::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    ui->Memo1->setFocus();
-}
-
-// A dialog closes on Esc and presses its default button on Enter; this box does neither. Keys
-// the focused control does not take end here.
-void TfrmVer::keyPressEvent(QKeyEvent* event) {
-    if (!qvn::ui::SwallowEnterAndEsc(event))
-        QDialog::keyPressEvent(event);
+    ui->BitBtn1->setFocus();
 }

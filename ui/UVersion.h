@@ -9,7 +9,6 @@ namespace Ui {
 class TfrmVer;
 }
 
-class QKeyEvent;
 class QShowEvent;
 
 class TfrmVer : public QDialog {
@@ -24,7 +23,6 @@ public:
     void DrawPicture(const QImage& picture);
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:

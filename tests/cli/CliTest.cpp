@@ -17,8 +17,10 @@
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -533,6 +535,37 @@ TEST_F(CheckTest, WrongUsageShowsTheCheckForm) {
     EXPECT_EQ(QvnBuild({"--check=yes", "--data", data, "--template", templ}).status, 2);
     EXPECT_EQ(QvnBuild({"--check", "--data", data}).err.find("qvn-build: missing --template\n"),
               0u);
+}
+
+// The help page's --check example is what the check prints for the page's own examples of link
+// data and template, changed as the page says: the first data line without 「三毛野たま,」, a space
+// after _FOOT_.
+TEST(HelpPage, CheckExampleIsTheChecksOwnOutput) {
+    std::ifstream file(test::NativePath(QVN_HELP_PAGE), std::ios::binary);
+    std::string page((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    for (const auto& [entity, c] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
+        for (std::size_t at; (at = page.find(entity)) != std::string::npos;)
+            page.replace(at, std::strlen(entity), c);
+    // The text of the page's example that starts so, as a browser shows it.
+    auto example = [&page](const std::string& start) {
+        const std::size_t pre = page.find("<pre>" + start);
+        if (pre == std::string::npos)
+            throw std::logic_error("no example starting with " + start);
+        return page.substr(pre + 5, page.find("</pre>", pre) - pre - 5) + "\n";
+    };
+    std::string data = example("猫の手帖,"), templ = example("リンク集のテンプレート");
+    data.erase(data.find("三毛野たま,"), std::strlen("三毛野たま,"));
+    templ.replace(templ.find("\n_FOOT_\n"), 8, "\n_FOOT_ \n");
+
+    TempDir dir;
+    const Result r = QvnBuild({"--check", "--data", dir.Write("links.csv", data), "--template",
+                               dir.Write("template.html", templ)});
+    std::string out = r.out;
+    for (std::size_t at; (at = out.find(dir.Path(""))) != std::string::npos;)
+        out.erase(at, dir.Path("").size()); // the names as the example gives them
+    EXPECT_EQ(example("$ qvn-build --check "),
+              "$ qvn-build --check --data links.csv --template template.html\n" + out);
+    EXPECT_EQ(r.status, 1);
 }
 
 // --- The real binary. ---

@@ -1,7 +1,7 @@
-// The link list window's link check, against a scripted HTTP server on 127.0.0.1: progress,
-// findings, a double-click on a finding selects its row, the row shows its verdict's colour, and
-// 「中止」 or closing the window stops a check that is waiting on a server; the verdicts stay with
-// their sites when the list is edited during the check or after it.
+// The link list window's link check, against a scripted HTTP server on 127.0.0.1: progress and
+// where the check stands, findings, a double-click on a finding selects its row, the row shows its
+// verdict's colour, and 「中止」 or closing the window stops a check that is waiting on a server;
+// the verdicts stay with their sites when the list is edited during the check or after it.
 #include "GuiTestSupport.h"
 #include "HttpFixture.h"
 #include "UList.h"
@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -58,16 +59,23 @@ protected:
         return "http://127.0.0.1:" + std::to_string(server_.Port()) + path;
     }
 
-    // Loads one data line a path, and presses 「リンクチェック」.
-    void Check(const std::vector<std::string>& paths) {
+    // Loads one data line a path.
+    void Load(const std::vector<std::string>& paths) {
         std::string lines;
         for (const std::string& path : paths)
             lines += "site," + Url(path) + ",admin,about\r\n";
         dir_.Write("links.csv", lines);
         Find<QLineEdit>("edPath").setText(QString::fromStdString(dir_.Path("links.csv")));
         Find<QPushButton>("btnLoad").click();
+    }
+
+    // Loads one data line a path, and presses 「リンクチェック」.
+    void Check(const std::vector<std::string>& paths) {
+        Load(paths);
         Find<QPushButton>("btnLinkCheck").click();
     }
+
+    QString Status() { return Find<QLabel>("lbLinkCheckStatus").text(); }
 
     // Processes events until the check is no longer under way; false after timeoutMs.
     bool WaitForTheEnd(int timeoutMs) {
@@ -124,7 +132,9 @@ protected:
 const QColor kRed(0xff, 0xc8, 0xc8), kGreen(0xd8, 0xf5, 0xd8);
 
 TEST_F(LinkCheckPanelTest, FindingsProgressColourAndADoubleClickSelectingTheRow) {
-    Check({"/ok", "/gone", "/moved", "/gone"});
+    Load({"/ok", "/gone", "/moved", "/gone"});
+    EXPECT_EQ(Find<QProgressBar>("pbLinkCheck").text(), QString()) << "a count before a check";
+    Find<QPushButton>("btnLinkCheck").click();
     EXPECT_FALSE(Find<QPushButton>("btnLinkCheck").isEnabled());
     EXPECT_TRUE(Find<QPushButton>("btnStop").isEnabled());
     ASSERT_TRUE(WaitForTheEnd(10000));
@@ -133,6 +143,8 @@ TEST_F(LinkCheckPanelTest, FindingsProgressColourAndADoubleClickSelectingTheRow)
     const QProgressBar& progress = Find<QProgressBar>("pbLinkCheck");
     EXPECT_EQ(progress.maximum(), 3); // distinct URLs
     EXPECT_EQ(progress.value(), 3);
+    // Counted a row each, as qvn-build --check-links counts a line each.
+    EXPECT_EQ(Status(), QStringLiteral("エラー 2 件、警告 1 件、注記 0 件。"));
 
     EXPECT_EQ(Findings(), // in the order of the lines
               (QStringList{
@@ -156,7 +168,10 @@ TEST_F(LinkCheckPanelTest, FindingsProgressColourAndADoubleClickSelectingTheRow)
     EXPECT_EQ(DoubleClickFinding(QStringLiteral("4 行")), std::vector<int>{3});
 }
 
+// The row still waiting for its verdict is marked until the check stops, which then says how far
+// it came.
 TEST_F(LinkCheckPanelTest, StopAndClosingTheWindowEndACheckThatWaits) {
+    const QColor base = Grid().palette().color(QPalette::Base);
     for (const bool closing : {false, true}) {
         SCOPED_TRACE(closing ? "closing the window" : "中止");
         const std::size_t before = server_.Requests().size();
@@ -165,6 +180,7 @@ TEST_F(LinkCheckPanelTest, StopAndClosingTheWindowEndACheckThatWaits) {
         timer.start();
         while (server_.Requests().size() < before + 2 && timer.elapsed() < 5000)
             QTest::qWait(20);
+        const QColor waiting = ColourOf(0);
         timer.restart();
         if (closing)
             Table().hide();
@@ -173,9 +189,16 @@ TEST_F(LinkCheckPanelTest, StopAndClosingTheWindowEndACheckThatWaits) {
         EXPECT_TRUE(Find<QPushButton>("btnLinkCheck").isEnabled());
         EXPECT_FALSE(Find<QPushButton>("btnStop").isEnabled());
         EXPECT_LT(timer.elapsed(), 2000); // not the 20 s the stalled request would take
-        EXPECT_LT(Find<QProgressBar>("pbLinkCheck").value(), 2);
+        const int checked = Find<QProgressBar>("pbLinkCheck").value();
+        EXPECT_LT(checked, 2);
+        EXPECT_EQ(
+            Status(),
+            QStringLiteral("中止しました: URL 2 件のうち %1 件を確認しました。").arg(checked));
         Table().show();
         Grid().clearSelection(); // a selected row is painted over its verdict's colour
+        EXPECT_NE(waiting, base) << "the waiting row is not marked";
+        EXPECT_NE(waiting, kGreen);
+        EXPECT_EQ(ColourOf(0), base) << "still marked waiting after the check stopped";
     }
 }
 

@@ -12,6 +12,7 @@
 #include "USetting.h"
 #include "UVersion.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -30,11 +31,13 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
 #include <QWindow>
@@ -321,7 +324,6 @@ TEST_F(MainWindow, CancelInSaveDialogWritesAndShowsNothing) {
 // What a file dialog offered when it opened.
 struct SeenFileDialog {
     bool qtOwn = false;
-    bool promptsOverwrite = true;
     QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
     QStringList filters;
     QString defaultSuffix;
@@ -333,7 +335,6 @@ struct SeenFileDialog {
 std::function<void(QFileDialog*)> Answer(SeenFileDialog& seen, const QString& name) {
     return [&seen, name](QFileDialog* d) {
         seen.qtOwn = d->testOption(QFileDialog::DontUseNativeDialog);
-        seen.promptsOverwrite = !d->testOption(QFileDialog::DontConfirmOverwrite);
         seen.mode = d->acceptMode();
         seen.filters = d->nameFilters();
         seen.defaultSuffix = d->defaultSuffix();
@@ -354,7 +355,6 @@ TEST_F(MainWindow, FileDialogsAreQtsOwnAndRememberTheLastName) {
     TempDir dir;
     QDir().mkdir(QString::fromStdString(dir.Path("site")));
     dir.Write("site/links.html", kTemplate);
-    dir.Write("site/page.html", "old");
     LoadTwoRecords();
     QDir::setCurrent(QString::fromStdString(dir.Path("")));
     const QString site = QDir(QString::fromStdString(dir.Path("site"))).canonicalPath();
@@ -384,18 +384,85 @@ TEST_F(MainWindow, FileDialogsAreQtsOwnAndRememberTheLastName) {
     {
         SCOPED_TRACE("save dialog");
         SeenFileDialog seen;
-        ModalLog log(Qt::Key_Return, Answer(seen, site + QStringLiteral("/page.html")));
+        ModalLog log(Qt::Key_Return, Answer(seen, site + QStringLiteral("/page")));
         ClickBuild();
         EXPECT_TRUE(seen.qtOwn);
         EXPECT_EQ(seen.mode, QFileDialog::AcceptSave);
         EXPECT_EQ(seen.filters, html);
-        EXPECT_FALSE(seen.promptsOverwrite);
         EXPECT_EQ(seen.defaultSuffix, QString());
         EXPECT_EQ(seen.folder, site);
-        EXPECT_EQ(dir.Read("site/page.html"), kPage);
+        EXPECT_EQ(dir.Read("site/page"), kPage) << "no extension added";
         ASSERT_EQ(log.Seen().size(), 2u);
         EXPECT_EQ(log.Seen()[1].text, QStringLiteral("正常に保存されました"));
     }
+}
+
+// Confirms the save dialog's name as it stands, answering the question before a file is replaced
+// with the button captioned answer, or with Enter when answer is empty; the question's text in
+// asked. Returns whether the dialog stayed open.
+bool ConfirmAndAnswer(QFileDialog* dialog, const QString& answer, QString& asked) {
+    auto* timer = new QTimer(dialog); // gone with the dialog, should no question come
+    QObject::connect(timer, &QTimer::timeout, [timer, &asked, answer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        timer->stop();
+        asked = box->text() + QLatin1Char('|') + box->buttons()[0]->text() + QLatin1Char('|') +
+                box->buttons()[1]->text();
+        for (QAbstractButton* b : box->buttons()) {
+            if (b->text() == answer)
+                b->click();
+        }
+        if (answer.isEmpty())
+            QTest::keyClick(box, Qt::Key_Return);
+    });
+    timer->start(10);
+    static_cast<QDialog*>(dialog)->accept();
+    return dialog->isVisible();
+}
+
+// The save dialog asks before it replaces a file: Enter answers 「いいえ」, which keeps the file
+// and the dialog open with an empty name box, and the refused name is not offered at the next
+// opening; 「はい」 replaces the file. (qvn-build replaces without asking.)
+TEST_F(MainWindow, SaveDialogAsksBeforeReplacingAFile) {
+    TempDir dir;
+    dir.Write("links.html", kTemplate);
+    LoadTwoRecords();
+    QDir::setCurrent(QString::fromStdString(dir.Path("")));
+    Type(QStringLiteral("links.html"));
+    ui::FileDialog::SetNextFileName(QStringLiteral("page.html")); // the dialog's last name
+    {
+        ModalLog log;
+        ClickBuild();
+    }
+    dir.Write("page.html", "old");
+
+    const QString question =
+        QStringLiteral("page.html は既に存在します。置き換えますか?|はい|いいえ");
+    QString asked, refused = QStringLiteral("?"), reopened = QStringLiteral("?");
+    {
+        ModalLog log(Qt::Key_Return, [&](QFileDialog* d) {
+            EXPECT_TRUE(ConfirmAndAnswer(d, QString(), asked)); // the name it opened with
+            refused = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+            d->reject();
+        });
+        ClickBuild();
+    }
+    EXPECT_EQ(asked, question);
+    EXPECT_EQ(refused, QString());
+    EXPECT_EQ(dir.Read("page.html"), "old");
+
+    asked.clear();
+    ModalLog log(Qt::Key_Return, [&](QFileDialog* d) {
+        auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        reopened = name->text();
+        name->setText(QStringLiteral("page.html"));
+        EXPECT_FALSE(ConfirmAndAnswer(d, QStringLiteral("はい"), asked));
+    });
+    ClickBuild();
+    EXPECT_EQ(reopened, QString()) << "the refused name is offered again";
+    EXPECT_EQ(asked, question);
+    EXPECT_EQ(dir.Read("page.html"), kPage);
 }
 
 // A name is the file system's own (UTF-8): any name it holds can be typed (and so picked or
@@ -523,14 +590,16 @@ TEST_F(MainWindow, EnterPressesTheFocusedButtonAndDoesNothingInTheEdit) {
     }
 }
 
-// Qt's own dialog in the program's language, its columns wide enough for what they show.
+// Qt's own dialog in the program's language, a folder's type included, its columns wide enough
+// for what they show.
 TEST_F(MainWindow, FileDialogSpeaksJapaneseAndShowsItsColumnsWhole) {
     TempDir dir;
     dir.Write("links.html", kTemplate);
     dir.Write("a template with a rather long name.htm", kTemplate);
+    QDir().mkdir(QString::fromStdString(dir.Path("site")));
     QDir::setCurrent(QString::fromStdString(dir.Path("")));
 
-    QString cancel;
+    QString cancel, folderType;
     bool fits = false;
     ModalLog log(Qt::Key_Return, [&](QFileDialog* d) {
         auto* buttons = d->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
@@ -542,7 +611,7 @@ TEST_F(MainWindow, FileDialogSpeaksJapaneseAndShowsItsColumnsWhole) {
         QHeaderView* header = tree->header();
         fits = QTest::qWaitFor(
             [&] {
-                if (tree->model()->rowCount(tree->rootIndex()) != 2)
+                if (tree->model()->rowCount(tree->rootIndex()) != 3)
                     return false;
                 for (int col = 0; col < header->count(); ++col) {
                     if (!header->isSectionHidden(col) &&
@@ -553,11 +622,17 @@ TEST_F(MainWindow, FileDialogSpeaksJapaneseAndShowsItsColumnsWhole) {
                 return true;
             },
             3000);
+        const QModelIndex site = tree->model()->index(0, 0, tree->rootIndex()); // folders first
+        EXPECT_EQ(site.data().toString(), QStringLiteral("site"));
+        folderType = site.siblingAtColumn(2).data().toString();
         d->reject();
     });
     Find<QPushButton>("btnRefer")->click();
     ASSERT_EQ(log.Seen().size(), 1u);
     EXPECT_EQ(cancel, QStringLiteral("キャンセル"));
+    EXPECT_FALSE(folderType.isEmpty());
+    EXPECT_FALSE(folderType.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))))
+        << folderType.toStdString();
     EXPECT_TRUE(fits) << "a column of the file list is narrower than its texts";
 }
 
@@ -761,6 +836,38 @@ TEST_F(MainWindow, HelpStaysUsableBesideEveryModalWindow) {
         EXPECT_GT(scrolled, 0) << "the help window did not scroll";
     }
     help->close();
+}
+
+// A wider main window gives its width to the path field, and the buttons on the right keep their
+// distance from its edge; a tooltip shown goes, as it would stand over something else. The link
+// list window cannot be made so small that its file buttons leave it.
+TEST_F(MainWindow, ResizedWindowsLayOutTheirControls) {
+    auto rightEdge = [](const char* name) { return Find<QWidget>(name)->geometry().right(); };
+    const QSize opened = Main()->size();
+    const int edit = Edit()->width(), refer = rightEdge("btnRefer"), build = rightEdge("Button2");
+    QToolTip::showText(Main()->mapToGlobal(QPoint(20, 30)), QStringLiteral("tip"), Main());
+    ASSERT_TRUE(QToolTip::isVisible());
+    Main()->resize(opened + QSize(150, 40));
+    Settle(Main());
+    // Qt takes a tooltip away after a short fade.
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+    EXPECT_EQ(Edit()->width(), edit + 150);
+    EXPECT_EQ(rightEdge("btnRefer"), refer + 150);
+    EXPECT_EQ(rightEdge("Button2"), build + 150);
+    Main()->resize(opened);
+
+    QWidget* table = AppForms().frmTable;
+    const QSize tableOpened = table->size();
+    table->show();
+    table->resize(100, 100);
+    Settle(table);
+    for (const char* name : {"btnRefer", "btnLoad", "btnClose", "btnSave"}) {
+        auto* button = Control<QPushButton>(table, name);
+        EXPECT_TRUE(table->rect().contains({button->mapTo(table, QPoint()), button->size()}))
+            << name;
+    }
+    table->hide();
+    table->resize(tableOpened);
 }
 
 // The menu bar and its menus draw in the windows' Japanese face.
