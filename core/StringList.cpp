@@ -1,7 +1,6 @@
 #include "StringList.h"
 
 #include "Errors.h"
-#include "FileIO.h"
 #include "Lines.h"
 
 #include <climits>
@@ -38,11 +37,6 @@ void TStringList::LoadFromText(std::string_view text) {
     for (std::string_view line; reader.Next(line);)
         lines.Add(line);
     *this = std::move(lines);
-}
-
-void TStringList::LoadFromFile(const FilePath& path) {
-    std::uint64_t size = 0;
-    LoadFromText(ReadText(path, size)); // throws before anything changes
 }
 
 } // namespace qvn

@@ -1,11 +1,9 @@
 // TStringList: the ordered list of byte strings that every stage of the system exchanges, with the
-// byte rules by which a text file becomes lines and lines become a file.
+// byte rules by which a text becomes lines.
 //
 // Items live back to back in one buffer with an index of end offsets that grows block by block,
 // never copied as it grows: a list costs its bytes plus eight bytes an item.
 #pragma once
-
-#include "FilePath.h"
 
 #include <cstddef>
 #include <deque>
@@ -24,13 +22,11 @@ public:
     int Count() const { return static_cast<int>(ends_.size()); }
     void Clear();
 
-    // Replaces the contents by the lines of text: CR, LF and CR LF each end a line, a NUL byte
-    // ends the text, a break at the very end adds no empty line, and nothing else is touched (no
-    // character set conversion, a byte-order mark stays in the first line).
+    // Replaces the contents by the lines of text (a file's, as ReadText reads it): CR, LF and
+    // CR LF each end a line, a NUL byte ends the text, a break at the very end adds no empty
+    // line, and nothing else is touched (no character set conversion, a byte-order mark stays in
+    // the first line).
     void LoadFromText(std::string_view text);
-    // The same for the file's whole contents. Throws FileError (Open) and leaves the list
-    // unchanged when the file cannot be read.
-    void LoadFromFile(const FilePath& path);
 
 private:
     std::string data_;             // all items back to back

@@ -132,7 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WriteFile(in, text);
     TStringList list;
     list.Add("replaced");
-    list.LoadFromFile(FilePath::FromNative(in));
+    std::uint64_t listSize = 0;
+    list.LoadFromText(ReadText(FilePath::FromNative(in), listSize));
     QVN_CHECK(Items(list) == lines);
     CheckGetOutside(list);
 
@@ -152,7 +153,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         });
         QVN_CHECK(ReadFile(out) == ref::CrLfText(lines));
         TStringList back;
-        back.LoadFromFile(FilePath::FromNative(out));
+        std::uint64_t backSize = 0;
+        back.LoadFromText(ReadText(FilePath::FromNative(out), backSize));
         QVN_CHECK(Items(back) == lines);
         QVN_CHECK(!HoldsTemporaryFile(Scratch().Dir()));
     }

@@ -1,8 +1,10 @@
-// TStringList: list operations and the byte rules of loading and saving.
+// TStringList: list operations, and the byte rules by which a text file read as a template is
+// read (ReadText) becomes lines.
 #include "StringList.h"
 
 #include "Codec.h"
 #include "Errors.h"
+#include "FileIO.h"
 #include "Lines.h"
 #include "TempDir.h"
 
@@ -13,8 +15,6 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "FileIO.h"
-
 #include <windows.h>
 #endif
 
@@ -34,10 +34,16 @@ std::vector<std::string> Items(const TStringList& list) {
     return items;
 }
 
+// Reads a file's lines as a build reads a template's.
+void Load(TStringList& list, const FilePath& path) {
+    std::uint64_t size = 0;
+    list.LoadFromText(ReadText(path, size));
+}
+
 std::vector<std::string> LoadBytes(const std::string& bytes) {
     TempDir dir;
     TStringList list;
-    list.LoadFromFile(AsPath(dir.Write("f.txt", bytes)));
+    Load(list, AsPath(dir.Write("f.txt", bytes)));
     return Items(list);
 }
 
@@ -140,7 +146,7 @@ TEST(StringList, FailedLoadNamesThePathAndKeepsTheList) {
     list.Add("kept");
     for (const std::string& path : {dir.Path("missing.txt"), dir.Dir(), std::string()}) {
         try {
-            list.LoadFromFile(AsPath(path));
+            Load(list, AsPath(path));
             ADD_FAILURE() << "loaded " << path;
         } catch (const FileError& e) {
             EXPECT_EQ(e.GetKind(), FileError::Kind::Open);
@@ -161,7 +167,7 @@ TEST(StringList, LoadSetsNothingAsideForTheFilesSize) {
     if (error)
         GTEST_SKIP() << "no sparse file here: " << error.message();
     TStringList list;
-    list.LoadFromFile(AsPath(path));
+    Load(list, AsPath(path));
     EXPECT_THAT(Items(list), ElementsAre("a", "b"));
 }
 #endif
@@ -182,7 +188,7 @@ TEST(StringList, FilesAreReadWithReadSharingOnly) {
     const HANDLE writer = open(GENERIC_WRITE);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
     try {
-        list.LoadFromFile(AsPath(path));
+        Load(list, AsPath(path));
         ADD_FAILURE() << "loaded a file open for writing";
     } catch (const FileError& e) {
         EXPECT_EQ(e.Message(), "ファイル " + path + " は開けません");
@@ -195,7 +201,7 @@ TEST(StringList, FilesAreReadWithReadSharingOnly) {
         EXPECT_NE(reader, INVALID_HANDLE_VALUE);
         CloseHandle(reader);
     }
-    list.LoadFromFile(AsPath(path));
+    Load(list, AsPath(path));
     EXPECT_THAT(Items(list), ElementsAre("a"));
 }
 #endif
@@ -212,6 +218,6 @@ TEST(StringList, LoadsLargeFilesAndLongLines) {
         bytes += s + "\r\n";
     dir.Write("big.txt", bytes);
     TStringList back;
-    back.LoadFromFile(AsPath(dir.Path("big.txt")));
+    Load(back, AsPath(dir.Path("big.txt")));
     EXPECT_THAT(Items(back), ElementsAreArray(expected));
 }
