@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The cache folder that tools/build-qt-windows.sh and tools/build-curl-windows.sh build their
 # libraries for Windows into, sourced by both from the top of the repository: where the cache is,
 # the names of one build's two folders in it, and the lock that keeps two builds out of the same
