@@ -56,9 +56,20 @@ if [ $qt = build ] && [ ! -f "$qt_prefix/.complete" ]; then
     else
         echo "+ Qt for Windows is not built: building it for $qt_limit s at most"
         # timeout stops the script with everything it started (ninja, the compilers). What they
-        # built stays in the cache's scratch folder for the next run to go on with.
+        # built stays in the cache's scratch folder for the next run to go on with. It runs them in
+        # a process group of its own, which a terminal's Ctrl+C does not reach: this script hands
+        # Ctrl+C and SIGTERM on to it.
+        timeout --kill-after=60 "$qt_limit" tools/build-qt-windows.sh &
+        qt_build=$!
+        stop_qt_build() {
+            kill -TERM "$qt_build" 2>/dev/null || true
+            wait "$qt_build" || true
+            exit 130
+        }
+        trap stop_qt_build INT TERM
         status=0
-        timeout --kill-after=60 "$qt_limit" tools/build-qt-windows.sh || status=$?
+        wait "$qt_build" || status=$?
+        trap - INT TERM
         case $status in
         0) ;;
         124 | 137)
