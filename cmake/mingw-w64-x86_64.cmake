@@ -1,6 +1,10 @@
 # Cross-building for 64-bit Windows with Debian's MinGW-w64 (g++-mingw-w64-x86-64-posix: the
 # "posix" thread model, which std::thread needs). The programs link libstdc++, libgcc and
 # winpthread statically, so that an .exe runs alone, with no MinGW DLL beside it.
+# The one toolchain file of every Windows build: the project's (tools/build-windows.sh) and the
+# libraries' it builds into its cache (tools/build-qt-windows.sh, tools/build-curl-windows.sh).
+# Their cache folders are named by a hash of its lines other than comments, so a change to any of
+# those lines means a new build of the libraries (for Qt, half an hour or more).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

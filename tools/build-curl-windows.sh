@@ -10,14 +10,17 @@
 # The source comes through apt-get source with a private apt set-up (tools/fetch-debian-source.sh):
 # the system's apt set-up is left untouched. Runs apt-get as root, or through sudo for anyone else.
 #
+# It builds with the project's toolchain file, cmake/mingw-w64-x86_64.cmake; the cache folder, its
+# lock and the folders' names are tools/lib-cache.sh's. A build stopped midway starts afresh the
+# next time: it takes a few minutes.
+#
 # Usage: tools/build-curl-windows.sh [--print-prefix]
 #   --print-prefix  prints the folder the build goes to (complete or not) and does nothing else.
 # QVN_CACHE (default /var/cache/quorvane) is the cache's parent folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/lib-cache.sh
 
-cache=${QVN_CACHE:-/var/cache/quorvane}
-triplet=x86_64-w64-mingw32
 # The version of the Linux build's libcurl (Debian 12), so that both programs behave alike.
 curl_version=7.88.1
 
@@ -30,9 +33,7 @@ curl_options=(
     -DCURL_USE_LIBPSL=OFF -DUSE_LIBIDN2=OFF -DUSE_WIN32_IDN=ON -DENABLE_THREADED_RESOLVER=ON
     -DCURL_CA_BUNDLE=none -DCURL_CA_PATH=none
 )
-hash=$(printf '%s\n' "$triplet" "${curl_options[@]}" | sha256sum | cut -c1-10)
-prefix=$cache/curl-$curl_version-mingw64-static-$hash
-work=$cache/scratch/curl-$curl_version-mingw64-static-$hash
+cache_folders "curl-$curl_version-mingw64-static" "${curl_options[@]}"
 
 if [ "${1:-}" = --print-prefix ]; then echo "$prefix"; exit 0; fi
 
@@ -42,14 +43,7 @@ if [ -f "$prefix/.complete" ]; then
 fi
 
 tools/apt-install.sh cmake ninja-build g++-mingw-w64-x86-64-posix dpkg-dev
-if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
-
-"${sudo[@]}" mkdir -p "$cache"
-"${sudo[@]}" chown "$(id -u):$(id -g)" "$cache"
-mkdir -p "$work"
-# Only one build at a time into the same folder.
-exec 9>"$work.lock"
-flock -n 9 || { echo "Another build of libcurl for Windows is running into $prefix" >&2; exit 1; }
+cache_lock "libcurl for Windows"
 
 echo "Building libcurl $curl_version for Windows into $prefix (work folder $work)"
 start=$SECONDS
@@ -59,19 +53,6 @@ tools/fetch-debian-source.sh "$work" curl
 curl_src=$(find "$src" -maxdepth 1 -type d -name "curl-$curl_version*" | head -n1)
 [ -n "$curl_src" ] || { echo "The curl source is not version $curl_version" >&2; exit 1; }
 echo "Source fetched: $((SECONDS - start)) s"
-
-toolchain=$work/toolchain.cmake
-cat > "$toolchain" <<EOF
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER $triplet-gcc-posix)
-set(CMAKE_RC_COMPILER $triplet-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/$triplet)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-EOF
 
 rm -rf "$work/build" "$prefix"
 cmake -S "$curl_src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \

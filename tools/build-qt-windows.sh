@@ -4,6 +4,13 @@
 # tools/build-windows.sh to build qvn1.exe with. The folder is named by the Qt version and a hash of
 # the build options; when it is already complete, the script only prints its path.
 #
+# The build is long (half an hour on two quiet cores, see docs/windows.md), and may be stopped at
+# any point (tools/build-windows.sh --qt-time-limit stops it after a time): the sources, build
+# trees and what is done stay in the cache's scratch folder, and the next run goes on where it
+# stopped, ninja building only the steps not yet done. It builds with the project's toolchain file,
+# cmake/mingw-w64-x86_64.cmake; the cache folder, its lock and the folders' names are
+# tools/lib-cache.sh's.
+#
 # The sources come through apt-get source with a private apt set-up (tools/fetch-debian-source.sh):
 # the system's apt set-up is left untouched. Runs apt-get as root, or through sudo for anyone else.
 #
@@ -12,9 +19,8 @@
 # QVN_CACHE (default /var/cache/quorvane) is the cache's parent folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/lib-cache.sh
 
-cache=${QVN_CACHE:-/var/cache/quorvane}
-triplet=x86_64-w64-mingw32
 # The host's Qt tools (moc, rcc, uic) come from Debian's qt6-base-dev, so the Windows Qt must be
 # the same version.
 qt_version=6.4.2
@@ -38,9 +44,7 @@ qt_options=(
 )
 jpeg_options=(-DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
               -DCMAKE_BUILD_TYPE=Release)
-hash=$(printf '%s\n' "$triplet" "${qt_options[@]}" "${jpeg_options[@]}" | sha256sum | cut -c1-10)
-prefix=$cache/qt-$qt_version-mingw64-static-$hash
-work=$cache/scratch/qt-$qt_version-mingw64-static-$hash
+cache_folders "qt-$qt_version-mingw64-static" "${qt_options[@]}" "${jpeg_options[@]}"
 
 if [ "${1:-}" = --print-prefix ]; then echo "$prefix"; exit 0; fi
 
@@ -77,14 +81,7 @@ fi
 
 tools/apt-install.sh cmake ninja-build g++-mingw-w64-x86-64-posix dpkg-dev qt6-base-dev \
     qt6-base-dev-tools
-if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
-
-"${sudo[@]}" mkdir -p "$cache"
-"${sudo[@]}" chown "$(id -u):$(id -g)" "$cache"
-mkdir -p "$work"
-# Only one build at a time into the same folder.
-exec 9>"$work.lock"
-flock -n 9 || { echo "Another build of Qt for Windows is running into $prefix" >&2; exit 1; }
+cache_lock "Qt for Windows"
 
 echo "Building Qt $qt_version for Windows into $prefix (work folder $work)"
 start=$SECONDS
@@ -98,27 +95,19 @@ jpeg_src=$(find "$src" -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n1)
 [ -n "$jpeg_src" ] || { echo "No libjpeg-turbo source" >&2; exit 1; }
 # Qt 6.4 builds its DirectWrite font database only along with Direct2D, yet the windows platform
 # plugin asks for it whenever DirectWrite 3 is there: without Direct2D it keeps to the GDI one.
-sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
-    "$qt_src/src/plugins/platforms/windows/qwindowsintegration.cpp"
+# (Changed once only: a file rewritten on every run would be compiled again on every run.)
+integration=$qt_src/src/plugins/platforms/windows/qwindowsintegration.cpp
+if grep -q '^#if QT_CONFIG(directwrite3)$' "$integration"; then
+    sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+        "$integration"
+fi
 
-# -- A toolchain file of the build's own: the project's may change without touching this build. --
-toolchain=$work/toolchain.cmake
-cat > "$toolchain" <<EOF
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER $triplet-gcc-posix)
-set(CMAKE_CXX_COMPILER $triplet-g++-posix)
-set(CMAKE_RC_COMPILER $triplet-windres)
-list(APPEND CMAKE_FIND_ROOT_PATH /usr/$triplet $prefix)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-EOF
+# The toolchain file looks for libraries in the folder the build installs into, too.
+cross=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQVN_WINDOWS_PREFIX="$prefix")
 
 # -- libjpeg-turbo: quick, so first. --
 if [ ! -f "$work/jpeg.done" ]; then
-    cmake -S "$jpeg_src" -B "$work/build-jpeg" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    cmake -S "$jpeg_src" -B "$work/build-jpeg" -G Ninja "${cross[@]}" \
         -DCMAKE_INSTALL_PREFIX="$prefix" "${jpeg_options[@]}"
     cmake --build "$work/build-jpeg" -j2
     cmake --install "$work/build-jpeg"
@@ -126,11 +115,17 @@ if [ ! -f "$work/jpeg.done" ]; then
     echo "libjpeg-turbo done: $((SECONDS - start)) s"
 fi
 
-# -- qtbase. --
-PKG_CONFIG= cmake -S "$qt_src" -B "$work/build-qt" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_INSTALL_PREFIX="$prefix" -DQT_HOST_PATH=/usr \
-    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake "${qt_options[@]}"
-echo "qtbase configured: $((SECONDS - start)) s"
+# -- qtbase: configured once (a configure stopped midway leaves no build.ninja and runs again);
+# after that, ninja builds what an earlier run left undone, and reconfigures by itself if
+# anything the configure read has changed. --
+if [ ! -f "$work/build-qt/build.ninja" ]; then
+    PKG_CONFIG= cmake -S "$qt_src" -B "$work/build-qt" -G Ninja "${cross[@]}" \
+        -DCMAKE_INSTALL_PREFIX="$prefix" -DQT_HOST_PATH=/usr \
+        -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake "${qt_options[@]}"
+    echo "qtbase configured: $((SECONDS - start)) s"
+fi
+steps=$(ninja -C "$work/build-qt" -n | grep -c '^\[' || true)
+echo "qtbase: $steps build steps to go"
 cmake --build "$work/build-qt" -j2
 cmake --install "$work/build-qt"
 copy_licenses "$qt_src" "$jpeg_src"

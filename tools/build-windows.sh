@@ -8,32 +8,76 @@
 # The engine and qvn-build.exe are built and tested in every run. qvn1.exe and its window tests
 # are built and tested too whenever the static Qt for Windows that tools/build-qt-windows.sh
 # builds is in its cache folder; when it is not, the log says so and the packages hold
-# qvn-build.exe alone. "--with-qt" builds that Qt first when it is missing (an hour or more on two
-# cores, which is why CI, running without it, never does).
+# qvn-build.exe alone.
+#
+# Usage: tools/build-windows.sh [--with-qt] [--qt-time-limit=SECONDS]
+#   --with-qt        builds that Qt first when it is missing (half an hour on two quiet cores,
+#                    more on a busy machine).
+#   --qt-time-limit  builds it too, but for SECONDS at most (CI's way, .ci/run): when the time is
+#                    up, the Qt build is stopped, the run goes on without qvn1.exe and says so in
+#                    its log (at the point and again on its last line), and the next run's Qt build
+#                    goes on where this one stopped. A limit under a minute builds no Qt at all.
 # Runs apt-get as root, or through sudo for anyone else.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-qt=cached
+usage="usage: tools/build-windows.sh [--with-qt] [--qt-time-limit=SECONDS]"
+qt=cached qt_limit=
 for arg in "$@"; do
     case $arg in
     --with-qt) qt=build ;;
-    *) echo "usage: tools/build-windows.sh [--with-qt]" >&2; exit 2 ;;
+    --qt-time-limit=*)
+        qt=build qt_limit=${arg#*=}
+        [[ $qt_limit =~ ^-?[0-9]+$ ]] || { echo "$usage" >&2; exit 2; } ;;
+    *) echo "$usage" >&2; exit 2 ;;
     esac
 done
 
 # The window tests run on Qt's offscreen platform, which under Windows takes its fonts from one
 # folder rather than the system's: Debian's IPA Gothic fonts give them Japanese (see
 # tests/gui/CMakeLists.txt). Xvfb, xauth and xdotool start qvn1.exe on a virtual display.
+# dpkg-dev is for the libraries' builds (apt-get source): everything is installed here, so that a
+# time limit on the Qt build never stops apt-get halfway.
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest icoutils nsis unzip
           qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-          fonts-ipafont-gothic xvfb xauth xdotool)
+          fonts-ipafont-gothic xvfb xauth xdotool dpkg-dev)
 tools/apt-install.sh "${packages[@]}"
 
 # --- Qt for Windows and qvn1.exe -------------------------------------------------------------
 qt_prefix=$(tools/build-qt-windows.sh --print-prefix)
+# What the log says, there and on its last line, when the time limit leaves qvn1.exe out.
+left_out=
+leave_out() { left_out="+ WITHOUT qvn1.exe AND ITS WINDOW TESTS: $*"; echo "$left_out"; }
 if [ $qt = build ] && [ ! -f "$qt_prefix/.complete" ]; then
-    tools/build-qt-windows.sh
+    if [ -z "$qt_limit" ]; then
+        tools/build-qt-windows.sh
+    elif [ "$qt_limit" -lt 60 ]; then
+        leave_out "Qt for Windows is not built, and $qt_limit s is no time to build any of it"
+    else
+        echo "+ Qt for Windows is not built: building it for $qt_limit s at most"
+        # timeout stops the script with everything it started (ninja, the compilers). What they
+        # built stays in the cache's scratch folder for the next run to go on with. It runs them in
+        # a process group of its own, which a terminal's Ctrl+C does not reach: this script hands
+        # Ctrl+C and SIGTERM on to it.
+        timeout --kill-after=60 "$qt_limit" tools/build-qt-windows.sh &
+        qt_build=$!
+        stop_qt_build() {
+            kill -TERM "$qt_build" 2>/dev/null || true
+            wait "$qt_build" || true
+            exit 130
+        }
+        trap stop_qt_build INT TERM
+        status=0
+        wait "$qt_build" || status=$?
+        trap - INT TERM
+        case $status in
+        0) ;;
+        124 | 137)
+            leave_out "the Qt for Windows was not finished in $qt_limit s and was stopped;" \
+                "the next run's Qt build goes on where this one stopped" ;;
+        *) exit "$status" ;;
+        esac
+    fi
 fi
 if [ -f "$qt_prefix/.complete" ]; then
     tools/build-qt-windows.sh # only checks the cached build, and its licences
@@ -45,7 +89,7 @@ if [ -f "$qt_prefix/.complete" ]; then
 else
     echo "+ Qt for Windows is not built ($qt_prefix has none): building and testing the engine" \
          "and qvn-build.exe only, without qvn1.exe; tools/build-windows.sh --with-qt builds Qt" \
-         "first (an hour or more)"
+         "first (half an hour or more)"
     gui=(-DQVN_BUILD_GUI=OFF)
 fi
 # ---------------------------------------------------------------------------------------------
@@ -97,3 +141,4 @@ wineserver --wait
 rm -f "$build"/Quorvane-*-win64.zip "$build"/Quorvane-*-setup.exe
 (cd "$build" && cpack -G ZIP && cpack -G NSIS)
 tests/smoke/windows-package.sh "$build"
+[ -z "$left_out" ] || echo "$left_out"
