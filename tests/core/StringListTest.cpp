@@ -3,18 +3,18 @@
 
 #include "Codec.h"
 #include "Errors.h"
+#include "FileIO.h"
 #include "Lines.h"
 #include "TempDir.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <vector>
 
 #ifdef _WIN32
-#include "FileIO.h"
-
 #include <windows.h>
 #endif
 
@@ -134,17 +134,28 @@ TEST(StringList, BytesAreKeptExactly) {
     EXPECT_THAT(LoadBytes(bom + "\r\n" + sjis + "\n\xFF\x80"), ElementsAre(bom, sjis, "\xFF\x80"));
 }
 
-TEST(StringList, FailedLoadNamesThePathAndKeepsTheList) {
+// The message names the path; the system's reason comes with it, as for a failed save (on
+// Windows in the system's own words for its own error codes: only that there is one is checked).
+TEST(StringList, FailedLoadNamesThePathAndTheReasonAndKeepsTheList) {
     TempDir dir;
     TStringList list;
     list.Add("kept");
-    for (const std::string& path : {dir.Path("missing.txt"), dir.Dir(), std::string()}) {
+    const struct {
+        std::string path;
+        int error;
+    } cases[] = {{dir.Path("missing.txt"), ENOENT}, {dir.Dir(), EISDIR}, {"", ENOENT}};
+    for (const auto& c : cases) {
         try {
-            list.LoadFromFile(AsPath(path));
-            ADD_FAILURE() << "loaded " << path;
+            list.LoadFromFile(AsPath(c.path));
+            ADD_FAILURE() << "loaded " << c.path;
         } catch (const FileError& e) {
             EXPECT_EQ(e.GetKind(), FileError::Kind::Open);
-            EXPECT_EQ(e.Message(), "ファイル " + path + " は開けません");
+            EXPECT_EQ(e.Message(), "ファイル " + c.path + " は開けません");
+#ifdef _WIN32
+            EXPECT_NE(e.Reason(), "") << c.path;
+#else
+            EXPECT_EQ(e.Reason(), SystemReason(c.error)) << c.path;
+#endif
         }
     }
     EXPECT_THAT(Items(list), ElementsAre("kept"));
