@@ -304,7 +304,7 @@ void TfrmTable::ShowLoadFindings(const TLinkTable& table, const qvn::FilePath& p
     // characters hold zero bytes, or a text with other data after it. Only such a file holds
     // bytes the grid cannot show whole, and only its load costs the time of the check.
     const std::string* text = table.TextAsRead();
-    if (!text || text->find('\0') == std::string::npos)
+    if (!text || !table.EndsAtNul())
         return;
     const std::string name = path.Display();
     const qvn::Findings findings =

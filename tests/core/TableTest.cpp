@@ -136,6 +136,14 @@ INSTANTIATE_TEST_SUITE_P(
                 "書けません"}),
     [](const ::testing::TestParamInfo<Refusal>& param) { return std::string(param.param.name); });
 
+// Whether a NUL byte ended the text before the file's end, which the windows tell the user.
+TEST(LinkTable, KnowsWhetherANulEndedTheTextEarly) {
+    for (const std::string& ended : {std::string("a\r\nb\0c", 6), std::string("\0", 1)})
+        EXPECT_TRUE(TLinkTable::Parse(ended).EndsAtNul());
+    for (const std::string whole : {"a\r\nb\r\n", "a\rb", ""})
+        EXPECT_FALSE(TLinkTable::Parse(whole).EndsAtNul()) << whole;
+}
+
 // Records are removed, inserted and moved as values: putting back what an edit replaced writes
 // the file's bytes again, however many edits came between.
 TEST(LinkTable, EditsUndoneByTheirRecordsGiveTheFileBack) {
