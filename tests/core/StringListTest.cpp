@@ -140,21 +140,19 @@ TEST(StringList, FailedLoadNamesThePathAndTheReasonAndKeepsTheList) {
     TempDir dir;
     TStringList list;
     list.Add("kept");
-    const struct {
-        std::string path;
-        int error;
-    } cases[] = {{dir.Path("missing.txt"), ENOENT}, {dir.Dir(), EISDIR}, {"", ENOENT}};
-    for (const auto& c : cases) {
+    for (const auto& [path, error] :
+         {std::pair{dir.Path("missing.txt"), ENOENT}, std::pair{dir.Dir(), EISDIR},
+          std::pair{std::string(), ENOENT}}) {
         try {
-            list.LoadFromFile(AsPath(c.path));
-            ADD_FAILURE() << "loaded " << c.path;
+            list.LoadFromFile(AsPath(path));
+            ADD_FAILURE() << "loaded " << path;
         } catch (const FileError& e) {
             EXPECT_EQ(e.GetKind(), FileError::Kind::Open);
-            EXPECT_EQ(e.Message(), "ファイル " + c.path + " は開けません");
+            EXPECT_EQ(e.Message(), "ファイル " + path + " は開けません");
 #ifdef _WIN32
-            EXPECT_NE(e.Reason(), "") << c.path;
+            EXPECT_NE(e.Reason(), "") << path;
 #else
-            EXPECT_EQ(e.Reason(), SystemReason(c.error)) << c.path;
+            EXPECT_EQ(e.Reason(), SystemReason(error)) << path;
 #endif
         }
     }

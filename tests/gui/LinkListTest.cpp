@@ -765,14 +765,8 @@ TEST_F(LinkEditTest, UnsavedEditsAskOnCloseAndOnLoadingAnotherFile) {
         << "the page is built from it";
     Show();
     EXPECT_EQ(Row(1), (std::vector<QString>{"a", "b", "c", "d"}));
-    {
-        ModalLog log;
-        Button("btnClose").click();
-        EXPECT_TRUE(log.Seen().empty()) << "asked about edits that were discarded";
-    }
 
     // Saved, undone past the save and edited again: what the file holds is no longer an undo away.
-    Show();
     TypeInto(1, 1, QStringLiteral("saved"));
     Button("btnSave").click();
     Key(Qt::Key_Z, Qt::ControlModifier);
