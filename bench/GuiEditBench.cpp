@@ -18,6 +18,7 @@
 // edits (edited_kib) and the peak during the save (save_peak_kib; the peak is reset just before
 // the click through /proc/self/clear_refs). Output is one line of key=value pairs.
 #include "Forms.h"
+#include "UDec.h"
 #include "UList.h"
 #include "UMain1.h"
 #include "WindowDriver.h"
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     qvn::ui::InitApplication(app);
-    const qvn::ui::Forms forms = qvn::ui::CreateForms();
+    const qvn::ui::Forms forms = qvn::ui::CreateForms(qvn::Setting);
     TfrmTable& table = *forms.frmTable;
     auto& grid = *Control<QTableView>(&table, "sgLinkList");
     auto button = [&](const char* name) { return Control<QPushButton>(&table, name); };

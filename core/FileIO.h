@@ -17,13 +17,13 @@ namespace qvn {
 // A file open for reading, from its start to its end.
 class InputFile final : public ByteSource {
 public:
-    // FileError (Open) when the file cannot be opened or is a folder.
+    // FileError (Open) when the file cannot be opened or is a folder, with the system's reason.
     explicit InputFile(const FilePath& path);
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    // FileError (Open) when reading fails part way.
+    // FileError (Open) when reading fails part way, with the system's reason.
     std::size_t Read(char* buffer, std::size_t size) override;
     // The size of a regular file when it was opened (it may change while it is read); 0 for
     // anything else.

@@ -371,10 +371,15 @@ void UseNamedTemporaryFiles(bool named) {
 InputFile::InputFile(const FilePath& path) : path_(path), handle_(-1) {
     if (!path.Native())
         throw FileError(FileError::Kind::Open, path);
+    const auto fail = [&path](int error) {
+        return FileError(FileError::Kind::Open, path, SystemReason(error));
+    };
     Fd fd(::open(path.Native()->c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
-        throw FileError(FileError::Kind::Open, path);
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0)
+        throw fail(errno);
+    if (S_ISDIR(st.st_mode))
+        throw fail(EISDIR);
     if (S_ISREG(st.st_mode)) {
         sizeHint_ = static_cast<std::size_t>(st.st_size);
         ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -393,7 +398,7 @@ std::size_t InputFile::Read(char* buffer, std::size_t size) {
         if (n >= 0)
             return static_cast<std::size_t>(n);
         if (errno != EINTR)
-            throw FileError(FileError::Kind::Open, path_);
+            throw FileError(FileError::Kind::Open, path_, SystemReason(errno));
     }
 }
 

@@ -249,7 +249,7 @@ InputFile::InputFile(const FilePath& path) : path_(path), handle_(-1) {
     Handle h(::CreateFileW(name->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!h.valid())
-        throw FileError(FileError::Kind::Open, path);
+        throw FileError(FileError::Kind::Open, path, Reason(::GetLastError()));
     LARGE_INTEGER size{};
     if (::GetFileType(h.get()) == FILE_TYPE_DISK && ::GetFileSizeEx(h.get(), &size))
         sizeHint_ = static_cast<std::size_t>(size.QuadPart);
@@ -266,9 +266,10 @@ std::size_t InputFile::Read(char* buffer, std::size_t size) {
     const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
     if (::ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, ask, &n, nullptr))
         return n;
-    if (::GetLastError() == ERROR_BROKEN_PIPE) // a pipe's writer is done: the end of the data
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_BROKEN_PIPE) // a pipe's writer is done: the end of the data
         return 0;
-    throw FileError(FileError::Kind::Open, path_);
+    throw FileError(FileError::Kind::Open, path_, Reason(error));
 }
 
 void ReplaceFile(const FilePath& path, const std::function<void(const ByteSink&)>& produce) {

@@ -26,7 +26,8 @@ LineBreak BreakAt(std::string_view text, std::size_t end) {
     throw FieldError(QuotedField(field) + std::string(why));
 }
 
-// The first character of utf8 that code page 932 cannot hold, as "U+XXXX".
+// The first character of utf8 that code page 932 cannot hold, as it looks and by its code point:
+// "「é」 (U+00E9)".
 std::string FirstUnencodable(std::string_view utf8) {
     for (std::size_t i = 0; i < utf8.size();) {
         const std::size_t n = std::min(Utf8CharLength(utf8.substr(i)), utf8.size() - i);
@@ -40,7 +41,7 @@ std::string FirstUnencodable(std::string_view utf8) {
             }
             char name[16];
             std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code));
-            return name;
+            return "「" + std::string(c) + "」 (" + name + ")";
         }
         i += n;
     }

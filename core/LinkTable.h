@@ -69,6 +69,9 @@ public:
     bool Utf8() const { return utf8_; }
     // The file's first line end, CR LF when it has none: what edited and new lines end with.
     LineBreak DefaultBreak() const { return defaultBreak_; }
+    // A NUL byte ended the text before the file's end (as in UTF-16): the bytes from it on are
+    // no site's, and are written back as they were.
+    bool EndsAtNul() const { return tail_ < text_.size(); }
 
     // The record at row, and putting one there in its place.
     Record At(int row) const;

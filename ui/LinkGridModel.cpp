@@ -63,6 +63,8 @@ void LinkGridModel::SetTable(std::shared_ptr<TLinkTable> table, int fields) {
     if (rows_ < Records())
         SetRowCount(Records() + 1);
     Changed(0, rows_ - 1);
+    if (rows_ > 0)
+        emit headerDataChanged(Qt::Vertical, 0, rows_ - 1); // rows that gained or lost a site
 }
 
 void LinkGridModel::Changed(int first, int last, const QList<int>& roles) {
@@ -190,8 +192,10 @@ QVariant LinkGridModel::data(const QModelIndex& index, int role) const {
 QVariant LinkGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole)
         return {};
+    // A row's number says that it holds a site, an empty line of the file included; the empty
+    // rows after the last site only fill the grid, and have none.
     if (orientation == Qt::Vertical)
-        return QString::number(section + 1);
+        return section < Records() ? QString::number(section + 1) : QString();
     if (section < 0 || section >= kGridColumns - 1)
         return {};
     return headers_[static_cast<std::size_t>(section + 1)];

@@ -4,7 +4,8 @@
 // The grid the user sees has a fixed header row (row 0) and a fixed number column (column 0);
 // on a QTableView they are the horizontal and the vertical header. The model's own rows and
 // columns are the grid's non-fixed cells: model row r is grid row r + 1, model column c is grid
-// column c + 1. Cells are never stored one by one: the model keeps the table and decodes a cell's
+// column c + 1. Only rows that hold a site are numbered: the empty rows after the last one only
+// fill the grid. Cells are never stored one by one: the model keeps the table and decodes a cell's
 // bytes only when the view asks for it, so a million records cost their bytes and the table's
 // index, and nothing per cell. A cell shows at most kShownBytes of its field, so that one very
 // long field costs no more to draw than a short one; editing and copying take the whole text.

@@ -1,9 +1,11 @@
 #include "UList.h"
 
 #include "AppInfo.h"
+#include "Check.h"
 #include "DialogKeys.h"
 #include "Errors.h"
 #include "FileDrop.h"
+#include "FindingsDialog.h"
 #include "Fonts.h"
 #include "Guard.h"
 #include "LinkCheckPanel.h"
@@ -19,9 +21,13 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPersistentModelIndex>
 #include <QPushButton>
+#include <QTimer>
 #include <QUndoStack>
 #include <algorithm>
 #include <functional>
@@ -182,7 +188,24 @@ TfrmTable::TfrmTable(qvn::TSetting& setting, QWidget* parent)
     ConnectGuarded(ui->btnSave, &QPushButton::clicked, this, &TfrmTable::btnSaveClick);
     connect(model_, &LinkGridModel::CellEdited, this,
             [this](int row, int column, const QString& text) {
-                qvn::ui::Guarded(this, [&] { CellEdited(row, column, text); });
+                bool refused = false;
+                qvn::ui::Guarded(this, [&] {
+                    try {
+                        CellEdited(row, column, text);
+                    } catch (const qvn::FieldError&) {
+                        refused = true;
+                        throw;
+                    }
+                });
+                // The refused editor closes once this returns; a new one, opened after it for
+                // the same site while the same list is shown, gives the user the text back.
+                if (refused)
+                    QTimer::singleShot(0, this,
+                                       [this, text, list = std::weak_ptr(setting_.LinkList),
+                                        cell = QPersistentModelIndex(model_->index(row, column))] {
+                                           if (list.lock() == setting_.LinkList)
+                                               EditAgain(cell, text);
+                                       });
             });
     // Rows added for new records get their numbers; the number column widens as for a load.
     connect(model_, &QAbstractItemModel::rowsInserted, this,
@@ -250,24 +273,54 @@ void TfrmTable::btnReferClick() {
 }
 
 void TfrmTable::btnLoadClick() {
+    const qvn::FilePath path = qvn::ui::PathFromText(ui->edPath->text());
+    // Read before asking about unsaved edits: a file that cannot be read leaves them as they are.
+    auto loaded = std::make_shared<TLinkTable>(qvn::ReadCSV(path));
     if (!AskToSave())
         return;
-    const qvn::FilePath path = qvn::ui::PathFromText(ui->edPath->text());
-    auto loaded = std::make_shared<TLinkTable>(qvn::ReadCSV(path));
-    const int records = loaded->Count();
+    ShowTable(std::move(loaded), path);
+    ShowLoadFindings(*setting_.LinkList, path);
+}
 
+void TfrmTable::ShowTable(std::shared_ptr<TLinkTable> table, const qvn::FilePath& path) {
     QTableView& grid = *ui->sgLinkList;
     // More records than the 50 rows of the start give one row each; fewer leave the rows that
     // an earlier, longer load made.
-    if (records > kInitialRows - 1)
-        qvn::ui::SetRowCount(grid, records + 1);
+    if (table->Count() > kInitialRows - 1)
+        qvn::ui::SetRowCount(grid, table->Count() + 1);
+    // An editor still open holds text meant for the list that goes.
+    grid.closePersistentEditor(grid.currentIndex());
     // The grid and the record's LinkList hold the same table: the grid's edits are what a page is
     // built from, and a reload holds the old table and the new one at most.
-    qvn::ui::SetStrGrid(grid, loaded, qvn::kLinkFields);
+    qvn::ui::SetStrGrid(grid, table, qvn::kLinkFields);
     linkCheck_->NewList();
-    setting_.LinkList = std::move(loaded);
+    setting_.LinkList = std::move(table);
     setting_.LinkListFile = path;
     undo_->clear();
+}
+
+void TfrmTable::ShowLoadFindings(const TLinkTable& table, const qvn::FilePath& path) {
+    // A NUL byte ends the text that the grid shows and a build reads: a file in UTF-16, whose
+    // characters hold zero bytes, or a text with other data after it. Only such a file holds
+    // bytes the grid cannot show whole, and only its load costs the time of the check.
+    const std::string* text = table.TextAsRead();
+    if (!text || !table.EndsAtNul())
+        return;
+    const std::string name = path.Display();
+    const qvn::Findings findings =
+        qvn::check::CheckInputs({name, *text}, {std::string(), std::string_view()},
+                                setting_.GetTokens(), qvn::check::TokenNames{});
+    QStringList lines; // the data's findings about its bytes, not the empty template's
+    for (const qvn::Finding& finding : findings.list) {
+        if (finding.file == name && (finding.kind == "encoding" || finding.kind == "nul"))
+            lines << qvn::ui::FindingLines(finding);
+    }
+    if (lines.isEmpty())
+        return;
+    QMessageBox box(QMessageBox::Warning, qvn::ui::AppTitle(), lines.join(QLatin1Char('\n')),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("loadFindings"));
+    box.exec();
 }
 
 void TfrmTable::btnCloseClick() {
@@ -302,7 +355,22 @@ bool TfrmTable::AskToSave() {
         btnSaveClick();
         return true;
     }
-    return box.clickedButton() == discard;
+    if (box.clickedButton() != discard)
+        return false;
+    DiscardEdits();
+    return true;
+}
+
+void TfrmTable::DiscardEdits() {
+    if (undo_->cleanIndex() >= 0) {
+        undo_->setIndex(undo_->cleanIndex()); // undone, each edit gives back the bytes it replaced
+        undo_->clear();
+        return;
+    }
+    // Saved, undone past the save and edited again: the edits no longer lead back to what the file
+    // holds, which is read again.
+    ShowTable(std::make_shared<TLinkTable>(qvn::ReadCSV(setting_.LinkListFile)),
+              setting_.LinkListFile);
 }
 
 void TfrmTable::btnSaveClick() {
@@ -342,7 +410,17 @@ void TfrmTable::CellEdited(int row, int column, const QString& text) {
                            table.Field(row, static_cast<qvn::LinkField>(column)).size());
 }
 
-void TfrmTable::btnAddClick() {
+void TfrmTable::EditAgain(const QPersistentModelIndex& cell, const QString& text) {
+    QTableView& grid = *ui->sgLinkList;
+    if (!cell.isValid() || !isVisible())
+        return;
+    grid.setCurrentIndex(cell);
+    grid.edit(cell);
+    if (auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(cell)))
+        editor->setText(text);
+}
+
+void TfrmTable::AddSite() {
     if (!setting_.LinkList)
         throw qvn::NoLinkDataError();
     const int current = CurrentRecord();
@@ -351,6 +429,37 @@ void TfrmTable::btnAddClick() {
         *model_, [this](int r) { ShowRecord(r); }, row, std::vector{model_->Table().NewSite()});
     edit->Apply();
     undo_->push(edit.release());
+    const QModelIndex name = model_->index(row, static_cast<int>(qvn::kSiteName));
+    ui->sgLinkList->setCurrentIndex(name);
+    ui->sgLinkList->scrollTo(name);
+}
+
+void TfrmTable::btnAddClick() {
+    AddSite();
+    ui->sgLinkList->edit(ui->sgLinkList->currentIndex()); // typing goes into the new name
+}
+
+bool TfrmTable::TypedOnEmptyRow(QEvent* event) {
+    QString text;
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (!(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+            text = key->text();
+    } else if (event->type() == QEvent::InputMethod) {
+        // An input method's first text, composed or committed: the editor it opens takes the rest.
+        const auto* input = static_cast<QInputMethodEvent*>(event);
+        text = input->commitString().isEmpty() ? input->preeditString() : input->commitString();
+    }
+    // Control characters (Enter, Esc, Backspace) are keys of their own, never typed text.
+    if (text.isEmpty() || text.front().unicode() < 0x20 || text.front().unicode() == 0x7F)
+        return false;
+    const QModelIndex current = ui->sgLinkList->currentIndex();
+    if (current.isValid() && (model_->flags(current) & Qt::ItemIsEditable))
+        return false; // the grid edits the cell, starting with what was typed
+    if (!current.isValid() || !setting_.LinkList)
+        return true; // no site to start: nothing happens, and no search either
+    AddSite();
+    return false; // the grid now opens the new name's editor with what was typed
 }
 
 void TfrmTable::btnDeleteClick() {
@@ -396,10 +505,18 @@ void TfrmTable::btnDownClick() {
 }
 
 bool TfrmTable::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui->sgLinkList && event->type() == QEvent::KeyPress &&
+    if (watched != ui->sgLinkList)
+        return QDialog::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
         qvn::ui::Guarded(this, [&] { CopyCells(); });
         return true;
+    }
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::InputMethod) {
+        bool done = true; // a failure ends the typing too
+        qvn::ui::Guarded(this, [&] { done = TypedOnEmptyRow(event); });
+        if (done)
+            return true;
     }
     return QDialog::eventFilter(watched, event);
 }

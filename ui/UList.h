@@ -19,11 +19,13 @@ class LinkGridModel;
 class LinkCheckPanel;
 } // namespace qvn::ui
 
+class QPersistentModelIndex;
 class QUndoStack;
 
 namespace qvn {
 struct TSetting;
-}
+class TLinkTable;
+} // namespace qvn
 
 class TfrmTable : public QDialog {
     Q_OBJECT
@@ -52,11 +54,25 @@ private:
     void btnDownClick();
     void btnSaveClick();
 
-    // A cell's text as its editor committed it.
+    // A cell's text as its editor committed it. Text the field cannot hold is refused, and given
+    // back to the user in the cell's editor once the error box has closed.
     void CellEdited(int row, int column, const QString& text);
+    void EditAgain(const QPersistentModelIndex& cell, const QString& text);
+    // A new empty site after the current one (at the end when the current row holds none), its
+    // name the current cell.
+    void AddSite();
+    // Typing on a row that holds no site starts a new site; keyboard search is off, so typing
+    // never lands in a row the user did not select. True when the event is done with.
+    bool TypedOnEmptyRow(QEvent* event);
+    // Shows table, read from path, as the list that pages are built from; it has no edits.
+    void ShowTable(std::shared_ptr<qvn::TLinkTable> table, const qvn::FilePath& path);
+    // What the check finds about the bytes of a loaded file that the grid cannot show whole.
+    void ShowLoadFindings(const qvn::TLinkTable& table, const qvn::FilePath& path);
     // With unsaved edits, asks whether to save them first; false when the user cancels. A failed
-    // save throws, so the command that asked stops.
+    // save throws, so the command that asked stops. 「保存しない」 puts the list back as its file
+    // holds it (DiscardEdits).
     bool AskToSave();
+    void DiscardEdits();
     // Makes record row the current cell, in the current column, and scrolls to it.
     void ShowRecord(int row);
     // The grid's current record, or −1 when the current cell is not on a record.

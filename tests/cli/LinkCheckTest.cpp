@@ -477,7 +477,12 @@ TEST_F(LinkCheckTest, DataThatCannotBeReadExitsOne) {
     const Result r = QvnBuild({"--check-links", "--data", missing});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "qvn-build: ファイル " + missing + " は開けません.\n");
+#ifdef _WIN32
+    EXPECT_THAT(r.err, StartsWith("qvn-build: ファイル " + missing + " は開けません. ("));
+#else
+    EXPECT_EQ(r.err, "qvn-build: ファイル " + missing + " は開けません. (" +
+                         qvn::SystemReason(ENOENT) + ")\n");
+#endif
 }
 
 TEST_F(LinkCheckTest, HistoryMakesAFirstFailureAWarningAndSparesFreshLinks) {

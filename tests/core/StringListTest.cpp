@@ -9,6 +9,7 @@
 #include "TempDir.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -140,17 +141,26 @@ TEST(StringList, BytesAreKeptExactly) {
     EXPECT_THAT(LoadBytes(bom + "\r\n" + sjis + "\n\xFF\x80"), ElementsAre(bom, sjis, "\xFF\x80"));
 }
 
-TEST(StringList, FailedLoadNamesThePathAndKeepsTheList) {
+// The message names the path; the system's reason comes with it, as for a failed save (on
+// Windows in the system's own words for its own error codes: only that there is one is checked).
+TEST(StringList, FailedLoadNamesThePathAndTheReasonAndKeepsTheList) {
     TempDir dir;
     TStringList list;
     list.Add("kept");
-    for (const std::string& path : {dir.Path("missing.txt"), dir.Dir(), std::string()}) {
+    for (const auto& [path, error] :
+         {std::pair{dir.Path("missing.txt"), ENOENT}, std::pair{dir.Dir(), EISDIR},
+          std::pair{std::string(), ENOENT}}) {
         try {
             Load(list, AsPath(path));
             ADD_FAILURE() << "loaded " << path;
         } catch (const FileError& e) {
             EXPECT_EQ(e.GetKind(), FileError::Kind::Open);
             EXPECT_EQ(e.Message(), "ファイル " + path + " は開けません");
+#ifdef _WIN32
+            EXPECT_NE(e.Reason(), "") << path;
+#else
+            EXPECT_EQ(e.Reason(), SystemReason(error)) << path;
+#endif
         }
     }
     EXPECT_THAT(Items(list), ElementsAre("kept"));

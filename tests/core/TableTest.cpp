@@ -131,10 +131,18 @@ INSTANTIATE_TEST_SUITE_P(
                 "「サイト名」に改行は入れられません: 1 行が 1 サイトです"},
         Refusal{"nul", "a,b,c,d\r\n", kURL, std::string("x\0", 2),
                 "「URL」に NUL 文字は入れられません: そこでファイルが終わってしまいます"},
-        Refusal{
-            "emoji_in_code_page_932", "a,b,c,d\r\n", kDescription, "猫😀",
-            "「サイト説明」の文字 U+1F600 はこのファイルの文字コード (Shift_JIS) では書けません"}),
+        Refusal{"emoji_in_code_page_932", "a,b,c,d\r\n", kDescription, "猫😀",
+                "「サイト説明」の文字 「😀」 (U+1F600) はこのファイルの文字コード (Shift_JIS) では"
+                "書けません"}),
     [](const ::testing::TestParamInfo<Refusal>& param) { return std::string(param.param.name); });
+
+// Whether a NUL byte ended the text before the file's end, which the windows tell the user.
+TEST(LinkTable, KnowsWhetherANulEndedTheTextEarly) {
+    for (const std::string& ended : {std::string("a\r\nb\0c", 6), std::string("\0", 1)})
+        EXPECT_TRUE(TLinkTable::Parse(ended).EndsAtNul());
+    for (const std::string whole : {"a\r\nb\r\n", "a\rb", ""})
+        EXPECT_FALSE(TLinkTable::Parse(whole).EndsAtNul()) << whole;
+}
 
 // Records are removed, inserted and moved as values: putting back what an edit replaced writes
 // the file's bytes again, however many edits came between.

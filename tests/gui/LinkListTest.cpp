@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -51,6 +52,7 @@ namespace qvn::test {
 namespace {
 
 using ::testing::ElementsAreArray;
+using ::testing::StartsWith;
 
 std::string Sjis(const char* utf8) {
     return Utf8ToCp932(utf8);
@@ -125,12 +127,12 @@ protected:
     TempDir dir_;
 };
 
-TEST_F(LinkListTest, StartsWithFiftyNumberedRowsAndWidensColumnsOnlyForLongerFields) {
-    // The fresh window, as start-up makes it.
+TEST_F(LinkListTest, StartsWithFiftyEmptyRowsAndWidensColumnsOnlyForLongerFields) {
+    // The fresh window, as start-up makes it: rows that hold no site have no number.
     StartAfresh();
     EXPECT_EQ(Rows(), 51);
-    EXPECT_EQ(Cell(0, 1), QStringLiteral("1"));
-    EXPECT_EQ(Cell(0, 50), QStringLiteral("50"));
+    EXPECT_EQ(Cell(0, 1), QString());
+    EXPECT_EQ(Cell(0, 50), QString());
     EXPECT_EQ(Row(0),
               (std::vector<QString>{QStringLiteral("サイト名"), QStringLiteral("URL"),
                                     QStringLiteral("管理者"), QStringLiteral("サイト説明")}));
@@ -218,20 +220,19 @@ TEST_F(LinkListTest, FailedLoadKeepsGridAndSettingAndShowsTheOpenMessage) {
     const TLinkTable* before = AppSetting().LinkList.get();
     const int rows = Rows();
 
-    const QString missing = QString::fromStdString(dir_.Path("missing.csv"));
-    EXPECT_EQ(LoadFails(missing), QStringLiteral("ファイル %1 は開けません.").arg(missing));
+    // The message names the path as typed, the system's reason after it in parentheses: a missing
+    // file, the untouched prompt taken as a path, a folder.
+    for (const QString& path : {QString::fromStdString(dir_.Path("missing.csv")),
+                                QStringLiteral("データファイルへのパスを入力してください。"),
+                                QString::fromStdString(dir_.Path(""))}) {
+        const QString shown = LoadFails(path);
+        EXPECT_TRUE(shown.startsWith(QStringLiteral("ファイル %1 は開けません. (").arg(path)))
+            << shown.toStdString();
+    }
     EXPECT_EQ(AppSetting().LinkList.get(), before);
     EXPECT_EQ(AppSetting().LinkList->Count(), 70);
     EXPECT_EQ(Rows(), rows);
     EXPECT_EQ(Row(70)[0], QStringLiteral("site70"));
-
-    // The untouched prompt is taken as a path, and named in the message; a folder fails alike.
-    const QString prompt = QStringLiteral("データファイルへのパスを入力してください。");
-    EXPECT_EQ(LoadFails(prompt), QStringLiteral("ファイル %1 は開けません.").arg(prompt));
-    const QString folder = QString::fromStdString(dir_.Path(""));
-    EXPECT_EQ(LoadFails(folder), QStringLiteral("ファイル %1 は開けません.").arg(folder));
-    EXPECT_EQ(AppSetting().LinkList.get(), before);
-    EXPECT_EQ(Row(1)[0], QStringLiteral("site1"));
 }
 
 TEST_F(LinkListTest, LoadThatRunsOutOfMemoryKeepsGridAndSetting) {
@@ -280,6 +281,21 @@ TEST_F(LinkListTest, CellsShowCodePage932AndBadBytesAsReplacementCharacters) {
                                     QStringLiteral("x\uFFFDy"), QStringLiteral("z\uFFFD")}));
     // The bytes stay as they were read for the page builder.
     EXPECT_THAT(Items(*AppSetting().LinkList), ElementsAreArray({site, bad, unassigned, lone}));
+}
+
+// A file whose text the grid cannot show whole, here UTF-16 as Notepad's 「Unicode」 saves it, is
+// loaded as a build reads it, one garbled site, and the check's finding says why.
+TEST_F(LinkListTest, DataInUtf16IsLoadedWithTheChecksFinding) {
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : std::string("a,b,c,d\r\ne,f,g,h\r\n"))
+        utf16 += std::string{c, '\0'};
+    ModalLog log;
+    Load(utf16, "unicode.csv");
+    ASSERT_EQ(log.Seen().size(), 1u);
+    EXPECT_EQ(log.Seen()[0].icon, QMessageBox::Warning);
+    EXPECT_THAT(log.Seen()[0].text.toStdString(),
+                StartsWith("unicode.csv:1: 警告: このファイルは UTF-16"));
+    EXPECT_EQ(AppSetting().LinkList->Count(), 1);
 }
 
 // Decided for each file as a whole: a UTF-8 file shows as UTF-8, the next code page 932 file
@@ -585,6 +601,48 @@ TEST_F(LinkEditTest, AddDeleteAndMoveActWhereTheUserIs) {
     EXPECT_FALSE(s2.isValid());
 }
 
+// Typing on a row that holds no site starts a new site, its name being edited: the first key is
+// never a search that lands the rest of the text in another site. Only the rows that hold a site
+// are numbered, an empty line of the file included.
+TEST_F(LinkEditTest, TypingOnAnEmptyRowStartsANewSiteAndChangesNoOther) {
+    Select(3);
+    Key(Qt::Key_X);
+    EXPECT_EQ(Editor(), nullptr) << "nothing loaded: nothing to type into";
+
+    Load("Rabbit,u,a,d\r\n\r\n");
+    EXPECT_EQ(Cell(0, 2), QStringLiteral("2"));
+    EXPECT_EQ(Cell(0, 3), QString());
+    Select(5, 2);
+    QTest::keyClicks(&Grid(), QStringLiteral("R"));
+    ASSERT_NE(Editor(), nullptr) << "typing on an empty row opened no editor";
+    QTest::keyClicks(Editor(), QStringLiteral("etro Games"));
+    Key(Qt::Key_Return);
+    // An input method alike: its first composition opens the editor, which takes the text.
+    Select(20, 4);
+    QInputMethodEvent composing(QStringLiteral("ねこ"), {});
+    QApplication::sendEvent(&Grid(), &composing);
+    ASSERT_NE(Editor(), nullptr);
+    CommitText(&Grid(), QStringLiteral("猫"));
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Sites(),
+              (std::vector<std::string>{"Rabbit", "u", "a", "d", "", "", "", "", "Retro Games", "",
+                                        "", "", Sjis("猫"), "", "", ""}));
+}
+
+// 追加 leaves the new site's name being edited: typing goes into it, and Enter ends the edit
+// without adding another site.
+TEST_F(LinkEditTest, AddedSiteHasItsNameBeingEdited) {
+    Load("s1,u,a,d\r\n");
+    Select(1, 3);
+    QTest::mouseClick(&Button("btnAdd"), Qt::LeftButton);
+    ASSERT_NE(Editor(), nullptr);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("new"));
+    Key(Qt::Key_Return);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Editor(), nullptr);
+    EXPECT_EQ(Sites(), (std::vector<std::string>{"s1", "u", "a", "d", "new", "", "", ""}));
+}
+
 TEST_F(LinkEditTest, AddingPastTheRowsAddsNumberedRows) {
     Load(Lines(50));
     Select(50);
@@ -652,7 +710,8 @@ void PrintTo(const RefusedText& c, std::ostream* os) {
 
 class LinkEditRefusals : public LinkEditTest, public ::testing::WithParamInterface<RefusedText> {};
 
-// Refused as it is committed, with the message, and the cell keeps its text.
+// Refused as it is committed, with the message, and the cell keeps its text; the editor is open
+// again with what was typed, for the user to correct.
 TEST_P(LinkEditRefusals, TextTheFileCannotHoldIsRefused) {
     Load(GetParam().file);
     const QString before = Cell(GetParam().col, 1);
@@ -661,6 +720,10 @@ TEST_P(LinkEditRefusals, TextTheFileCannotHoldIsRefused) {
     ASSERT_EQ(log.Seen().size(), 1u);
     EXPECT_EQ(log.Seen()[0].text, GetParam().message);
     EXPECT_EQ(Cell(GetParam().col, 1), before);
+    QApplication::processEvents();
+    ASSERT_NE(Editor(), nullptr) << "the typed text is gone";
+    EXPECT_EQ(Editor()->text(), GetParam().text);
+    EXPECT_EQ(Grid().currentIndex(), Index(1, GetParam().col));
     // Nothing to save: loading another file asks nothing.
     Load("x\r\n", "next.csv");
     EXPECT_EQ(Cell(4, 1), QStringLiteral("x"));
@@ -675,37 +738,51 @@ INSTANTIATE_TEST_SUITE_P(
                            "(「サイト説明」には入れられます)")},
         RefusedText{"line_break", "a,b,c,d\r\n", 4, QStringLiteral("x\ny"),
                     QStringLiteral("「サイト説明」に改行は入れられません: 1 行が 1 サイトです.")},
-        RefusedText{"not_in_code_page_932", "a,b,c,d\r\n", 1, QStringLiteral("한"),
-                    QStringLiteral("「サイト名」の文字 U+D55C はこのファイルの文字コード "
+        RefusedText{"not_in_code_page_932", "a,b,c,d\r\n", 1, QStringLiteral("café"),
+                    QStringLiteral("「サイト名」の文字 「é」 (U+00E9) はこのファイルの文字コード "
                                    "(Shift_JIS) では書けません.")}),
     [](const ::testing::TestParamInfo<RefusedText>& param) {
         return std::string(param.param.name);
     });
 
-// Closing asks about unsaved edits: キャンセル keeps the window open, 保存しない closes it and
-// keeps the edits for the grid and the page, unsaved; 保存 saves. Loading another file asks too,
-// and 保存しない drops the edits for the new file.
+// Closing asks about unsaved edits: キャンセル keeps the window open with them, 保存しない closes
+// it and puts the list, which pages are built from, back as its file holds it; 保存 saves.
+// Loading another file asks too, and 保存しない drops the edits for the new file.
 TEST_F(LinkEditTest, UnsavedEditsAskOnCloseAndOnLoadingAnotherFile) {
     const std::string file = "a,b,c,d\r\n";
     Load(file, "links.csv");
     TypeInto(1, 1, QStringLiteral("edited"));
+    Select(1);
+    Button("btnAdd").click();
 
     Answer(Button("btnClose"), QStringLiteral("キャンセル"));
     EXPECT_TRUE(Table().isVisible());
+    EXPECT_EQ(Cell(1, 1), QStringLiteral("edited"));
     Answer(Button("btnClose"), QStringLiteral("保存しない"));
     EXPECT_FALSE(Table().isVisible());
     EXPECT_EQ(dir_.Read("links.csv"), file);
-    EXPECT_EQ(AppSetting().LinkList->Field(0, kSiteName), "edited") << "the page is built from it";
+    EXPECT_EQ(Sites(), (std::vector<std::string>{"a", "b", "c", "d"}))
+        << "the page is built from it";
+    Show();
+    EXPECT_EQ(Row(1), (std::vector<QString>{"a", "b", "c", "d"}));
+
+    // Saved, undone past the save and edited again: what the file holds is no longer an undo away.
+    TypeInto(1, 1, QStringLiteral("saved"));
+    Button("btnSave").click();
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    TypeInto(1, 2, QStringLiteral("other"));
+    Answer(Button("btnClose"), QStringLiteral("保存しない"));
+    EXPECT_EQ(Sites(), (std::vector<std::string>{"saved", "b", "c", "d"}));
 
     Show();
-    EXPECT_EQ(Cell(1, 1), QStringLiteral("edited"));
+    TypeInto(1, 1, QStringLiteral("edited"));
     dir_.Write("next.csv", "n,u,a,d\r\n");
     Path().setText(QString::fromStdString(dir_.Path("next.csv")));
     Answer(Button("btnLoad"), QStringLiteral("キャンセル"));
     EXPECT_EQ(Cell(1, 1), QStringLiteral("edited"));
     Answer(Button("btnLoad"), QStringLiteral("保存しない"));
     EXPECT_EQ(Cell(1, 1), QStringLiteral("n"));
-    EXPECT_EQ(dir_.Read("links.csv"), file);
+    EXPECT_EQ(dir_.Read("links.csv"), "saved,b,c,d\r\n");
 
     TypeInto(1, 2, QStringLiteral("url"));
     Answer(Button("btnClose"), QStringLiteral("保存"));

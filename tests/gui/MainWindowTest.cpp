@@ -60,14 +60,16 @@ const char* const kTemplate = "top\r\n_HEAD_\r\nstart\r\n_FRAME_\r\n"
 const char* const kPage = "start\r\n[s1](u1) by a1: d1\r\n[s2](u2) by a2: d2\r\nend\r\n";
 const char* const kInitialPath = "ここにテンプレートファイルへのパスを入力してください。";
 
-// The system's reason, as the error box gives it after the message, for a file in a folder that
-// does not exist: Windows' own wording of its error code, or the C library's text for ENOENT.
-std::string NoFolderReason() {
+// The system's reason, as the error box gives it after the message, for a file that does not
+// exist, or that is in a folder that does not exist (folder): Windows' own wording of its error
+// code, or the C library's text for ENOENT.
+std::string MissingReason(bool folder) {
 #ifdef _WIN32
     wchar_t* text = nullptr;
-    const DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, ERROR_PATH_NOT_FOUND, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, folder ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND,
+                                     0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     QString reason = QString::fromWCharArray(text, n);
     ::LocalFree(text);
     while (reason.endsWith(QLatin1Char('\n')) || reason.endsWith(QLatin1Char('\r')) ||
@@ -76,6 +78,7 @@ std::string NoFolderReason() {
         reason.chop(1);
     return reason.toStdString();
 #else
+    (void)folder;
     return SystemReason(ENOENT);
 #endif
 }
@@ -233,8 +236,9 @@ TEST_F(MainWindow, FailuresShowErrorBoxAndWindowGoesOn) {
         Type(QString::fromStdString(dir.Path("missing.html")));
         ModalLog log;
         ClickBuild();
-        ExpectErrorBox(log.Seen(), QStringLiteral("ファイル %1 は開けません.")
-                                       .arg(QString::fromStdString(dir.Path("missing.html"))));
+        ExpectErrorBox(log.Seen(), QStringLiteral("ファイル %1 は開けません. (%2)")
+                                       .arg(QString::fromStdString(dir.Path("missing.html")),
+                                            QString::fromStdString(MissingReason(false))));
         EXPECT_EQ(AppSetting().TemplatePath, dir.Path("missing.html"))
             << "path stored before the build";
     }
@@ -253,8 +257,9 @@ TEST_F(MainWindow, FailuresShowErrorBoxAndWindowGoesOn) {
         ModalLog log;
         ClickBuild();
         // The system's reason follows the message, as qvn-build gives it.
-        ExpectErrorBox(log.Seen(), QStringLiteral("ファイル %1 を作成できません. (%2)")
-                                       .arg(Shown(out), QString::fromStdString(NoFolderReason())));
+        ExpectErrorBox(log.Seen(),
+                       QStringLiteral("ファイル %1 を作成できません. (%2)")
+                           .arg(Shown(out), QString::fromStdString(MissingReason(true))));
     }
     {
         SCOPED_TRACE("the template itself as the page, through a link to it");
@@ -298,9 +303,9 @@ TEST_F(MainWindow, UntouchedInitialPathFailsNamingIt) {
     QDir::setCurrent(QString::fromStdString(dir.Path("")));
     ModalLog log;
     ClickBuild();
-    ExpectErrorBox(
-        log.Seen(),
-        QStringLiteral("ファイル %1 は開けません.").arg(QString::fromUtf8(kInitialPath)));
+    ExpectErrorBox(log.Seen(), QStringLiteral("ファイル %1 は開けません. (%2)")
+                                   .arg(QString::fromUtf8(kInitialPath),
+                                        QString::fromStdString(MissingReason(false))));
 }
 
 TEST_F(MainWindow, CancelInSaveDialogWritesAndShowsNothing) {
@@ -491,7 +496,8 @@ TEST_F(MainWindow, AnyFileNameOpensAndIsNamedAsWritten) {
     Type(QStringLiteral("なし😀.html"));
     ModalLog log;
     ClickBuild();
-    ExpectErrorBox(log.Seen(), QStringLiteral("ファイル なし😀.html は開けません."));
+    ExpectErrorBox(log.Seen(), QStringLiteral("ファイル なし😀.html は開けません. (%1)")
+                                   .arg(QString::fromStdString(MissingReason(false))));
 }
 
 TEST_F(MainWindow, DropTakesFirstOfSeveralFiles) {
