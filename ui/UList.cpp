@@ -306,13 +306,9 @@ void TfrmTable::ShowLoadFindings(const TLinkTable& table, const qvn::FilePath& p
     const std::string* text = table.TextAsRead();
     if (!text || !table.EndsAtNul())
         return;
-    const std::string name = path.Display();
-    const qvn::Findings findings =
-        qvn::check::CheckInputs({name, *text}, {std::string(), std::string_view()},
-                                setting_.GetTokens(), qvn::check::TokenNames{});
-    QStringList lines; // the data's findings about its bytes, not the empty template's
-    for (const qvn::Finding& finding : findings.list) {
-        if (finding.file == name && (finding.kind == "encoding" || finding.kind == "nul"))
+    QStringList lines; // the findings about the file's bytes
+    for (const qvn::Finding& finding : qvn::check::CheckDataOnly({path.Display(), *text}).list) {
+        if (finding.kind == "encoding" || finding.kind == "nul")
             lines << qvn::ui::FindingLines(finding);
     }
     if (lines.isEmpty())

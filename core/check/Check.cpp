@@ -170,6 +170,14 @@ Findings CheckInputs(const Input& data, const Input& templ, const Tokens& tokens
     return findings;
 }
 
+Findings CheckDataOnly(const Input& data) {
+    FileReport report(data.name);
+    CheckData(data, report);
+    Findings findings;
+    report.AppendTo(findings);
+    return findings;
+}
+
 Findings CheckTemplateOnly(const Input& templ, const Tokens& tokens, const TokenNames& names) {
     FileReport report(templ.name);
     CheckTemplate(templ, tokens, names, report);

@@ -33,6 +33,9 @@ struct Input {
 Findings CheckInputs(const Input& data, const Input& templ, const Tokens& tokens,
                      const TokenNames& names);
 
+// The data's part of the check alone, what a loaded link list can be told without a template.
+Findings CheckDataOnly(const Input& data);
+
 // The template's part of the check alone: why a build cannot cut it, what becomes of its tokens.
 Findings CheckTemplateOnly(const Input& templ, const Tokens& tokens, const TokenNames& names);
 

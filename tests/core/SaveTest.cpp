@@ -17,6 +17,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// windows.h names ReplaceFileW ReplaceFile too; here ReplaceFile is the core's.
+#undef ReplaceFile
 #else
 #include <csignal>
 #include <fcntl.h>
