@@ -258,6 +258,32 @@ void TLinkTable::SaveToFile(const FilePath& path) const {
     ReplaceFile(path, [this](const ByteSink& sink) { Write(sink); });
 }
 
+UrlEdits MovedUrlEdits(TLinkTable& table, const std::unordered_map<std::string, std::string>& moved,
+                       std::span<const int> rows) {
+    UrlEdits result;
+    const auto edit = [&](int row) {
+        const auto it = moved.find(std::string(table.Field(row, kURL)));
+        if (it == moved.end())
+            return;
+        try {
+            const TLinkTable::Record before = table.At(row);
+            const TLinkTable::Record after = table.WithField(row, kURL, it->second);
+            if (!(after == before))
+                result.edits.push_back({row, before, after});
+        } catch (const FieldError& e) {
+            result.refused.emplace_back(row, e.Message());
+        }
+    };
+    if (rows.empty()) {
+        for (int row = 0; row < table.Count(); ++row)
+            edit(row);
+    } else {
+        for (const int row : rows)
+            edit(row);
+    }
+    return result;
+}
+
 bool TableLinks::Next(TLinkRecord& record) {
     if (next_ >= table_.Count())
         return false;

@@ -11,8 +11,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace qvn {
@@ -112,6 +114,27 @@ private:
     LineBreak defaultBreak_ = LineBreak::CrLf;
     bool changed_ = false; // a record was put, inserted, removed or moved since the file was read
 };
+
+// One record's edit: putting `after` at row makes it, putting `before` back undoes it.
+struct RecordEdit {
+    int row = 0;
+    TLinkTable::Record before;
+    TLinkTable::Record after;
+};
+
+// The edits that replace URLs, and the rows whose new URL the field cannot hold, with why.
+struct UrlEdits {
+    std::vector<RecordEdit> edits;
+    std::vector<std::pair<int, std::string>> refused;
+};
+
+// The edits that give each record (of rows, or of the whole table when rows is empty) whose URL
+// field is a key of moved that key's value, a URL given as UTF-8 and written in the file's
+// encoding (TLinkTable::WithField); every other byte of the record stays. The table is not
+// changed: the caller puts each edit's `after` (and keeps the edits to undo them). Both front ends
+// repair moved links through it: qvn-build --fix-moved, and the link list window.
+UrlEdits MovedUrlEdits(TLinkTable& table, const std::unordered_map<std::string, std::string>& moved,
+                       std::span<const int> rows = {});
 
 // The records of a table as a source for the page builder.
 class TableLinks final : public LinkSource {
