@@ -26,10 +26,13 @@ QColor ColourOf(Verdict verdict) {
         break;
     case Verdict::Moved:
     case Verdict::Suspect:
+    case Verdict::Changed:
         return {0xff, 0xf0, 0xb0};
     case Verdict::Unverified:
         return {0xe0, 0xe6, 0xf0};
     case Verdict::Dead:
+    case Verdict::Parked:
+    case Verdict::Soft404:
         return {0xff, 0xc8, 0xc8};
     }
     return {0xd8, 0xf5, 0xd8};
@@ -47,7 +50,8 @@ LinkGridModel::Verdict VerdictFor(const std::string& url, bool utf8,
         text = QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())) +
                QStringLiteral(": ") + text;
     }
-    return {ColourOf(outcome.verdict), text, !healthy};
+    return {ColourOf(outcome.verdict), text, !healthy,
+            linkcheck::Fixable(outcome) ? outcome.finalUrl : std::string()};
 }
 
 } // namespace
@@ -170,8 +174,11 @@ void LinkCheckPanel::Stop() {
     btnStop_->setEnabled(false);
 }
 
-void LinkCheckPanel::Known(std::size_t url, const linkcheck::Outcome& outcome) {
-    const auto* verdict = model_.SetVerdict(url, VerdictFor(urls_[url], model_.Table().Utf8(), outcome));
+void LinkCheckPanel::Known(std::size_t url, const linkcheck::Outcome& found) {
+    // A site whose title turned into another site's since an earlier check in this window.
+    const linkcheck::Outcome outcome = titles_.Record(urls_[url], found);
+    const auto* verdict =
+        model_.SetVerdict(url, VerdictFor(urls_[url], model_.Table().Utf8(), outcome));
     pbProgress_->setValue(pbProgress_->value() + 1);
     for (int row = 0; verdict && verdict->finding && row < model_.Records(); ++row) {
         if (model_.VerdictOf(row) == verdict) // a record that holds the URL now

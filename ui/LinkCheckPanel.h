@@ -6,6 +6,7 @@
 // they hold now, and the findings list them so. Hiding the window stops the check.
 #pragma once
 
+#include "History.h"
 #include "LinkCheck.h"
 #include "LinkGridModel.h"
 
@@ -58,6 +59,7 @@ private:
     QListWidget* lbFindings_;
 
     std::vector<std::string> urls_; // the distinct URLs of the check, as the model gave them
+    linkcheck::TitleMemory titles_; // the pages' titles, from check to check
 
     int generation_ = 0; // of the check under way; each stop starts a new one
     std::atomic<bool> stop_{false};
