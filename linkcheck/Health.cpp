@@ -96,14 +96,16 @@ std::u32string CodePoints(std::string_view text) {
     return out;
 }
 
-// Where phrase stands in text as a phrase of its own: a letter or digit at its edge may not go on
-// into the text around it ("404" is not in "404号室").
+// Where phrase stands in text as a phrase of its own: a Latin letter or a digit at its edge may
+// not go on into letters or digits around it ("404" is not in "404号室"). Japanese, written
+// without spaces, has no such edge.
 bool Contains(const std::u32string& text, const std::u32string& phrase) {
+    const auto edge = [](char32_t c) { return IsWordChar(c) && !IsCjk(c); };
     for (std::size_t at = text.find(phrase); at != std::u32string::npos;
          at = text.find(phrase, at + 1)) {
-        const bool before = IsWordChar(phrase.front()) && at > 0 && IsWordChar(text[at - 1]);
+        const bool before = edge(phrase.front()) && at > 0 && IsWordChar(text[at - 1]);
         const std::size_t end = at + phrase.size();
-        const bool after = IsWordChar(phrase.back()) && end < text.size() && IsWordChar(text[end]);
+        const bool after = edge(phrase.back()) && end < text.size() && IsWordChar(text[end]);
         if (!before && !after)
             return true;
     }

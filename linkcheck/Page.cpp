@@ -112,13 +112,12 @@ std::optional<Charset> MetaCharset(std::string_view body) {
     return std::nullopt;
 }
 
-// The charset the bytes are in, judged as the check of the inputs judges a file's lines. A line
-// cut at the bound is left out: it may end in half a character.
+// The charset the bytes are in, judged as the check of the inputs judges a file's lines. A body
+// cut at the bound may end in half a character: its last bytes outside ASCII are left out.
 std::optional<Charset> CharsetOfBytes(std::string_view body, bool cut) {
-    if (cut) {
-        const std::size_t lastBreak = body.rfind('\n');
-        body = body.substr(0, lastBreak == std::string_view::npos ? 0 : lastBreak);
-    }
+    for (int i = 0; cut && i < 3 && !body.empty() && static_cast<unsigned char>(body.back()) >= 0x80;
+         ++i)
+        body.remove_suffix(1);
     check::EncodingScan scan(0);
     long long number = 0;
     for (std::size_t at = 0; at < body.size();) {
