@@ -143,7 +143,7 @@ void FixMoved(TLinkTable& table, const std::string& data,
               const std::unordered_map<std::string, std::string>& moved, std::ostream& changes,
               std::ostream& err) {
     const FilePath path = FilePath::FromNative(data);
-    const UrlEdits edits = MovedUrlEdits(table, moved);
+    const UrlEdits edits = table.MovedUrlEdits(moved);
     for (const auto& [row, why] : edits.refused)
         err << "qvn-build: " << Printable(data) << ":" << table.At(row).LineNumber()
             << ": 更新できません: " << Printable(why) << "\n";

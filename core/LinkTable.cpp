@@ -258,16 +258,17 @@ void TLinkTable::SaveToFile(const FilePath& path) const {
     ReplaceFile(path, [this](const ByteSink& sink) { Write(sink); });
 }
 
-UrlEdits MovedUrlEdits(TLinkTable& table, const std::unordered_map<std::string, std::string>& moved,
-                       std::span<const int> rows) {
+UrlEdits TLinkTable::MovedUrlEdits(const std::unordered_map<std::string, std::string>& moved,
+                                   std::span<const int> rows) {
     UrlEdits result;
     const auto edit = [&](int row) {
-        const auto it = moved.find(std::string(table.Field(row, kURL)));
+        const auto it = moved.find(std::string(Field(row, kURL)));
         if (it == moved.end())
             return;
         try {
-            const TLinkTable::Record before = table.At(row);
-            const TLinkTable::Record after = table.WithField(row, kURL, it->second);
+            const Record before = At(row);
+            Record after = WithField(row, kURL, it->second);
+            after.break_ = before.break_;
             if (!(after == before))
                 result.edits.push_back({row, before, after});
         } catch (const FieldError& e) {
@@ -275,7 +276,7 @@ UrlEdits MovedUrlEdits(TLinkTable& table, const std::unordered_map<std::string, 
         }
     };
     if (rows.empty()) {
-        for (int row = 0; row < table.Count(); ++row)
+        for (int row = 0; row < Count(); ++row)
             edit(row);
     } else {
         for (const int row : rows)

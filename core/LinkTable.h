@@ -31,6 +31,8 @@ public:
     using Error::Error;
 };
 
+struct UrlEdits;
+
 class TLinkTable {
 public:
     // One site as the table holds it: where its line's bytes are, its line end and the line it
@@ -83,6 +85,15 @@ public:
     // A new site with four empty fields.
     Record NewSite();
 
+    // The edits that give each record (of rows, or of every record when rows is empty) whose URL
+    // field is a key of moved that key's value, a URL given as UTF-8 and written in the file's
+    // encoding as WithField writes it; every other byte of the line stays, its line end too. The
+    // table is not changed: the caller puts each edit's `after` (and keeps the edits to undo
+    // them). Both front ends repair moved links through it: qvn-build --fix-moved, and the link
+    // list window.
+    UrlEdits MovedUrlEdits(const std::unordered_map<std::string, std::string>& moved,
+                           std::span<const int> rows = {});
+
     // Inserts records before row (0 to Count()).
     void Insert(int row, const std::vector<Record>& records);
     // Removes count records from row on and returns them.
@@ -127,14 +138,6 @@ struct UrlEdits {
     std::vector<RecordEdit> edits;
     std::vector<std::pair<int, std::string>> refused;
 };
-
-// The edits that give each record (of rows, or of the whole table when rows is empty) whose URL
-// field is a key of moved that key's value, a URL given as UTF-8 and written in the file's
-// encoding (TLinkTable::WithField); every other byte of the record stays. The table is not
-// changed: the caller puts each edit's `after` (and keeps the edits to undo them). Both front ends
-// repair moved links through it: qvn-build --fix-moved, and the link list window.
-UrlEdits MovedUrlEdits(TLinkTable& table, const std::unordered_map<std::string, std::string>& moved,
-                       std::span<const int> rows = {});
 
 // The records of a table as a source for the page builder.
 class TableLinks final : public LinkSource {

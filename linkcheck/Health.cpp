@@ -270,23 +270,44 @@ HealthRules HealthRules::Load() {
     return rules;
 }
 
-PageKind HealthRules::Classify(const Page& page) const {
+PageKind HealthRules::Classify(const Page& page, const std::vector<std::string>& hosts) const {
     const std::u32string title = CodePoints(Normalise(page.title));
     const std::u32string heading = CodePoints(Normalise(page.heading));
     const std::u32string text = CodePoints(Normalise(page.text));
     const std::vector<std::u32string> parts[] = {Parts(title), Parts(heading)};
+    std::vector<std::u32string> names; // what "{domain}" stands for
+    for (std::string host : hosts) {
+        while (host.ends_with('.'))
+            host.pop_back();
+        names.push_back(CodePoints(Normalise(host)));
+        if (host.starts_with("www."))
+            names.push_back(CodePoints(Normalise(host.substr(4))));
+    }
+    const std::u32string domain = U"{domain}";
+    const auto found = [&](PageKind kind, bool wholePart, const std::u32string& phrase) {
+        if (wholePart)
+            return std::ranges::count(parts[0], phrase) + std::ranges::count(parts[1], phrase) > 0;
+        if (kind == PageKind::NotFound)
+            return Contains(title, phrase) || Contains(heading, phrase);
+        return Contains(title, phrase) || Contains(text, phrase);
+    };
     // The domain's sale or parking first: such a page may also say that nothing is here.
     for (const PageKind kind : {PageKind::ForSale, PageKind::Parked, PageKind::NotFound}) {
         for (const Phrase& rule : phrases_) {
             if (rule.kind != kind)
                 continue;
-            const std::u32string& phrase = rule.text;
-            const bool found =
-                rule.wholePart ? std::ranges::count(parts[0], phrase) + std::ranges::count(parts[1], phrase) > 0
-                : kind == PageKind::NotFound ? Contains(title, phrase) || Contains(heading, phrase)
-                                             : Contains(title, phrase) || Contains(text, phrase);
-            if (found)
-                return kind;
+            const std::size_t at = rule.text.find(domain);
+            if (at == std::u32string::npos) {
+                if (found(kind, rule.wholePart, rule.text))
+                    return kind;
+                continue;
+            }
+            for (const std::u32string& name : names) {
+                std::u32string phrase = rule.text;
+                phrase.replace(at, domain.size(), name);
+                if (found(kind, rule.wholePart, phrase))
+                    return kind;
+            }
         }
     }
     return PageKind::Fine;

@@ -33,7 +33,9 @@ public:
     static std::string UserFile();
 
     // For sale or parked, by the page's title or text; not found, by its title or first heading.
-    PageKind Classify(const Page& page) const;
+    // A phrase's "{domain}" stands for each of hosts (with and without "www."): the site's own
+    // names, as the page may say them ("example.com is for sale").
+    PageKind Classify(const Page& page, const std::vector<std::string>& hosts = {}) const;
     // ForSale or Parked when host is (under) a domain-sale or parking service's domain.
     PageKind ServiceOf(std::string_view host) const;
 

@@ -568,7 +568,14 @@ private:
     // made-up path of its site, when the URL is not the site's top page.
     void PageAnswered(Job& job, const Page& page) {
         job.title = page.title;
-        const PageKind kind = rules_.Classify(page);
+        const auto first = ReadTarget(job.chain.front());
+        const auto last = ReadTarget(job.chain.back());
+        std::vector<std::string> hosts;
+        for (const auto& target : {first, last}) {
+            if (target)
+                hosts.push_back(target->host);
+        }
+        const PageKind kind = rules_.Classify(page, hosts);
         if (kind == PageKind::ForSale || kind == PageKind::Parked)
             return Finish(job, Verdict::Parked, ParkedReason(kind));
         if (kind == PageKind::NotFound)
@@ -576,8 +583,6 @@ private:
                           "HTTP " + std::to_string(job.status) +
                               " ですが、ページがないと書かれています: 「" +
                               (page.title.empty() ? page.heading : page.title) + "」");
-        const auto first = ReadTarget(job.chain.front());
-        const auto last = ReadTarget(job.chain.back());
         if (page.title.empty() || !first || !last || IsTopPath(first->path) ||
             IsTopPath(last->path))
             return Finish(job, Verdict::Healthy, {});
@@ -652,8 +657,9 @@ private:
             reason = kNotHttp;
             break;
         case CURLE_OUT_OF_MEMORY: // curl's word for a header line longer than it takes
-            reason = "応答のヘッダーが長すぎます (curl の上限は 1 行 100 KiB)";
-            break;
+            // The same server sends the same header again: not asked again.
+            return Finish(job, Verdict::Unverified,
+                          "応答のヘッダーが長すぎます (curl の上限は 1 行 100 KiB)");
         default:
             break;
         }

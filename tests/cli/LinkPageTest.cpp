@@ -118,7 +118,8 @@ TEST(LinkHealth, APageSaysWhatBecameOfItsDomain) {
         std::string title, heading, text;
         PageKind kind;
     } cases[] = {
-        {"example.com is for sale", "", "This Domain Is For   Sale! Make an offer.", PageKind::ForSale},
+        {"Neko.Example is for sale", "", "", PageKind::ForSale},
+        {"", "", "This Domain Is For   Sale! Make an offer.", PageKind::ForSale},
         {"", "", "このドメインは販売中です。お問い合わせは", PageKind::ForSale},
         {"ＴＨＩＳ　ＤＯＭＡＩＮ　ＩＳ　ＦＯＲ　ＳＡＬＥ", "", "", PageKind::ForSale},
         {"example.com", "", "This domain is parked free, courtesy of a registrar", PageKind::Parked},
@@ -139,7 +140,7 @@ TEST(LinkHealth, APageSaysWhatBecameOfItsDomain) {
     const HealthRules rules = Rules();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title + " / " + c.text);
-        EXPECT_EQ(rules.Classify({c.title, c.heading, c.text}), c.kind);
+        EXPECT_EQ(rules.Classify({c.title, c.heading, c.text}, {"www.neko.example"}), c.kind);
     }
     EXPECT_EQ(rules.ServiceOf("WWW.Sedo.com."), PageKind::ForSale);
     EXPECT_EQ(rules.ServiceOf("ww1.parkingcrew.net"), PageKind::Parked);
