@@ -299,6 +299,8 @@ public:
         const std::lock_guard lock(mutex_);
         return mostOverall_;
     }
+    // The bytes of every answer sent whole (headers and bodies; not those sent without end).
+    std::size_t BytesSent() const { return bytesSent_; }
 
 private:
     struct Conn {
@@ -472,6 +474,8 @@ private:
                 out += reply.body;
         }
         Closed(conn);
+        if (!reply.stream)
+            bytesSent_ += out.size();
         if (reply.stream) {
             // The socket goes to a thread of its own, which writes as fast as the client reads.
             poller_.Unwatch(fd);
@@ -549,6 +553,7 @@ private:
     std::thread thread_;
     std::vector<std::thread> streams_; // answers without end, each on its own thread
     std::atomic<bool> stopping_{false};
+    std::atomic<std::size_t> bytesSent_{0};
 };
 
 } // namespace qvn::test
