@@ -83,10 +83,8 @@ void ProgressLine::Show(std::size_t known, std::size_t total, const Counts& foun
     const Clock::time_point now = Clock::now();
     if (now - start_ < std::chrono::seconds(1) || now - drawn_ < std::chrono::milliseconds(100))
         return;
-    std::string text = "確認 " + std::to_string(known) + " / " + std::to_string(total) +
-                       " 件 (エラー " + std::to_string(found.errors) + "、警告 " +
-                       std::to_string(found.warnings) + "、注記 " + std::to_string(found.notes) +
-                       ")";
+    std::string text = "確認 " + std::to_string(known) + " / " + std::to_string(total) + " 件: " +
+                       Summary(found);
     drawn_ = now;
     if (text == last_)
         return;

@@ -376,7 +376,7 @@ TEST_F(LinkCheckTest, ALongCheckShowsItsProgressOnATerminalAndRemovesIt) {
         ++draws;
     EXPECT_GE(draws, 2u) << shown;
     EXPECT_LE(static_cast<double>(draws), (seconds - 1) * 10 + 1) << shown;
-    EXPECT_THAT(shown, HasSubstr(" / 16 件 (エラー "));
+    EXPECT_THAT(shown, HasSubstr(" / 16 件: エラー "));
     // Removed at the end: spaces over the widest line, the cursor back at its start.
     const std::size_t last = shown.rfind('\r', shown.size() - 2);
     EXPECT_EQ(shown.substr(last + 1, shown.size() - last - 2).find_first_not_of(' '),
