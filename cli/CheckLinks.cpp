@@ -151,7 +151,8 @@ void FixMoved(TLinkTable& table, const std::string& data,
         return;
     if (const std::string* read = table.TextAsRead(); !read || ReadFile(path) != *read)
         throw Error("ファイル " + data +
-                    " は確認の間にほかで変更されたので、移転先の URL を書き込みませんでした。もう一度確認してください");
+                    " は確認の間にほかで変更されたので、移転先の URL "
+                    "を書き込みませんでした。もう一度確認してください");
     for (const RecordEdit& edit : edits.edits) {
         const std::string old(table.Field(edit.row, kURL));
         table.Put(edit.row, edit.after);

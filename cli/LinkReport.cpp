@@ -52,10 +52,10 @@ void LinkReport::Add(const std::string& file, long long line, const std::string&
     object["severity"] = SeverityWord(finding.severity);
     object["kind"] = finding.kind;
     object["status"] = outcome.status > 0 ? nlohmann::ordered_json(outcome.status) : nullptr;
-    object["location"] = outcome.finalUrl.empty()
-                             ? nlohmann::ordered_json(nullptr)
-                             : nlohmann::ordered_json(
-                                   linkcheck::WithoutPassword(Utf8Text(outcome.finalUrl)));
+    object["location"] =
+        outcome.finalUrl.empty()
+            ? nlohmann::ordered_json(nullptr)
+            : nlohmann::ordered_json(linkcheck::WithoutPassword(Utf8Text(outcome.finalUrl)));
     object["message"] = finding.text;
     // A file name that is not UTF-8 gets U+FFFD where its bytes are not.
     out_ << object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
@@ -83,8 +83,8 @@ void ProgressLine::Show(std::size_t known, std::size_t total, const Counts& foun
     const Clock::time_point now = Clock::now();
     if (now - start_ < std::chrono::seconds(1) || now - drawn_ < std::chrono::milliseconds(100))
         return;
-    std::string text = "確認 " + std::to_string(known) + " / " + std::to_string(total) + " 件: " +
-                       Summary(found);
+    std::string text =
+        "確認 " + std::to_string(known) + " / " + std::to_string(total) + " 件: " + Summary(found);
     drawn_ = now;
     if (text == last_)
         return;

@@ -32,10 +32,10 @@ private:
     Counts counts_;
 };
 
-// One line of progress on a terminal, "確認 120 / 10000 件: エラー 2 件、警告 0 件、注記 1 件。", in
-// the summary's own wording (by distinct URL so far): shown once the
-// check has run for a second, redrawn at most ten times a second, and removed by Clear, which
-// leaves the cursor where the line began.
+// One line of progress on a terminal, "確認 120 / 10000 件: エラー 2 件、警告 0 件、注記 1 件。",
+// in the summary's own wording (by distinct URL so far): shown once the check has run for a second,
+// redrawn at most ten times a second, and removed by Clear, which leaves the cursor where the line
+// began.
 class ProgressLine {
 public:
     explicit ProgressLine(std::ostream& err);

@@ -50,7 +50,8 @@ void Append(std::string& out, char32_t c) {
 }
 
 // The half-width katakana U+FF66 to U+FF9D in their full width.
-constexpr char16_t kFullKana[] = u"ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワン";
+constexpr char16_t kFullKana[] = u"ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナ"
+                                 u"ニヌネノハヒフヘホマミムメモヤユヨラリルレロワン";
 
 // The full-width katakana that a half-width voiced mark (ﾞ, ﾟ) joins with.
 char32_t Voiced(char32_t base, char32_t mark) {
@@ -114,7 +115,8 @@ bool Contains(const std::u32string& text, const std::u32string& phrase) {
 
 // The parts of a title between its separators ("404 | My Site": "404", "my site").
 std::vector<std::u32string> Parts(const std::u32string& title) {
-    static constexpr std::u32string_view kSeparators = U"|:-/\u2013\u2014\u00B7\u2022\u00AB\u00BB【】[]()「」『』";
+    static constexpr std::u32string_view kSeparators =
+        U"|:-/\u2013\u2014\u00B7\u2022\u00AB\u00BB【】[]()「」『』";
     std::vector<std::u32string> parts(1);
     for (const char32_t c : title) {
         if (kSeparators.find(c) != std::u32string_view::npos)
@@ -223,7 +225,8 @@ void HealthRules::Add(std::string_view text, const std::string& source) {
             continue;
         const std::size_t colon = plain.find(':');
         const std::string kind = plain.substr(0, colon);
-        const std::string value = colon == std::string::npos ? "" : Normalise(plain.substr(colon + 1));
+        const std::string value =
+            colon == std::string::npos ? "" : Normalise(plain.substr(colon + 1));
         bool known = false;
         for (const auto& [name, pageKind] : kPhraseKinds) {
             if (kind == name || kind == std::string(name) + "-title") {

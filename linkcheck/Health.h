@@ -42,7 +42,7 @@ public:
 private:
     struct Phrase {
         PageKind kind;
-        bool wholePart;     // the whole title, or a part of it between separators ("404 | Site")
+        bool wholePart;      // the whole title, or a part of it between separators ("404 | Site")
         std::u32string text; // normalised
     };
     struct Service {

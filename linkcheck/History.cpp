@@ -102,7 +102,7 @@ Outcome History::Record(std::string_view url, Outcome outcome, std::int64_t now)
     }
     case Verdict::Unverified:
     case Verdict::Suspect:
-    case Verdict::Parked:  // the site's own title stays, should it come back
+    case Verdict::Parked: // the site's own title stays, should it come back
     case Verdict::Soft404:
         break;
     case Verdict::Dead: {

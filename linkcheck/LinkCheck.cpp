@@ -78,9 +78,9 @@ struct Job {
 // A site's answer to a made-up path: asked once, for every URL on it that needs it.
 struct MadeUp {
     bool known = false;
-    std::string title;               // normalised; empty when it did not answer 2xx with a title
-    std::unique_ptr<Job> job;        // while it is asked
-    std::vector<Job*> waiting;       // the URLs' jobs that wait for it
+    std::string title;         // normalised; empty when it did not answer 2xx with a title
+    std::unique_ptr<Job> job;  // while it is asked
+    std::vector<Job*> waiting; // the URLs' jobs that wait for it
 };
 
 // The requests to one host, as the connection sees it: one address, however its names are spelt.
@@ -466,14 +466,14 @@ private:
         spare_.push_back(easy);
 
         if (code == CURLE_WRITE_ERROR && transfer->stopped)
-            code = CURLE_OK; // the body ended on purpose
+            code = CURLE_OK;                              // the body ended on purpose
         const bool http = status >= 100 && status <= 599; // a status an HTTP server may send
         if (!job.site.empty()) {
             const bool page = code == CURLE_OK && status >= 200 && status < 300 && transfer->body;
-            MadeUpAnswered(job, page ? ReadPage(transfer->body->Bytes(), contentType,
-                                                transfer->body->Cut())
-                                           .title
-                                     : std::string());
+            MadeUpAnswered(
+                job,
+                page ? ReadPage(transfer->body->Bytes(), contentType, transfer->body->Cut()).title
+                     : std::string());
         } else if (transfer->headerTooLong) {
             Finish(job, Verdict::Unverified, kHeaderTooLong);
         } else if (code == CURLE_OK && !http) {
@@ -495,9 +495,9 @@ private:
         if (redirected && !redirect.empty())
             return Redirect(job, status, redirect, setCookie);
         if (status >= 200 && status < 300) {
-            const Page page = transfer.body ? ReadPage(transfer.body->Bytes(), contentType,
-                                                       transfer.body->Cut())
-                                            : Page{};
+            const Page page =
+                transfer.body ? ReadPage(transfer.body->Bytes(), contentType, transfer.body->Cut())
+                              : Page{};
             return PageAnswered(job, page);
         }
         const std::string http = "HTTP " + std::to_string(status);
@@ -762,7 +762,7 @@ private:
     Slist headers_{nullptr, curl_slist_free_all};
     const HealthRules rules_ = HealthRules::Load();
     const std::string madeUpPath_ = MadeUpPath();
-    std::unordered_map<std::string, MadeUp> madeUp_; // by site, "http://host:port"
+    std::unordered_map<std::string, MadeUp> madeUp_;    // by site, "http://host:port"
     std::unordered_map<std::string, Resolved> resolve_; // by "host:port"
     std::span<const std::string_view> urls_;
     std::vector<bool> known_;            // by URL index: reported
@@ -869,8 +869,9 @@ std::string_view KindOf(Verdict verdict) {
 
 Finding FindingOf(const std::string& file, long long line, const std::string& url,
                   const Outcome& outcome) {
-    return {file, line, 0, SeverityOf(outcome.verdict), KindOf(outcome.verdict),
-            Describe(url, outcome), {}};
+    return {
+        file, line, 0, SeverityOf(outcome.verdict), KindOf(outcome.verdict), Describe(url, outcome),
+        {}};
 }
 
 } // namespace qvn::linkcheck

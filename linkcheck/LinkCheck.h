@@ -70,11 +70,12 @@ std::string UserAgent();
 // Checks each URL once, in the calling thread, and calls done(index, outcome) there as soon as the
 // outcome of urls[index] is known. A URL that answers 2xx is read (at most kPageBytes of it) for
 // what its page says, by the rules HealthRules::Load gives; a URL whose path is not the site's top
-// page is compared with a made-up path of its site, asked once per site and run. Returns false when stop became true before every URL was known
-// (the ones not reported were not finished); stop is looked at at least ten times a second, so
-// another thread or a signal handler may set it. The URLs stay the caller's: the check keeps little
-// of its own for a URL that is not being asked. Throws std::invalid_argument for a resolve entry
-// that is not of its form, Error for a user's rules file that cannot be read.
+// page is compared with a made-up path of its site, asked once per site and run. Returns false when
+// stop became true before every URL was known (the ones not reported were not finished); stop is
+// looked at at least ten times a second, so another thread or a signal handler may set it. The URLs
+// stay the caller's: the check keeps little of its own for a URL that is not being asked. Throws
+// std::invalid_argument for a resolve entry that is not of its form, Error for a user's rules file
+// that cannot be read.
 bool CheckUrls(std::span<const std::string_view> urls, const Settings& settings,
                const std::function<void(std::size_t, const Outcome&)>& done,
                const std::atomic<bool>& stop);
@@ -85,9 +86,9 @@ bool CheckUrls(std::span<const std::string_view> urls, const Settings& settings,
 // at. Both URLs are shown without their passwords.
 std::string Describe(const std::string& url, const Outcome& outcome);
 
-// How a verdict is reported: エラー for a dead, parked or soft 404 link; 警告 for a moved or changed
-// one, or one failing for the first time; 注記 when the server would not say. Not for a healthy
-// link.
+// How a verdict is reported: エラー for a dead, parked or soft 404 link; 警告 for a moved or
+// changed one, or one failing for the first time; 注記 when the server would not say. Not for a
+// healthy link.
 Severity SeverityOf(Verdict verdict);
 
 // What a finding is about, one word: dead (Suspect too), moved, unverified, parked, soft404,

@@ -115,8 +115,8 @@ std::optional<Charset> MetaCharset(std::string_view body) {
 // The charset the bytes are in, judged as the check of the inputs judges a file's lines. A body
 // cut at the bound may end in half a character: its last bytes outside ASCII are left out.
 std::optional<Charset> CharsetOfBytes(std::string_view body, bool cut) {
-    for (int i = 0; cut && i < 3 && !body.empty() && static_cast<unsigned char>(body.back()) >= 0x80;
-         ++i)
+    for (int i = 0;
+         cut && i < 3 && !body.empty() && static_cast<unsigned char>(body.back()) >= 0x80; ++i)
         body.remove_suffix(1);
     check::EncodingScan scan(0);
     long long number = 0;
@@ -182,10 +182,9 @@ void AppendUtf8(std::string& out, char32_t c) {
 // runs of spaces folded into one, without spaces at its ends.
 std::string PlainText(std::string_view text) {
     static constexpr std::pair<std::string_view, char32_t> kNames[] = {
-        {"amp", '&'},     {"lt", '<'},      {"gt", '>'},      {"quot", '"'},
-        {"apos", '\''},   {"nbsp", ' '},    {"copy", 0xA9},   {"reg", 0xAE},
-        {"hellip", 0x2026}, {"ndash", 0x2013}, {"mdash", 0x2014}, {"middot", 0xB7},
-        {"laquo", 0xAB},  {"raquo", 0xBB},  {"yen", 0xA5},
+        {"amp", '&'},      {"lt", '<'},      {"gt", '>'},     {"quot", '"'},      {"apos", '\''},
+        {"nbsp", ' '},     {"copy", 0xA9},   {"reg", 0xAE},   {"hellip", 0x2026}, {"ndash", 0x2013},
+        {"mdash", 0x2014}, {"middot", 0xB7}, {"laquo", 0xAB}, {"raquo", 0xBB},    {"yen", 0xA5},
     };
     std::string out;
     out.reserve(text.size());
@@ -216,7 +215,7 @@ std::string PlainText(std::string_view text) {
                 char32_t value = 0;
                 bool digits = name.size() > (hex ? 2u : 1u);
                 for (const char c : name.substr(hex ? 2 : 1)) {
-                    const int d = c >= '0' && c <= '9'                ? c - '0'
+                    const int d = c >= '0' && c <= '9'          ? c - '0'
                                   : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
                                   : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
                                                                 : -1;
@@ -284,7 +283,8 @@ Page ReadHtml(std::string_view html) {
         const std::size_t nameStart = nameEnd;
         while (nameEnd < html.size() && std::isalnum(static_cast<unsigned char>(html[nameEnd])))
             ++nameEnd;
-        const std::string_view name = std::string_view(lower).substr(nameStart, nameEnd - nameStart);
+        const std::string_view name =
+            std::string_view(lower).substr(nameStart, nameEnd - nameStart);
         const bool closing = nameStart == lt + 2;
         const std::size_t gt = std::min(html.find('>', nameEnd), html.size());
         i = std::min(gt + 1, html.size());
@@ -301,7 +301,8 @@ Page ReadHtml(std::string_view html) {
             i = end;
             continue;
         }
-        const bool headingTag = name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6';
+        const bool headingTag =
+            name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6';
         if (headingTag && !closing && !headingDone && headingEnd.empty())
             headingEnd = name;
         else if (headingTag && closing && name == headingEnd) {
@@ -328,7 +329,8 @@ struct BodyStart::Inflater {
 
 BodyStart::BodyStart(std::string_view contentEncoding) {
     const std::string encoding = Lower(contentEncoding);
-    if (encoding.find("gzip") != std::string::npos || encoding.find("deflate") != std::string::npos) {
+    if (encoding.find("gzip") != std::string::npos ||
+        encoding.find("deflate") != std::string::npos) {
         inflater_ = std::make_unique<Inflater>();
         inflater_->gzip = encoding.find("gzip") != std::string::npos;
     }
@@ -374,7 +376,8 @@ bool BodyStart::Take(std::string_view sent) {
         z.stream.next_out = reinterpret_cast<Bytef*>(out);
         z.stream.avail_out = static_cast<uInt>(std::min(sizeof out, kPageBytes - bytes_.size()));
         const int rc = inflate(&z.stream, Z_NO_FLUSH);
-        bytes_.append(out, static_cast<std::size_t>(reinterpret_cast<char*>(z.stream.next_out) - out));
+        bytes_.append(out,
+                      static_cast<std::size_t>(reinterpret_cast<char*>(z.stream.next_out) - out));
         if (rc == Z_STREAM_END) {
             done_ = true;
             return false;

@@ -196,9 +196,9 @@ std::optional<Target> ReadTarget(std::string_view url) {
 }
 
 bool IsTopPath(std::string_view path) {
-    static constexpr std::string_view kIndex[] = {"/",           "/index.html",  "/index.htm",
-                                                  "/index.shtml", "/index.php",   "/index.cgi",
-                                                  "/default.htm", "/default.html"};
+    static constexpr std::string_view kIndex[] = {
+        "/",          "/index.html", "/index.htm",   "/index.shtml",
+        "/index.php", "/index.cgi",  "/default.htm", "/default.html"};
     const std::string lower = Lower(path);
     return path.empty() || std::ranges::find(kIndex, lower) != std::end(kIndex);
 }

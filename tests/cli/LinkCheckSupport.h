@@ -165,5 +165,4 @@ inline int ClosedPort() {
     return ntohs(sa.sin_port);
 }
 
-
 } // namespace qvn::test::links

@@ -251,9 +251,10 @@ TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
 TEST_F(LinkCheckTest, HostNameThatDoesNotResolveIsDead) {
     const std::string url = "http://nosuchsite.test/";
     const std::string links = dir.Write("links.csv", "s," + url + ",a,d\n");
-    const test::Exit end = test::Run(
-        "unshare", {"-n", QVN_BUILD_EXE, "--check-links", "--data", links},
-        {.streams = {{1, Stream::WriteTo(dir.Path("out"))}, {2, Stream::WriteTo(dir.Path("err"))}}});
+    const test::Exit end =
+        test::Run("unshare", {"-n", QVN_BUILD_EXE, "--check-links", "--data", links},
+                  {.streams = {{1, Stream::WriteTo(dir.Path("out"))},
+                               {2, Stream::WriteTo(dir.Path("err"))}}});
     EXPECT_EQ(end.status, 1) << dir.Read("err");
     EXPECT_EQ(dir.Read("out"), links + ":1: エラー: " + url +
                                    ": リンク切れです (ホスト名が見つかりません)\n"
@@ -592,8 +593,8 @@ TEST_F(LinkCheckTest, InterruptPrintsWhatWasFoundSoFar) {
     std::vector<std::string> args = {"--check-links", "--data", data, "--timeout", "30"};
     for (const std::string& arg : sites.Resolve(server->Port()))
         args.push_back(arg);
-    test::Options options{.streams = {{1, Stream::WriteTo(dir.Path("out"))},
-                                      {2, Stream::WriteTo(dir.Path("err"))}}};
+    test::Options options{
+        .streams = {{1, Stream::WriteTo(dir.Path("out"))}, {2, Stream::WriteTo(dir.Path("err"))}}};
 #ifdef _WIN32
     // On a console of its own, which this process joins to send the keys' event.
     test::PseudoConsole console;

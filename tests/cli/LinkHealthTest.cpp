@@ -62,8 +62,9 @@ std::string Json(const std::string& text) {
 
 TEST_F(LinkCheckTest, WhatALivePageSaysDecidesItsVerdict) {
     const std::string sjis = qvn::Utf8ToCp932("<meta charset=\"Shift_JIS\"><title>ようこそ</title>"
-                                             "<p>このドメインは販売中です</p>");
-    sites.Add("forsale.test", [](auto&, int) { return Html("<title>forsale.test is for sale</title>"); });
+                                              "<p>このドメインは販売中です</p>");
+    sites.Add("forsale.test",
+              [](auto&, int) { return Html("<title>forsale.test is for sale</title>"); });
     sites.Add("parkedsjis.test", [sjis](auto&, int) { return Html(sjis); });
     sites.Add("gzipped.test", [](auto&, int) {
         return Html(Gzip("<title>Domain Parking</title>"), {{"Content-Encoding", "gzip"}});
@@ -72,12 +73,13 @@ TEST_F(LinkCheckTest, WhatALivePageSaysDecidesItsVerdict) {
         return Status(302, {{"Location", "http://www.sedo.com:" + std::to_string(server->Port()) +
                                              "/search?domain=toservice.test"}});
     });
-    sites.Add("notfound.test", [](auto&, int) { return Html("<title>ページが見つかりません</title>"); });
+    sites.Add("notfound.test",
+              [](auto&, int) { return Html("<title>ページが見つかりません</title>"); });
     sites.Add("everything.test", [](auto&, int) { return Html("<title>Welcome!</title>"); });
     sites.Add("ordinary.test", [](const HttpFixture::Request& r, int) {
-        return r.path == "/"          ? Html("<title>Jazz Club</title>")
+        return r.path == "/"           ? Html("<title>Jazz Club</title>")
                : r.path == "/gallery/" ? Html("<title>Gallery | Jazz Club</title>")
-                                        : Status(404);
+                                       : Status(404);
     });
     // No false alarm: Japanese pages in each charset, a shop, a site that moved to a live one.
     sites.Add("eucjp.test", [](auto&, int) {
@@ -117,13 +119,14 @@ TEST_F(LinkCheckTest, WhatALivePageSaysDecidesItsVerdict) {
         {Url("parkedsjis.test", "/index.html"),
          "エラー: " + Url("parkedsjis.test", "/index.html") +
              ": リンク切れです (ドメインが売りに出されています)"},
-        {Url("gzipped.test"),
-         "エラー: " + Url("gzipped.test") + ": リンク切れです (駐車ページ (パーキング) になっています)"},
+        {Url("gzipped.test"), "エラー: " + Url("gzipped.test") +
+                                  ": リンク切れです (駐車ページ (パーキング) になっています)"},
         {Url("toservice.test"), "エラー: " + Url("toservice.test") +
                                     ": リンク切れです (ドメインが売りに出されています): " + sedo},
         {Url("notfound.test", "/a.html"),
          "エラー: " + Url("notfound.test", "/a.html") +
-             ": リンク切れです (HTTP 200 ですが、ページがないと書かれています: 「ページが見つかりません」)"},
+             ": リンク切れです (HTTP 200 ですが、ページがないと書かれています: "
+             "「ページが見つかりません」)"},
         {Url("everything.test", "/diary/2019.html"),
          "エラー: " + Url("everything.test", "/diary/2019.html") +
              ": リンク切れです (HTTP 200 ですが、存在しないページと同じ題名です: 「Welcome!」)"},
@@ -138,8 +141,8 @@ TEST_F(LinkCheckTest, WhatALivePageSaysDecidesItsVerdict) {
         {Url("shop.test"), ""},
         {Url("oldname.test"),
          "警告: " + Url("oldname.test") + ": 移転しています (HTTP 301): " + Url("newname.test")},
-        {Url("userrule.test"),
-         "エラー: " + Url("userrule.test") + ": リンク切れです (駐車ページ (パーキング) になっています)"},
+        {Url("userrule.test"), "エラー: " + Url("userrule.test") +
+                                   ": リンク切れです (駐車ページ (パーキング) になっています)"},
     };
     std::vector<std::string> urls;
     for (const auto& c : cases)
@@ -230,7 +233,8 @@ TEST_F(LinkCheckTest, HostileServersCostNothing) {
     for (const char* host : {"endless.test", "bomb.test", "header.test", "title.test",
                              "charset.test", "endless404.test"})
         (*sent)[host] = 0;
-    sites.Add("endless.test", endless("endless.test", ok + "\r\n", [] { return std::string(65536, 'x'); }));
+    sites.Add("endless.test",
+              endless("endless.test", ok + "\r\n", [] { return std::string(65536, 'x'); }));
     sites.Add("bomb.test", endless("bomb.test", ok + "Content-Encoding: gzip\r\n\r\n", [zeros] {
                   static const std::string none(1 << 20, '\0');
                   std::string out(1 << 16, '\0');
@@ -298,7 +302,9 @@ TEST_F(LinkCheckTest, ASiteWhoseTitleSharesNothingWithTheOneRememberedHasChanged
 
 TEST_F(LinkCheckTest, FixMovedRewritesOnlyTheUrlsOfPermanentlyMovedSites) {
     const auto to = [this](int status, std::string host) {
-        return [this, status, host](auto&, int) { return Status(status, {{"Location", Url(host)}}); };
+        return [this, status, host](auto&, int) {
+            return Status(status, {{"Location", Url(host)}});
+        };
     };
     sites.Add("moved.test", to(301, "new.test"));
     sites.Add("new.test", [](auto&, int) { return Html("<title>New</title>"); });
@@ -306,7 +312,8 @@ TEST_F(LinkCheckTest, FixMovedRewritesOnlyTheUrlsOfPermanentlyMovedSites) {
     sites.Add("temporary.test", to(302, "new.test"));
     sites.Add("halfway.test", to(301, "temporary.test"));
     sites.Add("toparked.test", to(301, "parked.test"));
-    sites.Add("parked.test", [](auto&, int) { return Html("<title>This domain is for sale</title>"); });
+    sites.Add("parked.test",
+              [](auto&, int) { return Html("<title>This domain is for sale</title>"); });
     sites.Add("togone.test", to(301, "gone.test"));
     sites.Add("gone.test", [](auto&, int) { return Status(404); });
     std::string editedWhileAsked; // a data file that edit.test changes when it is asked
@@ -325,10 +332,11 @@ TEST_F(LinkCheckTest, FixMovedRewritesOnlyTheUrlsOfPermanentlyMovedSites) {
     Result r = QvnBuild(Args(data, {"--fix-moved"}));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "");
-    EXPECT_THAT(r.out, HasSubstr(data + ":1: 更新: " + Url("moved.test") + " → " + Url("new.test") +
-                                 "\n" + data + ":2: 更新: " + Url("twice.test") + " → " +
-                                 Url("new.test") + "\n" + data + ":7: 更新: " + Url("moved.test") +
-                                 " → " + Url("new.test") + "\nエラー 2 件、警告 4 件、注記 0 件。\n"));
+    EXPECT_THAT(r.out,
+                HasSubstr(data + ":1: 更新: " + Url("moved.test") + " → " + Url("new.test") + "\n" +
+                          data + ":2: 更新: " + Url("twice.test") + " → " + Url("new.test") + "\n" +
+                          data + ":7: 更新: " + Url("moved.test") + " → " + Url("new.test") +
+                          "\nエラー 2 件、警告 4 件、注記 0 件。\n"));
     std::string expected = text;
     for (const std::string& from : {Url("moved.test"), Url("twice.test"), Url("moved.test")})
         expected.replace(expected.find(from), from.size(), Url("new.test"));

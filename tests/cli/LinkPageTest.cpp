@@ -70,7 +70,8 @@ TEST(LinkPage, TheTitleIsReadInThePagesOwnCharset) {
         {"Shift_JIS by its bytes", "<title>" + sjis + "</title>", "text/html", neko},
         {"EUC-JP by its bytes", "<TITLE>" + euc + "</TITLE>", "", neko},
         {"ISO-2022-JP by its bytes", "<title>" + jis + "</title>", "", neko},
-        {"the header's charset", "<title>" + euc + "</title>", "text/html; charset=\"EUC-JP\"", neko},
+        {"the header's charset", "<title>" + euc + "</title>", "text/html; charset=\"EUC-JP\"",
+         neko},
         {"<meta charset>", "<meta charset=x-sjis><title>" + sjis + "</title>", "", neko},
         {"<meta http-equiv>",
          "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\"><title>" +
@@ -95,9 +96,8 @@ TEST(LinkPage, TheTitleIsReadInThePagesOwnCharset) {
         const std::string body = c.body.substr(0, kPageBytes);
         EXPECT_EQ(ReadPage(body, c.contentType, body.size() < c.body.size()).title, c.title);
     }
-    const Page page =
-        ReadPage("<title></title><body><h2>Not <b>here</b></h2><h1>x</h1><p>Some&nbsp;text</p>",
-                 "", false);
+    const Page page = ReadPage(
+        "<title></title><body><h2>Not <b>here</b></h2><h1>x</h1><p>Some&nbsp;text</p>", "", false);
     EXPECT_EQ(page.heading, "Not here");
     EXPECT_EQ(page.text, "Not here x Some text");
 }
@@ -122,7 +122,8 @@ TEST(LinkHealth, APageSaysWhatBecameOfItsDomain) {
         {"", "", "This Domain Is For   Sale! Make an offer.", PageKind::ForSale},
         {"", "", "このドメインは販売中です。お問い合わせは", PageKind::ForSale},
         {"ＴＨＩＳ　ＤＯＭＡＩＮ　ＩＳ　ＦＯＲ　ＳＡＬＥ", "", "", PageKind::ForSale},
-        {"example.com", "", "This domain is parked free, courtesy of a registrar", PageKind::Parked},
+        {"example.com", "", "This domain is parked free, courtesy of a registrar",
+         PageKind::Parked},
         {"", "", "このドメインはお名前.comで取得されています。", PageKind::Parked},
         {"404 Not Found", "", "", PageKind::NotFound},
         {"ページが見つかりません | 猫の手帖", "", "", PageKind::NotFound},
@@ -149,7 +150,8 @@ TEST(LinkHealth, APageSaysWhatBecameOfItsDomain) {
 
 TEST(LinkHealth, UsersAddRulesOfTheSameForm) {
     HealthRules rules;
-    rules.Add("# mine\r\n\r\nparked: この場所は空いています\nparking-service: Park.Example.\n", "mine.txt");
+    rules.Add("# mine\r\n\r\nparked: この場所は空いています\nparking-service: Park.Example.\n",
+              "mine.txt");
     EXPECT_EQ(rules.Classify({"", "", "この場所は空いています"}), PageKind::Parked);
     EXPECT_EQ(rules.ServiceOf("a.park.example"), PageKind::Parked);
     for (const char* bad : {"parked this domain\n", "sold: this domain\n", "not-found:\n"}) {

@@ -162,7 +162,8 @@ TEST(LinkTable, EditsUndoneByTheirRecordsGiveTheFileBack) {
 // A moved site's URL is replaced and nothing else: the line's other bytes, its own line end, the
 // file's encoding; a URL the field cannot hold is refused, and undoing gives the file back.
 TEST(LinkTable, MovedUrlsAreReplacedInTheirLinesAlone) {
-    const std::string text = Utf8ToCp932("猫,http://old/,たま,説明, 続き\r\nx,http://keep/,,\n犬,http://old/,,");
+    const std::string text =
+        Utf8ToCp932("猫,http://old/,たま,説明, 続き\r\nx,http://keep/,,\n犬,http://old/,,");
     TLinkTable table = TLinkTable::Parse(text);
     const std::unordered_map<std::string, std::string> moved = {{"http://old/", "http://新/"},
                                                                 {"http://keep/", "http://a,b/"}};
@@ -173,7 +174,8 @@ TEST(LinkTable, MovedUrlsAreReplacedInTheirLinesAlone) {
     EXPECT_THAT(all.refused[0].second, ::testing::HasSubstr("カンマ"));
     for (const RecordEdit& edit : all.edits)
         table.Put(edit.row, edit.after);
-    EXPECT_EQ(Written(table), Utf8ToCp932("猫,http://新/,たま,説明, 続き\r\nx,http://keep/,,\n犬,http://新/,,"));
+    EXPECT_EQ(Written(table),
+              Utf8ToCp932("猫,http://新/,たま,説明, 続き\r\nx,http://keep/,,\n犬,http://新/,,"));
     for (const RecordEdit& edit : all.edits)
         table.Put(edit.row, edit.before);
     EXPECT_EQ(Written(table), text);

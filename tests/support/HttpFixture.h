@@ -209,7 +209,7 @@ public:
         std::chrono::milliseconds delay{0};
         Action action = Answer;
         std::string body = "fixture\n"; // after the header, with its Content-Length
-        std::string raw; // when not empty: these bytes instead of an answer
+        std::string raw;                // when not empty: these bytes instead of an answer
         // When set, the answer goes on without end: after `raw` (or the status line and headers,
         // with no length) the bytes it gives, one call after another (sent: the bytes it gave
         // before), until it gives none, the client goes, 1 GiB is out or a minute has passed.
@@ -300,7 +300,9 @@ public:
         return mostOverall_;
     }
     // The bytes of every answer sent whole (headers and bodies; not those sent without end).
-    std::size_t BytesSent() const { return bytesSent_; }
+    std::size_t BytesSent() const {
+        return bytesSent_;
+    }
 
 private:
     struct Conn {
@@ -480,7 +482,8 @@ private:
             // The socket goes to a thread of its own, which writes as fast as the client reads.
             poller_.Unwatch(fd);
             conns_.erase(fd);
-            streams_.emplace_back([this, fd, out, stream = reply.stream] { Stream(fd, out, stream); });
+            streams_.emplace_back(
+                [this, fd, out, stream = reply.stream] { Stream(fd, out, stream); });
             return;
         }
         // Answers on loopback: the socket's buffer, made large enough, takes them whole.
@@ -499,7 +502,8 @@ private:
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         const timeval wait{0, 200000};
 #endif
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait),
+                     sizeof wait);
         const auto end = Clock::now() + std::chrono::minutes(1);
         std::string pending = head;
         std::size_t sent = 0;
