@@ -8,13 +8,15 @@
 #
 # Defaults: BUILD_DIR build-bench in the repository (configured and built here, Release, without
 # the windows), WORK_DIR ${TMPDIR:-/tmp}/qvn-link-bench, 1 repetition, 10000 URLs over 1000 hosts
-# answering after 100 ms. linkchecker is installed with apt-get (tools/apt-install.sh), linkinator
-# with npm into ${XDG_CACHE_HOME:-~/.cache}/quorvane-bench; either is left out when it cannot be.
-# Each tool starts against a fresh server, which counts the requests it saw and the most that
-# were open at once to one host and over all hosts. Peak memory is GNU time's %M (linkinator's
-# own page server included, as it runs in the same process). Goal for qvn-build: at least
-# 500 URLs/s, faster than linkchecker and at least 0.8 x linkinator, never more than 2 requests
-# at once to one host, at most 64 MiB.
+# answering after 100 ms, each page a small HTML document with a title (any other path 404).
+# qvn-build runs twice: as it is, and with --state and --format json (a fresh history, so every
+# URL is asked). linkchecker is installed with apt-get (tools/apt-install.sh), linkinator with npm
+# into ${XDG_CACHE_HOME:-~/.cache}/quorvane-bench; either is left out when it cannot be, and both
+# when PEERS=0 is set. Each tool starts against a fresh server, which counts the requests it saw,
+# the most that were open at once to one host and over all hosts, and the bytes it sent. Peak
+# memory is GNU time's %M (linkinator's own page server included, as it runs in the same
+# process). Goal for qvn-build: at least 1,500 URLs/s with every check on, never more than 2
+# requests at once to one host, at most 64 MiB.
 set -euo pipefail
 
 build=$(cd "$(dirname "$0")/.." && pwd)/build-bench
@@ -32,11 +34,13 @@ qvn=$build/cli/qvn-build
 server_bin=$build/bench/qvn-bench-link-server
 
 tools=${XDG_CACHE_HOME:-$HOME/.cache}/quorvane-bench
-"$repo/tools/apt-install.sh" linkchecker > /dev/null 2>&1 || echo "linkchecker could not be installed" >&2
-[ -x "$tools/node/node_modules/.bin/linkinator" ] ||
-    npm install --prefix "$tools/node" --no-audit --no-fund linkinator > /dev/null 2>&1 ||
-    echo "linkinator could not be installed" >&2
 linkinator=$tools/node/node_modules/.bin/linkinator
+if [ "${PEERS:-1}" != 0 ]; then
+    "$repo/tools/apt-install.sh" linkchecker > /dev/null 2>&1 || echo "linkchecker could not be installed" >&2
+    [ -x "$linkinator" ] ||
+        npm install --prefix "$tools/node" --no-audit --no-fund linkinator > /dev/null 2>&1 ||
+        echo "linkinator could not be installed" >&2
+fi
 
 calc() { awk "BEGIN { print $* }"; }
 
@@ -92,7 +96,11 @@ run() {
 results=()
 for ((r = 0; r < reps; r++)); do
     results+=("$(run qvn-build "$qvn" --check-links --data "$work/links.csv")")
-    if command -v linkinator > /dev/null || [ -x "$linkinator" ]; then
+    rm -f "$work/state"
+    results+=("$(run qvn-build-state-json "$qvn" --check-links --data "$work/links.csv" \
+        --state "$work/state" --format json)")
+    [ "${PEERS:-1}" != 0 ] || continue
+    if [ -x "$linkinator" ]; then
         results+=("$(run linkinator "$linkinator" "$work/links.html")")
     fi
     if command -v linkchecker > /dev/null; then
@@ -104,10 +112,11 @@ done
 echo
 echo "$urls URLs over $hosts hosts, each answer after $delay ms; $reps repetition(s)"
 echo
-echo "| Tool | Wall s | URLs/s | Peak MiB | Requests | Most at once to one host | Most at once overall |"
-echo "|---|---:|---:|---:|---:|---:|---:|"
+echo "| Tool | Wall s | URLs/s | Peak MiB | Requests | Most at once to one host | Most at once overall | Bytes sent a URL |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|"
 for line in "${results[@]}"; do
-    read -r name wall kib _ requests _ host _ overall <<< "$line"
-    printf '| %s | %.1f | %.0f | %.1f | %s | %s | %s |\n' "$name" "$wall" \
-        "$(calc "$urls / $wall")" "$(calc "$kib / 1024")" "$requests" "$host" "$overall"
+    read -r name wall kib _ requests _ host _ overall _ bytes <<< "$line"
+    printf '| %s | %.1f | %.0f | %.1f | %s | %s | %s | %.0f |\n' "$name" "$wall" \
+        "$(calc "$urls / $wall")" "$(calc "$kib / 1024")" "$requests" "$host" "$overall" \
+        "$(calc "$bytes / $urls")"
 done

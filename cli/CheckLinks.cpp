@@ -1,6 +1,7 @@
 // qvn-build --check-links: reads the link data as a build does, asks about each distinct URL once,
-// and reports every line whose link is not healthy, in the order of the lines. Ctrl+C ends the
-// check early and still prints what was found (on Windows Ctrl+Break too).
+// and reports every line whose link is not healthy, in the order of the lines; with --fix-moved,
+// writes the moved links' new URLs into the data file. Ctrl+C ends the check early and still
+// prints what was found (on Windows Ctrl+Break too).
 #include "CheckLinks.h"
 
 #include "Codec.h"
@@ -10,8 +11,11 @@
 #include "Findings.h"
 #include "History.h"
 #include "LinkCheck.h"
+#include "LinkReport.h"
+#include "LinkTable.h"
 #include "StringSet.h"
 #include "UInCSV.h"
+#include "Url.h"
 
 #include <algorithm>
 #include <atomic>
@@ -24,6 +28,7 @@
 #include <optional>
 #include <ostream>
 #include <tuple>
+#include <unordered_map>
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -131,9 +136,36 @@ std::string StateProblem(const std::string& state, const std::string& data) {
     return {};
 }
 
+// Writes the data file again with the moved links' new URLs (moved: listed URL -> new URL), and
+// says so for each line on `changes`, a URL the field cannot hold on err. Refuses, with Error,
+// a file that is no longer the one the check read.
+void FixMoved(TLinkTable& table, const std::string& data,
+              const std::unordered_map<std::string, std::string>& moved, std::ostream& changes,
+              std::ostream& err) {
+    const FilePath path = FilePath::FromNative(data);
+    const UrlEdits edits = table.MovedUrlEdits(moved);
+    for (const auto& [row, why] : edits.refused)
+        err << "qvn-build: " << Printable(data) << ":" << table.At(row).LineNumber()
+            << ": 更新できません: " << Printable(why) << "\n";
+    if (edits.edits.empty())
+        return;
+    if (const std::string* read = table.TextAsRead(); !read || ReadFile(path) != *read)
+        throw Error("ファイル " + data +
+                    " は確認の間にほかで変更されたので、移転先の URL "
+                    "を書き込みませんでした。もう一度確認してください");
+    for (const RecordEdit& edit : edits.edits) {
+        const std::string old(table.Field(edit.row, kURL));
+        table.Put(edit.row, edit.after);
+        changes << Printable(data) << ":" << edit.after.LineNumber()
+                << ": 更新: " << Printable(linkcheck::WithoutPassword(old)) << " → "
+                << Printable(linkcheck::WithoutPassword(moved.at(old))) << "\n";
+    }
+    table.SaveToFile(path);
+}
+
 } // namespace
 
-int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
+int CheckLinks(const Options& options, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     const std::string& data = options.values.at("data");
     const auto state = options.values.find("state");
     if (state != options.values.end()) {
@@ -142,10 +174,20 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
             return 2;
         }
     }
-    // Every line's URL, by the build's own reading of the data; each distinct URL once.
+    const bool fixMoved = options.values.contains("fix-moved");
+    const auto format = options.values.find("format");
+    const bool json = format != options.values.end() && format->second == "json";
+
+    // Every line's URL, by the build's own reading of the data; each distinct URL once. The
+    // moved links are repaired in the file as an editable table, which keeps every other byte.
     linkcheck::StringSet distinct;
     std::vector<std::uint32_t> lineUrl; // by line number - 1: the index of its URL
-    {
+    std::optional<TLinkTable> table;
+    if (fixMoved) {
+        table.emplace(ReadCSV(FilePath::FromNative(data)));
+        for (int row = 0; row < table->Count(); ++row)
+            lineUrl.push_back(distinct.Add(table->Field(row, kURL)));
+    } else {
         LinkReader reader(FilePath::FromNative(data));
         TLinkRecord record;
         while (reader.Next(record))
@@ -167,16 +209,26 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
         settings.resolve = resolve->second;
 
     // Each URL's outcome as an index into the distinct outcomes (most links share theirs), 0
-    // while it is not known: four bytes a URL, whatever the reasons' lengths.
+    // while it is not known: four bytes a URL, whatever the reasons' lengths. A page's title is
+    // the history's alone and is not kept here.
+    using Key = std::tuple<linkcheck::Verdict, std::string, std::string, int, bool>;
     std::vector<linkcheck::Outcome> known;
-    std::map<std::tuple<linkcheck::Verdict, std::string, std::string>, std::uint32_t> knownIndex;
+    std::map<Key, std::uint32_t> knownIndex;
     std::vector<std::uint32_t> outcomeOf(urls.size(), 0);
-    const auto keep = [&](std::size_t i, const linkcheck::Outcome& outcome) {
+    std::size_t knownCount = 0;
+    Counts found; // by distinct URL, for the progress line
+    const auto keep = [&](std::size_t i, linkcheck::Outcome outcome) {
+        outcome.title.clear();
         const auto [it, fresh] = knownIndex.try_emplace(
-            {outcome.verdict, outcome.reason, outcome.finalUrl}, known.size() + 1);
+            {outcome.verdict, outcome.reason, outcome.finalUrl, outcome.status, outcome.permanent},
+            known.size() + 1);
         if (fresh)
-            known.push_back(outcome);
+            known.push_back(std::move(outcome));
+        if (outcomeOf[i] == 0)
+            ++knownCount;
         outcomeOf[i] = it->second;
+        if (known[it->second - 1].verdict != linkcheck::Verdict::Healthy)
+            found.Add(linkcheck::SeverityOf(known[it->second - 1].verdict));
     };
     const auto outcome = [&](std::size_t i) {
         return outcomeOf[i] == 0 ? nullptr : &known[outcomeOf[i] - 1];
@@ -200,12 +252,17 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
     AllowConnections(settings.jobs);
     bool finished = false;
     {
+        std::optional<ProgressLine> progress;
+        if (errIsTerminal) {
+            progress.emplace(err);
+            settings.tick = [&] { progress->Show(knownCount, urls.size(), found); };
+        }
         const InterruptCatcher catcher;
         finished = linkcheck::CheckUrls(
             history ? std::span<const std::string_view>(asked) : urls, settings,
-            [&](std::size_t k, const linkcheck::Outcome& found) {
+            [&](std::size_t k, const linkcheck::Outcome& result) {
                 const std::size_t i = history ? askedIndex[k] : k;
-                keep(i, history ? history->Record(urls[i], found, Now()) : found);
+                keep(i, history ? history->Record(urls[i], result, Now()) : result);
             },
             interrupted);
     }
@@ -213,18 +270,27 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
     // Print writes out the control characters of what reaches the terminal: a URL, a server's
     // Location or a file name cannot move the cursor or pass for another line.
     errno = 0;
-    Counts counts;
+    LinkReport report(out, json);
+    std::unordered_map<std::string, std::string> moved; // the fixable links' new URLs
     for (std::size_t line = 0; line < lineUrl.size(); ++line) {
-        const linkcheck::Outcome* found = outcome(lineUrl[line]);
-        if (!found || found->verdict == linkcheck::Verdict::Healthy)
+        const linkcheck::Outcome* result = outcome(lineUrl[line]);
+        if (!result || result->verdict == linkcheck::Verdict::Healthy)
             continue;
-        const Finding finding = linkcheck::FindingOf(data, static_cast<long long>(line) + 1,
-                                                     std::string(urls[lineUrl[line]]), *found);
-        counts.Add(finding.severity);
-        Print(out, finding);
+        const std::string url(urls[lineUrl[line]]);
+        report.Add(data, static_cast<long long>(line) + 1, url, *result);
+        if (linkcheck::Fixable(*result))
+            moved.emplace(url, result->finalUrl);
     }
-    if (counts.Total() > 0)
-        out << Summary(counts) << "\n";
+    // The repair is written only after a whole check, and only over the file as it was read.
+    std::optional<Error> unsaved;
+    if (table && finished && !moved.empty()) {
+        try {
+            FixMoved(*table, data, moved, json ? err : out, err);
+        } catch (const Error& e) {
+            unsaved = e;
+        }
+    }
+    report.End(knownCount);
     const bool written = static_cast<bool>(out.flush());
     const int writeError = errno;
     // Saved after the findings are out, so that a history that cannot be written loses nothing
@@ -238,15 +304,14 @@ int CheckLinks(const Options& options, std::ostream& out, std::ostream& err) {
     // Findings that did not reach their reader are a failure, as --check's are.
     if (!written)
         throw WriteError(writeError != 0 ? SystemReason(writeError) : "");
+    if (unsaved)
+        throw *unsaved;
     if (!finished) { // interrupted: Ctrl+C or SIGTERM
-        std::size_t count = 0;
-        for (std::size_t i = 0; i < urls.size(); ++i)
-            count += outcome(i) != nullptr;
-        err << "qvn-build: 中断しました: URL " << urls.size() << " 件のうち " << count
+        err << "qvn-build: 中断しました: URL " << urls.size() << " 件のうち " << knownCount
             << " 件を確認しました\n";
         return 130;
     }
-    return counts.errors > 0 ? 1 : 0;
+    return report.Tally().errors > 0 ? 1 : 0;
 }
 
 } // namespace qvn::cli

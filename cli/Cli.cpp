@@ -58,7 +58,8 @@ int Check(const Options& o, std::ostream& out) {
 
 } // namespace
 
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        bool errIsTerminal) {
     const auto options = Parse(args, err);
     if (!options) {
         err << "Try 'qvn-build --help' for more.\n";
@@ -79,7 +80,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     try {
         if (options->mode == Mode::CheckLinks)
-            return CheckLinks(*options, out, err);
+            return CheckLinks(*options, out, err, errIsTerminal);
         if (options->mode == Mode::Check)
             return Check(*options, out);
         return Build(*options, out);

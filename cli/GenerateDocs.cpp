@@ -27,7 +27,7 @@ std::string Flag(const OptionSpec& o) {
 
 // The tag of an option's entry, and of a required option in the synopsis.
 std::string Tag(const OptionSpec& o) {
-    if (o.kind == OptionSpec::Switch)
+    if (o.kind == OptionSpec::Switch || o.kind == OptionSpec::Flag)
         return ".B " + Flag(o);
     return ".BI " + Flag(o) + " \" " + std::string(o.value) + "\"";
 }
@@ -41,6 +41,8 @@ std::string Synopsis() {
         for (const OptionSpec* o : qvn::cli::UsageForm(mode)) {
             if (o->kind == OptionSpec::Switch) {
                 form += " " + Flag(*o);
+            } else if (o->kind == OptionSpec::Flag) {
+                form += "\n.RB [ " + Flag(*o) + " ]";
             } else if (o->required & (1u << static_cast<unsigned>(mode))) {
                 form += "\n" + Tag(*o);
             } else {

@@ -57,6 +57,12 @@ std::optional<std::string> HostPortAddress(std::string_view value) {
            Printable(value) + "'";
 }
 
+std::optional<std::string> Format(std::string_view value) {
+    if (value == "text" || value == "json")
+        return std::nullopt;
+    return "takes text or json: '" + Printable(value) + "'";
+}
+
 // The table, made once. The defaults it names are the ones the build and the link check use.
 std::vector<OptionSpec> MakeTable() {
     const Tokens& token = DefaultTokens();
@@ -291,6 +297,81 @@ may not be
 .I DATA
 (by whatever name), a folder, a FIFO or a device: that is wrong usage.)roff",
          nullptr},
+        {"format", "FORMAT", OptionSpec::Text, kLinks, 0, false,
+         "text (default): FILE:LINE: lines and a count; json: JSON Lines, one\n"
+         "object a finding, then {\"summary\": ...}",
+         R"roff(With
+.BR \-\-check\-links :
+how the findings are written on standard output.
+.B text
+(the default) is the form of
+.BR \-\-check :
+one line a finding, then the count.
+.B json
+is JSON Lines for scripts, in UTF\-8: one object a finding, with the members
+.B file
+(the data file as given),
+.B line
+(from 1),
+.B url
+(as listed, without its password; read as Shift_JIS when it is not UTF\-8),
+.B severity
+.RB ( error ,
+.BR warning ,
+.BR note ),
+.B kind
+.RB ( dead ,
+.BR moved ,
+.BR unverified ,
+.BR parked ,
+.BR soft404 ,
+.BR changed ),
+.B status
+(the last answer's HTTP status, or
+.B null
+when none came),
+.B location
+(the URL a redirected link ended at, or
+.BR null )
+and
+.B message
+(the text after the label in the
+.B text
+form); then, always and last,
+.BR "{\(dqsummary\(dq: {\(dqerror\(dq: N, \(dqwarning\(dq: N, \(dqnote\(dq: N, \(dqchecked\(dq: N}}" ,
+where
+.B checked
+counts the distinct URLs whose verdict is known.
+Exit statuses are the same in both forms.)roff",
+         Format},
+        {"fix-moved", "", OptionSpec::Flag, kLinks, 0, false,
+         "after the check, write DATA again with each permanently moved site's\n"
+         "URL replaced by where it now is, and print FILE:LINE: 更新: OLD → NEW",
+         R"roff(With
+.BR \-\-check\-links :
+after the check, write
+.I DATA
+again with the URL of each permanently moved site replaced by the URL it now answers at, and
+print one line for each change,
+.IB DATA : LINE ": 更新: " "OLD " "→ " NEW
+(on standard error with
+.BR "\-\-format json" ,
+whose standard output is the findings' alone).
+A URL is replaced only when every redirect on its way is permanent (301 or 308) and the new place
+answers 2xx and is neither parked nor a soft 404; a site that moved and also became another site
+.RB ( changed )
+is left for you to look at.
+Every other byte of
+.I DATA
+stays as it was, the line ends and the encoding included (a new URL goes into a Shift_JIS file
+in Shift_JIS); a URL the field cannot hold (a comma, a character Shift_JIS lacks) is left and
+named on standard error.
+The file is replaced as a page is (see
+.BR \-\-output ),
+and only when it is the same, byte for byte, as when the check read it: a file changed meanwhile
+is not written, and the exit status is 1.
+Nothing is written when the check is interrupted.)roff",
+         nullptr},
         {"help", "", OptionSpec::Switch, 0, 0, false, "this text",
          R"roff(Print the usage and a summary of the options on standard output and exit with status 0,
 building nothing (status 1 when standard output cannot take them).)roff",
@@ -312,7 +393,8 @@ constexpr std::string_view kHelpTail =
     "The page is never written over the data file or the template.\n"
     "Exit status: 0 success, 1 the build failed, 2 wrong usage. With --check: 0 no error\n"
     "(warnings allowed), 1 an error, 2 wrong usage; nothing is printed when all is well.\n"
-    "With --check-links: 0 no dead link, 1 a dead link or DATA cannot be read, 2 wrong usage,\n"
+    "With --check-links: 0 no dead link, 1 a dead link, DATA cannot be read or (with\n"
+    "--fix-moved) written, 2 wrong usage,\n"
     "130 interrupted (what was found so far is printed).\n"
     "\n"
     "Example:\n"
@@ -443,13 +525,15 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
             note("unknown option '--" + name + "'");
             continue;
         }
-        if (entry->kind == OptionSpec::Switch) {
+        if (entry->kind == OptionSpec::Switch || entry->kind == OptionSpec::Flag) {
             if (value)
                 note("option '--" + name + "' takes no value");
             else if (!given.insert(entry->name).second)
                 note("option '--" + name + "' given twice");
-            else
+            else if (entry->kind == OptionSpec::Switch)
                 modeSwitches.push_back(entry);
+            else
+                o.values[name] = "";
             continue;
         }
         if (!value) {

@@ -26,7 +26,8 @@ enum class Mode { Build, Check, CheckLinks };
 struct OptionSpec {
     // How the option is given, and for the completion what its value is.
     enum Kind {
-        Switch, // no value
+        Switch, // no value; chooses its mode (--check), or stands alone (--help)
+        Flag,   // no value; changes what its mode does (--fix-moved)
         File,   // a file name
         Text,   // free text (a token, a number, a host entry)
     };

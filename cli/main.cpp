@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <iostream>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     // A reader that stops early (qvn-build ... --output - | head) makes the write fail, which
@@ -10,5 +11,6 @@ int main(int argc, char** argv) {
     // sets up its own clean-up for the other signals and the size limit.
     std::signal(SIGPIPE, SIG_IGN);
     std::ios::sync_with_stdio(false);
-    return qvn::cli::run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    return qvn::cli::run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr,
+                         ::isatty(STDERR_FILENO) == 1);
 }

@@ -162,12 +162,12 @@ int wmain(int argc, wchar_t** argv) {
 
     HandleBuffer consoleOut(::GetStdHandle(STD_OUTPUT_HANDLE));
     if (!consoleOut.IsConsole()) {
-        const int status = qvn::cli::run(args, std::cout, err);
+        const int status = qvn::cli::run(args, std::cout, err, errBuffer.IsConsole());
         errBuffer.Finish();
         return status;
     }
     std::ostream out(&consoleOut);
-    const int status = qvn::cli::run(args, out, err);
+    const int status = qvn::cli::run(args, out, err, errBuffer.IsConsole());
     errBuffer.Finish();
     return status;
 }

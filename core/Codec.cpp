@@ -2,8 +2,11 @@
 // check.
 #include "Codec.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace qvn {
 namespace {
@@ -98,6 +101,86 @@ Utf8Kind ClassifyUtf8(std::string_view bytes) noexcept {
         return Utf8Kind::Ascii;
     return FirstInvalidUtf8(bytes, first) == std::string_view::npos ? Utf8Kind::Utf8
                                                                     : Utf8Kind::NotUtf8;
+}
+
+namespace {
+
+// The labels of each charset, in lower case, as browsers take them (the WHATWG's list, for these).
+constexpr std::pair<std::string_view, Charset> kLabels[] = {
+    {"utf-8", Charset::Utf8},
+    {"utf8", Charset::Utf8},
+    {"unicode-1-1-utf-8", Charset::Utf8},
+    {"shift_jis", Charset::Cp932},
+    {"shift-jis", Charset::Cp932},
+    {"sjis", Charset::Cp932},
+    {"x-sjis", Charset::Cp932},
+    {"ms_kanji", Charset::Cp932},
+    {"ms932", Charset::Cp932},
+    {"cp932", Charset::Cp932},
+    {"windows-31j", Charset::Cp932},
+    {"csshiftjis", Charset::Cp932},
+    {"euc-jp", Charset::EucJp},
+    {"x-euc-jp", Charset::EucJp},
+    {"cseucpkdfmtjapanese", Charset::EucJp},
+    {"iso-2022-jp", Charset::Iso2022Jp},
+    {"csiso2022jp", Charset::Iso2022Jp},
+    {"iso-8859-1", Charset::Windows1252},
+    {"iso8859-1", Charset::Windows1252},
+    {"latin1", Charset::Windows1252},
+    {"l1", Charset::Windows1252},
+    {"us-ascii", Charset::Windows1252},
+    {"ascii", Charset::Windows1252},
+    {"windows-1252", Charset::Windows1252},
+    {"cp1252", Charset::Windows1252},
+};
+
+} // namespace
+
+std::optional<Charset> CharsetNamed(std::string_view label) {
+    constexpr std::string_view kAround = " \t\r\n\"'";
+    const std::size_t first = label.find_first_not_of(kAround);
+    if (first == std::string_view::npos)
+        return std::nullopt;
+    label = label.substr(first, label.find_last_not_of(kAround) - first + 1);
+    // No label is longer: a name of a megabyte is looked at no further.
+    std::array<char, 24> lower{};
+    if (label.size() > lower.size())
+        return std::nullopt;
+    std::ranges::transform(label, lower.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    const std::string_view key(lower.data(), label.size());
+    for (const auto& [name, charset] : kLabels) {
+        if (name == key)
+            return charset;
+    }
+    return std::nullopt;
+}
+
+std::string ToUtf8(Charset charset, std::string_view bytes) {
+    switch (charset) {
+    case Charset::Utf8: {
+        std::string out;
+        out.reserve(bytes.size());
+        for (std::size_t at = 0; at < bytes.size();) {
+            const std::size_t bad = FirstInvalidUtf8(bytes, at);
+            if (bad == std::string_view::npos) {
+                out.append(bytes.substr(at));
+                break;
+            }
+            out.append(bytes.substr(at, bad - at)).append("\xEF\xBF\xBD");
+            at = bad + Utf8CharLength(bytes.substr(bad));
+        }
+        return out;
+    }
+    case Charset::Cp932:
+        return Cp932ToUtf8(bytes);
+    case Charset::EucJp:
+    case Charset::Iso2022Jp:
+    case Charset::Windows1252:
+        break;
+    }
+    return OtherCharsetToUtf8(charset, bytes);
 }
 
 } // namespace qvn

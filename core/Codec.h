@@ -59,4 +59,20 @@ constexpr bool IsCp932LeadByte(unsigned char b) {
 std::size_t Cp932CharLength(std::string_view cp932);
 std::size_t Utf8CharLength(std::string_view utf8);
 
+// The character sets the link check reads a web page in: UTF-8, the three Japanese ones that old
+// personal sites use, and Windows' western code page, which pages labelled ISO-8859-1 or ASCII
+// are read in, as browsers read them. Shift_JIS is read as code page 932, its superset.
+enum class Charset { Utf8, Cp932, EucJp, Iso2022Jp, Windows1252 };
+
+// The charset a label names (the charset of a Content-Type, of a <meta> tag), in any case and
+// with spaces or quotes around it, by the labels browsers know for each; nullopt for another
+// charset, or for no label at all.
+std::optional<Charset> CharsetNamed(std::string_view label);
+
+// bytes in charset, as UTF-8; whatever is no character there becomes U+FFFD.
+std::string ToUtf8(Charset charset, std::string_view bytes);
+// The platform's part of ToUtf8: EUC-JP, ISO-2022-JP and Windows-1252 through the system's own
+// converter (iconv, the Windows code pages).
+std::string OtherCharsetToUtf8(Charset charset, std::string_view bytes);
+
 } // namespace qvn

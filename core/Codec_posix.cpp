@@ -1,4 +1,4 @@
-// Code page 932 <-> UTF-8 through glibc iconv.
+// Code page 932 <-> UTF-8, and the other charsets of web pages to UTF-8, through glibc iconv.
 #include "Codec.h"
 
 #include <cerrno>
@@ -81,6 +81,16 @@ std::string Cp932ToUtf8(std::string_view cp932) {
 
 std::string Utf8ToCp932(std::string_view utf8) {
     return ConvertReplacing("CP932", "UTF-8", utf8, Utf8CharLength, "?");
+}
+
+std::string OtherCharsetToUtf8(Charset charset, std::string_view bytes) {
+    // EUC-JP-MS and ISO-2022-JP-2 are the supersets that take what Windows wrote: the NEC and IBM
+    // characters (①, ㈱), JIS X 0212.
+    const char* from = charset == Charset::EucJp       ? "EUC-JP-MS"
+                       : charset == Charset::Iso2022Jp ? "ISO-2022-JP-2"
+                                                       : "WINDOWS-1252";
+    const auto oneByte = [](std::string_view) { return std::size_t{1}; };
+    return ConvertReplacing("UTF-8", from, bytes, oneByte, "\xEF\xBF\xBD");
 }
 
 } // namespace qvn

@@ -1,5 +1,6 @@
 // Code page 932 <-> UTF-8 through the Windows code page functions, by way of UTF-16: the same
-// table the system itself uses for code page 932 names and text.
+// table the system itself uses for code page 932 names and text. The other charsets of web pages
+// go the same way, through the system's code pages for them.
 #include "Codec.h"
 
 #include <climits>
@@ -101,6 +102,25 @@ std::string Cp932ToUtf8(std::string_view cp932) {
 
 std::string Utf8ToCp932(std::string_view utf8) {
     return ConvertReplacing(kCp932, CP_UTF8, utf8, Utf8CharLength, "?");
+}
+
+std::string OtherCharsetToUtf8(Charset charset, std::string_view bytes) {
+    // 20932 is EUC-JP, 50222 ISO-2022-JP with its half-width katakana. Without
+    // MB_ERR_INVALID_CHARS (which the ISO-2022 code pages refuse) what is no character becomes
+    // U+FFFD, as on Linux.
+    const UINT codePage = charset == Charset::EucJp       ? 20932
+                          : charset == Charset::Iso2022Jp ? 50222
+                                                          : 1252;
+    if (bytes.empty())
+        return {};
+    const int size = Length(bytes.size());
+    const int n = ::MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
+    if (n <= 0)
+        return std::string(bytes.size(), '?');
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(codePage, 0, bytes.data(), size, wide.data(), n);
+    // An unpaired surrogate cannot come from these code pages.
+    return FromUtf16(CP_UTF8, wide).value_or(std::string());
 }
 
 } // namespace qvn

@@ -259,6 +259,33 @@ void TLinkTable::SaveToFile(const FilePath& path) const {
     ReplaceFile(path, [this](const ByteSink& sink) { Write(sink); });
 }
 
+UrlEdits TLinkTable::MovedUrlEdits(const std::unordered_map<std::string, std::string>& moved,
+                                   std::span<const int> rows) {
+    UrlEdits result;
+    const auto edit = [&](int row) {
+        const auto it = moved.find(std::string(Field(row, kURL)));
+        if (it == moved.end())
+            return;
+        try {
+            const Record before = At(row);
+            Record after = WithField(row, kURL, it->second);
+            after.break_ = before.break_;
+            if (!(after == before))
+                result.edits.push_back({row, before, after});
+        } catch (const FieldError& e) {
+            result.refused.emplace_back(row, e.Message());
+        }
+    };
+    if (rows.empty()) {
+        for (int row = 0; row < Count(); ++row)
+            edit(row);
+    } else {
+        for (const int row : rows)
+            edit(row);
+    }
+    return result;
+}
+
 bool TableLinks::Next(TLinkRecord& record) {
     if (next_ >= table_.Count())
         return false;

@@ -11,8 +11,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace qvn {
@@ -28,6 +30,8 @@ class FieldError : public Error {
 public:
     using Error::Error;
 };
+
+struct UrlEdits;
 
 class TLinkTable {
 public:
@@ -84,6 +88,15 @@ public:
     // A new site with four empty fields.
     Record NewSite();
 
+    // The edits that give each record (of rows, or of every record when rows is empty) whose URL
+    // field is a key of moved that key's value, a URL given as UTF-8 and written in the file's
+    // encoding as WithField writes it; every other byte of the line stays, its line end too. The
+    // table is not changed: the caller puts each edit's `after` (and keeps the edits to undo
+    // them). Both front ends repair moved links through it: qvn-build --fix-moved, and the link
+    // list window.
+    UrlEdits MovedUrlEdits(const std::unordered_map<std::string, std::string>& moved,
+                           std::span<const int> rows = {});
+
     // Inserts records before row (0 to Count()).
     void Insert(int row, const std::vector<Record>& records);
     // Removes count records from row on and returns them.
@@ -114,6 +127,19 @@ private:
     bool utf8_ = false;
     LineBreak defaultBreak_ = LineBreak::CrLf;
     bool changed_ = false; // a record was put, inserted, removed or moved since the file was read
+};
+
+// One record's edit: putting `after` at row makes it, putting `before` back undoes it.
+struct RecordEdit {
+    int row = 0;
+    TLinkTable::Record before;
+    TLinkTable::Record after;
+};
+
+// The edits that replace URLs, and the rows whose new URL the field cannot hold, with why.
+struct UrlEdits {
+    std::vector<RecordEdit> edits;
+    std::vector<std::pair<int, std::string>> refused;
 };
 
 // The records of a table as a source for the page builder.

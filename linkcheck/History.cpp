@@ -1,9 +1,12 @@
 // The history file: a comment line, then one line a URL, "HEALTHY FAILING URL", the two times
-// in seconds since 1970 (0 for never) and the URL's bytes to the end of the line.
+// in seconds since 1970 (0 for never) and the URL's bytes to the end of the line, or to a tab
+// followed by the page's title. A URL the check asks holds no tab (curl refuses one), and a title
+// kept has its spaces folded: neither holds a tab or a line break.
 #include "History.h"
 
 #include "FileIO.h"
 #include "FilePath.h"
+#include "Health.h"
 #include "HistoryLock.h"
 #include "Url.h"
 
@@ -17,7 +20,7 @@ namespace {
 
 constexpr std::string_view kHeader =
     "# Quorvane link check history: last healthy answer, first failure since (seconds since "
-    "1970, 0 for none), URL\n";
+    "1970, 0 for none), URL, then a tab and the page's title when it has one\n";
 
 bool ReadNumber(std::string_view& line, std::int64_t& number) {
     const auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), number);
@@ -59,6 +62,11 @@ void History::Read() {
         if (!ReadNumber(line, entry.healthy) || !ReadNumber(line, entry.failing) || line.empty())
             throw std::runtime_error("履歴ファイル " + path_ + " の " + std::to_string(number) +
                                      " 行目が読めません: 時刻 2 つと URL の行ではありません");
+        const std::size_t tab = line.find('\t');
+        if (tab != std::string_view::npos) {
+            entry.title = line.substr(tab + 1);
+            line = line.substr(0, tab);
+        }
         // A password kept by an older version goes at the next save.
         Entry& kept = entries_[WithoutPassword(line)];
         if (!kept.recorded)
@@ -76,15 +84,26 @@ Outcome History::Record(std::string_view url, Outcome outcome, std::int64_t now)
     const std::string key = WithoutPassword(url);
     switch (outcome.verdict) {
     case Verdict::Healthy:
-        entries_[key] = {now, 0, true};
+    case Verdict::Changed: {
+        Entry& entry = entries_[key];
+        outcome = RememberTitle(entry.title, std::move(outcome));
+        entry.healthy = now;
+        entry.failing = 0;
+        entry.recorded = true;
         break;
-    case Verdict::Moved:
+    }
+    case Verdict::Moved: {
         // It answers, elsewhere: no longer failing, but asked again next time for the warning.
-        entries_[key].failing = 0;
-        entries_[key].recorded = true;
+        Entry& entry = entries_[key];
+        outcome = RememberTitle(entry.title, std::move(outcome));
+        entry.failing = 0;
+        entry.recorded = true;
         break;
+    }
     case Verdict::Unverified:
     case Verdict::Suspect:
+    case Verdict::Parked: // the site's own title stays, should it come back
+    case Verdict::Soft404:
         break;
     case Verdict::Dead: {
         Entry& entry = entries_[key];
@@ -110,9 +129,26 @@ void History::Save(const std::function<void()>& waiting) {
     Read();
     std::string text(kHeader);
     for (const auto& [url, entry] : entries_)
-        text +=
-            std::to_string(entry.healthy) + " " + std::to_string(entry.failing) + " " + url + "\n";
+        text += std::to_string(entry.healthy) + " " + std::to_string(entry.failing) + " " + url +
+                (entry.title.empty() ? "" : "\t" + entry.title) + "\n";
     ReplaceFile(FilePath::FromNative(path_), [&text](const ByteSink& sink) { sink(text); });
+}
+
+Outcome TitleMemory::Record(std::string_view url, Outcome outcome) {
+    if (outcome.verdict != Verdict::Healthy && outcome.verdict != Verdict::Moved)
+        return outcome;
+    return RememberTitle(titles_[WithoutPassword(url)], std::move(outcome));
+}
+
+Outcome RememberTitle(std::string& remembered, Outcome outcome) {
+    if (outcome.title.empty())
+        return outcome;
+    if (!remembered.empty() && SharesNothing(remembered, outcome.title)) {
+        outcome.verdict = Verdict::Changed;
+        outcome.reason = "題名「" + remembered + "」→「" + outcome.title + "」";
+    }
+    remembered = outcome.title;
+    return outcome;
 }
 
 } // namespace qvn::linkcheck

@@ -1,7 +1,8 @@
 // The link check's memory between runs, kept in a small text file: when each URL last answered
-// well, and since when it has been failing. It spares the servers a request for a link found
-// healthy within a day, and keeps one bad day from calling a site dead. URLs are kept without
-// their passwords.
+// well, since when it has been failing, and the title of its page. It spares the servers a
+// request for a link found healthy within a day, keeps one bad day from calling a site dead, and
+// sees a site that has become another one. URLs are kept without their passwords. The link list
+// window, which keeps no file, remembers titles for as long as it runs (TitleMemory).
 #pragma once
 
 #include "LinkCheck.h"
@@ -11,6 +12,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace qvn::linkcheck {
 
@@ -28,7 +30,8 @@ public:
     bool RecentlyHealthy(std::string_view url, std::int64_t now) const;
 
     // Takes this run's outcome for url into its history and returns what to report: a dead link
-    // is Suspect until it failed again at least kConfirm after its first failure.
+    // is Suspect until it failed again at least kConfirm after its first failure; a page whose
+    // title shares nothing with the one remembered is Changed (RememberTitle).
     Outcome Record(std::string_view url, Outcome outcome, std::int64_t now);
 
     // Replaces the file by the history: the URLs recorded by this run as they are here, every
@@ -41,6 +44,7 @@ private:
     struct Entry {
         std::int64_t healthy = 0; // the last healthy answer, 0 for none
         std::int64_t failing = 0; // the first failure since then, 0 for none
+        std::string title;        // of the page when it last answered with one
         bool recorded = false;    // by this run
     };
     // Reads the file's entries into entries_, leaving those this run recorded as they are.
@@ -49,5 +53,22 @@ private:
     std::string path_;
     std::map<std::string, Entry> entries_;
 };
+
+// The titles of the URLs checked, in memory: what the link list window remembers between its
+// checks.
+class TitleMemory {
+public:
+    // RememberTitle with the title remembered for url.
+    Outcome Record(std::string_view url, Outcome outcome);
+
+private:
+    std::unordered_map<std::string, std::string> titles_;
+};
+
+// Takes the title of an answering page (a healthy or moved link) as the one remembered, and turns
+// the outcome into Changed, naming both titles, when the one remembered before shares nothing
+// with it (SharesNothing). A page without a title, or a first title, changes nothing: the change
+// is reported once, and the new title is the site's from then on.
+Outcome RememberTitle(std::string& remembered, Outcome outcome);
 
 } // namespace qvn::linkcheck

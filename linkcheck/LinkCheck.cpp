@@ -5,13 +5,21 @@
 // A URL not yet asked costs a link in its host's queue and nothing else: its state is made when
 // its first request starts and dropped once its outcome is known, so that a list of a million
 // URLs fits in little memory.
+// Every request is a GET. An answer that is not 2xx is read no further than its header (a short
+// body is taken, so that the connection stays open for the host's next request); a 2xx answer's
+// body is read up to kPageBytes, and what the page says is judged by the rules of
+// link-health.txt. A URL whose path is not its site's top page is compared with the answer to a
+// made-up path of the same site, asked once per site.
 #include "LinkCheck.h"
 
+#include "Health.h"
+#include "Page.h"
 #include "StringSet.h"
 #include "Url.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <curl/curl.h>
 #include <deque>
 #include <limits>
@@ -19,6 +27,7 @@
 #include <memory>
 #include <mutex>
 #include <queue>
+#include <random>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -32,6 +41,7 @@ using std::chrono::seconds;
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 constexpr const char* kNotHttp = "サーバーの応答が HTTP ではありません";
 constexpr const char* kLoop = "転送がループしています";
+constexpr const char* kHeaderTooLong = "応答のヘッダーが長すぎます (256 KiB を超えました)";
 
 bool IsWeb(const std::string& scheme) {
     return scheme == "http" || scheme == "https";
@@ -52,13 +62,25 @@ struct Job {
     std::string url;                // the hop asked next, as curl asks it
     std::uint32_t host = 0;         // the host it waits for, an index into the run's hosts
     std::string resolve;            // the --resolve entry for its hop, as curl takes it; or empty
-    bool get = false;               // HEAD failed: asking with GET
     bool fresh = false;             // the next request opens a connection of its own
     bool freshTried = false;        // a request failed on a reused connection, and was asked again
     int retries = 0;                // retries used at this hop
     std::vector<std::string> chain; // every hop so far, the first URL first
     long permanent = 0;             // the first permanent redirect's status, 0 before one
+    bool allPermanent = true;       // no temporary redirect so far
+    int status = 0;                 // of the last answer
+    std::string title;              // of the page it answered with
+    std::string site;               // a made-up path's request: the site it is asked on, which
+                                    // is also what a job waiting for it is waiting for
     Job* next = nullptr;            // in its host's queue
+};
+
+// A site's answer to a made-up path: asked once, for every URL on it that needs it.
+struct MadeUp {
+    bool known = false;
+    std::string title;         // normalised; empty when it did not answer 2xx with a title
+    std::unique_ptr<Job> job;  // while it is asked
+    std::vector<Job*> waiting; // the URLs' jobs that wait for it
 };
 
 // The requests to one host, as the connection sees it: one address, however its names are spelt.
@@ -75,7 +97,12 @@ struct Host {
 struct Transfer {
     CURL* easy = nullptr;
     Job* job = nullptr;
-    bool bodyStarted = false; // a GET saw its first body bytes, and was ended there
+    bool looked = false;        // the answer's status was looked at, at its first body bytes
+    bool drain = false;         // a short body not read, taken to keep the connection
+    bool stopped = false;       // the body was ended on purpose
+    std::size_t headerSize = 0; // bytes of header so far
+    bool headerTooLong = false;
+    std::unique_ptr<BodyStart> body; // a 2xx answer's
     char error[CURL_ERROR_SIZE] = {};
     Slist resolve{nullptr, curl_slist_free_all};
 };
@@ -88,10 +115,61 @@ struct Timer {
     bool operator>(const Timer& other) const { return at > other.at; }
 };
 
-std::size_t ReadNothing(char*, std::size_t, std::size_t, void* data) {
-    // A GET wants the status line only: the body is cut at its first bytes.
-    static_cast<Transfer*>(data)->bodyStarted = true;
+// The body as it comes: a 2xx answer's start is kept; any other answer's is not read, but a short
+// one is taken whole, since ending a transfer early closes its connection.
+std::size_t TakeBody(char* data, std::size_t size, std::size_t count, void* user) {
+    Transfer& t = *static_cast<Transfer*>(user);
+    const std::size_t bytes = size * count;
+    if (!t.looked) {
+        t.looked = true;
+        long status = 0;
+        curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &status);
+        if (status >= 200 && status < 300) {
+            curl_header* encoding = nullptr;
+            const bool encoded = curl_easy_header(t.easy, "Content-Encoding", 0, CURLH_HEADER, -1,
+                                                  &encoding) == CURLHE_OK;
+            t.body = std::make_unique<BodyStart>(encoded ? encoding->value : "");
+        } else {
+            curl_off_t length = -1;
+            curl_easy_getinfo(t.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+            t.drain = length >= 0 && length <= static_cast<curl_off_t>(kDrainBytes);
+        }
+    }
+    if (t.body) {
+        t.body->Take(std::string_view(data, bytes));
+        if (!t.body->Cut())
+            return bytes; // the whole body so far; past the end of compressed data, ignored
+    } else if (t.drain) {
+        return bytes;
+    }
+    t.stopped = true;
     return 0;
+}
+
+// Counts the header's bytes: a header without end fails at kHeaderBytes, before curl keeps more.
+std::size_t CountHeader(char*, std::size_t size, std::size_t count, void* user) {
+    Transfer& t = *static_cast<Transfer*>(user);
+    t.headerSize += size * count;
+    if (t.headerSize <= kHeaderBytes)
+        return size * count;
+    t.headerTooLong = true;
+    return 0;
+}
+
+// A path no site has: "/quorvane-" and 16 random hexadecimal digits, one for the run.
+std::string MadeUpPath() {
+    std::random_device random;
+    const std::uint64_t bits = (std::uint64_t{random()} << 32) | random();
+    char path[32];
+    std::snprintf(path, sizeof path, "/quorvane-%016llx", static_cast<unsigned long long>(bits));
+    return path;
+}
+
+Outcome Unverifiable(std::string reason) {
+    Outcome outcome;
+    outcome.verdict = Verdict::Unverified;
+    outcome.reason = std::move(reason);
+    return outcome;
 }
 
 std::string HostPort(const std::string& host, long port) {
@@ -114,6 +192,8 @@ public:
         for (const std::string& text : settings_.resolve)
             AddResolve(text);
         userAgent_ = UserAgent();
+        // Compressed answers cost fewer bytes; they are decoded here, within the page's bound.
+        headers_.reset(curl_slist_append(nullptr, "Accept-Encoding: gzip, deflate"));
     }
 
     // The handles go before the multi handle and the share they use.
@@ -151,6 +231,8 @@ public:
                 EndAll();
                 break;
             }
+            if (settings_.tick)
+                settings_.tick();
             FireTimers(now);
             Pump();
             int running = 0;
@@ -216,12 +298,12 @@ private:
     void Begin(std::uint32_t i) {
         const std::string_view url = urls_[i];
         if (url.empty())
-            return Report(i, {Verdict::Unverified, "URL がありません", {}});
+            return Report(i, Unverifiable("URL がありません"));
         if (!IsWeb(SchemeOf(url)))
-            return Report(i, {Verdict::Unverified, "http でも https でもありません", {}});
+            return Report(i, Unverifiable("http でも https でもありません"));
         const auto target = ReadTarget(url);
         if (!target)
-            return Report(i, {Verdict::Unverified, "URL の形が正しくありません", {}});
+            return Report(i, Unverifiable("URL の形が正しくありません"));
         const std::uint32_t h = HostOf(*target);
         Host& host = hosts_[h];
         (host.lastUrl == kNone ? host.firstUrl : nextUrl_[host.lastUrl]) = i;
@@ -345,13 +427,12 @@ private:
             curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
             job.fresh = false;
         }
-        if (job.get) {
-            curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-            curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, ReadNothing);
-            curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
-        } else {
-            curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-        }
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_.get());
+        curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, TakeBody);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
+        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, CountHeader);
+        curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
         ++host.active;
         curl_multi_add_handle(multi_.get(), easy);
         active_.emplace(easy, std::move(transfer));
@@ -379,30 +460,49 @@ private:
         const bool setCookie =
             curl_easy_header(easy, "Set-Cookie", 0, CURLH_HEADER, -1, &cookie) == CURLHE_OK;
         const std::string error = transfer->error[0] ? transfer->error : curl_easy_strerror(code);
+        char* type = nullptr;
+        curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &type);
+        const std::string contentType = type ? type : "";
         spare_.push_back(easy);
 
-        if (code == CURLE_WRITE_ERROR && transfer->bodyStarted)
-            code = CURLE_OK; // the GET ended on purpose at its body
-        if (code == CURLE_OK && (status < 100 || status > 599)) // a status no HTTP server sends
+        if (code == CURLE_WRITE_ERROR && transfer->stopped)
+            code = CURLE_OK;                              // the body ended on purpose
+        const bool http = status >= 100 && status <= 599; // a status an HTTP server may send
+        if (!job.site.empty()) {
+            const bool page = code == CURLE_OK && status >= 200 && status < 300 && transfer->body;
+            MadeUpAnswered(
+                job,
+                page ? ReadPage(transfer->body->Bytes(), contentType, transfer->body->Cut()).title
+                     : std::string());
+        } else if (transfer->headerTooLong) {
+            Finish(job, Verdict::Unverified, kHeaderTooLong);
+        } else if (code == CURLE_OK && !http) {
             Failed(job, CURLE_WEIRD_SERVER_REPLY, error, false);
-        else if (code == CURLE_OK)
-            Answered(job, h, status, redirect, retryAfter, setCookie);
-        else
+        } else if (code == CURLE_OK) {
+            job.status = static_cast<int>(status);
+            Answered(job, h, status, redirect, retryAfter, setCookie, *transfer, contentType);
+        } else {
             Failed(job, code, error, connects == 0);
+        }
         MakeRunnable(h, true);
     }
 
     void Answered(Job& job, std::uint32_t h, long status, const std::string& redirect,
-                  curl_off_t retryAfter, bool setCookie) {
+                  curl_off_t retryAfter, bool setCookie, const Transfer& transfer,
+                  const std::string& contentType) {
         const bool redirected =
             status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
         if (redirected && !redirect.empty())
             return Redirect(job, status, redirect, setCookie);
-        if (status >= 200 && status < 300)
-            return Finish(job, Verdict::Healthy, {});
+        if (status >= 200 && status < 300) {
+            const Page page =
+                transfer.body ? ReadPage(transfer.body->Bytes(), contentType, transfer.body->Cut())
+                              : Page{};
+            return PageAnswered(job, page);
+        }
         const std::string http = "HTTP " + std::to_string(status);
-        // Retry-After counts only on the answers that are asked again: a 404 stays dead and a
-        // HEAD refused with 405 is still asked with GET, whatever wait they name.
+        // Retry-After counts only on the answers that are asked again: a 404 stays dead, whatever
+        // wait it names.
         const bool again = status >= 500 || status == 408 || status == 429;
         if (!again)
             retryAfter = 0;
@@ -414,11 +514,6 @@ private:
             Host& host = hosts_[h];
             host.pausedUntil = Clock::now() + seconds(retryAfter);
             timers_.push({host.pausedUntil, nullptr, h});
-        }
-        if (!job.get && status >= 400) {
-            // Many servers answer HEAD wrongly (405, 501, even 404): GET has the last word.
-            job.get = true;
-            return Again(job, seconds(retryAfter));
         }
         if (status == 404 || status == 410)
             return Finish(job, Verdict::Dead, http);
@@ -440,8 +535,10 @@ private:
         if (static_cast<int>(job.chain.size()) > kMaxRedirects)
             return Finish(job, Verdict::Unverified,
                           "転送が " + std::to_string(kMaxRedirects) + " 回を超えました");
-        if ((status == 301 || status == 308) && job.permanent == 0)
+        const bool permanent = status == 301 || status == 308;
+        if (permanent && job.permanent == 0)
             job.permanent = status;
+        job.allPermanent = job.allPermanent && permanent;
         job.chain.push_back(target);
         job.url = target;
         job.retries = 0;
@@ -451,7 +548,77 @@ private:
             return Finish(job, Verdict::Unverified, "転送先の URL の形が正しくありません");
         if (!IsWeb(scheme))
             return Finish(job, Verdict::Unverified, "転送先が http でも https でもありません");
+        // Sent away from its own domain to a domain-sale or parking service: the domain is
+        // offered or parked, whatever that service answers.
+        if (const auto to = ReadTarget(target)) {
+            const PageKind service = rules_.ServiceOf(to->host);
+            const auto from = ReadTarget(job.chain.front());
+            if (service != PageKind::Fine && from && rules_.ServiceOf(from->host) == PageKind::Fine)
+                return Finish(job, Verdict::Parked, ParkedReason(service));
+        }
         Enqueue(job);
+    }
+
+    static std::string ParkedReason(PageKind kind) {
+        return kind == PageKind::ForSale ? "ドメインが売りに出されています"
+                                         : "駐車ページ (パーキング) になっています";
+    }
+
+    // A 2xx answer's page: for sale, parked or "not found" by what it says; else compared with a
+    // made-up path of its site, when the URL is not the site's top page.
+    void PageAnswered(Job& job, const Page& page) {
+        job.title = page.title;
+        const auto first = ReadTarget(job.chain.front());
+        const auto last = ReadTarget(job.chain.back());
+        std::vector<std::string> hosts;
+        for (const auto& target : {first, last}) {
+            if (target)
+                hosts.push_back(target->host);
+        }
+        const PageKind kind = rules_.Classify(page, hosts);
+        if (kind == PageKind::ForSale || kind == PageKind::Parked)
+            return Finish(job, Verdict::Parked, ParkedReason(kind));
+        if (kind == PageKind::NotFound)
+            return Finish(job, Verdict::Soft404,
+                          "HTTP " + std::to_string(job.status) +
+                              " ですが、ページがないと書かれています: 「" +
+                              (page.title.empty() ? page.heading : page.title) + "」");
+        if (page.title.empty() || !first || !last || IsTopPath(first->path) ||
+            IsTopPath(last->path))
+            return Finish(job, Verdict::Healthy, {});
+        MadeUp& madeUp = madeUp_[last->origin];
+        if (madeUp.known)
+            return CompareMadeUp(job, madeUp);
+        madeUp.waiting.push_back(&job);
+        if (madeUp.job)
+            return; // asked already
+        madeUp.job = std::make_unique<Job>();
+        Job& ask = *madeUp.job;
+        ask.site = last->origin;
+        ask.url = last->origin + madeUpPath_;
+        ask.chain.push_back(ask.url);
+        Enqueue(ask);
+    }
+
+    // The made-up path's answer has come (its title, or nothing): each URL that waited for it is
+    // a soft 404 when its page has the same title.
+    void MadeUpAnswered(Job& ask, const std::string& title) {
+        MadeUp& madeUp = madeUp_[ask.site];
+        madeUp.known = true;
+        madeUp.title = Normalise(title);
+        const std::vector<Job*> waiting = std::move(madeUp.waiting);
+        madeUp.waiting.clear();
+        madeUp.job.reset(); // ask is gone from here on
+        for (Job* job : waiting)
+            CompareMadeUp(*job, madeUp);
+    }
+
+    void CompareMadeUp(Job& job, const MadeUp& madeUp) {
+        if (!madeUp.title.empty() && Normalise(job.title) == madeUp.title)
+            return Finish(job, Verdict::Soft404,
+                          "HTTP " + std::to_string(job.status) +
+                              " ですが、存在しないページと同じ題名です: 「" + job.title + "」");
+        Finish(job, Verdict::Healthy, {});
     }
 
     void Failed(Job& job, CURLcode code, const std::string& error, bool reused) {
@@ -490,8 +657,9 @@ private:
             reason = kNotHttp;
             break;
         case CURLE_OUT_OF_MEMORY: // curl's word for a header line longer than it takes
-            reason = "応答のヘッダーが長すぎます (curl の上限は 1 行 100 KiB)";
-            break;
+            // The same server sends the same header again: not asked again.
+            return Finish(job, Verdict::Unverified,
+                          "応答のヘッダーが長すぎます (curl の上限は 1 行 100 KiB)");
         default:
             break;
         }
@@ -501,12 +669,7 @@ private:
             job.fresh = job.freshTried = true;
             return Again(job, seconds(0));
         }
-        // A reset, a closed connection, a broken answer: HEAD is tried again as GET, a GET again
-        // after a wait.
-        if (!job.get) {
-            job.get = true;
-            return Again(job, seconds(0));
-        }
+        // A reset, a closed connection, a broken answer: asked again after a wait.
         if (job.retries >= kRetries)
             return Finish(job, Verdict::Unverified, reason);
         Retry(job, 0);
@@ -537,8 +700,12 @@ private:
     }
 
     void Finish(Job& job, Verdict verdict, std::string reason) {
-        Outcome outcome{verdict, std::move(reason), {}};
-        if (job.permanent != 0 && verdict != Verdict::Dead) {
+        Outcome outcome{verdict, std::move(reason), {}, job.status, false, std::move(job.title)};
+        if (job.chain.size() > 1) {
+            outcome.finalUrl = job.chain.back();
+            outcome.permanent = job.allPermanent;
+        }
+        if (job.permanent != 0 && (verdict == Verdict::Healthy || verdict == Verdict::Unverified)) {
             // Moved, whatever the new place answers, unless it is gone: the owner wants the new
             // URL.
             std::string why = "HTTP " + std::to_string(job.permanent);
@@ -546,7 +713,6 @@ private:
                 why += ", 転送先は " + outcome.reason;
             outcome.verdict = Verdict::Moved;
             outcome.reason = std::move(why);
-            outcome.finalUrl = job.chain.back();
         } else if (verdict == Verdict::Dead && job.chain.size() > 1 && outcome.reason != kLoop) {
             outcome.reason += ", 転送先 " + WithoutPassword(job.chain.back());
         }
@@ -565,7 +731,7 @@ private:
     void EndAll() {
         for (std::size_t i = 0; i < known_.size(); ++i) {
             if (!known_[i])
-                Report(i, {Verdict::Unverified, "時間内に確認が終わりませんでした", {}});
+                Report(i, Unverifiable("時間内に確認が終わりませんでした"));
         }
         live_.clear();
     }
@@ -593,6 +759,10 @@ private:
                                                                   curl_share_cleanup};
     long timeout_ = 1; // milliseconds
     std::string userAgent_;
+    Slist headers_{nullptr, curl_slist_free_all};
+    const HealthRules rules_ = HealthRules::Load();
+    const std::string madeUpPath_ = MadeUpPath();
+    std::unordered_map<std::string, MadeUp> madeUp_;    // by site, "http://host:port"
     std::unordered_map<std::string, Resolved> resolve_; // by "host:port"
     std::span<const std::string_view> urls_;
     std::vector<bool> known_;            // by URL index: reported
@@ -643,16 +813,31 @@ std::string Describe(const std::string& url, const Outcome& outcome) {
         return shown + ": リンク切れかもしれません (" + outcome.reason + ")";
     case Verdict::Dead:
         return shown + ": リンク切れです (" + outcome.reason + ")";
+    case Verdict::Parked:
+    case Verdict::Soft404:
+        return shown + ": リンク切れです (" + outcome.reason + ")" +
+               (outcome.finalUrl.empty() ? "" : ": " + WithoutPassword(outcome.finalUrl));
+    case Verdict::Changed:
+        return shown + ": 別のサイトになったようです (" + outcome.reason + ")" +
+               (outcome.finalUrl.empty() ? "" : ": " + WithoutPassword(outcome.finalUrl));
     }
     return shown;
+}
+
+bool Fixable(const Outcome& outcome) {
+    return outcome.verdict == Verdict::Moved && outcome.permanent && outcome.status >= 200 &&
+           outcome.status < 300 && !outcome.finalUrl.empty();
 }
 
 Severity SeverityOf(Verdict verdict) {
     switch (verdict) {
     case Verdict::Dead:
+    case Verdict::Parked:
+    case Verdict::Soft404:
         return Severity::Error;
     case Verdict::Moved:
     case Verdict::Suspect:
+    case Verdict::Changed:
         return Severity::Warning;
     case Verdict::Unverified:
     case Verdict::Healthy:
@@ -661,12 +846,32 @@ Severity SeverityOf(Verdict verdict) {
     return Severity::Note;
 }
 
+std::string_view KindOf(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Healthy:
+        break;
+    case Verdict::Changed:
+        return "changed";
+    case Verdict::Moved:
+        return "moved";
+    case Verdict::Unverified:
+        return "unverified";
+    case Verdict::Suspect:
+    case Verdict::Dead:
+        return "dead";
+    case Verdict::Parked:
+        return "parked";
+    case Verdict::Soft404:
+        return "soft404";
+    }
+    return {};
+}
+
 Finding FindingOf(const std::string& file, long long line, const std::string& url,
                   const Outcome& outcome) {
-    const std::string_view kind = outcome.verdict == Verdict::Moved        ? "moved"
-                                  : outcome.verdict == Verdict::Unverified ? "unverified"
-                                                                           : "dead";
-    return {file, line, 0, SeverityOf(outcome.verdict), kind, Describe(url, outcome), {}};
+    return {
+        file, line, 0, SeverityOf(outcome.verdict), KindOf(outcome.verdict), Describe(url, outcome),
+        {}};
 }
 
 } // namespace qvn::linkcheck

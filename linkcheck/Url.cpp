@@ -171,8 +171,13 @@ std::optional<Target> ReadTarget(std::string_view url) {
     Target target;
     target.url = url;
     target.port = *port;
+    target.path = Part(parsed, CURLUPART_PATH);
+    if (target.path.empty())
+        target.path = "/";
+    const std::string origin = Part(parsed, CURLUPART_SCHEME) + "://";
     if (const auto address = AddressForm(host)) {
         target.host = *address;
+        target.origin = origin + Lower(host) + ":" + std::to_string(*port);
         return target;
     }
     const auto ascii = InAscii(host);
@@ -186,7 +191,16 @@ std::optional<Target> ReadTarget(std::string_view url) {
         target.name = *ascii;
     }
     target.host = *ascii;
+    target.origin = origin + Lower(target.name) + ":" + std::to_string(*port);
     return target;
+}
+
+bool IsTopPath(std::string_view path) {
+    static constexpr std::string_view kIndex[] = {
+        "/",          "/index.html", "/index.htm",   "/index.shtml",
+        "/index.php", "/index.cgi",  "/default.htm", "/default.html"};
+    const std::string lower = Lower(path);
+    return path.empty() || std::ranges::find(kIndex, lower) != std::end(kIndex);
 }
 
 std::string WithoutPassword(std::string_view url) {

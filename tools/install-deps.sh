@@ -9,8 +9,9 @@ build=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libjpeg-dev
     # the link check: HTTP and HTTPS through libcurl (OpenSSL flavour), internationalised host
-    # names through libidn2
-    libcurl4-openssl-dev libidn2-dev
+    # names through libidn2, gzip and deflate answers through zlib, --format json through
+    # nlohmann/json (header-only)
+    libcurl4-openssl-dev libidn2-dev zlib1g-dev nlohmann-json3-dev
     # the windows: Japanese and condensed fonts, Qt's own texts in Japanese, the desktop's
     # browser for web links
     fonts-ipafont-gothic fonts-dejavu-core fonts-dejavu-extra qt6-translations-l10n xdg-utils

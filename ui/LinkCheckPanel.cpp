@@ -27,10 +27,13 @@ QColor ColourOf(Verdict verdict) {
         break;
     case Verdict::Moved:
     case Verdict::Suspect:
+    case Verdict::Changed:
         return {0xff, 0xf0, 0xb0};
     case Verdict::Unverified:
         return {0xe0, 0xe6, 0xf0};
     case Verdict::Dead:
+    case Verdict::Parked:
+    case Verdict::Soft404:
         return {0xff, 0xc8, 0xc8};
     }
     return {0xd8, 0xf5, 0xd8};
@@ -38,12 +41,12 @@ QColor ColourOf(Verdict verdict) {
 
 // The rows of URLs whose verdict has not come yet: grey, away from every verdict's colour.
 LinkGridModel::Verdict Waiting() {
-    return {QColor(0xd0, 0xd0, 0xd0), QStringLiteral("確認を待っています"), false};
+    return {QColor(0xd0, 0xd0, 0xd0), QStringLiteral("確認を待っています"), false, {}};
 }
 
 // The rows of URLs a stopped check did not get to: no colour of their own.
 LinkGridModel::Verdict Unchecked(const QColor& base) {
-    return {base, QStringLiteral("確認していません (中止しました)"), false};
+    return {base, QStringLiteral("確認していません (中止しました)"), false, {}};
 }
 
 // A URL's verdict as the grid and the findings show it: the severity's label, then the message
@@ -58,7 +61,8 @@ LinkGridModel::Verdict VerdictFor(const std::string& url, bool utf8,
         text = QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())) +
                QStringLiteral(": ") + text;
     }
-    return {ColourOf(outcome.verdict), text, !healthy};
+    return {ColourOf(outcome.verdict), text, !healthy,
+            linkcheck::Fixable(outcome) ? outcome.finalUrl : std::string()};
 }
 
 } // namespace
@@ -218,7 +222,9 @@ void LinkCheckPanel::Finished() {
     lbStatus_->setText(QString::fromStdString(Summary(counts_)));
 }
 
-void LinkCheckPanel::Known(std::size_t url, const linkcheck::Outcome& outcome) {
+void LinkCheckPanel::Known(std::size_t url, const linkcheck::Outcome& found) {
+    // A site whose title turned into another site's since an earlier check in this window.
+    const linkcheck::Outcome outcome = titles_.Record(urls_[url], found);
     const auto* verdict =
         model_.SetVerdict(url, VerdictFor(urls_[url], model_.Table().Utf8(), outcome));
     known_[url] = true;

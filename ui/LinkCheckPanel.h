@@ -9,6 +9,7 @@
 // they hold now, and the findings list them so. Hiding the window stops the check.
 #pragma once
 
+#include "History.h"
 #include "LinkCheck.h"
 #include "LinkGridModel.h"
 
@@ -75,6 +76,7 @@ private:
     std::unordered_map<const LinkGridModel::Verdict*, Severity> severities_;
     Counts counts_;         // of the findings listed
     bool finished_ = false; // the last check went through to its end: the status is the summary
+    linkcheck::TitleMemory titles_; // the pages' titles, from check to check
 
     int generation_ = 0; // of the check under way; each stop starts a new one
     std::atomic<bool> stop_{false};

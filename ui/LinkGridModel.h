@@ -71,6 +71,8 @@ public:
         QColor colour;
         QString text;
         bool finding = false; // listed among the check's findings
+        std::string movedTo;  // a moved link that may be repaired (linkcheck::Fixable): its new
+                              // URL, for MovedUrlEdits; empty otherwise
     };
     // Forgets every verdict and returns the distinct URLs the records hold now, in their order:
     // SetVerdict gives each its verdict by its index there. A URL no record held then has none.

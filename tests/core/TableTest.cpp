@@ -167,6 +167,33 @@ TEST(LinkTable, EditsUndoneByTheirRecordsGiveTheFileBack) {
 
 // The message names the index outside the table: the one asked for, or the last one a removal
 // would reach.
+// A moved site's URL is replaced and nothing else: the line's other bytes, its own line end, the
+// file's encoding; a URL the field cannot hold is refused, and undoing gives the file back.
+TEST(LinkTable, MovedUrlsAreReplacedInTheirLinesAlone) {
+    const std::string text =
+        Utf8ToCp932("猫,http://old/,たま,説明, 続き\r\nx,http://keep/,,\n犬,http://old/,,");
+    TLinkTable table = TLinkTable::Parse(text);
+    const std::unordered_map<std::string, std::string> moved = {{"http://old/", "http://新/"},
+                                                                {"http://keep/", "http://a,b/"}};
+    const UrlEdits all = table.MovedUrlEdits(moved);
+    ASSERT_EQ(all.edits.size(), 2u);
+    ASSERT_EQ(all.refused.size(), 1u);
+    EXPECT_EQ(all.refused[0].first, 1);
+    EXPECT_THAT(all.refused[0].second, ::testing::HasSubstr("カンマ"));
+    for (const RecordEdit& edit : all.edits)
+        table.Put(edit.row, edit.after);
+    EXPECT_EQ(Written(table),
+              Utf8ToCp932("猫,http://新/,たま,説明, 続き\r\nx,http://keep/,,\n犬,http://新/,,"));
+    for (const RecordEdit& edit : all.edits)
+        table.Put(edit.row, edit.before);
+    EXPECT_EQ(Written(table), text);
+    // Only the rows asked for.
+    const int rows[] = {2};
+    const UrlEdits one = table.MovedUrlEdits(moved, rows);
+    ASSERT_EQ(one.edits.size(), 1u);
+    EXPECT_EQ(one.edits[0].row, 2);
+}
+
 TEST(LinkTable, IndexesOutsideTheTableFailWithTheListMessage) {
     TLinkTable table = TLinkTable::Parse("a\r\nb\r\n");
     const struct {

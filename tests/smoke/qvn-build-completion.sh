@@ -44,16 +44,16 @@ check() {
     fi
 }
 
-check "qvn-build " "--author --check --check-links --data --explain --help --jobs --output --resolve --state --template --timeout --title --url --version"
+check "qvn-build " "--author --check --check-links --data --explain --fix-moved --format --help --jobs --output --resolve --state --template --timeout --title --url --version"
 check "qvn-build --t" "--template --timeout --title"
 check "qvn-build --v" "--version"
-check "qvn-build --data links.csv --" "--author --check --check-links --explain --jobs --output --resolve --state --template --timeout --title --url"
+check "qvn-build --data links.csv --" "--author --check --check-links --explain --fix-moved --format --jobs --output --resolve --state --template --timeout --title --url"
 # A check writes no page: --check and --output rule each other out.
 check "qvn-build --check --data links.csv --" "--author --explain --template --title --url"
 check "qvn-build --output out.html --c" ""
 # The link check takes its own options only, --resolve again and again.
-check "qvn-build --check-links --data links.csv --" "--jobs --resolve --state --timeout"
-check "qvn-build --check-links --resolve a:80:127.0.0.1 --" "--data --jobs --resolve --state --timeout"
+check "qvn-build --check-links --data links.csv --" "--fix-moved --format --jobs --resolve --state --timeout"
+check "qvn-build --check-links --resolve a:80:127.0.0.1 --fix-moved --" "--data --format --jobs --resolve --state --timeout"
 check "qvn-build --jobs 4 --c" "--check-links"
 check "qvn-build --check-links --state " "links.csv page.html sub"
 check "qvn-build --check-links --timeout " ""

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -26,6 +27,7 @@
 #else
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -206,9 +208,13 @@ public:
         std::vector<std::pair<std::string, std::string>> headers;
         std::chrono::milliseconds delay{0};
         Action action = Answer;
-        std::string raw;         // when not empty: these bytes instead of an answer
-        bool bodyOnHead = false; // the body follows a HEAD answer too, 100 ms after it, and the
-                                 // next request on the connection waits for it
+        std::string body = "fixture\n"; // after the header, with its Content-Length
+        std::string raw;                // when not empty: these bytes instead of an answer
+        // When set, the answer goes on without end: after `raw` (or the status line and headers,
+        // with no length) the bytes it gives, one call after another (sent: the bytes it gave
+        // before), until it gives none, the client goes, 1 GiB is out or a minute has passed.
+        // The connection is then closed.
+        std::function<std::string(std::size_t sent)> stream;
     };
 
     // The answer to a request; nth counts the earlier requests for the same host and path.
@@ -255,6 +261,9 @@ public:
     ~HttpFixture() {
         poller_.Wake();
         thread_.join();
+        stopping_ = true;
+        for (std::thread& stream : streams_)
+            stream.join();
         for (auto& [fd, conn] : conns_)
             net::Close(fd);
         for (const net::Socket fd : listeners_)
@@ -289,6 +298,10 @@ public:
     int MostAtOnceOverall() const {
         const std::lock_guard lock(mutex_);
         return mostOverall_;
+    }
+    // The bytes of every answer sent whole (headers and bodies; not those sent without end).
+    std::size_t BytesSent() const {
+        return bytesSent_;
     }
 
 private:
@@ -451,30 +464,70 @@ private:
     }
 
     void Send(net::Socket fd, Conn& conn, const Reply& reply) {
-        const std::string body = "fixture\n";
         std::string out = reply.raw;
         if (out.empty()) {
             out = "HTTP/1.1 " + std::to_string(reply.status) + " Fixture\r\n";
-            out += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+            if (!reply.stream)
+                out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
             for (const auto& [name, value] : reply.headers)
                 out += name + ": " + value + "\r\n";
             out += "\r\n";
-            if (!conn.head)
-                out += body;
-        }
-        if (reply.bodyOnHead && conn.head) {
-            // The connection stays busy with this request until the body is out.
-            net::Send(fd, out);
-            Reply rest;
-            rest.raw = body;
-            due_.push({Clock::now() + std::chrono::milliseconds(100), fd, conn.turn, rest});
-            return;
+            if (!conn.head && !reply.stream)
+                out += reply.body;
         }
         Closed(conn);
+        if (!reply.stream)
+            bytesSent_ += out.size();
+        if (reply.stream) {
+            // The socket goes to a thread of its own, which writes as fast as the client reads.
+            poller_.Unwatch(fd);
+            conns_.erase(fd);
+            streams_.emplace_back(
+                [this, fd, out, stream = reply.stream] { Stream(fd, out, stream); });
+            return;
+        }
         // Answers on loopback: the socket's buffer, made large enough, takes them whole.
         net::Send(fd, out);
         if (!conn.in.empty())
             Readable(fd); // a request that came while this one waited
+    }
+
+    void Stream(net::Socket fd, const std::string& head,
+                const std::function<std::string(std::size_t)>& stream) {
+#ifdef _WIN32
+        u_long zero = 0;
+        ::ioctlsocket(fd, FIONBIO, &zero);
+        const DWORD wait = 200;
+#else
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        const timeval wait{0, 200000};
+#endif
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait),
+                     sizeof wait);
+        const auto end = Clock::now() + std::chrono::minutes(1);
+        std::string pending = head;
+        std::size_t sent = 0;
+        while (!stopping_ && Clock::now() < end && sent < (std::size_t{1} << 30)) {
+            if (pending.empty()) {
+                pending = stream(sent);
+                if (pending.empty())
+                    break;
+            }
+#ifdef _WIN32
+            const int n = ::send(fd, pending.data(), static_cast<int>(pending.size()), 0);
+            if (n < 0 && ::WSAGetLastError() != WSAETIMEDOUT)
+                break;
+#else
+            const ssize_t n = ::send(fd, pending.data(), pending.size(), MSG_NOSIGNAL);
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+                break;
+#endif
+            if (n > 0) {
+                sent += static_cast<std::size_t>(n);
+                pending.erase(0, static_cast<std::size_t>(n));
+            }
+        }
+        net::Close(fd);
     }
 
     void Drop(net::Socket fd) {
@@ -502,6 +555,9 @@ private:
     int openOverall_ = 0;
     int mostOverall_ = 0;
     std::thread thread_;
+    std::vector<std::thread> streams_; // answers without end, each on its own thread
+    std::atomic<bool> stopping_{false};
+    std::atomic<std::size_t> bytesSent_{0};
 };
 
 } // namespace qvn::test
