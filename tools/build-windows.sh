@@ -37,10 +37,11 @@ done
 # folder rather than the system's: Debian's IPA Gothic fonts give them Japanese (see
 # tests/gui/CMakeLists.txt). Xvfb, xauth and xdotool start qvn1.exe on a virtual display.
 # dpkg-dev is for the libraries' builds (apt-get source): everything is installed here, so that a
-# time limit on the Qt build never stops apt-get halfway.
+# time limit on the Qt build never stops apt-get halfway. The link check reads pages with zlib
+# (Debian's static build for MinGW-w64) and writes JSON with nlohmann/json (headers only).
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest icoutils nsis unzip
           qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-          fonts-ipafont-gothic xvfb xauth xdotool dpkg-dev)
+          fonts-ipafont-gothic xvfb xauth xdotool dpkg-dev libz-mingw-w64-dev nlohmann-json3-dev)
 tools/apt-install.sh "${packages[@]}"
 
 # --- Qt for Windows and qvn1.exe -------------------------------------------------------------
