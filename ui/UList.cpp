@@ -23,6 +23,7 @@
 #include <QHeaderView>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPersistentModelIndex>
@@ -31,6 +32,7 @@
 #include <QUndoStack>
 #include <algorithm>
 #include <functional>
+#include <unordered_map>
 #include <vector>
 
 using qvn::TLinkTable;
@@ -72,23 +74,24 @@ private:
     bool applied_ = true;
 };
 
+// Records put in place of others, one or many at once (a cell edited, moved links repaired).
 class PutEdit final : public TableEdit {
 public:
-    PutEdit(LinkGridModel& model, std::function<void(int)> show, int row, TLinkTable::Record before,
-            TLinkTable::Record after)
-        : TableEdit(model, std::move(show)), row_(row), before_(before), after_(after) {}
+    PutEdit(LinkGridModel& model, std::function<void(int)> show, std::vector<qvn::RecordEdit> edits)
+        : TableEdit(model, std::move(show)), edits_(std::move(edits)) {}
 
 private:
     int Do() override {
-        model_.PutRecord(row_, after_);
-        return row_;
+        for (const qvn::RecordEdit& e : edits_)
+            model_.PutRecord(e.row, e.after);
+        return edits_.front().row;
     }
     int Undo() override {
-        model_.PutRecord(row_, before_);
-        return row_;
+        for (auto e = edits_.rbegin(); e != edits_.rend(); ++e)
+            model_.PutRecord(e->row, e->before);
+        return edits_.front().row;
     }
-    int row_;
-    TLinkTable::Record before_, after_;
+    std::vector<qvn::RecordEdit> edits_;
 };
 
 class InsertEdit final : public TableEdit {
@@ -186,6 +189,13 @@ TfrmTable::TfrmTable(qvn::TSetting& setting, QWidget* parent)
     ConnectGuarded(ui->btnUp, &QPushButton::clicked, this, &TfrmTable::btnUpClick);
     ConnectGuarded(ui->btnDown, &QPushButton::clicked, this, &TfrmTable::btnDownClick);
     ConnectGuarded(ui->btnSave, &QPushButton::clicked, this, &TfrmTable::btnSaveClick);
+    ConnectGuarded(ui->btnFixMoved, &QPushButton::clicked, this, &TfrmTable::btnFixMovedClick);
+    // 「移転先に更新」 follows the current site and the verdicts as they come.
+    connect(ui->sgLinkList->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TfrmTable::UpdateFixMoved);
+    connect(model_, &QAbstractItemModel::dataChanged, this, &TfrmTable::UpdateFixMoved);
+    ui->sgLinkList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->sgLinkList, &QWidget::customContextMenuRequested, this, &TfrmTable::GridMenu);
     connect(model_, &LinkGridModel::CellEdited, this,
             [this](int row, int column, const QString& text) {
                 bool refused = false;
@@ -399,7 +409,7 @@ void TfrmTable::CellEdited(int row, int column, const QString& text) {
     if (after == before)
         return;
     auto edit = std::make_unique<PutEdit>(
-        *model_, [this](int r) { ShowRecord(r); }, row, before, after);
+        *model_, [this](int r) { ShowRecord(r); }, std::vector{qvn::RecordEdit{row, before, after}});
     edit->Apply();
     undo_->push(edit.release());
     qvn::ui::WidenForField(*ui->sgLinkList, column + 1,
@@ -498,6 +508,70 @@ void TfrmTable::btnDownClick() {
         *model_, [this](int r) { ShowRecord(r); }, row, row + 1);
     edit->Apply();
     undo_->push(edit.release());
+}
+
+void TfrmTable::btnFixMovedClick() {
+    if (const int row = CurrentRecord(); row >= 0)
+        FixMoved(std::span(&row, 1));
+}
+
+void TfrmTable::FixAllMoved() {
+    FixMoved({});
+}
+
+void TfrmTable::FixMoved(std::span<const int> rows) {
+    std::unordered_map<std::string, std::string> moved; // each moved URL: where it leads now
+    const auto note = [&](int row) {
+        if (const auto* verdict = model_->VerdictOf(row); verdict && !verdict->movedTo.empty())
+            moved.emplace(model_->Table().Field(row, qvn::kURL), verdict->movedTo);
+    };
+    for (int row = 0; row < model_->Records(); ++row) {
+        if (rows.empty() || std::ranges::find(rows, row) != rows.end())
+            note(row);
+    }
+    if (moved.empty())
+        return;
+    qvn::UrlEdits fix = model_->Table().MovedUrlEdits(moved, rows);
+    if (!fix.edits.empty()) {
+        auto edit = std::make_unique<PutEdit>(
+            *model_, [this](int r) { ShowRecord(r); }, std::move(fix.edits));
+        edit->Apply();
+        undo_->push(edit.release());
+    }
+    if (!fix.refused.empty()) {
+        std::string why;
+        for (const auto& [row, reason] : fix.refused)
+            why += (why.empty() ? "" : "\n") + std::to_string(row + 1) + " 行: " + reason;
+        throw qvn::Error(why);
+    }
+}
+
+void TfrmTable::UpdateFixMoved() {
+    const int row = CurrentRecord();
+    const auto* verdict = row < 0 ? nullptr : model_->VerdictOf(row);
+    ui->btnFixMoved->setEnabled(verdict && !verdict->movedTo.empty());
+}
+
+void TfrmTable::GridMenu(const QPoint& at) {
+    bool anyMoved = false;
+    for (int row = 0; row < model_->Records() && !anyMoved; ++row) {
+        const auto* verdict = model_->VerdictOf(row);
+        anyMoved = verdict && !verdict->movedTo.empty();
+    }
+    QMenu menu(this);
+    QAction* one = menu.addAction(QStringLiteral("移転先に更新"));
+    one->setObjectName(QStringLiteral("actFixMoved"));
+    one->setEnabled(ui->btnFixMoved->isEnabled());
+    QAction* all = menu.addAction(QStringLiteral("移転先にすべて更新"));
+    all->setObjectName(QStringLiteral("actFixAllMoved"));
+    all->setEnabled(anyMoved);
+    QAction* chosen = menu.exec(ui->sgLinkList->viewport()->mapToGlobal(at));
+    qvn::ui::Guarded(this, [&] {
+        if (chosen == one)
+            btnFixMovedClick();
+        else if (chosen == all)
+            FixAllMoved();
+    });
 }
 
 bool TfrmTable::eventFilter(QObject* watched, QEvent* event) {

@@ -8,6 +8,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <span>
 #include <optional>
 
 namespace Ui {
@@ -53,6 +54,15 @@ private:
     void btnUpClick();
     void btnDownClick();
     void btnSaveClick();
+    // 「移転先に更新」: the current site's URL becomes where the link check found it moved to;
+    // 「移転先にすべて更新」 does so for every site it found moved. Each is one step of undo.
+    void btnFixMovedClick();
+    void FixAllMoved();
+    // Replaces the moved URLs of rows (every row when empty) by where they now lead.
+    void FixMoved(std::span<const int> rows);
+    // 「移転先に更新」 is there for a current site whose link moved.
+    void UpdateFixMoved();
+    void GridMenu(const QPoint& at);
 
     // A cell's text as its editor committed it. Text the field cannot hold is refused, and given
     // back to the user in the cell's editor once the error box has closed.

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
@@ -252,6 +253,47 @@ TEST_F(LinkCheckPanelTest, VerdictsFollowMovedSitesAndLeaveChangedUrls) {
     }
     EXPECT_EQ(Findings(), QStringList{QStringLiteral("1 行: ") + Dead("/gone")});
     EXPECT_EQ(ColourOf(0), kRed);
+    Find<QPushButton>("btnSave").click();
+}
+
+// 「移転先に更新」 repairs the current site, 「移転先にすべて更新」 every site found moved; each is one
+// step of undo, and only a site whose link moved offers it.
+TEST_F(LinkCheckPanelTest, MovedSitesAreRepairedOneOrAllEachOneStepOfUndo) {
+    Check({"/moved", "/gone", "/moved"});
+    ASSERT_TRUE(WaitForTheEnd(10000));
+    const auto urls = [this] {
+        std::vector<std::string> at;
+        for (int row = 0; row < 3; ++row)
+            at.emplace_back(AppSetting().LinkList->Field(row, kURL));
+        return at;
+    };
+    const std::string moved = Url("/moved"), now = Url("/ok"), gone = Url("/gone");
+    QPushButton& fix = Find<QPushButton>("btnFixMoved");
+    Select(1);
+    EXPECT_FALSE(fix.isEnabled());
+    Select(2);
+    fix.click();
+    EXPECT_EQ(urls(), (std::vector{moved, gone, now}));
+
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        menu->setActiveAction(menu->findChild<QAction*>(QStringLiteral("actFixAllMoved")));
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    emit Grid().customContextMenuRequested(QPoint(4, 4));
+    EXPECT_EQ(urls(), (std::vector{now, gone, now}));
+
+    const auto undo = [this] {
+        for (QAction* action : Table().actions()) {
+            if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_Z))
+                action->trigger();
+        }
+    };
+    undo();
+    EXPECT_EQ(urls(), (std::vector{moved, gone, now}));
+    undo();
+    EXPECT_EQ(urls(), (std::vector{moved, gone, moved}));
     Find<QPushButton>("btnSave").click();
 }
 
