@@ -157,6 +157,64 @@ std::optional<Charset> CharsetNamed(std::string_view label) {
     return std::nullopt;
 }
 
+namespace {
+
+// ISO-2022-JP as the code page 932 bytes of the same characters: its JIS X 0208 pairs become
+// Shift_JIS pairs by arithmetic, its half-width katakana single bytes; ASCII and JIS-Roman stay.
+// One rule on every platform, whatever the system's converters know. A character of another set
+// (JIS X 0212) or a broken escape becomes a byte that no code page 932 text holds, which the
+// conversion after this turns into U+FFFD.
+std::string Iso2022JpToCp932(std::string_view bytes) {
+    enum class Set { Ascii, Jis0208, Katakana, Other } set = Set::Ascii;
+    constexpr char kBad = '\xFF';
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b == 0x1B) {
+            const std::string_view rest = bytes.substr(i + 1);
+            const auto to = [&](Set s, std::size_t length) {
+                set = s;
+                i += length;
+            };
+            if (rest.starts_with("(B") || rest.starts_with("(J"))
+                to(Set::Ascii, 2);
+            else if (rest.starts_with("$@") || rest.starts_with("$B"))
+                to(Set::Jis0208, 2);
+            else if (rest.starts_with("(I"))
+                to(Set::Katakana, 2);
+            else if (rest.starts_with("$(D"))
+                to(Set::Other, 3);
+            else
+                out += kBad;
+            continue;
+        }
+        if (b == '\r' || b == '\n' || b < 0x21 || b > 0x7E || set == Set::Ascii) {
+            out += static_cast<char>(b);
+            continue;
+        }
+        if (set == Set::Katakana) {
+            out += static_cast<char>(b + 0x80);
+            continue;
+        }
+        if (i + 1 >= bytes.size() || set == Set::Other) {
+            out += kBad;
+            i += set == Set::Other ? 1 : 0;
+            continue;
+        }
+        const auto b2 = static_cast<unsigned char>(bytes[++i]);
+        if (b2 < 0x21 || b2 > 0x7E) {
+            out += kBad;
+            continue;
+        }
+        out += static_cast<char>(((b + 1) >> 1) + (b <= 0x5E ? 0x70 : 0xB0));
+        out += static_cast<char>(b2 + ((b & 1) != 0 ? (b2 >= 0x60 ? 0x20 : 0x1F) : 0x7E));
+    }
+    return out;
+}
+
+} // namespace
+
 std::string ToUtf8(Charset charset, std::string_view bytes) {
     switch (charset) {
     case Charset::Utf8: {
@@ -175,8 +233,9 @@ std::string ToUtf8(Charset charset, std::string_view bytes) {
     }
     case Charset::Cp932:
         return Cp932ToUtf8(bytes);
-    case Charset::EucJp:
     case Charset::Iso2022Jp:
+        return Cp932ToUtf8(Iso2022JpToCp932(bytes));
+    case Charset::EucJp:
     case Charset::Windows1252:
         break;
     }

@@ -71,8 +71,8 @@ std::optional<Charset> CharsetNamed(std::string_view label);
 
 // bytes in charset, as UTF-8; whatever is no character there becomes U+FFFD.
 std::string ToUtf8(Charset charset, std::string_view bytes);
-// The platform's part of ToUtf8: EUC-JP, ISO-2022-JP and Windows-1252 through the system's own
-// converter (iconv, the Windows code pages).
+// The platform's part of ToUtf8: EUC-JP and Windows-1252 through the system's own converter
+// (iconv, the Windows code pages).
 std::string OtherCharsetToUtf8(Charset charset, std::string_view bytes);
 
 } // namespace qvn

@@ -84,11 +84,9 @@ std::string Utf8ToCp932(std::string_view utf8) {
 }
 
 std::string OtherCharsetToUtf8(Charset charset, std::string_view bytes) {
-    // EUC-JP-MS and ISO-2022-JP-2 are the supersets that take what Windows wrote: the NEC and IBM
-    // characters (①, ㈱), JIS X 0212.
-    const char* from = charset == Charset::EucJp       ? "EUC-JP-MS"
-                       : charset == Charset::Iso2022Jp ? "ISO-2022-JP-2"
-                                                       : "WINDOWS-1252";
+    // EUC-JP-MS is the superset that takes what Windows wrote: the NEC and IBM characters (①, ㈱),
+    // JIS X 0212.
+    const char* from = charset == Charset::EucJp ? "EUC-JP-MS" : "WINDOWS-1252";
     const auto oneByte = [](std::string_view) { return std::size_t{1}; };
     return ConvertReplacing("UTF-8", from, bytes, oneByte, "\xEF\xBF\xBD");
 }

@@ -105,12 +105,9 @@ std::string Utf8ToCp932(std::string_view utf8) {
 }
 
 std::string OtherCharsetToUtf8(Charset charset, std::string_view bytes) {
-    // 20932 is EUC-JP, 50222 ISO-2022-JP with its half-width katakana. Without
-    // MB_ERR_INVALID_CHARS (which the ISO-2022 code pages refuse) what is no character becomes
-    // U+FFFD, as on Linux.
-    const UINT codePage = charset == Charset::EucJp       ? 20932
-                          : charset == Charset::Iso2022Jp ? 50222
-                                                          : 1252;
+    // 20932 is EUC-JP. Without MB_ERR_INVALID_CHARS what is no character becomes U+FFFD, as on
+    // Linux.
+    const UINT codePage = charset == Charset::EucJp ? 20932 : 1252;
     if (bytes.empty())
         return {};
     const int size = Length(bytes.size());

@@ -12,6 +12,11 @@
 #include <iosfwd>
 #include <string>
 
+// windows.h, when it came first, names ReplaceFileW ReplaceFile: the name here is the core's.
+#ifdef ReplaceFile
+#undef ReplaceFile
+#endif
+
 namespace qvn {
 
 // A file open for reading, from its start to its end.

@@ -677,13 +677,21 @@ std::string InCodePage932(const std::string& utf8) {
 TEST_F(BinaryTest, StandardOutputOntoAnInputIsRefused) {
     const std::string data = dir.Write("links.csv", "s,https://a.example/,a,d\n");
     const std::string templ = dir.Write("t.html", "_HEAD_\nh\n_FRAME_\n_TITLE_\n_FOOT_\nf\n");
+    // Windows refuses sooner: the build cannot read a file that standard output holds open for
+    // writing.
     const struct {
         Stream output;
         std::string refusal;
     } cases[] = {
+#ifdef _WIN32
+        {Stream::Update(data), "ファイル " + data + " は開けません"},
+        {Stream::AppendTo(data), "ファイル " + data + " は開けません"},
+        {Stream::AppendTo(templ), "ファイル " + templ + " は開けません"},
+#else
         {Stream::Update(data), "ファイル " + data + " はリンクデータのファイルです"},
         {Stream::AppendTo(data), "ファイル " + data + " はリンクデータのファイルです"},
         {Stream::AppendTo(templ), "ファイル " + templ + " はテンプレートのファイルです"},
+#endif
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.refusal);
