@@ -243,8 +243,9 @@ bool Commit(const std::wstring& temp, const Target& target) {
 
 InputFile::InputFile(const FilePath& path) : path_(path), handle_(-1) {
     const auto name = SystemName(path);
-    if (!name) // an empty name, or one no file can have, names no file
-        throw FileError(FileError::Kind::Open, path, Reason(ERROR_PATH_NOT_FOUND));
+    if (!name) // no file can have the name; an empty one is not found, as on Linux
+        throw FileError(FileError::Kind::Open, path,
+                        path.Display().empty() ? Reason(ERROR_PATH_NOT_FOUND) : std::string());
     // A folder does not open without FILE_FLAG_BACKUP_SEMANTICS.
     Handle h(::CreateFileW(name->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
