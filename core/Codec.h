@@ -52,6 +52,9 @@ constexpr bool IsCp932LeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+// Appends code point c (at most U+10FFFF, no surrogate) to out as UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
+
 // The length of the character that text starts with (text not empty), as the replacing
 // conversions count it, so that one bad character becomes one replacement on either platform.
 // Code page 932: a lead byte with a trail byte after it is two bytes, anything else one.

@@ -31,24 +31,6 @@ char32_t Decode(std::string_view text, std::size_t i, std::size_t& length) {
     return c;
 }
 
-void Append(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // The half-width katakana U+FF66 to U+FF9D in their full width.
 constexpr char16_t kFullKana[] = u"ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナ"
                                  u"ニヌネノハヒフヘホマミムメモヤユヨラリルレロワン";
@@ -206,7 +188,7 @@ std::string Normalise(std::string_view utf8) {
         if (space && !out.empty())
             out += ' ';
         space = false;
-        Append(out, c);
+        AppendUtf8(out, c);
     }
     return out;
 }

@@ -159,25 +159,6 @@ std::string DecodePage(std::string_view body, std::string_view contentType, bool
     return charset ? ToUtf8(*charset, body) : std::string();
 }
 
-// Appends the UTF-8 of code point c.
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // text with its character references decoded (numeric ones and the few names titles use) and its
 // runs of spaces folded into one, without spaces at its ends.
 std::string PlainText(std::string_view text) {

@@ -15,8 +15,24 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include <zlib.h>
 
 namespace qvn::test::links {
+
+// data compressed as gzip (windowBits 31), zlib (15) or raw deflate (-15).
+inline std::string Compress(const std::string& data, int windowBits) {
+    z_stream z{};
+    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
 
 using qvn::test::HttpFixture;
 using qvn::test::QvnBuild;

@@ -10,7 +10,6 @@
 #include <fstream>
 #include <gmock/gmock.h>
 #include <sstream>
-#include <zlib.h>
 
 using ::testing::HasSubstr;
 
@@ -24,20 +23,6 @@ Reply Html(const std::string& html, std::vector<std::pair<std::string, std::stri
     r.headers.emplace_back("Content-Type", "text/html");
     r.body = html;
     return r;
-}
-
-std::string Gzip(const std::string& data) {
-    z_stream z{};
-    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
 }
 
 // The output's lines by their line number in the data file: what follows "FILE:LINE: ".
@@ -67,7 +52,7 @@ TEST_F(LinkCheckTest, WhatALivePageSaysDecidesItsVerdict) {
               [](auto&, int) { return Html("<title>forsale.test is for sale</title>"); });
     sites.Add("parkedsjis.test", [sjis](auto&, int) { return Html(sjis); });
     sites.Add("gzipped.test", [](auto&, int) {
-        return Html(Gzip("<title>Domain Parking</title>"), {{"Content-Encoding", "gzip"}});
+        return Html(Compress("<title>Domain Parking</title>", 31), {{"Content-Encoding", "gzip"}});
     });
     sites.Add("toservice.test", [this](auto&, int) {
         return Status(302, {{"Location", "http://www.sedo.com:" + std::to_string(server->Port()) +

@@ -3,30 +3,16 @@
 // when two titles name two sites.
 #include "Errors.h"
 #include "Health.h"
+#include "LinkCheckSupport.h"
 #include "Page.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 namespace {
 
 using namespace qvn::linkcheck;
-
-// data compressed as gzip (windowBits 31), zlib (15) or raw deflate (-15).
-std::string Compress(const std::string& data, int windowBits) {
-    z_stream z{};
-    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
+using qvn::test::links::Compress;
 
 TEST(LinkPage, TheBodyIsDecodedWithinItsBound) {
     const std::string page = "<title>Zipped</title>" + std::string(1000, ' ');
