@@ -1,5 +1,5 @@
 // The check of the link data: each line's fields as the build cuts them, separators that only look
-// like commas, the URL field, sites listed twice, and the bytes.
+// like commas, the URL field, sites listed twice, the bytes, and fields that break the page's HTML.
 #include "CheckFiles.h"
 #include "Codec.h"
 #include "Words.h"
@@ -144,7 +144,7 @@ bool IsHeading(std::string_view field) {
 
 class DataCheck {
 public:
-    explicit DataCheck(FileReport& report) : report_(report) {}
+    DataCheck(const TokenContexts* html, FileReport& report) : html_(html), report_(report) {}
 
     void Line(long long line, std::string_view text) {
         if (line == 1 && text.starts_with(kBom))
@@ -153,11 +153,12 @@ public:
                             QuotedField(kSiteName) +
                             "の頭に入ります。メモ帳なら文字コードに「UTF-8」を選んで保存し直して"
                             "ください。");
-        scan_.Line(line, text, true);
         TLinkRecord record;
         std::size_t k = 0;
         const int commas =
             SplitFields(text, kLinkFields, [&](std::string_view field) { record[k++] = field; });
+        if (html_)
+            html_->CheckSite(line, text, record, report_);
         if (commas < 3 && !Fields(line, text, commas, record))
             return;
         // A site without a URL is the same site only as the same line (a URL holds no comma, so
@@ -187,6 +188,9 @@ public:
                                           " 行目のサイトと同じです。同じサイトを 2 回載せて"
                                           "いないか確かめてください。");
     }
+
+    // The scan of the line's bytes, which needs nothing else: run on the thread that reads.
+    void Ahead(long long line, std::string_view text) { scan_.Line(line, text, true); }
 
     FileFacts Finish() {
         if (tabLines_ > 0)
@@ -255,6 +259,7 @@ private:
         std::string text;
     };
 
+    const TokenContexts* html_;
     FileReport& report_;
     EncodingScan scan_{FileReport::kShown};
     SeenSites seen_;
@@ -264,11 +269,14 @@ private:
 
 } // namespace
 
-std::optional<FileFacts> CheckData(const Input& data, FileReport& report) {
-    DataCheck check(report);
+std::optional<FileFacts> CheckData(const Input& data, const TokenContexts* html,
+                                   FileReport& report) {
+    DataCheck check(html, report);
     bool utf16 = false;
-    if (!ReadLines(data, report, utf16,
-                   [&](long long line, std::string_view text) { check.Line(line, text); }))
+    if (!ReadLines(
+            data, report, utf16,
+            [&](long long line, std::string_view text) { check.Line(line, text); },
+            [&](long long line, std::string_view text) { check.Ahead(line, text); }))
         return std::nullopt;
     if (utf16) {
         report.Add(kEncodingKind, Severity::Warning, 1, {},

@@ -13,7 +13,8 @@ constexpr std::size_t kBatchLines = std::size_t{16} << 10;
 
 } // namespace
 
-LinesAhead::LinesAhead(LineReader& reader) : reader_(reader), thread_([this] { Run(); }) {}
+LinesAhead::LinesAhead(LineReader& reader, std::function<void(std::string_view)> ahead)
+    : reader_(reader), ahead_(std::move(ahead)), thread_([this] { Run(); }) {}
 
 LinesAhead::~LinesAhead() {
     {
@@ -62,6 +63,8 @@ void LinesAhead::Run() {
                     batch.last = true;
                     break;
                 }
+                if (ahead_)
+                    ahead_(line);
                 batch.bytes.append(line);
                 batch.ends.push_back(batch.bytes.size());
             }

@@ -322,6 +322,67 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
     }
 }
 
+// A field that would break the page's HTML where its token stands, warned of on its data line:
+// one row a rule or a trap. Frames hold every token; the template's line 5 is the frame's first.
+TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
+    const std::string attributes =
+        "<a href=\"_URL_\" title='_AUTHOR_' class=_EXPLAIN_>_TITLE_</a>\n";
+    const std::string text = "<li>_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_</li>\n";
+    const std::string sjis = qvn::Utf8ToCp932("ソ表ダＡ"); // trail bytes 5C, 5C, 5F, 60 ("`")
+    const struct {
+        std::string head, frame, data, places, says = "";
+    } cases[] = {
+        // A quote of the value's own kind; in a value without quotes, a space and the like.
+        {"", attributes, "s,https://a.example/\"onmouseover=\"x,a,d\n", "links.csv:1:21: 警告",
+         "「URL」の「\"」が、テンプレート 5 行目の属性 href の値"},
+        {"", attributes, "s,https://a.example/,it's,d\n", "links.csv:1:24: 警告"},
+        {"", attributes, "s,https://a.example/,a,two words\n", "links.csv:1:27: 警告"},
+        // A script scheme at a URL attribute's start, after spaces, in any case, cut by a tab.
+        {"", attributes, "s, JaVa\tscript:alert(1),a,d\n", "links.csv:1:4: 警告"},
+        {"", attributes, "s,data:text/html;base64,PHNjcmlwdD4=,a,d\n", "links.csv:1:3: 警告"},
+        // In text: a comment, an element of raw text or a tag left open.
+        {"", text, "<!-- s,https://a.example/,a,d\n", "links.csv:1:1: 警告"},
+        {"", text, "s,https://a.example/,a,<script>alert(1)\n", "links.csv:1:24: 警告"},
+        {"", text, "s,https://a.example/,a,<b class=x\n", "links.csv:1:24: 警告"},
+        // Inside a comment its end; inside <script> (opened in the head) its end tag, any case.
+        {"", "<!-- _TITLE_ -->_URL_ _AUTHOR_ _EXPLAIN_\n", "a--!>b,https://a.example/,a,d\n",
+         "links.csv:1:2: 警告"},
+        {"", "<!--_TITLE_-->_URL_ _AUTHOR_ _EXPLAIN_\n", ">,https://a.example/,a,d\n",
+         "links.csv:1:1: 警告"}, // "<!-->" ends the comment at once
+        {"<script>", "var t = '_TITLE_'; // _URL_ _AUTHOR_ _EXPLAIN_\n",
+         "a</SCRIPT>,https://a.example/,a,d\n", "links.csv:1:2: 警告"},
+        // A frame that leaves a comment open puts every later site inside it.
+        {"", "_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_ <!--\n", "a-->,https://a.example/,a,d\nb-->,u,a,d\n",
+         "links.csv:2:2: 警告"},
+        // Two fields that break the same way on one line: one finding, at the first.
+        {"", "<a href=\"_URL_\" title=\"_TITLE_\">_AUTHOR_ _EXPLAIN_</a>\n",
+         "x\"y,https://a.example/\",a,d\n", "links.csv:1:2: 警告"},
+        // Nothing to say of ordinary content: balanced markup, entities, quotes in text, a "<"
+        // before no letter, quotes of the other kind, a script scheme past the URL's start,
+        // near misses of an end tag or a comment's end.
+        {"", text, "<b>a</b><br>,https://a.example/,&amp; \"q\" 'q',1<2 <3 <a href=\"x\">y</a>\n",
+         ""},
+        {"", text, "s,https://a.example/,a,<script>f()</script><!-- c -->\n", ""},
+        {"", attributes, "s,https://a.example/'',a\"b,d\n", ""},
+        {"", "<a href=\"/go?u=_URL_\">_TITLE_ _AUTHOR_ _EXPLAIN_</a>\n",
+         "s,javascript:alert(1),a,d\n", ""},
+        {"<script>", "var t = '_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_'; </scripts\n",
+         "</scripts></b>,https://a.example/,a,- ->\n", ""},
+        {"", "<!-- _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_ -->\n", "a->,https://a.example/,- ->,d\n", ""},
+        // Code page 932 trail bytes are never quotes or "<", nor a "`" where they stand.
+        {kNekoSjis, "<a href=\"_URL_\" title=_TITLE_>_AUTHOR_ _EXPLAIN_</a>\n",
+         sjis + ",https://a.example/,a," + qvn::Utf8ToCp932("猫<手帖>") + "\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.frame + c.data);
+        data = dir.Write("links.csv", c.data);
+        templ = dir.Write("t.html", WithHead(c.head, c.frame));
+        const std::string out = Check().out;
+        EXPECT_EQ(Places(out), c.places) << out;
+        EXPECT_THAT(out, HasSubstr(c.says));
+    }
+}
+
 // What the check says of a field against what the build does: a field is said to be lost exactly
 // when its value is nowhere in the page. Frames of every pair of pieces, with the default tokens
 // and with tokens one inside another.
