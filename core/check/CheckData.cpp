@@ -261,7 +261,7 @@ private:
 
     const TokenContexts* html_;
     FileReport& report_;
-    EncodingScan scan_{FileReport::kShown};
+    EncodingScan scan_{FileReport::kShown}; // the reading thread's (Ahead) until Finish
     SeenSites seen_;
     long long tabLines_ = 0; // a file cut by tabs is reported once, at its first such line
     Pending firstTab_;

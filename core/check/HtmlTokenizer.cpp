@@ -47,7 +47,6 @@ void HtmlTokenizer::EmitTag() {
     raw_ = raw ? tag_ : "";
     tag_.clear();
     attribute_.clear();
-    valueStart_ = false;
 }
 
 void HtmlTokenizer::Step(unsigned char c) {

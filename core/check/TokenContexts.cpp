@@ -207,16 +207,6 @@ std::string ValueOf(const Site& site) {
     return !name.empty() && AsciiAt(name, 0, 32) == name ? "属性 " + name + " の値" : "属性の値";
 }
 
-// What an element left open in text makes of the page after it, up to its end tag.
-std::string RawTextEffect(const std::string& element) {
-    if (element == "script" || element == "style")
-        return std::string(element == "script" ? "スクリプト" : "スタイル") +
-               "として読まれ、表示されません";
-    if (element == "textarea" || element == "title" || element == "xmp")
-        return "タグの効かない文字になります";
-    return "表示されません";
-}
-
 // The finding's sentences: the field and the character, the template line of its token, what the
 // character does to the page there, and what to write instead.
 std::string Message(Rule rule, const Site& site, std::string_view field, std::size_t at,
@@ -267,7 +257,8 @@ std::string Message(Rule rule, const Site& site, std::string_view field, std::si
             return what + "「<plaintext>」のため、" + where +
                    "この後ろのページがすべて、タグの効かない文字になります。" + fix;
         return what + "「<" + element + ">」が項目の中で閉じていないため、" + where +
-               "この後ろから「</" + element + ">」までが" + RawTextEffect(element) + "。" + fix;
+               "この後ろから「</" + element + ">」までが、ページの本文として読まれなくなります。" +
+               fix;
     }
     case kOpenTag: {
         const std::string tag = AsciiAt(field, at, 12);

@@ -326,9 +326,10 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
 // one row a rule or a trap. Frames hold every token; the template's line 5 is the frame's first.
 TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
     const std::string attributes =
-        "<a href=\"_URL_\" title='_AUTHOR_' class=_EXPLAIN_>_TITLE_</a>\n";
+        "<a download href = \"_URL_\" title='_AUTHOR_' class=_EXPLAIN_>_TITLE_</a>\n";
     const std::string text = "<li>_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_</li>\n";
-    const std::string sjis = qvn::Utf8ToCp932("ソ表ダＡ"); // trail bytes 5C, 5C, 5F, 60 ("`")
+    const std::string sjisFrame = "<a href=\"_URL_\" title=_TITLE_>_AUTHOR_ _EXPLAIN_</a>\n";
+    const std::string sjisData = qvn::Utf8ToCp932("ソ表ダＡ,https://a.example/,a,猫<手帖>\n");
     const struct {
         std::string head, frame, data, places, says = "";
     } cases[] = {
@@ -338,19 +339,20 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
         {"", attributes, "s,https://a.example/,it's,d\n", "links.csv:1:24: 警告"},
         {"", attributes, "s,https://a.example/,a,two words\n", "links.csv:1:27: 警告"},
         // A script scheme at a URL attribute's start, after spaces, in any case, cut by a tab.
-        {"", attributes, "s, JaVa\tscript:alert(1),a,d\n", "links.csv:1:4: 警告"},
+        {"", attributes, "s, JAVA\tScript:alert(1),a,d\n", "links.csv:1:4: 警告"},
         {"", attributes, "s,data:text/html;base64,PHNjcmlwdD4=,a,d\n", "links.csv:1:3: 警告"},
         // In text: a comment, an element of raw text or a tag left open.
         {"", text, "<!-- s,https://a.example/,a,d\n", "links.csv:1:1: 警告"},
-        {"", text, "s,https://a.example/,a,<script>alert(1)\n", "links.csv:1:24: 警告"},
-        {"", text, "s,https://a.example/,a,<b class=x\n", "links.csv:1:24: 警告"},
+        {"<style>li { color: red }</style>", text, "s,https://a.example/,a,<script>alert(1)\n",
+         "links.csv:1:24: 警告"},
+        {"", text, "s,https://a.example/,a,<b>x</b\n", "links.csv:1:28: 警告"},
         // Inside a comment its end; inside <script> (opened in the head) its end tag, any case.
         {"", "<!-- _TITLE_ -->_URL_ _AUTHOR_ _EXPLAIN_\n", "a--!>b,https://a.example/,a,d\n",
          "links.csv:1:2: 警告"},
         {"", "<!--_TITLE_-->_URL_ _AUTHOR_ _EXPLAIN_\n", ">,https://a.example/,a,d\n",
          "links.csv:1:1: 警告"}, // "<!-->" ends the comment at once
         {"<script>", "var t = '_TITLE_'; // _URL_ _AUTHOR_ _EXPLAIN_\n",
-         "a</SCRIPT>,https://a.example/,a,d\n", "links.csv:1:2: 警告"},
+         "a</SCRIPT>,https://a.example/,a,d\n", "links.csv:1:2: 警告", "「</」を「<\\/」と書いて"},
         // A frame that leaves a comment open puts every later site inside it.
         {"", "_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_ <!--\n", "a-->,https://a.example/,a,d\nb-->,u,a,d\n",
          "links.csv:2:2: 警告"},
@@ -369,9 +371,10 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
         {"<script>", "var t = '_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_'; </scripts\n",
          "</scripts></b>,https://a.example/,a,- ->\n", ""},
         {"", "<!-- _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_ -->\n", "a->,https://a.example/,- ->,d\n", ""},
-        // Code page 932 trail bytes are never quotes or "<", nor a "`" where they stand.
-        {kNekoSjis, "<a href=\"_URL_\" title=_TITLE_>_AUTHOR_ _EXPLAIN_</a>\n",
-         sjis + ",https://a.example/,a," + qvn::Utf8ToCp932("猫<手帖>") + "\n", ""},
+        // Code page 932 trail bytes are never quotes or "<", nor a "`" where they stand: in a
+        // Shift_JIS page, and in a page of ASCII only with a field that is not UTF-8.
+        {kNekoSjis, sjisFrame, sjisData, ""},
+        {"", sjisFrame, sjisData, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.frame + c.data);
