@@ -217,10 +217,8 @@ void HtmlTokenizer::Step(unsigned char c) {
                 state_ = S::CommentEndDash;
             return;
         case S::CommentEndDash:
-            state_ = c == '-' ? S::CommentEnd : S::Comment;
-            if (c == '-')
-                return;
-            continue;
+            state_ = c == '-' ? S::CommentEnd : S::Comment; // in a comment only "-" counts
+            return;
         case S::CommentEnd:
         case S::CommentEndBang:
             if (c == '>') {

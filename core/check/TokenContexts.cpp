@@ -224,17 +224,16 @@ std::string Message(Rule rule, const Site& site, std::string_view field, std::si
                quote + "」を「" + (c == '"' ? "&quot;" : "&#39;") + "」と書いてください。";
     }
     case kUnquoted: {
-        const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-        const std::string name = c == ' '    ? "空白"
-                                 : c == '\t' ? "タブ"
-                                 : space     ? "改行"
-                                             : "「" + std::string(1, c) + "」";
-        return what + name + "は、" + where + "引用符で囲まれていない" + ValueOf(site) +
-               "の中で、" +
-               (space ? "値をそこで終わらせます。後ろの文字はタグの属性として読まれます。"
-                : c == '>' ? "タグをそこで終わらせます。後ろの文字はページの本文になります。"
-                           : "誤りの文字で、ブラウザーによっては値がそこで終わります。") +
-               "テンプレートで値を「\"」で囲んでください。";
+        const std::string value = where + "引用符で囲まれていない" + ValueOf(site);
+        const std::string fix = "テンプレートで値を「\"」で囲んでください。";
+        const char* space = c == ' ' ? "空白" : c == '\t' ? "タブ" : "改行";
+        if (c <= ' ') // white space: a space, a tab, a line break or a form feed
+            return what + space + "は、" + value +
+                   "をそこで終わらせます。後ろの文字はタグの属性として読まれます。" + fix;
+        return what + "「" + std::string(1, c) + "」は、" + value +
+               (c == '>' ? "の中でタグをそこで終わらせます。後ろの文字はページの本文になります。"
+                         : "の中では誤りの文字で、ブラウザーによっては値がそこで終わります。") +
+               fix;
     }
     case kScheme: {
         const std::string scheme = Scheme(field);

@@ -348,7 +348,7 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
         {"", text, "s,https://a.example/,a,<b>x</b\n", "links.csv:1:28: 警告"},
         // Inside a comment its end; inside <script> (opened in the head) its end tag, any case.
         {"", "<!-- _TITLE_ -->_URL_ _AUTHOR_ _EXPLAIN_\n", "a--!>b,https://a.example/,a,d\n",
-         "links.csv:1:2: 警告"},
+         "links.csv:1:2: 警告", "「--!>」が、テンプレート 5 行目のコメントをそこで終わらせます"},
         {"", "<!--_TITLE_-->_URL_ _AUTHOR_ _EXPLAIN_\n", ">,https://a.example/,a,d\n",
          "links.csv:1:1: 警告"}, // "<!-->" ends the comment at once
         {"<script>", "var t = '_TITLE_'; // _URL_ _AUTHOR_ _EXPLAIN_\n",
@@ -370,7 +370,7 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
          "s,javascript:alert(1),a,d\n", ""},
         {"<script>", "var t = '_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_'; </scripts\n",
          "</scripts></b>,https://a.example/,a,- ->\n", ""},
-        {"", "<!-- _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_ -->\n", "a->,https://a.example/,- ->,d\n", ""},
+        {"", "<!-- _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_ -->\n", "a->,https://a.example/,-- >,d\n", ""},
         // Code page 932 trail bytes are never quotes or "<", nor a "`" where they stand: in a
         // Shift_JIS page, and in a page of ASCII only with a field that is not UTF-8.
         {kNekoSjis, sjisFrame, sjisData, ""},
