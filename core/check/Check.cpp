@@ -91,7 +91,7 @@ void CheckTokenOptions(const Tokens& tokens, const Tokens& typed, const TokenNam
 }
 
 bool ReadLines(const Input& input, FileReport& report, bool& utf16, const LineFunction& line,
-               const LineFunction& ahead) {
+               const std::function<void(std::string_view)>& ahead) {
     const std::optional<std::string_view>& bytes = input.bytes;
     try {
         std::optional<InputFile> file;
@@ -103,9 +103,7 @@ bool ReadLines(const Input& input, FileReport& report, bool& utf16, const LineFu
             bytes ? std::max<std::uint64_t>(input.size, bytes->size()) : file->SizeHint();
         NulWatch watch(source);
         LineReader reader(watch);
-        LinesAhead lines(
-            reader, ahead ? [&ahead, n = 0LL](std::string_view text) mutable { ahead(++n, text); }
-                          : std::function<void(std::string_view)>());
+        LinesAhead lines(reader, ahead);
         long long count = 0;
         std::string_view text;
         while (lines.Next(text))

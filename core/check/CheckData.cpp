@@ -189,8 +189,8 @@ public:
                                           "いないか確かめてください。");
     }
 
-    // The scan of the line's bytes, which needs nothing else: run on the thread that reads.
-    void Ahead(long long line, std::string_view text) { scan_.Line(line, text, true); }
+    // The scan of each line's bytes, which needs nothing else: run on the thread that reads.
+    void Ahead(std::string_view text) { scan_.Line(++aheadLine_, text, true); }
 
     FileFacts Finish() {
         if (tabLines_ > 0)
@@ -262,6 +262,7 @@ private:
     const TokenContexts* html_;
     FileReport& report_;
     EncodingScan scan_{FileReport::kShown}; // the reading thread's (Ahead) until Finish
+    long long aheadLine_ = 0;
     SeenSites seen_;
     long long tabLines_ = 0; // a file cut by tabs is reported once, at its first such line
     Pending firstTab_;
@@ -276,7 +277,7 @@ std::optional<FileFacts> CheckData(const Input& data, const TokenContexts* html,
     if (!ReadLines(
             data, report, utf16,
             [&](long long line, std::string_view text) { check.Line(line, text); },
-            [&](long long line, std::string_view text) { check.Ahead(line, text); }))
+            [&](std::string_view text) { check.Ahead(text); }))
         return std::nullopt;
     if (utf16) {
         report.Add(kEncodingKind, Severity::Warning, 1, {},

@@ -54,11 +54,11 @@ inline constexpr Kind kCharsetKind{"charset"};
 // Reads the input's lines as a build does (InputFile, LineReader), handing line(number, text) each
 // one, and reports a NUL byte that ends the text early, or text in UTF-16, which a build cannot
 // read. False, with the error reported, when the file cannot be read; utf16 is set for UTF-16.
-// `ahead`, when given, also gets every line, on the thread that reads them (LinesAhead), for work
-// that needs nothing else; what it writes may be looked at once ReadLines has returned.
+// `ahead`, when given, also gets every line in order, on the thread that reads them (LinesAhead),
+// for work that needs nothing else; what it writes may be looked at once ReadLines has returned.
 using LineFunction = std::function<void(long long, std::string_view)>;
 bool ReadLines(const Input& input, FileReport& report, bool& utf16, const LineFunction& line,
-               const LineFunction& ahead = nullptr);
+               const std::function<void(std::string_view)>& ahead = nullptr);
 
 // Reports the lines that do not fit the file's encoding, once the scan has decided it, and tells
 // the report how to count columns.

@@ -29,6 +29,9 @@ const TLinkRecord kMarks = {"\x1F"
                             "\x1F"
                             "3\x1F"};
 
+// What ends or spoils a value without quotes (UnquotedBreak).
+constexpr std::string_view kUnquotedBreaks = " \t\n\f\r>\"'=<`";
+
 // A frame that leaves the page in another state than it found it (a comment left open, say) is
 // written from that state for the next site; the states come round again after a few sites at most
 // in any template seen, and past this many the last is taken for every site after.
@@ -135,12 +138,22 @@ std::optional<Rule> OpenAtEnd(std::string_view field, bool cp932, std::size_t& o
                                                                              : kOpenTag;
 }
 
+// The bytes without which a field cannot break where the tokenizer is in `state` (Breaks).
+std::string_view BreakingBytes(HtmlState state) {
+    if (state == S::Data || IsRawTextState(state))
+        return "<";
+    if (IsCommentState(state))
+        return ">";
+    if (state == S::AttrValueDq || state == S::AttrValueSq)
+        return state == S::AttrValueDq ? "\"" : "'";
+    return state == S::BeforeAttrValue || state == S::AttrValueUnquoted ? kUnquotedBreaks : "";
+}
+
 // The first character that ends or spoils a value without quotes: a space or line break ends it,
 // ">" ends the tag, and a quote, "=", "<" or "`" is an error that browsers have read as the end.
 std::size_t UnquotedBreak(std::string_view field, bool cp932) {
-    constexpr std::string_view kBreaks = " \t\n\f\r>\"'=<`";
     for (std::size_t i = 0; i < field.size(); i += CharLength(field, i, cp932)) {
-        if (kBreaks.find(field[i]) != kNone)
+        if (kUnquotedBreaks.find(field[i]) != kNone)
             return i;
     }
     return kNone;
@@ -292,10 +305,18 @@ std::string Message(Rule rule, const Site& site, std::string_view field, std::si
 
 void TokenContexts::CheckSite(long long line, std::string_view text, const TLinkRecord& record,
                               FileReport& report) const {
+    const Frame& frame = FrameFor(line);
+    // Nearly every line holds none of the bytes that could break its fields where they go, and no
+    // script scheme where a URL starts: a look through the line, and at those fields' first bytes.
+    if (std::ranges::none_of(frame.breaking,
+                             [text](char b) { return text.find(b) != std::string_view::npos; }) &&
+        std::ranges::none_of(frame.urlFields,
+                             [&record](std::size_t k) { return RunsScript(record[k]); }))
+        return;
     std::array<const Site*, kRules> first{};
     std::array<std::size_t, kRules> at{};
     bool any = false;
-    for (const Site& site : SitesFor(line)) {
+    for (const Site& site : frame.sites) {
         const std::string_view field = record[site.field];
         if (field.empty())
             continue;
@@ -341,7 +362,7 @@ TokenContexts::TokenContexts(const TStringList& lines, const TemplateCut& cut, c
             return;
         }
         starts.push_back(html);
-        std::vector<Site>& sites = reps_.emplace_back();
+        Frame& rep = reps_.emplace_back();
         for (const auto& [line, text] : frame) {
             for (std::size_t from = 0;;) {
                 const std::size_t mark = FindMark(text, from);
@@ -350,8 +371,14 @@ TokenContexts::TokenContexts(const TStringList& lines, const TemplateCut& cut, c
                     break;
                 const bool urlStart = IsAttributeValue(html.State()) && html.ValueStart() &&
                                       IsUrlAttribute(html.Attribute());
-                sites.push_back(
-                    {static_cast<std::size_t>(text[mark + 1] - '0'), line, html, urlStart});
+                const auto field = static_cast<std::size_t>(text[mark + 1] - '0');
+                rep.sites.push_back({field, line, html, urlStart});
+                if (urlStart && std::ranges::find(rep.urlFields, field) == rep.urlFields.end())
+                    rep.urlFields.push_back(field);
+                for (const char b : BreakingBytes(html.State())) {
+                    if (rep.breaking.find(b) == std::string::npos)
+                        rep.breaking += b;
+                }
                 html.Step('x'); // the field, as text that breaks nothing
                 from = mark + 3;
             }
@@ -361,7 +388,7 @@ TokenContexts::TokenContexts(const TStringList& lines, const TemplateCut& cut, c
     cycle_ = reps_.size() - 1;
 }
 
-const std::vector<Site>& TokenContexts::SitesFor(long long line) const {
+const TokenContexts::Frame& TokenContexts::FrameFor(long long line) const {
     const auto site = static_cast<std::size_t>(line - 1);
     if (site < reps_.size())
         return reps_[site];

@@ -11,6 +11,7 @@
 #include "UProccess.h"
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,15 +36,23 @@ public:
     };
 
 private:
-    // The frame's token sites for the site on data line `line`.
-    const std::vector<Site>& SitesFor(long long line) const;
+    // The frame as written for one site: its token sites, and the bytes that can break a field at
+    // any of them ("<" in text, '"' in a value quoted with it), which a data line is looked through
+    // for first.
+    struct Frame {
+        std::vector<Site> sites;
+        std::string breaking;
+        std::vector<std::size_t> urlFields; // the fields that start the value of a URL attribute
+    };
+    // The frame for the site on data line `line`.
+    const Frame& FrameFor(long long line) const;
 
     // A page in code page 932 (the template's encoding, as the build judges it); for a template
     // of ASCII only each field's own bytes decide.
     TextEncoding encoding_;
     // The frame as written for the first sites, each repetition starting in the state the one
     // before left; from reps_[cycle_] on they come round again.
-    std::vector<std::vector<Site>> reps_;
+    std::vector<Frame> reps_;
     std::size_t cycle_ = 0;
 };
 
