@@ -315,7 +315,6 @@ void TokenContexts::CheckSite(long long line, std::string_view text, const TLink
         return;
     std::array<const Site*, kRules> first{};
     std::array<std::size_t, kRules> at{};
-    bool any = false;
     for (const Site& site : frame.sites) {
         const std::string_view field = record[site.field];
         if (field.empty())
@@ -324,11 +323,10 @@ void TokenContexts::CheckSite(long long line, std::string_view text, const TLink
             if (!first[rule] || site.field < first[rule]->field) { // the first on the line
                 first[rule] = &site;
                 at[rule] = offset;
-                any = true;
             }
         });
     }
-    for (std::size_t rule = 0; any && rule < kRules; ++rule) {
+    for (std::size_t rule = 0; rule < kRules; ++rule) {
         const Site* site = first[rule];
         if (!site)
             continue;

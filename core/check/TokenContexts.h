@@ -47,8 +47,8 @@ private:
     // The frame for the site on data line `line`.
     const Frame& FrameFor(long long line) const;
 
-    // A page in code page 932 (the template's encoding, as the build judges it); for a template
-    // of ASCII only each field's own bytes decide.
+    // The template's encoding as the build judges it, which is the page's: it decides whether a
+    // field is read as code page 932 (for a template of ASCII only, the field's own bytes do).
     TextEncoding encoding_;
     // The frame as written for the first sites, each repetition starting in the state the one
     // before left; from reps_[cycle_] on they come round again.
