@@ -190,7 +190,7 @@ public:
     }
 
     // The scan of each line's bytes, which needs nothing else: run on the thread that reads.
-    void Ahead(std::string_view text) { scan_.Line(++aheadLine_, text, true); }
+    void Ahead(std::string_view text) { ahead_.scan.Line(++ahead_.line, text, true); }
 
     FileFacts Finish() {
         if (tabLines_ > 0)
@@ -199,8 +199,8 @@ public:
                                               ? "タブで区切られた行はほかに " +
                                                     std::to_string(tabLines_ - 1) + " 行あります。"
                                               : ""));
-        ReportEncoding(scan_, report_);
-        return {scan_.Result(), scan_.NonAscii()};
+        ReportEncoding(ahead_.scan, report_);
+        return {ahead_.scan.Result(), ahead_.scan.NonAscii()};
     }
 
 private:
@@ -261,8 +261,14 @@ private:
 
     const TokenContexts* html_;
     FileReport& report_;
-    EncodingScan scan_{FileReport::kShown}; // the reading thread's (Ahead) until Finish
-    long long aheadLine_ = 0;
+    // What the reading thread writes for every line (Ahead), looked at here only in Finish. On
+    // cache lines of its own: sharing one with the members this thread reads for every line made
+    // the two threads take each other's lines away, and the check a quarter slower.
+    struct alignas(64) AheadScan {
+        EncodingScan scan{FileReport::kShown};
+        long long line = 0;
+    };
+    AheadScan ahead_;
     SeenSites seen_;
     long long tabLines_ = 0; // a file cut by tabs is reported once, at its first such line
     Pending firstTab_;

@@ -88,7 +88,7 @@ std::size_t LeadingControls(std::string_view url) {
 }
 
 // The scheme a URL parser reads at the start of url, in lower case with its colon, after the
-// leading controls and without the tabs and line breaks it drops ("java\tscript:"); "" for none.
+// leading controls and without the tabs it drops ("java\tscript:"); "" for none.
 std::string Scheme(std::string_view url) {
     std::string scheme;
     std::size_t i = LeadingControls(url);
@@ -96,7 +96,7 @@ std::string Scheme(std::string_view url) {
         const char c = url[i];
         if (c == ':')
             return scheme + ':';
-        if (c == '\t' || c == '\n' || c == '\r')
+        if (c == '\t') // dropped, as line breaks are, which never reach a field
             continue;
         if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
             return "";

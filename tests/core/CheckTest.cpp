@@ -340,18 +340,19 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
         {"", attributes, "s,https://a.example/,a,two words\n", "links.csv:1:27: 警告"},
         // A script scheme at a URL attribute's start, after spaces, in any case, cut by a tab.
         {"", attributes, "s, JAVA\tScript:alert(1),a,d\n", "links.csv:1:4: 警告"},
-        {"", attributes, "s,data:text/html;base64,PHNjcmlwdD4=,a,d\n", "links.csv:1:3: 警告"},
+        {"", attributes, "s,data:text/html;base64,PHNjcmlwdD4=,a,d\n", "links.csv:1:3: 警告",
+         "中身がそのまま開かれ"},
         // In text: a comment, an element of raw text or a tag left open.
         {"", text, "<!-- s,https://a.example/,a,d\n", "links.csv:1:1: 警告"},
         {"<style>li { color: red }</style>", text, "s,https://a.example/,a,<script>alert(1)\n",
-         "links.csv:1:24: 警告"},
+         "links.csv:1:24: 警告", "「<script>」が項目の中で閉じていない"},
         {"", text, "s,https://a.example/,a,<b>x</b\n", "links.csv:1:28: 警告"},
         // Inside a comment its end; inside <script> (opened in the head) its end tag, any case.
         {"", "<!-- _TITLE_ -->_URL_ _AUTHOR_ _EXPLAIN_\n", "a--!>b,https://a.example/,a,d\n",
          "links.csv:1:2: 警告", "「--!>」が、テンプレート 5 行目のコメントをそこで終わらせます"},
         {"", "<!--_TITLE_-->_URL_ _AUTHOR_ _EXPLAIN_\n", ">,https://a.example/,a,d\n",
          "links.csv:1:1: 警告"}, // "<!-->" ends the comment at once
-        {"<script>", "var t = '_TITLE_'; // _URL_ _AUTHOR_ _EXPLAIN_\n",
+        {"<script>", "var t; // _URL_ _AUTHOR_ _EXPLAIN_ _TITLE_\n",
          "a</SCRIPT>,https://a.example/,a,d\n", "links.csv:1:2: 警告", "「</」を「<\\/」と書いて"},
         // A frame that leaves a comment open puts every later site inside it.
         {"", "_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_ <!--\n", "a-->,https://a.example/,a,d\nb-->,u,a,d\n",
