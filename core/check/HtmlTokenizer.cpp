@@ -180,11 +180,7 @@ void HtmlTokenizer::Step(unsigned char c) {
                 EmitTag();
                 return;
             }
-            if (state_ == S::AfterAttrValue && (IsSpace(c) || c == '/')) {
-                state_ = c == '/' ? S::SelfClosing : S::BeforeAttrName;
-                return;
-            }
-            state_ = S::BeforeAttrName;
+            state_ = S::BeforeAttrName; // which skips a space and takes "/" to SelfClosing
             continue;
         case S::MarkupDecl:
         case S::MarkupDash:

@@ -337,7 +337,7 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
         {"", attributes, "s,https://a.example/\"onmouseover=\"x,a,d\n", "links.csv:1:21: 警告",
          "「URL」の「\"」が、テンプレート 5 行目の属性 href の値"},
         {"", attributes, "s,https://a.example/,it's,d\n", "links.csv:1:24: 警告"},
-        {"", attributes, "s,https://a.example/,a,two words\n", "links.csv:1:27: 警告"},
+        {"", attributes, "s,https://a.example/,a,\"q\"\n", "links.csv:1:24: 警告"},
         // A script scheme at a URL attribute's start, after spaces, in any case, cut by a tab.
         {"", attributes, "s, JAVA\tScript:alert(1),a,d\n", "links.csv:1:4: 警告"},
         {"", attributes, "s,data:text/html;base64,PHNjcmlwdD4=,a,d\n", "links.csv:1:3: 警告",
@@ -347,16 +347,23 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
         {"<style>li { color: red }</style>", text, "s,https://a.example/,a,<script>alert(1)\n",
          "links.csv:1:24: 警告", "「<script>」が項目の中で閉じていない"},
         {"", text, "s,https://a.example/,a,<b>x</b\n", "links.csv:1:28: 警告"},
-        // Inside a comment its end; inside <script> (opened in the head) its end tag, any case.
+        // Inside a comment its end; inside <script> (opened in the head) or <textarea> its end
+        // tag, in any case, where other markup is only text.
         {"", "<!-- _TITLE_ -->_URL_ _AUTHOR_ _EXPLAIN_\n", "a--!>b,https://a.example/,a,d\n",
          "links.csv:1:2: 警告", "「--!>」が、テンプレート 5 行目のコメントをそこで終わらせます"},
         {"", "<!--_TITLE_-->_URL_ _AUTHOR_ _EXPLAIN_\n", ">,https://a.example/,a,d\n",
          "links.csv:1:1: 警告"}, // "<!-->" ends the comment at once
         {"<script>", "var t; // _URL_ _AUTHOR_ _EXPLAIN_ _TITLE_\n",
          "a</SCRIPT>,https://a.example/,a,d\n", "links.csv:1:2: 警告", "「</」を「<\\/」と書いて"},
-        // A frame that leaves a comment open puts every later site inside it.
+        {"", "<textarea>_EXPLAIN_</textarea>_TITLE_ _URL_ _AUTHOR_\n",
+         "s,https://a.example/,a,<b>x</b></TEXTAREA >\n", "links.csv:1:32: 警告"},
+        // A frame that leaves a comment open puts every later site inside it; one that leaves a
+        // quote open, every other site.
         {"", "_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_ <!--\n", "a-->,https://a.example/,a,d\nb-->,u,a,d\n",
          "links.csv:2:2: 警告"},
+        {"", "<a title=\"_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_\n",
+         "a\",u1,a,d\na\",u2,a,d\na\",u3,a,d\na\",u4,a,d\n",
+         "links.csv:1:2: 警告, links.csv:3:2: 警告"},
         // Two fields that break the same way on one line: one finding, at the first.
         {"", "<a href=\"_URL_\" title=\"_TITLE_\">_AUTHOR_ _EXPLAIN_</a>\n",
          "x\"y,https://a.example/\",a,d\n", "links.csv:1:2: 警告"},
