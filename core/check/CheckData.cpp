@@ -262,8 +262,8 @@ private:
     const TokenContexts* html_;
     FileReport& report_;
     // What the reading thread writes for every line (Ahead), looked at here only in Finish. On
-    // cache lines of its own: sharing one with the members this thread reads for every line made
-    // the two threads take each other's lines away, and the check a quarter slower.
+    // cache lines of its own: sharing one with the members this thread reads for every line, it
+    // made the two threads take each other's lines away (a million lines in 0.19 s, not 0.17 s).
     struct alignas(64) AheadScan {
         EncodingScan scan{FileReport::kShown};
         long long line = 0;

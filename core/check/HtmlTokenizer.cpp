@@ -75,15 +75,12 @@ void HtmlTokenizer::Step(unsigned char c) {
                 matched_ = next ? matched_ + 1 : std::string::npos;
                 return;
             }
-            if (matched_ == raw_.size() && (IsSpace(c) || c == '/' || c == '>')) {
-                endTag_ = true;
-                tag_ = raw_;
-                state_ = c == '/' ? S::SelfClosing : S::BeforeAttrName;
-                if (c == '>')
-                    EmitTag();
-                return;
-            }
-            state_ = S::RawText;
+            // The end tag: what follows its name is read as in any tag.
+            endTag_ = true;
+            tag_ = raw_;
+            state_ = matched_ == raw_.size() && (IsSpace(c) || c == '/' || c == '>')
+                         ? S::BeforeAttrName
+                         : S::RawText;
             continue;
         case S::Plaintext:
             return;
@@ -118,8 +115,8 @@ void HtmlTokenizer::Step(unsigned char c) {
         case S::BeforeAttrName:
             if (IsSpace(c))
                 return;
-            attribute_.clear();
-            state_ = c == '/' || c == '>' ? S::AfterAttrName : S::AttrName;
+            attribute_.clear(); // "/" and ">" go on to AfterAttrName from AttrName
+            state_ = S::AttrName;
             if (c == '=') {
                 attribute_ = "=";
                 return;

@@ -337,7 +337,8 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
         {"", attributes, "s,https://a.example/\"onmouseover=\"x,a,d\n", "links.csv:1:21: 警告",
          "「URL」の「\"」が、テンプレート 5 行目の属性 href の値"},
         {"", attributes, "s,https://a.example/,it's,d\n", "links.csv:1:24: 警告"},
-        {"", attributes, "s,https://a.example/,a,\"q\"\n", "links.csv:1:24: 警告"},
+        {"", "<a class=_EXPLAIN_>_TITLE_ _URL_ _AUTHOR_</a>\n", "s,https://a.example/,a,\"q\"\n",
+         "links.csv:1:24: 警告"},
         // A script scheme at a URL attribute's start, after spaces, in any case, cut by a tab.
         {"", attributes, "s, JAVA\tScript:alert(1),a,d\n", "links.csv:1:4: 警告"},
         {"", attributes, "s,data:text/html;base64,PHNjcmlwdD4=,a,d\n", "links.csv:1:3: 警告",
@@ -346,7 +347,9 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
         {"", text, "<!-- s,https://a.example/,a,d\n", "links.csv:1:1: 警告"},
         {"<style>li { color: red }</style>", text, "s,https://a.example/,a,<script>alert(1)\n",
          "links.csv:1:24: 警告", "「<script>」が項目の中で閉じていない"},
-        {"", text, "s,https://a.example/,a,<b>x</b\n", "links.csv:1:28: 警告"},
+        {"", text, "s,https://a.example/,a,<b>x</b\n", "links.csv:1:28: 警告",
+         "「</b」で始まるタグ"},
+        {"", text, "s,https://a.example/,a,x<?php echo 1\n", "links.csv:1:25: 警告"},
         // Inside a comment its end; inside <script> (opened in the head) or <textarea> its end
         // tag, in any case, where other markup is only text.
         {"", "<!-- _TITLE_ -->_URL_ _AUTHOR_ _EXPLAIN_\n", "a--!>b,https://a.example/,a,d\n",
@@ -374,15 +377,17 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
          ""},
         {"", text, "s,https://a.example/,a,<script>f()</script><!-- c -->\n", ""},
         {"", attributes, "s,https://a.example/'',a\"b,d\n", ""},
-        {"", "<a href=\"/go?u=_URL_\">_TITLE_ _AUTHOR_ _EXPLAIN_</a>\n",
-         "s,javascript:alert(1),a,d\n", ""},
+        {"", "<a href=\"/go?u=_URL_\"><img src=/i?u=_TITLE_>_AUTHOR_ _EXPLAIN_</a>\n",
+         "javascript:x,javascript:alert(1),a,d\n", ""},
         {"<script>", "var t = '_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_'; </scripts\n",
          "</scripts></b>,https://a.example/,a,- ->\n", ""},
         {"", "<!-- _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_ -->\n", "a->,https://a.example/,-- >,d\n", ""},
         // Code page 932 trail bytes are never quotes or "<", nor a "`" where they stand: in a
-        // Shift_JIS page, and in a page of ASCII only with a field that is not UTF-8.
+        // Shift_JIS page, and in a page of ASCII only with a field that is not UTF-8; a UTF-8
+        // page reads the "`" of "Ａ" (82 60) after a stray byte.
         {kNekoSjis, sjisFrame, sjisData, ""},
         {"", sjisFrame, sjisData, ""},
+        {kNeko, sjisFrame, sjisData, "links.csv:1:1: 警告, links.csv:1:5: 警告"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.frame + c.data);
