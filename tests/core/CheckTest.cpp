@@ -326,7 +326,7 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
 // one row a rule or a trap. Frames hold every token; the template's line 5 is the frame's first.
 TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
     const std::string attributes =
-        "<a download href = \"_URL_\" title='_AUTHOR_' class=_EXPLAIN_>_TITLE_</a>\n";
+        "<a\ndownload href = \"_URL_\" title='_AUTHOR_' class=_EXPLAIN_>_TITLE_</a>\n";
     const std::string text = "<li>_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_</li>\n";
     const std::string sjisFrame = "<a href=\"_URL_\" title=_TITLE_>_AUTHOR_ _EXPLAIN_</a>\n";
     const std::string sjisData = qvn::Utf8ToCp932("ソ表ダＡ,https://a.example/,a,猫<手帖>\n");
@@ -335,7 +335,7 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
     } cases[] = {
         // A quote of the value's own kind; in a value without quotes, a space and the like.
         {"", attributes, "s,https://a.example/\"onmouseover=\"x,a,d\n", "links.csv:1:21: 警告",
-         "「URL」の「\"」が、テンプレート 5 行目の属性 href の値"},
+         "「URL」の「\"」が、テンプレート 6 行目の属性 href の値"},
         {"", attributes, "s,https://a.example/,it's,d\n", "links.csv:1:24: 警告"},
         {"", "<a class=_EXPLAIN_>_TITLE_ _URL_ _AUTHOR_</a>\n", "s,https://a.example/,a,\"q\"\n",
          "links.csv:1:24: 警告"},
@@ -347,7 +347,7 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
         {"", text, "<!-- s,https://a.example/,a,d\n", "links.csv:1:1: 警告"},
         {"<style>li { color: red }</style>", text, "s,https://a.example/,a,<script>alert(1)\n",
          "links.csv:1:24: 警告", "「<script>」が項目の中で閉じていない"},
-        {"", text, "s,https://a.example/,a,<b>x</b\n", "links.csv:1:28: 警告",
+        {"", text, "s,https://a.example/,a,<b>x</b class=y\n", "links.csv:1:28: 警告",
          "「</b」で始まるタグ"},
         {"", text, "s,https://a.example/,a,x<?php echo 1\n", "links.csv:1:25: 警告"},
         // Inside a comment its end; inside <script> (opened in the head) or <textarea> its end
@@ -373,7 +373,8 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
         // Nothing to say of ordinary content: balanced markup, entities, quotes in text, a "<"
         // before no letter, quotes of the other kind, a script scheme past the URL's start,
         // near misses of an end tag or a comment's end.
-        {"", text, "<b>a</b><br>,https://a.example/,&amp; \"q\" 'q',1<2 <3 <a href=\"x\">y</a>\n",
+        {"", text,
+         "<b>a</b><br></textarea>,https://a.example/,&amp; \"q\" 'q',1<2 <3 <a href=\"x\">y</a>\n",
          ""},
         {"", text, "s,https://a.example/,a,<script>f()</script><!-- c -->\n", ""},
         {"", attributes, "s,https://a.example/'',a\"b,d\n", ""},
@@ -381,7 +382,8 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
          "javascript:x,javascript:alert(1),a,d\n", ""},
         {"<script>", "var t = '_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_'; </scripts\n",
          "</scripts></b>,https://a.example/,a,- ->\n", ""},
-        {"", "<!-- _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_ -->\n", "a->,https://a.example/,-- >,d\n", ""},
+        {"", "<!-- _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_ -->\n", "a->,https://a.example/,-- >,--! >\n",
+         ""},
         // Code page 932 trail bytes are never quotes or "<", nor a "`" where they stand: in a
         // Shift_JIS page, and in a page of ASCII only with a field that is not UTF-8; a UTF-8
         // page reads the "`" of "Ａ" (82 60) after a stray byte.
