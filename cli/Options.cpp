@@ -205,6 +205,12 @@ or
 .B _EXPRAIN_
 when there is one), twice in one frame line, in the head or the foot, empty, or one inside
 another, and marker lines inside a section.
+The template is also read as HTML, as a browser reads the page, and a field that would break the
+page where its token stands is warned of on its data line: a quote that ends the attribute value
+it stands in (in a value without quotes, a space, >, a quote, =, < or a backquote too); a
+javascript:, vbscript: or data: URL at the start of a URL attribute such as href; in text, a
+comment, <script> or the like opened and not closed, or a tag whose > is not in the field;
+\-\-> in a comment; the end tag of the <script> or <style> it stands in.
 Past ten findings of a kind, the rest are counted.
 File names and tokens are printed with their control characters written out.
 Memory stays flat for lines of bounded length; a line is held whole.

@@ -388,14 +388,16 @@ private:
         CURL* easy = nullptr;
         if (spare_.empty()) {
             easy = curl_easy_init();
-            // The cookie engine on: a reset leaves it on, and each time it is set adds to a list
-            // that a handle keeps until it ends.
-            curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
         } else {
             easy = spare_.back();
             spare_.pop_back();
+            // The list of cookie files goes first: libcurl 7.88's reset forgets it without freeing
+            // it. Cookies the run's share holds stay.
+            curl_easy_setopt(easy, CURLOPT_COOKIEFILE, nullptr);
             curl_easy_reset(easy);
         }
+        // The cookie engine on, reading no file.
+        curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
         auto transfer = std::make_unique<Transfer>();
         transfer->easy = easy;
         transfer->job = &job;

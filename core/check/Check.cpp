@@ -90,8 +90,8 @@ void CheckTokenOptions(const Tokens& tokens, const Tokens& typed, const TokenNam
     }
 }
 
-bool ReadLines(const Input& input, FileReport& report, bool& utf16,
-               const std::function<void(long long, std::string_view)>& line) {
+bool ReadLines(const Input& input, FileReport& report, bool& utf16, const LineFunction& line,
+               const std::function<void(std::string_view)>& ahead) {
     const std::optional<std::string_view>& bytes = input.bytes;
     try {
         std::optional<InputFile> file;
@@ -103,7 +103,7 @@ bool ReadLines(const Input& input, FileReport& report, bool& utf16,
             bytes ? std::max<std::uint64_t>(input.size, bytes->size()) : file->SizeHint();
         NulWatch watch(source);
         LineReader reader(watch);
-        LinesAhead lines(reader);
+        LinesAhead lines(reader, ahead);
         long long count = 0;
         std::string_view text;
         while (lines.Next(text))
@@ -159,9 +159,11 @@ Findings CheckInputs(const Input& data, const Input& templ, const Tokens& tokens
                      const TokenNames& names) {
     FileReport dataReport(data.name);
     FileReport templateReport(templ.name);
-    const std::optional<FileFacts> dataFacts = CheckData(data, dataReport);
+    // The template first: each data line is checked against where the frame puts its fields.
     const std::optional<TemplateFacts> templateFacts =
         CheckTemplate(templ, tokens, names, templateReport);
+    const std::optional<FileFacts> dataFacts = CheckData(
+        data, templateFacts && templateFacts->html ? &*templateFacts->html : nullptr, dataReport);
     if (dataFacts && templateFacts)
         CompareEncodings(*dataFacts, *templateFacts, dataReport);
     Findings findings;
@@ -172,7 +174,7 @@ Findings CheckInputs(const Input& data, const Input& templ, const Tokens& tokens
 
 Findings CheckDataOnly(const Input& data) {
     FileReport report(data.name);
-    CheckData(data, report);
+    CheckData(data, nullptr, report);
     Findings findings;
     report.AppendTo(findings);
     return findings;

@@ -1,5 +1,5 @@
 // The check of the link data: each line's fields as the build cuts them, separators that only look
-// like commas, the URL field, sites listed twice, and the bytes.
+// like commas, the URL field, sites listed twice, the bytes, and fields that break the page's HTML.
 #include "CheckFiles.h"
 #include "Codec.h"
 #include "Words.h"
@@ -144,7 +144,7 @@ bool IsHeading(std::string_view field) {
 
 class DataCheck {
 public:
-    explicit DataCheck(FileReport& report) : report_(report) {}
+    DataCheck(const TokenContexts* html, FileReport& report) : html_(html), report_(report) {}
 
     void Line(long long line, std::string_view text) {
         if (line == 1 && text.starts_with(kBom))
@@ -153,11 +153,12 @@ public:
                             QuotedField(kSiteName) +
                             "の頭に入ります。メモ帳なら文字コードに「UTF-8」を選んで保存し直して"
                             "ください。");
-        scan_.Line(line, text, true);
         TLinkRecord record;
         std::size_t k = 0;
         const int commas =
             SplitFields(text, kLinkFields, [&](std::string_view field) { record[k++] = field; });
+        if (html_)
+            html_->CheckSite(line, text, record, report_);
         if (commas < 3 && !Fields(line, text, commas, record))
             return;
         // A site without a URL is the same site only as the same line (a URL holds no comma, so
@@ -188,6 +189,9 @@ public:
                                           "いないか確かめてください。");
     }
 
+    // The scan of each line's bytes, which needs nothing else: run on the thread that reads.
+    void Ahead(std::string_view text) { ahead_.scan.Line(++ahead_.line, text, true); }
+
     FileFacts Finish() {
         if (tabLines_ > 0)
             report_.Add(kFieldsKind, Severity::Warning, firstTab_.line, firstTab_.column,
@@ -195,8 +199,8 @@ public:
                                               ? "タブで区切られた行はほかに " +
                                                     std::to_string(tabLines_ - 1) + " 行あります。"
                                               : ""));
-        ReportEncoding(scan_, report_);
-        return {scan_.Result(), scan_.NonAscii()};
+        ReportEncoding(ahead_.scan, report_);
+        return {ahead_.scan.Result(), ahead_.scan.NonAscii()};
     }
 
 private:
@@ -255,8 +259,16 @@ private:
         std::string text;
     };
 
+    const TokenContexts* html_;
     FileReport& report_;
-    EncodingScan scan_{FileReport::kShown};
+    // What the reading thread writes for every line (Ahead), looked at here only in Finish. On
+    // cache lines of its own: sharing one with the members this thread reads for every line, it
+    // made the two threads take each other's lines away (a million lines in 0.19 s, not 0.17 s).
+    struct alignas(64) AheadScan {
+        EncodingScan scan{FileReport::kShown};
+        long long line = 0;
+    };
+    AheadScan ahead_;
     SeenSites seen_;
     long long tabLines_ = 0; // a file cut by tabs is reported once, at its first such line
     Pending firstTab_;
@@ -264,11 +276,14 @@ private:
 
 } // namespace
 
-std::optional<FileFacts> CheckData(const Input& data, FileReport& report) {
-    DataCheck check(report);
+std::optional<FileFacts> CheckData(const Input& data, const TokenContexts* html,
+                                   FileReport& report) {
+    DataCheck check(html, report);
     bool utf16 = false;
-    if (!ReadLines(data, report, utf16,
-                   [&](long long line, std::string_view text) { check.Line(line, text); }))
+    if (!ReadLines(
+            data, report, utf16,
+            [&](long long line, std::string_view text) { check.Line(line, text); },
+            [&](std::string_view text) { check.Ahead(text); }))
         return std::nullopt;
     if (utf16) {
         report.Add(kEncodingKind, Severity::Warning, 1, {},

@@ -6,6 +6,7 @@
 #include "Links.h"
 #include "Report.h"
 #include "TextScan.h"
+#include "TokenContexts.h"
 
 #include <functional>
 #include <optional>
@@ -29,6 +30,7 @@ struct Charset {
 
 struct TemplateFacts : FileFacts {
     Charset charset;
+    std::optional<TokenContexts> html; // where the frame's tokens stand; none unless it can be cut
 };
 
 // The kinds of findings. Those that may come line after line (FileReport::AddRepeated) carry the
@@ -52,15 +54,20 @@ inline constexpr Kind kCharsetKind{"charset"};
 // Reads the input's lines as a build does (InputFile, LineReader), handing line(number, text) each
 // one, and reports a NUL byte that ends the text early, or text in UTF-16, which a build cannot
 // read. False, with the error reported, when the file cannot be read; utf16 is set for UTF-16.
-bool ReadLines(const Input& input, FileReport& report, bool& utf16,
-               const std::function<void(long long, std::string_view)>& line);
+// `ahead`, when given, also gets every line in order, on the thread that reads them (LinesAhead),
+// for work that needs nothing else; what it writes may be looked at once ReadLines has returned.
+using LineFunction = std::function<void(long long, std::string_view)>;
+bool ReadLines(const Input& input, FileReport& report, bool& utf16, const LineFunction& line,
+               const std::function<void(std::string_view)>& ahead = nullptr);
 
 // Reports the lines that do not fit the file's encoding, once the scan has decided it, and tells
 // the report how to count columns.
 void ReportEncoding(const EncodingScan& scan, FileReport& report);
 
-// The checks of the data file: fields, separators, URLs, repeated sites, its bytes.
-std::optional<FileFacts> CheckData(const Input& data, FileReport& report);
+// The checks of the data file: fields, separators, URLs, repeated sites, its bytes, and with the
+// template's token contexts (html) the fields that would break the page where they go.
+std::optional<FileFacts> CheckData(const Input& data, const TokenContexts* html,
+                                   FileReport& report);
 
 // The checks of the template: its cut, its tokens (typed, converted here to its encoding), its
 // bytes. nullopt when it cannot be read.

@@ -443,6 +443,8 @@ std::optional<TemplateFacts> CheckTemplate(const Input& templ, const Tokens& typ
     ReportEncoding(scan, report);
 
     TemplateFacts facts;
+    if (cut.complete)
+        facts.html.emplace(lines, cut, tokens);
     facts.encoding = scan.Result();
     facts.firstNonAscii = scan.NonAscii();
     facts.charset = FindCharset(lines, cut);

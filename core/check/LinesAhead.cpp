@@ -13,7 +13,8 @@ constexpr std::size_t kBatchLines = std::size_t{16} << 10;
 
 } // namespace
 
-LinesAhead::LinesAhead(LineReader& reader) : reader_(reader), thread_([this] { Run(); }) {}
+LinesAhead::LinesAhead(LineReader& reader, std::function<void(std::string_view)> ahead)
+    : reader_(reader), ahead_(std::move(ahead)), thread_([this] { Run(); }) {}
 
 LinesAhead::~LinesAhead() {
     {
@@ -51,6 +52,10 @@ bool LinesAhead::Next(std::string_view& line) {
 }
 
 void LinesAhead::Run() {
+    // Line by line only locals are touched: the members Next writes for every line share cache
+    // lines with reader_ and ahead_, and reading those here would bounce the lines between cores.
+    LineReader& reader = reader_;
+    const std::function<void(std::string_view)> ahead = std::move(ahead_);
     Batch batch;
     for (;;) {
         batch.bytes.clear();
@@ -58,10 +63,12 @@ void LinesAhead::Run() {
         try {
             std::string_view line;
             while (batch.bytes.size() < kBatchBytes && batch.ends.size() < kBatchLines) {
-                if (!reader_.Next(line)) {
+                if (!reader.Next(line)) {
                     batch.last = true;
                     break;
                 }
+                if (ahead)
+                    ahead(line);
                 batch.bytes.append(line);
                 batch.ends.push_back(batch.bytes.size());
             }

@@ -1,5 +1,6 @@
 // The lines of a file read and cut on a second thread, a batch at a time, while the batch before
-// is checked: the check's scan of every byte then runs beside the reading instead of after it.
+// is checked: the check's scan of every byte then runs beside the reading instead of after it, and
+// work that needs nothing but the lines can run on the reading thread itself.
 #pragma once
 
 #include "Lines.h"
@@ -7,6 +8,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -18,8 +20,10 @@ namespace qvn::check {
 class LinesAhead {
 public:
     // Starts reading lines from reader on the second thread; from then on only that thread touches
-    // the reader and its source, until Next has returned false.
-    explicit LinesAhead(LineReader& reader);
+    // the reader and its source, until Next has returned false. `ahead`, when given, is called with
+    // each line on that thread before Next hands the line out; what it writes may be looked at on
+    // this side once Next has returned false or thrown.
+    explicit LinesAhead(LineReader& reader, std::function<void(std::string_view)> ahead = nullptr);
     // Stops the reading wherever it is.
     ~LinesAhead();
     LinesAhead(const LinesAhead&) = delete;
@@ -42,6 +46,7 @@ private:
     void Run();
 
     LineReader& reader_;
+    std::function<void(std::string_view)> ahead_;
     Batch current_;        // the batch lines are taken from (this side only)
     std::size_t next_ = 0; // the next line's index in current_
     std::mutex mutex_;

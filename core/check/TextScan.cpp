@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -74,6 +76,22 @@ const Cp932Table& Cp932() {
     return table;
 }
 
+// The end of a run of ASCII bytes from i on: the offset of the next byte above 0x7F, or n. Eight
+// bytes at a time, and inline: in Japanese text most runs are a few bytes between characters.
+std::size_t AsciiRunEnd(const unsigned char* p, std::size_t i, std::size_t n) {
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 8 <= n; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, sizeof word);
+            if (const std::uint64_t high = word & 0x8080808080808080u; high != 0)
+                return i + static_cast<std::size_t>(std::countr_zero(high)) / 8;
+        }
+    }
+    while (i < n && p[i] < 0x80)
+        ++i;
+    return i;
+}
+
 } // namespace
 
 std::size_t FirstInvalidCp932(std::string_view text, std::size_t from) {
@@ -84,8 +102,7 @@ std::size_t FirstInvalidCp932(std::string_view text, std::size_t from) {
     while (i < n) {
         const unsigned char b = p[i];
         if (b < 0x80) {
-            if ((i = FirstNonAscii(text, i + 1)) == kNone) // the rest of a run of ASCII
-                return kNone;
+            i = AsciiRunEnd(p, i + 1, n);
         } else if (table.Single(b)) {
             ++i;
         } else if (i + 1 < n && table.Pair(b, p[i + 1])) { // only a lead byte opens a pair

@@ -343,6 +343,85 @@ TEST_F(CheckTest, ACutErrorSaysWhatToDoWithItsLine) {
     }
 }
 
+// A field that would break the page's HTML where its token stands, warned of on its data line:
+// one row a rule or a trap. Frames hold every token; the template's line 5 is the frame's first.
+TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
+    const std::string attributes =
+        "<a\ndownload href = \"_URL_\" title='_AUTHOR_' class=_EXPLAIN_>_TITLE_</a>\n";
+    const std::string text = "<li>_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_</li>\n";
+    const std::string sjisFrame = "<a href=\"_URL_\" title=_TITLE_>_AUTHOR_ _EXPLAIN_</a>\n";
+    const std::string sjisData = qvn::Utf8ToCp932("ソ表ダＡ,https://a.example/,a,猫<手帖>\n");
+    const struct {
+        std::string head, frame, data, places, says = "";
+    } cases[] = {
+        // A quote of the value's own kind; in a value without quotes, a space and the like.
+        {"", attributes, "s,https://a.example/\"onmouseover=\"x,a,d\n", "links.csv:1:21: 警告",
+         "「URL」の「\"」が、テンプレート 6 行目の属性 href の値"},
+        {"", attributes, "s,https://a.example/,it's,d\n", "links.csv:1:24: 警告"},
+        {"", "<a class=_EXPLAIN_>_TITLE_ _URL_ _AUTHOR_</a>\n", "s,https://a.example/,a,\"q\"\n",
+         "links.csv:1:24: 警告"},
+        // A script scheme at a URL attribute's start, after spaces, in any case, cut by a tab.
+        {"", attributes, "s, JAVA\tScript:alert(1),a,d\n", "links.csv:1:4: 警告"},
+        {"", attributes, "s,data:text/html;base64,PHNjcmlwdD4=,a,d\n", "links.csv:1:3: 警告",
+         "中身がそのまま開かれ"},
+        // In text: a comment, an element of raw text or a tag left open.
+        {"", text, "<!-- s,https://a.example/,a,d\n", "links.csv:1:1: 警告"},
+        {"<style>li { color: red }</style>", text, "s,https://a.example/,a,<script>alert(1)\n",
+         "links.csv:1:24: 警告", "「<script>」が項目の中で閉じていない"},
+        {"", text, "s,https://a.example/,a,<b>x</b class=y\n", "links.csv:1:28: 警告",
+         "「</b」で始まるタグ"},
+        {"", text, "s,https://a.example/,a,x<?php echo 1\n", "links.csv:1:25: 警告"},
+        // Inside a comment its end; inside <script> (opened in the head) or <textarea> its end
+        // tag, in any case, where other markup is only text.
+        {"", "<!-- _TITLE_ -->_URL_ _AUTHOR_ _EXPLAIN_\n", "a--!>b,https://a.example/,a,d\n",
+         "links.csv:1:2: 警告", "「--!>」が、テンプレート 5 行目のコメントをそこで終わらせます"},
+        {"", "<!--_TITLE_-->_URL_ _AUTHOR_ _EXPLAIN_\n", ">,https://a.example/,a,d\n",
+         "links.csv:1:1: 警告"}, // "<!-->" ends the comment at once
+        {"<script>", "var t; // _URL_ _AUTHOR_ _EXPLAIN_ _TITLE_\n",
+         "a</SCRIPT>,https://a.example/,a,d\n", "links.csv:1:2: 警告", "「</」を「<\\/」と書いて"},
+        {"", "<textarea>_EXPLAIN_</textarea>_TITLE_ _URL_ _AUTHOR_\n",
+         "s,https://a.example/,a,<b>x</b></TEXTAREA >\n", "links.csv:1:32: 警告"},
+        // A frame that leaves a comment open puts every later site inside it; one that leaves a
+        // quote open, every other site.
+        {"", "_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_ <!--\n", "a-->,https://a.example/,a,d\nb-->,u,a,d\n",
+         "links.csv:2:2: 警告"},
+        {"", "<a title=\"_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_\n",
+         "a\",u1,a,d\na\",u2,a,d\na\",u3,a,d\na\",u4,a,d\n",
+         "links.csv:1:2: 警告, links.csv:3:2: 警告"},
+        // Two fields that break the same way on one line: one finding, at the first.
+        {"", "<a href=\"_URL_\" title=\"_TITLE_\">_AUTHOR_ _EXPLAIN_</a>\n",
+         "x\"y,https://a.example/\",a,d\n", "links.csv:1:2: 警告"},
+        // Nothing to say of ordinary content: balanced markup, entities, quotes in text, a "<"
+        // before no letter, quotes of the other kind, a script scheme past the URL's start,
+        // near misses of an end tag or a comment's end.
+        {"", text,
+         "<b>a</b><br></textarea>,https://a.example/,&amp; \"q\" 'q',1<2 <3 <a href=\"x\">y</a>\n",
+         ""},
+        {"", text, "s,https://a.example/,a,<script>f()</script><!-- c -->\n", ""},
+        {"", attributes, "s,https://a.example/'',a\"b,d\n", ""},
+        {"", "<a href=\"/go?u=_URL_\"><img src=/i?u=_TITLE_>_AUTHOR_ _EXPLAIN_</a>\n",
+         "javascript:x,javascript:alert(1),a,d\n", ""},
+        {"<script>", "var t = '_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_'; </scripts\n",
+         "</scripts></b>,https://a.example/,a,- ->\n", ""},
+        {"", "<!-- _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_ -->\n", "a->,https://a.example/,-- >,--! >\n",
+         ""},
+        // Code page 932 trail bytes are never quotes or "<", nor a "`" where they stand: in a
+        // Shift_JIS page, and in a page of ASCII only with a field that is not UTF-8; a UTF-8
+        // page reads the "`" of "Ａ" (82 60) after a stray byte.
+        {kNekoSjis, sjisFrame, sjisData, ""},
+        {"", sjisFrame, sjisData, ""},
+        {kNeko, sjisFrame, sjisData, "links.csv:1:1: 警告, links.csv:1:5: 警告"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.frame + c.data);
+        data = dir.Write("links.csv", c.data);
+        templ = dir.Write("t.html", WithHead(c.head, c.frame));
+        const std::string out = Check().out;
+        EXPECT_EQ(Places(out), c.places) << out;
+        EXPECT_THAT(out, HasSubstr(c.says));
+    }
+}
+
 // What the check says of a field against what the build does: a field is said to be lost exactly
 // when its value is nowhere in the page. Frames of every pair of pieces, with the default tokens
 // and with tokens one inside another.
