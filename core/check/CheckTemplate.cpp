@@ -236,14 +236,6 @@ void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens&
                  const Tokens& typed, FileReport& report) {
     // Whether each field reaches the page is asked of the builder: a frame line is filled with
     // marks for values, as a build fills it.
-    static const TLinkRecord kMarks = {"\x1F"
-                                       "0\x1F",
-                                       "\x1F"
-                                       "1\x1F",
-                                       "\x1F"
-                                       "2\x1F",
-                                       "\x1F"
-                                       "3\x1F"};
     std::array<bool, kLinkFields> inFrame{};
     std::array<int, kLinkFields> unfilled{-1, -1, -1, -1}; // a frame line that has it, in vain
     std::array<Column, kLinkFields> unfilledAt{};
@@ -254,9 +246,9 @@ void CheckTokens(const TStringList& lines, const TemplateCut& cut, const Tokens&
         const std::string_view line = lines.Get(i);
         const auto found = TokensInLine(line, tokens); // an empty token is never found
         if (section == 1) {
-            const std::string filled = FillFrameLine(line, tokens, kMarks);
+            const std::string filled = FillFrameLine(line, tokens, kFieldMarks);
             for (std::size_t k = 0; k < kLinkFields; ++k) {
-                if (filled.find(kMarks[k]) != std::string::npos) {
+                if (filled.find(kFieldMarks[k]) != std::string::npos) {
                     inFrame[k] = true;
                 } else if (found[k] != std::string_view::npos && unfilled[k] < 0) {
                     unfilled[k] = i;

@@ -19,16 +19,6 @@ namespace {
 using S = HtmlState;
 using Site = TokenContexts::Site;
 
-// The marks a frame line is filled with, one a field, to see where the build puts each field.
-const TLinkRecord kMarks = {"\x1F"
-                            "0\x1F",
-                            "\x1F"
-                            "1\x1F",
-                            "\x1F"
-                            "2\x1F",
-                            "\x1F"
-                            "3\x1F"};
-
 // What ends or spoils a value without quotes (UnquotedBreak).
 constexpr std::string_view kUnquotedBreaks = " \t\n\f\r>\"'=<`";
 
@@ -69,7 +59,7 @@ bool IsAttributeValue(HtmlState state) {
            state == S::AttrValueUnquoted;
 }
 
-// Where the next mark of kMarks is in a filled frame line, from `from` on; npos for none.
+// Where the next mark of kFieldMarks is in a filled frame line, from `from` on; npos for none.
 std::size_t FindMark(std::string_view text, std::size_t from) {
     for (std::size_t p = from; (p = text.find('\x1F', p)) != kNone; ++p) {
         if (p + 2 < text.size() && text[p + 1] >= '0' && text[p + 1] <= '3' &&
@@ -341,14 +331,14 @@ TokenContexts::TokenContexts(const TStringList& lines, const TemplateCut& cut, c
     : encoding_(JudgeEncoding(lines)) {
     const bool cp932 = encoding_ == TextEncoding::Cp932;
     HtmlTokenizer html;
-    std::vector<std::pair<int, std::string>> frame; // each line as filled with kMarks
+    std::vector<std::pair<int, std::string>> frame; // each line as filled with kFieldMarks
     for (int i = 0; i < lines.Count(); ++i) {
         const TemplateCut::Section section = cut.SectionOf(i);
         if (section == TemplateCut::Section::Head) {
             html.Feed(lines.Get(i), cp932);
             html.Step('\n'); // every line of the page ends in CR LF, which HTML reads as LF
         } else if (section == TemplateCut::Section::Frame) {
-            frame.emplace_back(i + 1, FillFrameLine(lines.Get(i), tokens, kMarks));
+            frame.emplace_back(i + 1, FillFrameLine(lines.Get(i), tokens, kFieldMarks));
         }
     }
     // The frame is written once a site, each time from where the one before left the page. The

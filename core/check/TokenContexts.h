@@ -17,6 +17,17 @@
 
 namespace qvn::check {
 
+// The values a frame line is filled with, one a field, to see where the build puts each field:
+// control characters that a template's text does not hold around a letter.
+inline const TLinkRecord kFieldMarks = {"\x1F"
+                                        "0\x1F",
+                                        "\x1F"
+                                        "1\x1F",
+                                        "\x1F"
+                                        "2\x1F",
+                                        "\x1F"
+                                        "3\x1F"};
+
 class TokenContexts {
 public:
     // From the template's lines and cut (complete), and the tokens as the build matches them.
