@@ -349,7 +349,7 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
     const std::string attributes =
         "<a\ndownload href = \"_URL_\" title='_AUTHOR_' class=_EXPLAIN_>_TITLE_</a>\n";
     const std::string text = "<li>_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_</li>\n";
-    const std::string sjisFrame = "<a href=\"_URL_\" title=_TITLE_>_AUTHOR_ _EXPLAIN_</a>\n";
+    const std::string linkFrame = "<a href=\"_URL_\" title=_TITLE_>_AUTHOR_ _EXPLAIN_</a>\n";
     const std::string sjisData = qvn::Utf8ToCp932("ソ表ダＡ,https://a.example/,a,猫<手帖>\n");
     const struct {
         std::string head, frame, data, places, says = "";
@@ -362,7 +362,7 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
          "links.csv:1:24: 警告"},
         // A script scheme at a URL attribute's start, after spaces, in any case, cut by a tab.
         {"", attributes, "s, JAVA\tScript:alert(1),a,d\n", "links.csv:1:4: 警告"},
-        {"", attributes, "s,data:text/html;base64,PHNjcmlwdD4=,a,d\n", "links.csv:1:3: 警告",
+        {"", linkFrame, "s,data:text/html;base64,PHNjcmlwdD4=,a,d\n", "links.csv:1:3: 警告",
          "中身がそのまま開かれ"},
         // In text: a comment, an element of raw text or a tag left open.
         {"", text, "<!-- s,https://a.example/,a,d\n", "links.csv:1:1: 警告"},
@@ -408,9 +408,9 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
         // Code page 932 trail bytes are never quotes or "<", nor a "`" where they stand: in a
         // Shift_JIS page, and in a page of ASCII only with a field that is not UTF-8; a UTF-8
         // page reads the "`" of "Ａ" (82 60) after a stray byte.
-        {kNekoSjis, sjisFrame, sjisData, ""},
-        {"", sjisFrame, sjisData, ""},
-        {kNeko, sjisFrame, sjisData, "links.csv:1:1: 警告, links.csv:1:5: 警告"},
+        {kNekoSjis, linkFrame, sjisData, ""},
+        {"", linkFrame, sjisData, ""},
+        {kNeko, linkFrame, sjisData, "links.csv:1:1: 警告, links.csv:1:5: 警告"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.frame + c.data);

@@ -51,6 +51,10 @@ TEST_P(TableEdits, WriteTheEditedLinesAndKeepTheOthers) {
     TLinkTable table = TLinkTable::Parse(GetParam().before);
     GetParam().edit(table);
     EXPECT_EQ(Written(table), GetParam().after);
+    // The bytes as read stand for the table (a check or a page reads them) only while they are it.
+    if (const std::string* read = table.TextAsRead()) {
+        EXPECT_EQ(*read, GetParam().after);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
