@@ -323,6 +323,17 @@ TEST_F(CheckTest, EachFindingAtItsPlace) {
     }
 }
 
+// The link list window checks the data it loaded, from memory, with no template: it gets what the
+// whole check says of that file.
+TEST_F(CheckTest, TheDataAloneGetsWhatTheWholeCheckSaysOfIt) {
+    const std::string utf16("\xFF\xFEs\0,\0u\0", 8);
+    data = dir.Write("links.csv", utf16);
+    const qvn::Findings alone = qvn::check::CheckDataOnly({"links.csv", utf16});
+    ASSERT_EQ(alone.list.size(), 1u);
+    EXPECT_EQ(alone.list[0].file, "links.csv");
+    EXPECT_THAT(Check().out, HasSubstr(":1: 警告: " + alone.list[0].text));
+}
+
 // A line that is the marker already, only where the cut does not look for it, is to be moved or
 // given a line before it, not turned into the marker it is.
 TEST_F(CheckTest, ACutErrorSaysWhatToDoWithItsLine) {
