@@ -5,6 +5,7 @@
 #include "Codec.h"
 #include "Errors.h"
 #include "FileIO.h"
+#include "Words.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -299,10 +300,7 @@ PageKind HealthRules::Classify(const Page& page, const std::vector<std::string>&
 }
 
 PageKind HealthRules::ServiceOf(std::string_view host) const {
-    std::string name(host);
-    std::ranges::transform(name, name.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
+    std::string name = check::Lower(host);
     while (name.ends_with('.'))
         name.pop_back();
     for (const Service& service : services_) {

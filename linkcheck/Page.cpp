@@ -6,6 +6,7 @@
 
 #include "Codec.h"
 #include "TextScan.h"
+#include "Words.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,15 +16,7 @@
 namespace qvn::linkcheck {
 namespace {
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::ranges::transform(lower, lower.begin(), LowerAscii);
-    return lower;
-}
+using check::Lower;
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';

@@ -5,6 +5,7 @@
 #include "Url.h"
 
 #include "Codec.h"
+#include "Words.h"
 
 #include <algorithm>
 #include <charconv>
@@ -23,13 +24,7 @@
 namespace qvn::linkcheck {
 namespace {
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::ranges::transform(lower, lower.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
-    return lower;
-}
+using check::Lower;
 
 // A host name in lower case without its final dot, the one spelling a connection has.
 std::string Spelling(std::string_view host) {
