@@ -121,6 +121,15 @@ protected:
         return rows;
     }
 
+    // Triggers the window's Ctrl+Z action: a simulated key press would leave the application's
+    // modifier state held for the tests after this one.
+    void Undo() {
+        for (QAction* action : Table().actions()) {
+            if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_Z))
+                action->trigger();
+        }
+    }
+
     QString Dead(const std::string& path) {
         return QStringLiteral("エラー: ") + QString::fromStdString(Url(path)) +
                QStringLiteral(": リンク切れです (HTTP 404)");
@@ -245,19 +254,14 @@ TEST_F(LinkCheckPanelTest, VerdictsFollowMovedSitesAndLeaveChangedUrls) {
     EXPECT_EQ(ColourOf(0), Grid().palette().color(QPalette::Base));
     EXPECT_EQ(ColourOf(1), kGreen);
 
-    // Undone through the window's Ctrl+Z action: a simulated key press would leave the
-    // application's modifier state held for the tests after this one.
-    for (QAction* action : Table().actions()) {
-        if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_Z))
-            action->trigger();
-    }
+    Undo();
     EXPECT_EQ(Findings(), QStringList{QStringLiteral("1 行: ") + Dead("/gone")});
     EXPECT_EQ(ColourOf(0), kRed);
     Find<QPushButton>("btnSave").click();
 }
 
-// 「移転先に更新」 repairs the current site, 「移転先にすべて更新」 every site found moved; each is one
-// step of undo, and only a site whose link moved offers it.
+// 「移転先に更新」 repairs the current site, 「移転先にすべて更新」 every site found moved; each is
+// one step of undo, and only a site whose link moved offers it.
 TEST_F(LinkCheckPanelTest, MovedSitesAreRepairedOneOrAllEachOneStepOfUndo) {
     Check({"/moved", "/gone", "/moved"});
     ASSERT_TRUE(WaitForTheEnd(10000));
@@ -284,15 +288,9 @@ TEST_F(LinkCheckPanelTest, MovedSitesAreRepairedOneOrAllEachOneStepOfUndo) {
     emit Grid().customContextMenuRequested(QPoint(4, 4));
     EXPECT_EQ(urls(), (std::vector{now, gone, now}));
 
-    const auto undo = [this] {
-        for (QAction* action : Table().actions()) {
-            if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_Z))
-                action->trigger();
-        }
-    };
-    undo();
+    Undo();
     EXPECT_EQ(urls(), (std::vector{moved, gone, now}));
-    undo();
+    Undo();
     EXPECT_EQ(urls(), (std::vector{moved, gone, moved}));
     Find<QPushButton>("btnSave").click();
 }

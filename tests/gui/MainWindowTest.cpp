@@ -15,9 +15,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontInfo>
@@ -32,7 +30,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
@@ -149,32 +146,20 @@ private:
     QPointer<QWidget> savedFocus_;
 };
 
-TEST_F(MainWindow, StartsWithTitleDefaultTokensAndJapaneseFonts) {
-    EXPECT_EQ(Main()->windowTitle(), QStringLiteral("Quorvane [QVN]"));
-    EXPECT_EQ(AppSetting().Title, "_TITLE_");
-    EXPECT_EQ(AppSetting().URL, "_URL_");
-    EXPECT_EQ(AppSetting().Author, "_AUTHOR_");
-    EXPECT_EQ(AppSetting().Explain, "_EXPLAIN_");
-    EXPECT_EQ(Edit()->text(), QString::fromUtf8(kInitialPath));
-    // The icon is built into the program (a resource lost in linking leaves it empty).
-    EXPECT_EQ(QApplication::windowIcon().actualSize(QSize(32, 32)), QSize(32, 32));
+// The first button has the focus at start-up; the window's font name is not on this system, and
+// the substitute, in the edits and the menus alike, must draw Japanese.
+TEST_F(MainWindow, StartsWithFocusOnReferAndJapaneseFonts) {
     Main()->activateWindow();
     QApplication::processEvents();
     EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>("btnRefer"));
 
-    // The window's font name is not on this system: the substitute must draw Japanese.
     const QFontMetrics metrics(Edit()->font());
     for (char32_t c : {U'参', U'テ', U'ゴ'})
         EXPECT_TRUE(metrics.inFontUcs4(c)) << "no glyph for U+" << std::hex << unsigned(c) << " in "
                                            << QFontInfo(Edit()->font()).family().toStdString();
-
-    // Panel1 carries the controls and follows the window's size.
-    auto* panel = Find<QWidget>("Panel1");
-    Main()->resize(Main()->width() + 120, Main()->height() + 40);
-    QApplication::processEvents();
-    EXPECT_EQ(panel->size(), Main()->centralWidget()->size());
-    EXPECT_EQ(panel, Main()->centralWidget());
-    EXPECT_EQ(Find<QPushButton>("Button2")->parentWidget(), panel);
+    const QString face = QFontInfo(Edit()->font()).family();
+    EXPECT_EQ(QFontInfo(Find<QMenuBar>("menuMain")->font()).family(), face);
+    EXPECT_EQ(QFontInfo(Find<QMenu>("Help1")->font()).family(), face);
 }
 
 TEST_F(MainWindow, BuildsSavesAndConfirmsTypicalRoad) {
@@ -195,8 +180,6 @@ TEST_F(MainWindow, BuildsSavesAndConfirmsTypicalRoad) {
         const SeenModal& message = log.Seen()[0];
         EXPECT_EQ(message.title, ui::AppTitle());
         EXPECT_EQ(message.text, QStringLiteral("正常に保存されました"));
-        EXPECT_EQ(message.icon, QMessageBox::NoIcon);
-        EXPECT_EQ(message.buttons, QStringList{QStringLiteral("OK")});
         EXPECT_TRUE(message.closedByKey) << "Esc must answer the message";
         const QPoint off = message.frame.center() - message.screen.center();
         EXPECT_LE(off.manhattanLength(), 2) << "the message is not centred on the screen";
@@ -218,11 +201,14 @@ TEST_F(MainWindow, BuildsSavesAndConfirmsTypicalRoad) {
     EXPECT_TRUE(again.Seen()[0].closedByKey) << "Enter must answer the message";
 }
 
+// Each failure shows the core's message in the error box, with the system's reason or the check's
+// explanation under it, names as written; no file is lost and the window goes on. (The messages
+// themselves are the core's: PageTest, SaveTest, CodecTest, and CliTest for the refusals.)
 TEST_F(MainWindow, FailuresShowErrorBoxAndWindowGoesOn) {
     TempDir dir;
-    dir.Write("nomarker.html", "_HEAD_\r\nhead\r\n_FRAME_\r\nframe\r\n");
+    dir.Write("broken.html", "_HEAD_\r\nh\r\n_FRAME_\r\nf\r\n_FOOT_ \r\nend\r\n");
     dir.Write("links.html", kTemplate);
-
+    QDir::setCurrent(QString::fromStdString(dir.Path("")));
     {
         SCOPED_TRACE("no link data loaded");
         Type(QString::fromStdString(dir.Path("links.html")));
@@ -232,56 +218,56 @@ TEST_F(MainWindow, FailuresShowErrorBoxAndWindowGoesOn) {
     }
     LoadTwoRecords();
     {
-        SCOPED_TRACE("missing template");
-        Type(QString::fromStdString(dir.Path("missing.html")));
+        SCOPED_TRACE("the untouched prompt, taken as a path");
         ModalLog log;
+        Edit()->setText(QString::fromUtf8(kInitialPath));
         ClickBuild();
         ExpectErrorBox(log.Seen(), QStringLiteral("ファイル %1 は開けません. (%2)")
-                                       .arg(QString::fromStdString(dir.Path("missing.html")),
+                                       .arg(QString::fromUtf8(kInitialPath),
                                             QString::fromStdString(MissingReason(false))));
-        EXPECT_EQ(AppSetting().TemplatePath, dir.Path("missing.html"))
-            << "path stored before the build";
     }
     {
-        SCOPED_TRACE("missing foot marker");
-        Type(QString::fromStdString(dir.Path("nomarker.html")));
+        SCOPED_TRACE("missing template, named as typed");
+        Type(QStringLiteral("なし😀.html"));
         ModalLog log;
         ClickBuild();
-        ExpectErrorBox(log.Seen(), QStringLiteral("リストのインデックスが範囲を超えています (4)"));
+        ExpectErrorBox(log.Seen(), QStringLiteral("ファイル なし😀.html は開けません. (%1)")
+                                       .arg(QString::fromStdString(MissingReason(false))));
+        EXPECT_EQ(AppSetting().TemplatePath, "なし😀.html") << "path stored before the build";
     }
     {
-        SCOPED_TRACE("output that cannot be created");
-        Type(QString::fromStdString(dir.Path("links.html")));
-        const QString out = QString::fromStdString(dir.Path("no-such-folder/page.html"));
-        ui::FileDialog::SetNextFileName(out);
+        SCOPED_TRACE("a template the builder cannot cut, explained by the check");
+        Type(QString::fromStdString(dir.Path("broken.html")));
         ModalLog log;
         ClickBuild();
-        // The system's reason follows the message, as qvn-build gives it.
-        ExpectErrorBox(log.Seen(),
-                       QStringLiteral("ファイル %1 を作成できません. (%2)")
-                           .arg(Shown(out), QString::fromStdString(MissingReason(true))));
+        ExpectErrorBox(log.Seen(), QStringLiteral("リストのインデックスが範囲を超えています (6)"));
+        ASSERT_EQ(log.Seen().size(), 1u);
+        // The check puts the error on the line that was almost the missing marker.
+        const QStringList lines = log.Seen()[0].informativeText.split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 1) << log.Seen()[0].informativeText.toStdString();
+        EXPECT_TRUE(lines[0].startsWith(QStringLiteral("broken.html:5:")))
+            << lines[0].toStdString();
+        EXPECT_TRUE(lines[0].contains(QStringLiteral("_FOOT_")));
     }
     {
-        SCOPED_TRACE("the template itself as the page, through a link to it");
+        // The data file loaded in the link list window (under a name code page 932 lacks) is
+        // never replaced by the page, whatever name reaches it.
+        SCOPED_TRACE("the page over the loaded data file");
+        const std::string links = "s1,u1,a1,d1\r\ns2,u2,a2,d2\r\n";
+        dir.Write("links-café😀.csv", links);
+        QDir().mkdir(QString::fromStdString(dir.Path("sub")));
+        LoadThroughListWindow(dir.Path("links-café😀.csv"));
         Type(QString::fromStdString(dir.Path("links.html")));
-        const QString out = QString::fromStdString(dir.Path("alias.html"));
-#ifdef _WIN32
-        // A Windows shortcut (.lnk) is a file of its own: the link that reaches the same file is
-        // a hard link.
-        std::filesystem::create_hard_link(NativePath(dir.Path("links.html")),
-                                          NativePath(dir.Path("alias.html")));
-#else
-        QFile::link(QStringLiteral("links.html"), out);
-#endif
+        const QString out = QString::fromStdString(dir.Path("sub/../links-café😀.csv"));
         ui::FileDialog::SetNextFileName(out);
         ModalLog log;
         ClickBuild();
         ExpectErrorBox(
             log.Seen(),
-            QStringLiteral("ファイル %1 はテンプレートのファイルです: ページで置き換えると"
+            QStringLiteral("ファイル %1 はリンクデータのファイルです: ページで置き換えると"
                            "失われるため、書き込みません.")
-                .arg(Shown(out)));
-        EXPECT_EQ(dir.Read("links.html"), kTemplate);
+                .arg(Shown(QFileInfo(out).absoluteFilePath())));
+        EXPECT_EQ(dir.Read("links-café😀.csv"), links);
     }
     {
         SCOPED_TRACE("the window still works");
@@ -295,17 +281,6 @@ TEST_F(MainWindow, FailuresShowErrorBoxAndWindowGoesOn) {
     }
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(Main()->isVisible());
-}
-
-TEST_F(MainWindow, UntouchedInitialPathFailsNamingIt) {
-    LoadTwoRecords();
-    TempDir dir;
-    QDir::setCurrent(QString::fromStdString(dir.Path("")));
-    ModalLog log;
-    ClickBuild();
-    ExpectErrorBox(log.Seen(), QStringLiteral("ファイル %1 は開けません. (%2)")
-                                   .arg(QString::fromUtf8(kInitialPath),
-                                        QString::fromStdString(MissingReason(false))));
 }
 
 TEST_F(MainWindow, CancelInSaveDialogWritesAndShowsNothing) {
@@ -373,7 +348,6 @@ TEST_F(MainWindow, FileDialogsAreQtsOwnAndRememberTheLastName) {
         EXPECT_TRUE(seen.qtOwn);
         EXPECT_EQ(seen.mode, QFileDialog::AcceptOpen);
         EXPECT_EQ(seen.filters, html);
-        EXPECT_EQ(seen.nameBox, QString()) << "empty the first time";
         EXPECT_EQ(Edit()->text(), Shown(site + QStringLiteral("/links.html")));
         EXPECT_EQ(QDir::current().canonicalPath(), site) << "the current folder follows the choice";
     }
@@ -471,7 +445,7 @@ TEST_F(MainWindow, SaveDialogAsksBeforeReplacingAFile) {
 }
 
 // A name is the file system's own (UTF-8): any name it holds can be typed (and so picked or
-// dropped), reaches exactly that file, and every message shows it as written.
+// dropped) and reaches exactly that file. (A message names it as written: the failures' test.)
 TEST_F(MainWindow, AnyFileNameOpensAndIsNamedAsWritten) {
     TempDir dir;
     LoadTwoRecords();
@@ -493,11 +467,6 @@ TEST_F(MainWindow, AnyFileNameOpensAndIsNamedAsWritten) {
         ASSERT_EQ(log.Seen().size(), 1u);
         EXPECT_EQ(log.Seen()[0].text, QStringLiteral("正常に保存されました"));
     }
-    Type(QStringLiteral("なし😀.html"));
-    ModalLog log;
-    ClickBuild();
-    ExpectErrorBox(log.Seen(), QStringLiteral("ファイル なし😀.html は開けません. (%1)")
-                                   .arg(QString::fromStdString(MissingReason(false))));
 }
 
 TEST_F(MainWindow, DropTakesFirstOfSeveralFiles) {
@@ -524,16 +493,6 @@ TEST_F(MainWindow, DropTakesFirstOfSeveralFiles) {
 
 TEST_F(MainWindow, MenuAndButtonsOpenTheirWindowsModally) {
     const ui::Forms& forms = AppForms();
-    auto* menuBar = Find<QMenuBar>("menuMain");
-    // "設定" and "終了" are commands on the bar itself, help a drop-down.
-    const QList<QAction*> bar = menuBar->actions();
-    ASSERT_EQ(bar.size(), 3);
-    EXPECT_EQ(bar[0], Find<QAction>("File1"));
-    EXPECT_EQ(bar[0]->menu(), nullptr);
-    EXPECT_EQ(bar[1]->menu(), Find<QMenu>("Help1"));
-    EXPECT_EQ(bar[2], Find<QAction>("Exit1"));
-    EXPECT_EQ(bar[2]->menu(), nullptr);
-
     struct Case {
         const char* what;
         std::function<void()> command;
@@ -605,12 +564,9 @@ TEST_F(MainWindow, FileDialogSpeaksJapaneseAndShowsItsColumnsWhole) {
     QDir().mkdir(QString::fromStdString(dir.Path("site")));
     QDir::setCurrent(QString::fromStdString(dir.Path("")));
 
-    QString cancel, folderType;
+    QString folderType;
     bool fits = false;
     ModalLog log(Qt::Key_Return, [&](QFileDialog* d) {
-        auto* buttons = d->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
-        ASSERT_NE(buttons, nullptr);
-        cancel = buttons->button(QDialogButtonBox::Cancel)->text();
         auto* tree = d->findChild<QTreeView*>(QStringLiteral("treeView"));
         ASSERT_NE(tree, nullptr);
         const QAbstractItemView* view = tree;
@@ -639,7 +595,6 @@ TEST_F(MainWindow, FileDialogSpeaksJapaneseAndShowsItsColumnsWhole) {
     });
     Find<QPushButton>("btnRefer")->click();
     ASSERT_EQ(log.Seen().size(), 1u);
-    EXPECT_EQ(cancel, QStringLiteral("キャンセル"));
     EXPECT_FALSE(folderType.isEmpty());
     EXPECT_FALSE(folderType.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))))
         << folderType.toStdString();
@@ -666,9 +621,9 @@ TEST_F(MainWindow, HelpShowsThePageInItsOwnWindowOrNamesAMissingFile) {
     auto* page = Control<QTextBrowser>(help, "tbHelp");
     EXPECT_TRUE(help->isVisible());
     EXPECT_TRUE(help->isWindow());
-    EXPECT_EQ(help->windowTitle(), QStringLiteral("QVN のヘルプ"));
-    EXPECT_TRUE(page->toPlainText().startsWith(QStringLiteral("Quorvane [QVN] のヘルプ")))
+    EXPECT_TRUE(page->toPlainText().contains(QStringLiteral("ヘルプ")))
         << page->toPlainText().left(80).toStdString();
+    EXPECT_FALSE(page->toPlainText().contains(QChar(0xFFFD))) << "not read as UTF-8";
     // It does not block: no modal window, and the main window's commands still run.
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     Find<QAction>("About1")->trigger();
@@ -682,27 +637,6 @@ TEST_F(MainWindow, HelpShowsThePageInItsOwnWindowOrNamesAMissingFile) {
     EXPECT_FALSE(help->isMinimized());
     EXPECT_EQ(Main()->HelpWindow(), help);
     help->close();
-}
-
-// The data file loaded in the link list window (under a name code page 932 lacks) is never
-// replaced by the page either, whatever name reaches it.
-TEST_F(MainWindow, PageOverTheLoadedDataFileIsRefused) {
-    TempDir dir;
-    const std::string links = "s1,u1,a1,d1\r\ns2,u2,a2,d2\r\n";
-    dir.Write("links-café😀.csv", links);
-    dir.Write("links.html", kTemplate);
-    QDir().mkdir(QString::fromStdString(dir.Path("sub")));
-    LoadThroughListWindow(dir.Path("links-café😀.csv"));
-    Type(QString::fromStdString(dir.Path("links.html")));
-    const QString out = QString::fromStdString(dir.Path("sub/../links-café😀.csv"));
-    ui::FileDialog::SetNextFileName(out);
-    ModalLog log;
-    ClickBuild();
-    ExpectErrorBox(log.Seen(),
-                   QStringLiteral("ファイル %1 はリンクデータのファイルです: ページで置き換えると"
-                                  "失われるため、書き込みません.")
-                       .arg(Shown(QFileInfo(out).absoluteFilePath())));
-    EXPECT_EQ(dir.Read("links-café😀.csv"), links);
 }
 
 // What the user saw of the dialog before the build, and the answer given.
@@ -754,8 +688,6 @@ TEST_F(MainWindow, FindingsAreShownBeforeTheBuildAndTheUserChooses) {
         ClickBuild();
         WaitNoModal();
         EXPECT_EQ(seen.title, QStringLiteral("出力前の確認"));
-        EXPECT_EQ(seen.buttons,
-                  (QStringList{QStringLiteral("出力する"), QStringLiteral("やめる")}));
         EXPECT_TRUE(seen.findings.startsWith(QStringLiteral("short.csv:2: ")))
             << seen.findings.toStdString();
         EXPECT_EQ(dir.Read("page.html"), "old");
@@ -792,25 +724,6 @@ TEST_F(MainWindow, FindingsAreShownBeforeTheBuildAndTheUserChooses) {
     ASSERT_EQ(clean.Seen().size(), 1u);
     EXPECT_EQ(clean.Seen()[0].text, QStringLiteral("正常に保存されました"));
     EXPECT_EQ(dir.Read("page.html"), kPage);
-}
-
-// A template the builder cannot cut keeps its message, and the check says why under it: which
-// marker is missing and the line that was almost that marker.
-TEST_F(MainWindow, TemplateFailureIsExplainedUnderItsMessage) {
-    TempDir dir;
-    dir.Write("links.csv", "s1,u1,a1,d1\r\n");
-    dir.Write("broken.html", "_HEAD_\r\nh\r\n_FRAME_\r\nf\r\n_FOOT_ \r\nend\r\n");
-    LoadThroughListWindow(dir.Path("links.csv"));
-    Type(QString::fromStdString(dir.Path("broken.html")));
-    ModalLog log;
-    ClickBuild();
-    ExpectErrorBox(log.Seen(), QStringLiteral("リストのインデックスが範囲を超えています (6)"));
-    ASSERT_EQ(log.Seen().size(), 1u);
-    const QStringList lines = log.Seen()[0].informativeText.split(QLatin1Char('\n'));
-    // The check puts the error on the line that was almost the missing marker.
-    ASSERT_EQ(lines.size(), 1) << log.Seen()[0].informativeText.toStdString();
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("broken.html:5:"))) << lines[0].toStdString();
-    EXPECT_TRUE(lines[0].contains(QStringLiteral("_FOOT_")));
 }
 
 // The help window answers the keyboard while any other window of the program is modal.
@@ -878,16 +791,6 @@ TEST_F(MainWindow, ResizedWindowsLayOutTheirControls) {
     }
     table->hide();
     table->resize(tableOpened);
-}
-
-// The menu bar and its menus draw in the windows' Japanese face.
-TEST_F(MainWindow, MenusUseTheWindowsFace) {
-    const QString face = QFontInfo(Edit()->font()).family();
-    for (QWidget* menu : {static_cast<QWidget*>(Find<QMenuBar>("menuMain")),
-                          static_cast<QWidget*>(Find<QMenu>("Help1"))}) {
-        SCOPED_TRACE(menu->metaObject()->className());
-        EXPECT_EQ(QFontInfo(menu->font()).family(), face);
-    }
 }
 
 } // namespace
