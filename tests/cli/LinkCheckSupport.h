@@ -53,6 +53,13 @@ inline void SetEnvironment(const char* name, const char* value) {
 #endif
 }
 
+// Where the check looks for the user's rules, CONFIG_HOME/FOLDER/link-health.txt.
+#ifdef _WIN32
+inline constexpr const char *kConfigHome = "APPDATA", *kConfigFolder = "Quorvane";
+#else
+inline constexpr const char *kConfigHome = "XDG_CONFIG_HOME", *kConfigFolder = "quorvane";
+#endif
+
 inline Reply Status(int status, std::vector<std::pair<std::string, std::string>> headers = {}) {
     Reply r;
     r.status = status;

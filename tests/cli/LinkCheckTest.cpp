@@ -354,39 +354,58 @@ TEST_F(LinkCheckTest, HistoryThatCannotBeWrittenStillPrintsTheFindings) {
 #endif
 }
 
+// Wrong usage is told with the usage line, or with where to look when the options are well
+// formed but --state names what cannot be a history (the data file however it is reached, or what
+// is no file); the data is left as it was.
 TEST_F(LinkCheckTest, WrongUsageExitsTwo) {
-    const std::string d = dir.Write("links.csv", "");
+    const std::string d = dir.Write("links.csv", "s,http://a.test/,a,d\n");
+    std::filesystem::create_directory(dir.Path("folder"));
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+#endif
+    const std::string usage = "\nusage: qvn-build ",
+                      tryHelp = "\nTry 'qvn-build --help' for more.\n";
     const struct {
         std::vector<std::string> args;
-        std::string reason;
+        std::string message; // after "qvn-build: "
     } cases[] = {
         {{"--check-links", "--data", d, "--jobs", "0"},
-         "option '--jobs' takes a whole number from 1 to 1024"},
+         "option '--jobs' takes a whole number from 1 to 1024" + usage},
         // Less than a millisecond would reach curl as no limit at all.
         {{"--check-links", "--data", d, "--timeout", "0.0004"},
-         "option '--timeout' takes a number of seconds from 0.001 to 3600"},
+         "option '--timeout' takes a number of seconds from 0.001 to 3600" + usage},
         // The entry is named, its control characters written out.
         {{"--check-links", "--data", d, "--resolve", "a.test:80:\x1B[2J"},
          "option '--resolve' takes HOST:PORT:ADDRESS (a port from 1 to 65535, an IPv4 or IPv6 "
-         "address): 'a.test:80:\\x1B[2J'"},
+         "address): 'a.test:80:\\x1B[2J'" +
+             usage},
         {{"--check-links", "--data", d, "--state", "s", "--state", "t"},
-         "option '--state' given twice"},
+         "option '--state' given twice" + usage},
         {{"--check-links", "--data", d, "--template", d},
-         "option '--template' does not go with --check-links"},
+         "option '--template' does not go with --check-links" + usage},
         {{"--check-links", "--data", d, "--output", "-"},
-         "option '--output' does not go with --check-links: it writes no page"},
+         "option '--output' does not go with --check-links: it writes no page" + usage},
         {{"--data", d, "--template", d, "--output", "-", "--jobs", "4"},
-         "option '--jobs' goes only with --check-links"},
+         "option '--jobs' goes only with --check-links" + usage},
         {{"--check", "--check-links", "--data", d},
-         "options '--check' and '--check-links' do not go together"},
-        {{"--check-links"}, "missing --data"},
+         "options '--check' and '--check-links' do not go together" + usage},
+        {{"--check-links"}, "missing --data" + usage},
+        {{"--check-links", "--data", d, "--state", dir.Dir() + "/./links.csv"},
+         "option '--state' names the data file: the history needs a file of its own" + tryHelp},
+        {{"--check-links", "--data", d, "--state", dir.Path("folder")},
+         "option '--state' names a folder (" + qvn::SystemReason(EISDIR) + ")" + tryHelp},
+#ifndef _WIN32
+        {{"--check-links", "--data", d, "--state", dir.Path("fifo")},
+         "option '--state' names a FIFO, not a file" + tryHelp},
+#endif
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.reason);
+        SCOPED_TRACE(c.message);
         const Result r = QvnBuild(c.args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
-        EXPECT_THAT(r.err, StartsWith("qvn-build: " + c.reason + "\nusage: qvn-build "));
+        EXPECT_THAT(r.err, StartsWith("qvn-build: " + c.message));
+        EXPECT_EQ(dir.Read("links.csv"), "s,http://a.test/,a,d\n");
     }
 }
 
@@ -450,36 +469,6 @@ TEST_F(LinkCheckTest, TwoChecksAtOnceKeepEachOthersHistory) {
     const std::string kept = dir.Read("state");
     EXPECT_THAT(kept, HasSubstr(" " + Url("one.test") + "\n"));
     EXPECT_THAT(kept, HasSubstr(" " + Url("two.test") + "\n"));
-}
-
-// --state naming the data file, however it is reached, or what is no file, is wrong usage, and
-// the data is left as it was.
-TEST_F(LinkCheckTest, StateThatCannotBeAHistoryIsWrongUsage) {
-    Serve();
-    const std::string links = dir.Write("links.csv", "s,http://a.test/,a,d\n");
-    const std::string folder = dir.Path("folder");
-    std::filesystem::create_directory(folder);
-    const struct {
-        std::string state, reason;
-    } cases[] = {
-        {dir.Dir() + "/./links.csv", "option '--state' names the data file: the history needs a "
-                                     "file of its own"},
-        {folder, "option '--state' names a folder (" + qvn::SystemReason(EISDIR) + ")"},
-#ifndef _WIN32
-        {dir.Path("fifo"), "option '--state' names a FIFO, not a file"},
-#endif
-    };
-#ifndef _WIN32
-    ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
-#endif
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.state);
-        const Result r = QvnBuild({"--check-links", "--data", links, "--state", c.state});
-        EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "qvn-build: " + c.reason + "\nTry 'qvn-build --help' for more.\n");
-        EXPECT_EQ(dir.Read("links.csv"), "s,http://a.test/,a,d\n");
-    }
 }
 
 // Findings that cannot reach their reader are a failure, with the system's reason.

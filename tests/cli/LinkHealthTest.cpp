@@ -58,15 +58,10 @@ TEST_F(LinkCheckTest, WhatALivePageSaysDecidesItsVerdict) {
               Always(Html("<title>Soon</title><p>Under construction forever</p>")));
     Serve();
     // The user's own rules add to the built-in ones.
-#ifdef _WIN32
-    std::filesystem::create_directory(qvn::test::NativePath(dir.Path("Quorvane")));
-    dir.Write("Quorvane/link-health.txt", "parked: under construction forever\n");
-    SetEnvironment("APPDATA", dir.Dir().c_str());
-#else
-    std::filesystem::create_directory(dir.Path("quorvane"));
-    dir.Write("quorvane/link-health.txt", "parked: under construction forever\n");
-    SetEnvironment("XDG_CONFIG_HOME", dir.Dir().c_str());
-#endif
+    std::filesystem::create_directory(qvn::test::NativePath(dir.Path(kConfigFolder)));
+    dir.Write(std::string(kConfigFolder) + "/link-health.txt",
+              "parked: under construction forever\n");
+    SetEnvironment(kConfigHome, dir.Dir().c_str());
     const std::string sedo =
         "http://www.sedo.com:" + std::to_string(server->Port()) + "/search?domain=toservice.test";
     const struct {
@@ -100,13 +95,7 @@ TEST_F(LinkCheckTest, WhatALivePageSaysDecidesItsVerdict) {
     for (const auto& c : cases)
         urls.push_back(c.url);
     const Result r = Check(urls);
-    SetEnvironment(
-#ifdef _WIN32
-        "APPDATA",
-#else
-        "XDG_CONFIG_HOME",
-#endif
-        "/nonexistent");
+    SetEnvironment(kConfigHome, "/nonexistent");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "");
     const auto byLine = ByLine(r.out, data);
