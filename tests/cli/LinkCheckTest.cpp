@@ -71,10 +71,8 @@ TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
     sites.Add("cookieloop.test",
               Always(Status(302, {{"Location", "/"}, {"Set-Cookie", "seen=1"}})));
     sites.Add("movedaway.test", MovedTo(301, refused));
-    sites.Add("hugeheader.test", Always(Status(200, {{"X-Big", std::string(110 << 10, 'a')}})));
     sites.Add("escape.test", MovedTo(301, "/new\x1B[2J"));
     sites.Add("xn--r8jz45g.test"); // 例え.test
-    sites.Add("xn--zckzah.test");  // テスト.test
     // Answers that are no HTTP, each on a host of its own.
     std::string noise;
     for (int i = 0; i < 64; ++i)
@@ -152,10 +150,6 @@ TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
          "エラー: " + Url("movedaway.test") + ": リンク切れです (接続を拒否されました, 転送先 " +
              refused + ")",
          "GET /"},
-        {Url("hugeheader.test"),
-         "注記: " + Url("hugeheader.test") +
-             ": 確認できませんでした (応答のヘッダーが長すぎます (curl の上限は 1 行 100 KiB))",
-         "GET /"},
         // Control characters from the list and from a server are written out.
         {Url("healthy.test", "/\x1B[2J"),
          "注記: " + Url("healthy.test", "/\\x1B[2J") +
@@ -166,9 +160,8 @@ TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
              ": 移転しています (HTTP 301, 転送先は 転送先の URL の形が正しくありません): "
              "/new\\x1B[2J",
          "GET /"},
-        // Internationalised host names, in UTF-8 and in code page 932, asked in ASCII.
+        // An internationalised host name is asked in ASCII (the conversion is the Url tests').
         {"http://例え.test:" + std::to_string(server->Port()) + "/", "", ""},
-        {"http://\x83\x65\x83\x58\x83\x67.test:" + std::to_string(server->Port()) + "/", "", ""},
     };
     for (std::size_t i = 0; i < std::size(notHttp); ++i) {
         const std::string url = Url("nothttp" + std::to_string(i) + ".test");
@@ -206,8 +199,8 @@ TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
         }
     }
     EXPECT_EQ(byLine[static_cast<long long>(std::size(cases) + 1)], byLine[2]);
-    EXPECT_THAT(r.out, ::testing::EndsWith("\nエラー 8 件、警告 3 件、注記 17 件。\n"));
-    EXPECT_EQ(Asked("xn--r8jz45g.test") + ", " + Asked("xn--zckzah.test"), "GET /, GET /");
+    EXPECT_THAT(r.out, ::testing::EndsWith("\nエラー 8 件、警告 3 件、注記 16 件。\n"));
+    EXPECT_EQ(Asked("xn--r8jz45g.test"), "GET /");
     // Every request names the program and its version, retries too.
     const std::string version = QvnBuild({"--version"}).out; // "qvn-build 1.2\n"
     for (const auto& request : server->Requests())

@@ -153,6 +153,7 @@ TEST_F(LinkCheckTest, HostileServersCostNothing) {
     const auto sent = std::make_shared<std::map<std::string, std::atomic<std::size_t>>>();
     const auto endless = [sent](const std::string& host, std::string head,
                                 std::function<std::string()> chunk) {
+        (*sent)[host] = 0;
         return [sent, host, head, chunk](auto&, int) {
             Reply r;
             r.raw = head;
@@ -169,9 +170,6 @@ TEST_F(LinkCheckTest, HostileServersCostNothing) {
         delete z;
     });
     deflateInit2(zeros.get(), 1, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
-    for (const char* host : {"endless.test", "bomb.test", "header.test", "title.test",
-                             "charset.test", "endless404.test"})
-        (*sent)[host] = 0;
     sites.Add("endless.test",
               endless("endless.test", ok + "\r\n", [] { return std::string(65536, 'x'); }));
     sites.Add("bomb.test", endless("bomb.test", ok + "Content-Encoding: gzip\r\n\r\n", [zeros] {
@@ -187,8 +185,6 @@ TEST_F(LinkCheckTest, HostileServersCostNothing) {
               }));
     sites.Add("header.test", endless("header.test", "HTTP/1.1 200 OK\r\n",
                                      [] { return "X-Pad: " + std::string(1000, 'a') + "\r\n"; }));
-    sites.Add("title.test", endless("title.test", ok + "\r\n<html><head><title>",
-                                    [] { return std::string(65536, 'a'); }));
     sites.Add("charset.test", endless("charset.test", ok.substr(0, ok.size() - 2) + "; charset=",
                                       [] { return std::string(65536, 'x'); }));
     sites.Add("endless404.test", endless("endless404.test", "HTTP/1.1 404 Gone\r\n\r\n",
@@ -196,13 +192,16 @@ TEST_F(LinkCheckTest, HostileServersCostNothing) {
     Serve();
     const auto start = HttpFixture::Clock::now();
     const Result r = Check({Url("endless.test"), Url("bomb.test"), Url("header.test"),
-                            Url("title.test"), Url("charset.test"), Url("endless404.test")});
+                            Url("charset.test"), Url("endless404.test")});
     EXPECT_LT(HttpFixture::Clock::now() - start, 5s);
     const auto byLine = ByLine(r.out, data);
     EXPECT_EQ(byLine.size(), 3u) << r.out;
     EXPECT_THAT(byLine.at(3), HasSubstr("応答のヘッダーが長すぎます (256 KiB を超えました)"));
-    EXPECT_THAT(byLine.at(5), HasSubstr("応答のヘッダーが長すぎます (curl の上限は 1 行 100 KiB)"));
-    EXPECT_EQ(byLine.at(6), "エラー: " + Url("endless404.test") + ": リンク切れです (HTTP 404)");
+    EXPECT_EQ(byLine.at(4),
+              "注記: " + Url("charset.test") +
+                  ": 確認できませんでした (応答のヘッダーが長すぎます (curl の上限は 1 "
+                  "行 100 KiB))");
+    EXPECT_EQ(byLine.at(5), "エラー: " + Url("endless404.test") + ": リンク切れです (HTTP 404)");
     // What the servers got out before the check stopped reading: socket buffers' worth.
     for (const auto& [host, bytes] : *sent)
         EXPECT_LT(bytes.load(), 16u << 20) << host;
