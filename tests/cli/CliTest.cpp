@@ -52,33 +52,18 @@ constexpr const char* kLinks = "s1,u1,a1,d1\r\ns2,u2,a2,d2\r\n";
 constexpr const char* kPage = "start\r\n[s1](u1) by a1: d1\r\n[s2](u2) by a2: d2\r\nend\r\n";
 
 #ifndef _WIN32
-// The system's reason for a failed save as qvn-build adds it after the message, in this
-// process's language (the in-process tests), or in English for the binary run with LC_ALL=C.
-std::string Because(int error) {
-    return " (" + qvn::SystemReason(error) + ")";
-}
+// The system's reason for a failed save as qvn-build adds it after the message, in English, for
+// the binary run with LC_ALL=C.
 std::string BecauseInEnglish(int error) {
     return std::string(" (") + std::strerror(error) + ")";
 }
 #endif
 
-// qvn-build's line for a file that could not be opened or created for the system's reason error.
-// On Windows the reason is the system's own wording of its own error code: only its place is
-// checked.
-void ExpectFileFailure(const std::string& err, const std::string& fixed, int error) {
-#ifdef _WIN32
-    (void)error;
-    EXPECT_THAT(err, StartsWith(fixed + " ("));
-    EXPECT_THAT(err, ::testing::EndsWith(")\n"));
-#else
-    EXPECT_EQ(err, fixed + Because(error) + "\n");
-#endif
-}
 void ExpectCreateFailure(const std::string& err, const std::string& page, int error) {
-    ExpectFileFailure(err, "qvn-build: ファイル " + page + " を作成できません.", error);
+    test::ExpectFileFailure(err, "qvn-build: ファイル " + page + " を作成できません.", error);
 }
 void ExpectOpenFailure(const std::string& err, const std::string& path, int error) {
-    ExpectFileFailure(err, "qvn-build: ファイル " + path + " は開けません.", error);
+    test::ExpectFileFailure(err, "qvn-build: ファイル " + path + " は開けません.", error);
 }
 
 class CliTest : public ::testing::Test {

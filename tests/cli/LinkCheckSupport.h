@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 #include <zlib.h>
@@ -52,6 +53,13 @@ inline void SetEnvironment(const char* name, const char* value) {
 #endif
 }
 
+// Where the check looks for the user's rules, CONFIG_HOME/FOLDER/link-health.txt.
+#ifdef _WIN32
+inline constexpr const char *kConfigHome = "APPDATA", *kConfigFolder = "Quorvane";
+#else
+inline constexpr const char *kConfigHome = "XDG_CONFIG_HOME", *kConfigFolder = "quorvane";
+#endif
+
 inline Reply Status(int status, std::vector<std::pair<std::string, std::string>> headers = {}) {
     Reply r;
     r.status = status;
@@ -63,6 +71,23 @@ inline Reply Act(Reply::Action action) {
     Reply r;
     r.action = action;
     return r;
+}
+
+// The same answer to every request.
+inline auto Always(Reply reply) {
+    return [reply](const HttpFixture::Request&, int) { return reply; };
+}
+
+// The output's lines by their line number in the data file: what follows "FILE:LINE: ".
+inline std::map<long long, std::string> ByLine(const std::string& out, const std::string& data) {
+    std::map<long long, std::string> byLine;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with(data + ":"))
+            byLine[std::stoll(line.substr(data.size() + 1))] =
+                line.substr(line.find(": ", data.size() + 1) + 2);
+    }
+    return byLine;
 }
 
 // The server's answers, by host name: each host stands for one behaviour, on an address of its own
@@ -126,20 +151,33 @@ protected:
     // The command line that checks a data file, every host resolved to the server.
     std::vector<std::string> Args(const std::string& links,
                                   const std::vector<std::string>& extra = {}) const {
-        std::vector<std::string> args = {"--check-links", "--data", links, "--timeout", "1"};
+        std::vector<std::string> args = {"--check-links", "--data", links, "--timeout", timeout};
         const auto resolve = sites.Resolve(server->Port());
         args.insert(args.end(), resolve.begin(), resolve.end());
         args.insert(args.end(), extra.begin(), extra.end());
         return args;
     }
 
-    // Writes one data line for each URL and checks them.
-    Result Check(const std::vector<std::string>& urls, std::vector<std::string> extra = {}) {
+    // Writes one data line for each URL, as `data`.
+    const std::string& WriteData(const std::vector<std::string>& urls,
+                                 const std::string& name = "links.csv") {
         std::string lines;
         for (const std::string& url : urls)
             lines += "site," + url + ",admin,about\r\n";
-        data = dir.Write("links.csv", lines);
-        return QvnBuild(Args(data, extra));
+        return data = dir.Write(name, lines);
+    }
+
+    // A redirect to a URL or a path as it is, or to a host's top page on the server (whose port is
+    // known only once it serves).
+    HttpFixture::Script MovedTo(int status, std::string to) const {
+        return [this, status, to](const HttpFixture::Request&, int) {
+            const bool whole = to.starts_with("/") || to.find("://") != std::string::npos;
+            return Status(status, {{"Location", whole ? to : Url(to)}});
+        };
+    }
+
+    Result Check(const std::vector<std::string>& urls, std::vector<std::string> extra = {}) {
+        return QvnBuild(Args(WriteData(urls), extra));
     }
 
     // The requests that reached one host, as "GET /a GET /b".
@@ -163,6 +201,7 @@ protected:
 
     TempDir dir;
     std::string data;
+    std::string timeout = "1"; // seconds
     Sites sites;
     std::optional<HttpFixture> server; // after sites, which it reads
 };

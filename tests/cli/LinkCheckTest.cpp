@@ -10,15 +10,12 @@
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <map>
 #include <sstream>
 #include <thread>
 
 #ifndef _WIN32
 #include <csignal>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -33,19 +30,13 @@ using namespace qvn::test::links;
 // Every behaviour in one run, each on a host of its own, since they take their time in parallel:
 // the verdict line each one prints, and what the server was asked.
 TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
-    const auto redirect = [this](int status, std::string to) {
-        return [this, status, to](const HttpFixture::Request&, int) {
-            const bool whole = to.starts_with("/") || to.find("://") != std::string::npos;
-            return Status(status, {{"Location", whole ? to : Url(to)}});
-        };
-    };
     const std::string refused = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/";
-    sites.Add("gone404.test", [](auto&, int) { return Status(404); });
-    sites.Add("gone410.test", [](auto&, int) { return Status(410); });
-    sites.Add("moved301.test", redirect(301, "new301.test"));
-    sites.Add("moved308.test", redirect(308, "new308.test"));
-    sites.Add("new301.test", [](auto&, int) { return Status(200); });
-    sites.Add("new308.test", [](auto&, int) { return Status(200); });
+    sites.Add("gone404.test", Always(Status(404)));
+    sites.Add("gone410.test", Always(Status(410)));
+    sites.Add("moved301.test", MovedTo(301, "new301.test"));
+    sites.Add("moved308.test", MovedTo(308, "new308.test"));
+    sites.Add("new301.test");
+    sites.Add("new308.test");
     sites.Add("temporary.test", [](const HttpFixture::Request& r, int) {
         if (r.path == "/")
             return Status(302, {{"Location", "/a"}});
@@ -60,33 +51,28 @@ TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
         return Status(302, {{"Location", r.path + "x"}});
     });
     sites.Add("flaky.test", [](auto&, int nth) { return Status(nth < 2 ? 500 : 200); });
-    sites.Add("down.test", [](auto&, int) { return Status(503); });
+    sites.Add("down.test", Always(Status(503)));
     sites.Add("busy.test", [](auto&, int nth) {
         return nth == 0 ? Status(429, {{"Retry-After", "2"}}) : Status(200);
     });
-    sites.Add("forbidden.test", [](auto&, int) { return Status(403); });
-    sites.Add("stall.test", [](auto&, int) { return Act(Reply::Stall); });
-    sites.Add("closed.test", [](auto&, int) { return Act(Reply::Close); });
+    sites.Add("forbidden.test", Always(Status(403)));
+    sites.Add("stall.test", Always(Act(Reply::Stall)));
+    sites.Add("closed.test", Always(Act(Reply::Close)));
     sites.Add("closedonce.test",
               [](auto&, int nth) { return nth == 0 ? Act(Reply::Close) : Status(200); });
-    sites.Add("healthy.test", [](auto&, int) { return Status(200); });
+    sites.Add("healthy.test");
     // Retry-After on an answer that is not asked again changes nothing.
-    sites.Add("gonelater.test", [](auto&, int) { return Status(404, {{"Retry-After", "3600"}}); });
+    sites.Add("gonelater.test", Always(Status(404, {{"Retry-After", "3600"}})));
     // A redirect to the same URL that sets a cookie is followed once, with the cookie.
     sites.Add("cookie.test", [](const HttpFixture::Request& r, int) {
         return r.cookie == "seen=1" ? Status(200)
                                     : Status(302, {{"Location", "/"}, {"Set-Cookie", "seen=1"}});
     });
-    sites.Add("cookieloop.test", [](auto&, int) {
-        return Status(302, {{"Location", "/"}, {"Set-Cookie", "seen=1"}});
-    });
-    sites.Add("movedaway.test", redirect(301, refused));
-    sites.Add("hugeheader.test", [](auto&, int) {
-        return Status(200, {{"X-Big", std::string(110 << 10, 'a')}});
-    });
-    sites.Add("escape.test", redirect(301, "/new\x1B[2J"));
+    sites.Add("cookieloop.test",
+              Always(Status(302, {{"Location", "/"}, {"Set-Cookie", "seen=1"}})));
+    sites.Add("movedaway.test", MovedTo(301, refused));
+    sites.Add("escape.test", MovedTo(301, "/new\x1B[2J"));
     sites.Add("xn--r8jz45g.test"); // 例え.test
-    sites.Add("xn--zckzah.test");  // テスト.test
     // Answers that are no HTTP, each on a host of its own.
     std::string noise;
     for (int i = 0; i < 64; ++i)
@@ -98,11 +84,9 @@ TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
                                    "HTTP/1.1 700 Fixture\r\nContent-Length: 0\r\n\r\n",
                                    noise};
     for (std::size_t i = 0; i < std::size(notHttp); ++i) {
-        sites.Add("nothttp" + std::to_string(i) + ".test", [raw = notHttp[i]](auto&, int) {
-            Reply r;
-            r.raw = raw;
-            return r;
-        });
+        Reply r;
+        r.raw = notHttp[i];
+        sites.Add("nothttp" + std::to_string(i) + ".test", Always(r));
     }
     Serve();
 
@@ -166,10 +150,6 @@ TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
          "エラー: " + Url("movedaway.test") + ": リンク切れです (接続を拒否されました, 転送先 " +
              refused + ")",
          "GET /"},
-        {Url("hugeheader.test"),
-         "注記: " + Url("hugeheader.test") +
-             ": 確認できませんでした (応答のヘッダーが長すぎます (curl の上限は 1 行 100 KiB))",
-         "GET /"},
         // Control characters from the list and from a server are written out.
         {Url("healthy.test", "/\x1B[2J"),
          "注記: " + Url("healthy.test", "/\\x1B[2J") +
@@ -180,9 +160,8 @@ TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
              ": 移転しています (HTTP 301, 転送先は 転送先の URL の形が正しくありません): "
              "/new\\x1B[2J",
          "GET /"},
-        // Internationalised host names, in UTF-8 and in code page 932, asked in ASCII.
+        // An internationalised host name is asked in ASCII (the conversion is the Url tests').
         {"http://例え.test:" + std::to_string(server->Port()) + "/", "", ""},
-        {"http://\x83\x65\x83\x58\x83\x67.test:" + std::to_string(server->Port()) + "/", "", ""},
     };
     for (std::size_t i = 0; i < std::size(notHttp); ++i) {
         const std::string url = Url("nothttp" + std::to_string(i) + ".test");
@@ -200,17 +179,7 @@ TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
 
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "");
-    std::vector<std::string> lines;
-    std::istringstream out(r.out);
-    for (std::string line; std::getline(out, line);)
-        lines.push_back(line);
-    std::map<long long, std::string> byLine;
-    for (const std::string& line : lines) {
-        const std::string prefix = data + ":";
-        if (line.starts_with(prefix))
-            byLine[std::stoll(line.substr(prefix.size()))] =
-                line.substr(line.find(": ", prefix.size()) + 2);
-    }
+    auto byLine = ByLine(r.out, data);
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const auto& c = cases[i];
         SCOPED_TRACE(c.url);
@@ -230,8 +199,13 @@ TEST_F(LinkCheckTest, EachAnswerGetsItsVerdict) {
         }
     }
     EXPECT_EQ(byLine[static_cast<long long>(std::size(cases) + 1)], byLine[2]);
-    EXPECT_EQ(lines.back(), "エラー 8 件、警告 3 件、注記 17 件。");
-    EXPECT_EQ(Asked("xn--r8jz45g.test") + ", " + Asked("xn--zckzah.test"), "GET /, GET /");
+    EXPECT_THAT(r.out, ::testing::EndsWith("\nエラー 8 件、警告 3 件、注記 16 件。\n"));
+    EXPECT_EQ(Asked("xn--r8jz45g.test"), "GET /");
+    // Every request names the program and its version, retries too.
+    const std::string version = QvnBuild({"--version"}).out; // "qvn-build 1.2\n"
+    for (const auto& request : server->Requests())
+        EXPECT_EQ(request.userAgent, "Quorvane/" + version.substr(10, version.size() - 11))
+            << request.host;
 
     // Retry-After is waited for, and the waits between retries grow.
     const auto busy = Times("busy.test");
@@ -262,19 +236,6 @@ TEST_F(LinkCheckTest, HostNameThatDoesNotResolveIsDead) {
 }
 #endif
 
-TEST_F(LinkCheckTest, EveryRequestNamesTheProgramAndItsVersion) {
-    sites.Add("a.test");
-    sites.Add("b.test");
-    Serve();
-    EXPECT_EQ(Check({Url("a.test"), Url("b.test", "/x")}).status, 0);
-    const std::string version = QvnBuild({"--version"}).out; // "qvn-build 1.2\n"
-    const std::string agent = "Quorvane/" + version.substr(10, version.size() - 11);
-    const auto requests = server->Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    for (const auto& request : requests)
-        EXPECT_EQ(request.userAgent, agent);
-}
-
 TEST_F(LinkCheckTest, NeverMoreThanTwoAtOnceToOneHostNorMoreThanJobsOverall) {
     const auto slow = [](auto&, int) {
         Reply r = Status(200);
@@ -294,43 +255,23 @@ TEST_F(LinkCheckTest, NeverMoreThanTwoAtOnceToOneHostNorMoreThanJobsOverall) {
     }
     const Result r = Check(urls, {"--jobs", "5"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.out + r.err, ""); // healthy links: nothing to report, not even the count
     EXPECT_EQ(server->Requests().size(), urls.size());
     EXPECT_EQ(server->MostAtOnce("one.test"), 2);
     EXPECT_EQ(server->MostAtOnceOnAnyHost(), 2);
     EXPECT_EQ(server->MostAtOnceOverall(), 5);
 }
 
-TEST_F(LinkCheckTest, HealthyAndMovedLinksExitZero) {
-    sites.Add("moved.test", [this](auto&, int) {
-        return Status(301, {{"Location", Url("healthy.test")}});
-    });
-    sites.Add("healthy.test");
-    Serve();
-    Result r = Check({Url("healthy.test")});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out + r.err, ""); // nothing to report: not even the count
-    r = Check({Url("healthy.test"), Url("moved.test")});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_THAT(r.out, HasSubstr("エラー 0 件、警告 1 件、注記 0 件。\n"));
-}
-
 TEST_F(LinkCheckTest, DataThatCannotBeReadExitsOne) {
-    Serve();
     const std::string missing = dir.Path("missing.csv");
     const Result r = QvnBuild({"--check-links", "--data", missing});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-#ifdef _WIN32
-    EXPECT_THAT(r.err, StartsWith("qvn-build: ファイル " + missing + " は開けません. ("));
-#else
-    EXPECT_EQ(r.err, "qvn-build: ファイル " + missing + " は開けません. (" +
-                         qvn::SystemReason(ENOENT) + ")\n");
-#endif
+    test::ExpectFileFailure(r.err, "qvn-build: ファイル " + missing + " は開けません.", ENOENT);
 }
 
 TEST_F(LinkCheckTest, HistoryMakesAFirstFailureAWarningAndSparesFreshLinks) {
-    sites.Add("gone.test", [](auto&, int) { return Status(404); });
+    sites.Add("gone.test", Always(Status(404)));
     sites.Add("healthy.test");
     Serve();
     const std::string state = dir.Path("state");
@@ -385,77 +326,76 @@ TEST_F(LinkCheckTest, HistoryThatCannotBeReadIsLeftAloneAndExitsOne) {
 }
 
 TEST_F(LinkCheckTest, HistoryThatCannotBeWrittenStillPrintsTheFindings) {
-    sites.Add("gone.test", [](auto&, int) { return Status(404); });
+    sites.Add("gone.test", Always(Status(404)));
     Serve();
     const std::string state = dir.Path("no-such-folder/state");
     const Result r = Check({Url("gone.test")}, {"--state", state});
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.out, HasSubstr(": 警告: " + Url("gone.test")));
-#ifdef _WIN32
-    // The reason is the system's own wording of its own error code: only its place is checked.
-    EXPECT_THAT(r.err, StartsWith("qvn-build: ファイル " + state + " を作成できません. ("));
-    EXPECT_THAT(r.err, ::testing::EndsWith(")\n"));
-#else
-    EXPECT_EQ(r.err, "qvn-build: ファイル " + state + " を作成できません. (" +
-                         qvn::SystemReason(ENOENT) + ")\n");
-#endif
+    test::ExpectFileFailure(r.err, "qvn-build: ファイル " + state + " を作成できません.", ENOENT);
 }
 
+// Wrong usage is told with the usage line, or with where to look when the options are well
+// formed but --state names what cannot be a history (the data file however it is reached, or what
+// is no file); the data is left as it was.
 TEST_F(LinkCheckTest, WrongUsageExitsTwo) {
-    const std::string d = dir.Write("links.csv", "");
-    const std::string kResolve =
-        "option '--resolve' takes HOST:PORT:ADDRESS (a port from 1 to 65535, an IPv4 or IPv6 "
-        "address): ";
+    const std::string d = dir.Write("links.csv", "s,http://a.test/,a,d\n");
+    std::filesystem::create_directory(dir.Path("folder"));
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+#endif
+    const std::string usage = "\nusage: qvn-build ",
+                      tryHelp = "\nTry 'qvn-build --help' for more.\n";
     const struct {
         std::vector<std::string> args;
-        std::string reason;
+        std::string message; // after "qvn-build: "
     } cases[] = {
         {{"--check-links", "--data", d, "--jobs", "0"},
-         "option '--jobs' takes a whole number from 1 to 1024"},
-        {{"--check-links", "--data", d, "--timeout", "soon"},
-         "option '--timeout' takes a number of seconds from 0.001 to 3600"},
+         "option '--jobs' takes a whole number from 1 to 1024" + usage},
         // Less than a millisecond would reach curl as no limit at all.
         {{"--check-links", "--data", d, "--timeout", "0.0004"},
-         "option '--timeout' takes a number of seconds from 0.001 to 3600"},
-        // The entry is named; the address must be one.
-        {{"--check-links", "--data", d, "--resolve", "a.test:80"}, kResolve + "'a.test:80'"},
-        {{"--check-links", "--data", d, "--resolve", "a.test:99999:127.0.0.1"},
-         kResolve + "'a.test:99999:127.0.0.1'"},
-        {{"--check-links", "--data", d, "--resolve", "a.test:80:localhost"},
-         kResolve + "'a.test:80:localhost'"},
-        {{"--check-links", "--data", d, "--resolve", "a.test:80:127.0.0.1,999.0.0.1"},
-         kResolve + "'a.test:80:127.0.0.1,999.0.0.1'"},
+         "option '--timeout' takes a number of seconds from 0.001 to 3600" + usage},
+        // The entry is named, its control characters written out.
         {{"--check-links", "--data", d, "--resolve", "a.test:80:\x1B[2J"},
-         kResolve + "'a.test:80:\\x1B[2J'"},
+         "option '--resolve' takes HOST:PORT:ADDRESS (a port from 1 to 65535, an IPv4 or IPv6 "
+         "address): 'a.test:80:\\x1B[2J'" +
+             usage},
         {{"--check-links", "--data", d, "--state", "s", "--state", "t"},
-         "option '--state' given twice"},
+         "option '--state' given twice" + usage},
         {{"--check-links", "--data", d, "--template", d},
-         "option '--template' does not go with --check-links"},
+         "option '--template' does not go with --check-links" + usage},
         {{"--check-links", "--data", d, "--output", "-"},
-         "option '--output' does not go with --check-links: it writes no page"},
+         "option '--output' does not go with --check-links: it writes no page" + usage},
         {{"--data", d, "--template", d, "--output", "-", "--jobs", "4"},
-         "option '--jobs' goes only with --check-links"},
+         "option '--jobs' goes only with --check-links" + usage},
         {{"--check", "--check-links", "--data", d},
-         "options '--check' and '--check-links' do not go together"},
-        {{"--check-links"}, "missing --data"},
+         "options '--check' and '--check-links' do not go together" + usage},
+        {{"--check-links"}, "missing --data" + usage},
+        {{"--check-links", "--data", d, "--state", dir.Dir() + "/./links.csv"},
+         "option '--state' names the data file: the history needs a file of its own" + tryHelp},
+        {{"--check-links", "--data", d, "--state", dir.Path("folder")},
+         "option '--state' names a folder (" + qvn::SystemReason(EISDIR) + ")" + tryHelp},
+#ifndef _WIN32
+        {{"--check-links", "--data", d, "--state", dir.Path("fifo")},
+         "option '--state' names a FIFO, not a file" + tryHelp},
+#endif
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.reason);
+        SCOPED_TRACE(c.message);
         const Result r = QvnBuild(c.args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
-        EXPECT_THAT(r.err, StartsWith("qvn-build: " + c.reason + "\nusage: qvn-build "));
+        EXPECT_THAT(r.err, StartsWith("qvn-build: " + c.message));
+        EXPECT_EQ(dir.Read("links.csv"), "s,http://a.test/,a,d\n");
     }
 }
 
 // A server that sends more than its answer's length leaves the connection holding bytes that are
 // no answer: a request that fails on it is asked again on a connection of its own.
 TEST_F(LinkCheckTest, BytesPastAnAnswerSpoilNoOtherVerdict) {
-    sites.Add("headbody.test", [](auto&, int) {
-        Reply r;
-        r.raw = "HTTP/1.1 200 Fixture\r\nContent-Length: 3\r\n\r\nok\nstray bytes\r\n";
-        return r;
-    });
+    Reply stray;
+    stray.raw = "HTTP/1.1 200 Fixture\r\nContent-Length: 3\r\n\r\nok\nstray bytes\r\n";
+    sites.Add("headbody.test", Always(stray));
     Serve();
     std::vector<std::string> urls;
     for (int i = 0; i < 8; ++i)
@@ -512,36 +452,6 @@ TEST_F(LinkCheckTest, TwoChecksAtOnceKeepEachOthersHistory) {
     EXPECT_THAT(kept, HasSubstr(" " + Url("two.test") + "\n"));
 }
 
-// --state naming the data file, however it is reached, or what is no file, is wrong usage, and
-// the data is left as it was.
-TEST_F(LinkCheckTest, StateThatCannotBeAHistoryIsWrongUsage) {
-    Serve();
-    const std::string links = dir.Write("links.csv", "s,http://a.test/,a,d\n");
-    const std::string folder = dir.Path("folder");
-    std::filesystem::create_directory(folder);
-    const struct {
-        std::string state, reason;
-    } cases[] = {
-        {dir.Dir() + "/./links.csv", "option '--state' names the data file: the history needs a "
-                                     "file of its own"},
-        {folder, "option '--state' names a folder (" + qvn::SystemReason(EISDIR) + ")"},
-#ifndef _WIN32
-        {dir.Path("fifo"), "option '--state' names a FIFO, not a file"},
-#endif
-    };
-#ifndef _WIN32
-    ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
-#endif
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.state);
-        const Result r = QvnBuild({"--check-links", "--data", links, "--state", c.state});
-        EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "qvn-build: " + c.reason + "\nTry 'qvn-build --help' for more.\n");
-        EXPECT_EQ(dir.Read("links.csv"), "s,http://a.test/,a,d\n");
-    }
-}
-
 // Findings that cannot reach their reader are a failure, with the system's reason.
 TEST_F(LinkCheckTest, AReportThatCannotBeWrittenFails) {
     struct Full : std::streambuf {
@@ -552,10 +462,9 @@ TEST_F(LinkCheckTest, AReportThatCannotBeWrittenFails) {
     } full;
     std::ostream out(&full);
     std::ostringstream err;
-    sites.Add("gone.test", [](auto&, int) { return Status(404); });
+    sites.Add("gone.test", Always(Status(404)));
     Serve();
-    const std::string links = dir.Write("links.csv", "s," + Url("gone.test") + ",a,d\n");
-    EXPECT_EQ(qvn::cli::run(Args(links), out, err), 1);
+    EXPECT_EQ(qvn::cli::run(Args(WriteData({Url("gone.test")})), out, err), 1);
     EXPECT_EQ(err.str(),
               "qvn-build: ストリームへの書き込みエラー. (" + qvn::SystemReason(ENOSPC) + ")\n");
 }
@@ -563,7 +472,7 @@ TEST_F(LinkCheckTest, AReportThatCannotBeWrittenFails) {
 // A password in a URL is neither printed nor kept, and the history is its owner's alone; control
 // characters in the data file's name are written out.
 TEST_F(LinkCheckTest, NoPasswordNorControlCharacterGoesOutRaw) {
-    sites.Add("gone.test", [](auto&, int) { return Status(404); });
+    sites.Add("gone.test", Always(Status(404)));
     Serve();
 #ifdef _WIN32
     const std::string name = "links.csv", shown = dir.Path(name);
@@ -591,13 +500,11 @@ TEST_F(LinkCheckTest, NoPasswordNorControlCharacterGoesOutRaw) {
 // The real program, interrupted with Ctrl+C (SIGINT) while one link stalls: it prints what it
 // found.
 TEST_F(LinkCheckTest, InterruptPrintsWhatWasFoundSoFar) {
-    sites.Add("gone.test", [](auto&, int) { return Status(404); });
-    sites.Add("stall.test", [](auto&, int) { return Act(Reply::Stall); });
+    sites.Add("gone.test", Always(Status(404)));
+    sites.Add("stall.test", Always(Act(Reply::Stall)));
     Serve();
-    data = dir.Write("links.csv", "a," + Url("gone.test") + ",,\nb," + Url("stall.test") + ",,\n");
-    std::vector<std::string> args = {"--check-links", "--data", data, "--timeout", "30"};
-    for (const std::string& arg : sites.Resolve(server->Port()))
-        args.push_back(arg);
+    timeout = "30";
+    const auto args = Args(WriteData({Url("gone.test"), Url("stall.test")}));
     test::Options options{
         .streams = {{1, Stream::WriteTo(dir.Path("out"))}, {2, Stream::WriteTo(dir.Path("err"))}}};
 #ifdef _WIN32

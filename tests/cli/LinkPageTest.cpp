@@ -6,7 +6,6 @@
 #include "LinkCheckSupport.h"
 #include "Page.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -90,11 +89,7 @@ TEST(LinkPage, TheTitleIsReadInThePagesOwnCharset) {
 
 // The built-in list alone: no user's file where it would be looked for.
 HealthRules Rules() {
-#ifdef _WIN32
-    ::_putenv_s("APPDATA", "");
-#else
-    ::setenv("XDG_CONFIG_HOME", "/nonexistent", 1);
-#endif
+    qvn::test::links::SetEnvironment(qvn::test::links::kConfigHome, "/nonexistent");
     return HealthRules::Load();
 }
 

@@ -42,7 +42,8 @@ TEST(Url, ResolveEntriesAreReadAsCurlReadsThem) {
     EXPECT_EQ(entry->port, 8080);
     EXPECT_EQ(entry->addresses, (std::vector<std::string>{"127.0.0.2", "::1", "127.0.0.3"}));
     for (const char* bad : {"a.test:80:", ":80:127.0.0.1", "a.test:0:127.0.0.1",
-                            "a.test:80:127.0.0.1,", "a.test:80:[::1"})
+                            "a.test:99999:127.0.0.1", "a.test:80:127.0.0.1,", "a.test:80:[::1",
+                            "a.test:80:localhost", "a.test:80:127.0.0.1,999.0.0.1"})
         EXPECT_FALSE(ReadResolveEntry(bad)) << bad;
 }
 
