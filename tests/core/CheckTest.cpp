@@ -520,6 +520,9 @@ TEST_F(CheckTest, SeparatorsThatLookLikeCommasAreNamed) {
         {"s，https://a.example/，a，d\n", "links.csv:1:2: 警告", "全角の「，」で区切られています"},
         {"，https://a.example/，a，d\n", "links.csv:1:1: 警告", "全角の「，」で区切られています"},
         {"s、https://a.example/、a、d\n", "links.csv:1:2: 警告", "「、」で区切られています"},
+        // The separator is the line's one finding: the text the build takes for its URL is not
+        // looked at as one.
+        {"s、https://a.example/,う,d\n", "links.csv:1:2: 警告", "「、」で区切られています"},
         // In code page 932 the full-width comma is found after double-byte characters too.
         {qvn::Utf8ToCp932("サイト，https://a.example/，a，d\n"), "links.csv:1:4: 警告",
          "全角の「，」で区切られています"},
