@@ -414,6 +414,8 @@ TEST_F(CheckTest, AFieldThatBreaksTheHtmlWhereItsTokenStands) {
          "javascript:x,javascript:alert(1),a,d\n", ""},
         {"<script>", "var t = '_TITLE_ _URL_ _AUTHOR_ _EXPLAIN_'; </scripts\n",
          "</scripts></b>,https://a.example/,a,- ->\n", ""},
+        {"<script>", "var t; // _URL_ _AUTHOR_ _EXPLAIN_ _TITLE_\n",
+         "a</script1,https://a.example/,a,d\n", ""},
         {"", "<!-- _TITLE_ _URL_ _AUTHOR_ _EXPLAIN_ -->\n", "a->,https://a.example/,-- >,--! >\n",
          ""},
         // Code page 932 trail bytes are never quotes or "<", nor a "`" where they stand: in a
