@@ -55,6 +55,7 @@ TEST(LinkPage, TheTitleIsReadInThePagesOwnCharset) {
         {"Shift_JIS by its bytes", "<title>" + sjis + "</title>", "text/html", neko},
         {"EUC-JP by its bytes", "<TITLE>" + euc + "</TITLE>", "", neko},
         {"ISO-2022-JP by its bytes", "<title>" + jis + "</title>", "", neko},
+        {"ISO-2022-JP's last byte of a row, 0x7E", "<title>\x1b$B0~\x1b(B</title>", "", "蔭"},
         {"the header's charset", "<title>" + euc + "</title>", "text/html; charset=\"EUC-JP\"",
          neko},
         {"<meta charset>", "<meta charset=x-sjis><title>" + sjis + "</title>", "", neko},
